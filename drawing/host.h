@@ -1,0 +1,171 @@
+// The typed port to the CAD host's automation interface.
+//
+// One small interface per host object; methods carry the host operation's name and take
+// exactly the argument types the host is called with (16-bit integers as int16_t, 32-bit as
+// int32_t, Booleans as bool, doubles, strings as std::wstring). Counted host references are
+// shared pointers; an empty reference is an empty pointer. Every failing call throws
+// HostError naming the operation. Adapters: drawing/sim (in memory), drawing/com (IDispatch).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tvx::host {
+
+// A failed host call: the operation's name, and the host's own words where it gave some.
+class HostError : public std::runtime_error {
+public:
+    HostError(std::string operation, const std::string& detail)
+        : std::runtime_error(operation + (detail.empty() ? std::string() : ": " + detail)),
+          operation_(std::move(operation)) {}
+    const std::string& operation() const noexcept { return operation_; }
+
+private:
+    std::string operation_;
+};
+
+// A value whose type the host chooses (the sheet properties, the paper-size code).
+using HostScalar = std::variant<std::monostate, bool, std::int64_t, double, std::wstring>;
+using HostArray = std::vector<HostScalar>;
+using HostValue = std::variant<HostScalar, HostArray>;
+
+class TextFormat;
+class Annotation;
+class SFSymbol;
+class View;
+class Sheet;
+class Note;
+class Extension;
+class Doc;
+class App;
+
+using TextFormatRef = std::shared_ptr<TextFormat>;
+using AnnotationRef = std::shared_ptr<Annotation>;
+using SFSymbolRef = std::shared_ptr<SFSymbol>;
+using ViewRef = std::shared_ptr<View>;
+using SheetRef = std::shared_ptr<Sheet>;
+using NoteRef = std::shared_ptr<Note>;
+using ExtensionRef = std::shared_ptr<Extension>;
+using DocRef = std::shared_ptr<Doc>;
+using AppRef = std::shared_ptr<App>;
+
+class TextFormat {
+public:
+    virtual ~TextFormat() = default;
+    virtual void setTypeFaceName(const std::wstring& name) = 0;
+    virtual void setCharHeight(double metres) = 0;
+    virtual void setCharHeightInPts(std::int32_t points) = 0;
+    virtual void setBold(bool bold) = 0;
+};
+
+class Annotation {
+public:
+    virtual ~Annotation() = default;
+    virtual std::wstring GetName() = 0;
+    virtual bool SetName(const std::wstring& name) = 0;
+    virtual bool Select2(bool append, std::int16_t mark) = 0;
+    virtual TextFormatRef gettextformat(std::int16_t index) = 0;
+    virtual bool SetTextFormat(std::int16_t index, bool useDoc, const TextFormatRef& format) = 0;
+};
+
+class SFSymbol {
+public:
+    virtual ~SFSymbol() = default;
+    virtual SFSymbolRef GetNext() = 0;
+    virtual std::int32_t GetSymbolType() = 0;
+    virtual std::wstring GetText(std::int32_t which) = 0;
+    virtual AnnotationRef GetAnnotation() = 0;
+};
+
+class View {
+public:
+    virtual ~View() = default;
+    virtual SFSymbolRef GetFirstSFSymbol() = 0;
+    virtual ViewRef GetNextView() = 0;
+};
+
+class Sheet {
+public:
+    virtual ~Sheet() = default;
+    virtual std::wstring GetName() = 0;
+    virtual HostValue GetProperties() = 0;
+};
+
+class Note {
+public:
+    virtual ~Note() = default;
+    virtual void setAngle(std::int16_t angle) = 0;
+    virtual bool SetBalloon(std::int16_t style, std::int16_t size) = 0;
+    virtual TextFormatRef gettextformat() = 0;
+    virtual bool SetTextFormat(std::int16_t index, const TextFormatRef& format) = 0;
+    virtual AnnotationRef GetAnnotation() = 0;
+};
+
+// The empty object reference passed as the callout of Extension::SelectByID.
+struct EmptyRef {};
+
+class Extension {
+public:
+    virtual ~Extension() = default;
+    virtual bool SelectByID(const std::wstring& name, const std::wstring& type, std::int16_t x,
+                            std::int16_t y, std::int16_t z, bool append, std::int16_t mark,
+                            EmptyRef callout) = 0;
+};
+
+// The 14 arguments of InsertSurfaceFinishSymbol2, in the host's order and types.
+struct SurfaceFinishArgs {
+    std::int32_t symType = 0;
+    std::int16_t leaderType = 0;
+    std::int16_t locX = 0;
+    std::int16_t locY = 0;
+    double locZ = 0.0;
+    std::int16_t laySymbol = 0;
+    std::int16_t arrowType = 1;
+    std::wstring machAllowance;
+    std::wstring otherVals;
+    std::wstring prodMethod;
+    std::wstring sampleLen;
+    std::wstring maxRoughness;
+    std::wstring minRoughness;
+    std::wstring roughnessSpacing;
+};
+
+class Doc {
+public:
+    virtual ~Doc() = default;
+    virtual std::int32_t GetType() = 0;
+    virtual ViewRef GetFirstView() = 0;
+    virtual SheetRef GetCurrentSheet() = 0;
+    virtual ExtensionRef Extension() = 0;
+    virtual bool SelectByID(const std::wstring& name, const std::wstring& type, double x, double y,
+                            std::int16_t z) = 0;
+    virtual bool DeleteSelection(bool confirm) = 0;
+    virtual bool ActivateSheet(const std::wstring& name) = 0;
+    virtual bool InsertSurfaceFinishSymbol2(const SurfaceFinishArgs& args) = 0;
+    virtual NoteRef InsertNote(const std::wstring& text) = 0;
+    virtual void EditRebuild() = 0;
+};
+
+class App {
+public:
+    virtual ~App() = default;
+    virtual DocRef ActiveDoc() = 0;
+    virtual bool GetUserPreferenceToggle(std::int32_t toggle) = 0;
+    virtual void SetUserPreferenceToggle(std::int32_t toggle, bool on) = 0;
+};
+
+// Attaching to the running object registered under a class name.
+class Connector {
+public:
+    virtual ~Connector() = default;
+    // Throws HostError when no such object runs.
+    virtual AppRef attach(const std::wstring& className) = 0;
+};
+
+inline constexpr wchar_t kHostClassName[] = L"SldWorks.Application";
+
+} // namespace tvx::host
