@@ -18,7 +18,15 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
+echo "Installing: ${missing[*]}"
 sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "$0: these packages are missing and there is no sudo; run this script as root once." >&2
+    exit 1
+  fi
+  sudo_cmd=(sudo)
+fi
 "${sudo_cmd[@]}" apt-get update
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+# Through env: sudo would drop the variable, and a package could then stop to ask a question.
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,48 @@
+#include "app/sequences.h"
+
+#include "drawing/clearing.h"
+#include "drawing/placing.h"
+#include "drawing/run_errors.h"
+#include "layout/positions.h"
+
+namespace tvx {
+namespace {
+
+class ProgramInsertErrorRoute final : public InsertErrorRoute {
+public:
+    explicit ProgramInsertErrorRoute(Program& program) : program_(program) {}
+    [[noreturn]] void reportInsertError() override { tvx::reportInsertError(program_); }
+
+private:
+    Program& program_;
+};
+
+// Every failure of the layout is the calculation error, shown over the still visible dialog.
+void computeLayoutOrReport(Program& program) {
+    try {
+        computeLayout(program.form.txtCalc(), program.config, program.session.hostDoc,
+                      program.symbols, program.layout);
+    } catch (const std::exception&) {
+        reportCalcError(program);
+    }
+}
+
+} // namespace
+
+void cmd_Ok_Click(Program& program) {
+    SymbolSlot& main = program.symbols.slot(0);
+    main.symbolType = program.form.stdSFSSymbol().listIndex();
+    main.method = program.form.stdSFSMet().text();
+    main.roughness = program.form.stdSFSRough().text();
+    program.symbols.removeMainTwin();
+    computeLayoutOrReport(program);
+    program.form.hide();
+    ProgramInsertErrorRoute route(program);
+    clearOldOutput(program.session, program.symbols, route);
+    placeOutput(program.session, program.symbols, program.config, program.layout.notePoint,
+                program.layout.noteText, route);
+    require(program.session.hostDoc, "EditRebuild").EditRebuild();
+    shutDown(program);
+}
+
+} // namespace tvx

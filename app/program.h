@@ -1,0 +1,39 @@
+// The one state object of a process: what the original keeps in module-level variables, and the
+// ports the sequences run against.
+#pragma once
+
+#include "app/ui_port.h"
+#include "config/config.h"
+#include "drawing/host.h"
+#include "drawing/session.h"
+#include "drawing/symbol_register.h"
+#include "layout/layout_result.h"
+
+#include <string>
+
+namespace tvx {
+
+// What a terminator that must not end the process throws (tests): it unwinds to whoever ran the
+// handler. Deliberately no std::exception, so that no handler of the program takes it for a
+// failure; every catch-all lets it pass.
+struct RunEnded {};
+
+struct Program {
+    Program(MainForm& mainForm, MessageDialog& messageDialog, Terminator& processEnd,
+            host::Connector& hostConnector, std::wstring folder)
+        : form(mainForm), gef(messageDialog), terminator(processEnd), connector(hostConnector),
+          programFolder(std::move(folder)) {}
+
+    MainForm& form;
+    MessageDialog& gef;
+    Terminator& terminator;
+    host::Connector& connector;
+    std::wstring programFolder; // holds Tarvenix.txt and the preview bitmaps
+
+    Config config;
+    SymbolRegister symbols;
+    HostSession session;
+    LayoutResult layout;
+};
+
+} // namespace tvx

@@ -1,0 +1,24 @@
+#include "app/sequences.h"
+
+#include "drawing/scan.h"
+
+namespace tvx {
+
+void Form_Load(Program& program) {
+    program.form.setAlwaysOnTop();
+    const std::wstring configError = readConfig(program.config, program.programFolder);
+    if (!configError.empty()) {
+        errorRoute(program, configError);
+    }
+    const RaiseMessage raise = [&program](const std::wstring& message) {
+        raiseMessage(program, message);
+    };
+    if (!openSession(program.session, program.connector, raise)) {
+        shutDown(program);
+    }
+    scanDrawing(program.session, program.symbols);
+    program.form.showModeless();
+    fillChoiceLists(program.form, program.symbols);
+}
+
+} // namespace tvx

@@ -1,0 +1,72 @@
+#include "app/win32/combo_choice_list.h"
+
+#include "drawing/symbol_register.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace tvx::win {
+
+class ComboChoiceList::ProgramChange {
+public:
+    explicit ProgramChange(ComboChoiceList& list) : list_(list), outer_(list.changingByProgram_) {
+        list_.changingByProgram_ = true;
+    }
+    ProgramChange(const ProgramChange&) = delete;
+    ProgramChange& operator=(const ProgramChange&) = delete;
+    ~ProgramChange() { list_.changingByProgram_ = outer_; }
+
+private:
+    ComboChoiceList& list_;
+    bool outer_;
+};
+
+void ComboChoiceList::clear() {
+    const ProgramChange change(*this);
+    SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
+}
+
+void ComboChoiceList::addItem(const std::wstring& text) {
+    const LRESULT result = SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (result == CB_ERR || result == CB_ERRSPACE) {
+        throw std::runtime_error("the list takes no further entry");
+    }
+}
+
+void ComboChoiceList::setListIndex(std::int16_t index) {
+    // Also -1: a kind the list does not offer must not pass as "no kind chosen".
+    if (index < 0 || index >= count()) {
+        throw IndexError("list index " + std::to_string(index) + " outside the list of " +
+                         std::to_string(count()) + " entries");
+    }
+    {
+        const ProgramChange change(*this);
+        SendMessageW(combo_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    if (onSelect_) {
+        onSelect_();
+    }
+}
+
+std::int32_t ComboChoiceList::listIndex() const {
+    return static_cast<std::int32_t>(SendMessageW(combo_, CB_GETCURSEL, 0, 0));
+}
+
+std::int32_t ComboChoiceList::count() const {
+    return static_cast<std::int32_t>(SendMessageW(combo_, CB_GETCOUNT, 0, 0));
+}
+
+void ComboChoiceList::setText(const std::wstring& text) {
+    const ProgramChange change(*this);
+    SetWindowTextW(combo_, text.c_str());
+}
+
+std::wstring ComboChoiceList::text() const {
+    const int length = GetWindowTextLengthW(combo_);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(combo_, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+} // namespace tvx::win

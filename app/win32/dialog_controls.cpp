@@ -1,0 +1,92 @@
+#include "app/win32/dialog_controls.h"
+
+#include "app/win32/win_handles.h"
+
+#include <stdexcept>
+
+namespace tvx::win {
+namespace {
+
+// The height given to a drop-down combo box is its list's room; the box itself takes the
+// height its font needs. Room for about eight entries, as a classic combo box drops.
+constexpr int kComboListRoom = 6;
+
+} // namespace
+
+void registerDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HBRUSH background) {
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = procedure;
+    cls.hInstance = instance;
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.hbrBackground = background;
+    cls.lpszClassName = name;
+    // A second registration fails harmlessly with ERROR_CLASS_ALREADY_EXISTS.
+    RegisterClassExW(&cls);
+}
+
+HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* caption,
+                        SIZE clientTwips, int dpi, void* self) {
+    const SIZE client{twipsToPixels(clientTwips.cx, dpi), twipsToPixels(clientTwips.cy, dpi)};
+    const RECT frame = centredFrame(client, kDialogStyle, kDialogExStyle);
+    const HWND window = CreateWindowExW(kDialogExStyle, className, caption, kDialogStyle, frame.left,
+                                        frame.top, frame.right - frame.left, frame.bottom - frame.top,
+                                        nullptr, nullptr, instance, self);
+    if (window == nullptr) {
+        throw std::runtime_error("the dialog window could not be created");
+    }
+    return window;
+}
+
+HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout, int dpi, HFONT font,
+                   bool framed) {
+    const wchar_t* className = L"STATIC";
+    DWORD style = WS_CHILD | (layout.visible ? WS_VISIBLE : 0u);
+    DWORD exStyle = 0;
+    RECT rect = pixelRect(layout.twips, dpi);
+    switch (layout.kind) {
+    case ControlKind::label:
+        style |= SS_LEFT | SS_NOPREFIX;
+        break;
+    case ControlKind::comboBox:
+        className = L"COMBOBOX";
+        style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
+        rect.bottom = rect.top + (rect.bottom - rect.top) * kComboListRoom;
+        break;
+    case ControlKind::button:
+        className = L"BUTTON";
+        style |= WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+    case ControlKind::pictureBox:
+        className = ids::kPictureBoxClass;
+        style |= WS_TABSTOP;
+        exStyle = framed ? WS_EX_CLIENTEDGE : 0u;
+        break;
+    }
+    const HWND control = CreateWindowExW(exStyle, className, nullptr, style, rect.left, rect.top,
+                                         rect.right - rect.left, rect.bottom - rect.top, parent,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance,
+                                         nullptr);
+    if (control == nullptr) {
+        throw std::runtime_error("a dialog control could not be created");
+    }
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (layout.text != nullptr) {
+        SetWindowTextW(control, layout.text);
+    }
+    return control;
+}
+
+void drawLine(HDC dc, const LineLayout& line, int dpi, COLORREF colour) {
+    const UniquePen pen(CreatePen(PS_SOLID, 1, colour));
+    const SelectedObject selected(dc, pen.get());
+    const int x1 = twipsToPixels(line.from.x, dpi);
+    const int y1 = twipsToPixels(line.from.y, dpi);
+    const int x2 = twipsToPixels(line.to.x, dpi);
+    const int y2 = twipsToPixels(line.to.y, dpi);
+    MoveToEx(dc, x1, y1, nullptr);
+    // LineTo leaves out the last pixel; the line includes both ends.
+    LineTo(dc, x2 + (x2 > x1 ? 1 : x2 < x1 ? -1 : 0), y2 + (y2 > y1 ? 1 : y2 < y1 ? -1 : 0));
+}
+
+} // namespace tvx::win

@@ -1,0 +1,35 @@
+// Creating the dialogs' windows and controls from their layout tables.
+#pragma once
+
+#include "app/win32/dialog_layouts.h"
+
+#include <windows.h>
+
+namespace tvx::win {
+
+// Registers a dialog window class once per process; the window procedure finds its object
+// through the creation parameter.
+void registerDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HBRUSH background);
+
+// A hidden dialog window of the given client size in twips, centred on the screen, with no owner.
+HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* caption,
+                        SIZE clientTwips, int dpi, void* self);
+
+// One control of a layout table; `framed` gives picture boxes the sunken frame.
+HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout, int dpi, HFONT font,
+                   bool framed);
+
+// A line from a layout table, end point included, in the given colour.
+void drawLine(HDC dc, const LineLayout& line, int dpi, COLORREF colour);
+
+// The object a dialog window procedure belongs to: stored at WM_NCCREATE, read afterwards.
+template <typename Dialog>
+Dialog* dialogOf(HWND window, UINT message, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    return reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+} // namespace tvx::win

@@ -1,0 +1,23 @@
+// The program's one event loop and the guard around every handler a window procedure runs.
+// An exception must not unwind through the system's window procedure frames, so a handler's
+// exception is kept, the loop is told to stop, and the loop rethrows it outside.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace tvx::win {
+
+// Runs a handler; an exception it lets out is kept for the event loop to rethrow.
+void runGuarded(const std::function<void()>& handler) noexcept;
+
+// Pumps messages, with the dialogs' keyboard handling (Tab, arrows, Space), until WM_QUIT or
+// until keepGoing answers false. A WM_QUIT seen while keepGoing is set is posted again, so the
+// outer loop ends as well. Rethrows what runGuarded kept. Returns false after WM_QUIT.
+bool pumpMessages(const std::function<bool()>& keepGoing);
+
+// Pumps until WM_QUIT; returns its exit code.
+int runEventLoop();
+
+} // namespace tvx::win

@@ -1,0 +1,214 @@
+#include "app/win32/main_form.h"
+
+#include "app/win32/control_ids.h"
+#include "app/win32/dialog_controls.h"
+#include "app/win32/dialog_layouts.h"
+#include "app/win32/event_loop.h"
+#include "app/win32/fonts.h"
+#include "app/win32/pictures.h"
+#include "app/win32/vb_library.h"
+#include "resources/resource_ids.h"
+
+namespace tvx::win {
+
+Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder)
+    : instance_(instance), previewFolder_(std::move(previewFolder)), dpi_(screenDpi()),
+      dialogFont_(createDialogFont(dpi_)), largeBoldFont_(createLargeBoldFont(dpi_)),
+      background_(CreateSolidBrush(kMainFormBackground)),
+      choiceBackground_(CreateSolidBrush(kChoiceBackground)),
+      bigIcon_(loadIconResource(instance, IDI_TARVENIX, GetSystemMetrics(SM_CXICON))),
+      smallIcon_(loadIconResource(instance, IDI_TARVENIX, GetSystemMetrics(SM_CXSMICON))) {
+    PictureBox::registerClass(instance);
+    registerDialogClass(instance, ids::kMainFormClass, &Win32MainForm::windowProc, nullptr);
+    window_.reset(createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this));
+    SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    createControls();
+}
+
+Win32MainForm::~Win32MainForm() {
+    // No handler may reach this object while its window goes.
+    SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+    window_.reset();
+}
+
+void Win32MainForm::createControls() {
+    const HWND parent = window_.get();
+    for (const ControlLayout& layout : kMainFormControls) {
+        const HFONT font = layout.font == FontRole::largeBold ? largeBoldFont_.get() : dialogFont_.get();
+        const HWND control = createControl(parent, instance_, layout, dpi_, font, true);
+        switch (layout.id) {
+        case ids::stdSFSSymbol:
+            symbol_.attach(control);
+            break;
+        case ids::stdSFSRough:
+            rough_.attach(control);
+            break;
+        case ids::stdSFSMet:
+            met_.attach(control);
+            break;
+        case ids::sfsPic:
+            sfsPic_.attach(control, GetSysColor(COLOR_BTNFACE));
+            break;
+        case ids::txtCalc:
+            txtCalcBox_.attach(control, GetSysColor(COLOR_BTNFACE));
+            break;
+        default:
+            break;
+        }
+    }
+    sfsPic_.setBitmap(loadBitmapResource(instance_, IDB_DESIGN_PREVIEW));
+    symbol_.onSelect([this] { stdSFSSymbol_Click(); });
+}
+
+void Win32MainForm::setAlwaysOnTop() {
+    vb_library::setAlwaysOnTop(window_.get());
+}
+
+void Win32MainForm::showModeless() {
+    ShowWindow(window_.get(), SW_SHOW);
+    SetForegroundWindow(window_.get());
+    SetFocus(symbol_.hwnd());
+    UpdateWindow(window_.get());
+}
+
+void Win32MainForm::hide() {
+    ShowWindow(window_.get(), SW_HIDE);
+}
+
+std::wstring Win32MainForm::caption() const {
+    const int length = GetWindowTextLengthW(window_.get());
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window_.get(), text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+FormIcon Win32MainForm::icon() const {
+    return FormIcon{bigIcon_.get()};
+}
+
+void Win32MainForm::stdSFSSymbol_Click() {
+    lastSymbolIndex_ = symbol_.listIndex();
+    const std::wstring path = previewPath(previewFolder_, lastSymbolIndex_);
+    // A missing or unreadable preview is no failure: the box keeps what it shows.
+    if (UniqueBitmap picture = loadBitmapFile(path)) {
+        sfsPic_.setBitmap(std::move(picture));
+    }
+}
+
+void Win32MainForm::stdSFSSymbol_Change() {
+    symbol_.setListIndex(static_cast<std::int16_t>(lastSymbolIndex_));
+}
+
+void Win32MainForm::onCommand(int id, int code) {
+    switch (id) {
+    case ids::cmd_Ok:
+        if (code == BN_CLICKED && handlers_.cmd_Ok_Click) {
+            handlers_.cmd_Ok_Click();
+        }
+        break;
+    case ids::cmd_Cancel:
+        if (code == BN_CLICKED && handlers_.cmd_Cancel_Click) {
+            handlers_.cmd_Cancel_Click();
+        }
+        break;
+    case ids::stdSFSSymbol:
+        if (code == CBN_SELCHANGE) {
+            stdSFSSymbol_Click();
+        } else if (code == CBN_EDITCHANGE && !symbol_.changingByProgram()) {
+            stdSFSSymbol_Change();
+        }
+        break;
+    case IDOK: {
+        // The dialog manager's Enter. With no default button it presses only a button that
+        // has the focus, as Space would.
+        const HWND focus = GetFocus();
+        if (focus == control(ids::cmd_Ok) || focus == control(ids::cmd_Cancel)) {
+            SendMessageW(focus, BM_CLICK, 0, 0);
+        }
+        break;
+    }
+    default:
+        // IDCANCEL (Escape) among them: there is no cancel button.
+        break;
+    }
+}
+
+void Win32MainForm::onActivate(bool active) {
+    if (!active) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window_.get(), focus)) {
+            savedFocus_ = focus;
+        }
+        return;
+    }
+    const bool canRestore = savedFocus_ != nullptr && IsWindow(savedFocus_) && IsWindowVisible(savedFocus_);
+    SetFocus(canRestore ? savedFocus_ : symbol_.hwnd());
+}
+
+void Win32MainForm::paint() {
+    const PaintDc paint(window_.get());
+    drawLine(paint.get(), kMainFormLine, dpi_, kMainLineColour);
+}
+
+LRESULT Win32MainForm::controlColour(HDC dc, HWND control, UINT message) {
+    if (message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX) {
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, kChoiceBackground);
+        return reinterpret_cast<LRESULT>(choiceBackground_.get());
+    }
+    // Labels have no background of their own: the dialog's colour shows behind their text.
+    SetBkMode(dc, TRANSPARENT);
+    SetBkColor(dc, kMainFormBackground);
+    SetTextColor(dc, GetDlgCtrlID(control) == ids::Label4 ? kLabel4Text : GetSysColor(COLOR_WINDOWTEXT));
+    return reinterpret_cast<LRESULT>(background_.get());
+}
+
+LRESULT Win32MainForm::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        runGuarded([&] { onCommand(id, code); });
+        return 0;
+    }
+    case WM_CLOSE:
+        if (handlers_.closeCommand) {
+            runGuarded(handlers_.closeCommand);
+        } else {
+            ShowWindow(window, SW_HIDE);
+            PostQuitMessage(0);
+        }
+        return 0;
+    case WM_ACTIVATE:
+        onActivate(LOWORD(wParam) != WA_INACTIVE);
+        return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+        return controlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), message);
+    case WM_ERASEBKGND: {
+        RECT client{};
+        GetClientRect(window, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, background_.get());
+        return 1;
+    }
+    case WM_PAINT:
+        paint();
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK Win32MainForm::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Win32MainForm* self = dialogOf<Win32MainForm>(window, message, lParam);
+    if (self == nullptr || self->window_.get() == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->handleMessage(window, message, wParam, lParam);
+}
+
+} // namespace tvx::win

@@ -1,0 +1,88 @@
+// tvx_MainForm: the main dialog, in which the user chooses the main symbol's kind, method and
+// roughness, with a preview of the kind.
+#pragma once
+
+#include "app/ui_port.h"
+#include "app/win32/combo_choice_list.h"
+#include "app/win32/gdi_measurer.h"
+#include "app/win32/picture_box.h"
+#include "app/win32/win_handles.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tvx::win {
+
+class Win32MainForm final : public MainForm {
+public:
+    // What the buttons and the window's close command run. A handler left empty does nothing,
+    // except the close command, which then ends the event loop.
+    struct Handlers {
+        std::function<void()> cmd_Ok_Click;
+        std::function<void()> cmd_Cancel_Click;
+        std::function<void()> closeCommand;
+    };
+
+    // Creates the dialog, hidden. Preview bitmaps are looked for in previewFolder.
+    Win32MainForm(HINSTANCE instance, std::wstring previewFolder);
+    Win32MainForm(const Win32MainForm&) = delete;
+    Win32MainForm& operator=(const Win32MainForm&) = delete;
+    ~Win32MainForm() override;
+
+    void setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
+    HWND hwnd() const { return window_.get(); }
+
+    void setAlwaysOnTop() override;
+    void showModeless() override;
+    void hide() override;
+    std::wstring caption() const override;
+    FormIcon icon() const override;
+    ChoiceList& stdSFSSymbol() override { return symbol_; }
+    ChoiceList& stdSFSRough() override { return rough_; }
+    ChoiceList& stdSFSMet() override { return met_; }
+    MeasuringSurface& txtCalc() override { return measurer_; }
+
+    // An entry of stdSFSSymbol became selected: remember it and show its preview.
+    void stdSFSSymbol_Click();
+    // The kind's text was edited: back to the entry last selected.
+    void stdSFSSymbol_Change();
+
+    std::int32_t lastSymbolIndex() const { return lastSymbolIndex_; }
+    HBITMAP preview() const { return sfsPic_.bitmap(); }
+    HWND control(int id) const { return GetDlgItem(window_.get(), id); }
+
+private:
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void createControls();
+    void onCommand(int id, int code);
+    void onActivate(bool active);
+    void paint();
+    LRESULT controlColour(HDC dc, HWND control, UINT message);
+
+    HINSTANCE instance_;
+    std::wstring previewFolder_;
+    int dpi_;
+    UniqueFont dialogFont_;
+    UniqueFont largeBoldFont_;
+    UniqueBrush background_;
+    UniqueBrush choiceBackground_;
+    UniqueIcon bigIcon_;
+    UniqueIcon smallIcon_;
+    ComboChoiceList symbol_;
+    ComboChoiceList rough_;
+    ComboChoiceList met_;
+    PictureBox sfsPic_;
+    PictureBox txtCalcBox_;
+    GdiMeasurer measurer_;
+    std::int32_t lastSymbolIndex_ = 0;
+    HWND savedFocus_ = nullptr;
+    Handlers handlers_;
+    // Last: the window goes before everything its controls use.
+    UniqueWindow window_;
+};
+
+} // namespace tvx::win

@@ -1,0 +1,43 @@
+// GEF: the message dialog. Shows one message with the caller's title and icon, modal to the
+// whole program and topmost, and returns when the user dismisses it.
+#pragma once
+
+#include "app/ui_port.h"
+#include "app/win32/picture_box.h"
+#include "app/win32/win_handles.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace tvx::win {
+
+class Win32MessageDialog final : public MessageDialog {
+public:
+    explicit Win32MessageDialog(HINSTANCE instance);
+    Win32MessageDialog(const Win32MessageDialog&) = delete;
+    Win32MessageDialog& operator=(const Win32MessageDialog&) = delete;
+    ~Win32MessageDialog() override;
+
+    void Raise(const std::wstring& errText, const std::wstring& errTitle, FormIcon formIcon) override;
+
+    // Null until the first message loads the dialog.
+    HWND hwnd() const { return window_.get(); }
+    HWND control(int id) const { return GetDlgItem(window_.get(), id); }
+
+private:
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Form_Load();
+    void Ok_Click();
+    void showModal();
+
+    HINSTANCE instance_;
+    int dpi_;
+    UniqueFont dialogFont_;
+    UniqueIcon picture_;
+    PictureBox picture1_;
+    UniqueWindow window_;
+};
+
+} // namespace tvx::win

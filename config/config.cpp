@@ -1,0 +1,40 @@
+#include "config/config.h"
+
+#include "config/file_source.h"
+#include "config/free_format_input.h"
+
+namespace tvx {
+namespace {
+
+bool readItems(FreeFormatInput& in, Config& cfg) {
+    for (double& x : cfg.cfgCornerX) {
+        if (!in.readNumber(x)) {
+            return false;
+        }
+    }
+    return in.readNumber(cfg.cfgCornerY) && in.readNumber(cfg.cfgSymbolRise) &&
+           in.readNumber(cfg.cfgBracketPad) && in.readNumber(cfg.cfgSymbolWidth) &&
+           in.readNumber(cfg.cfgAnchorOffset) && in.readNumber(cfg.cfgSymbolGap) &&
+           in.readNumber(cfg.cfgNoteRise) && in.readWholeNumber(cfg.cfgKeepSymbolFont) &&
+           in.readNumber(cfg.cfgWidthFactor) && in.readText(cfg.cfgSymbolFont) &&
+           in.readWholeNumber(cfg.cfgSymbolHeight) && in.readText(cfg.cfgNoteFont) &&
+           in.readWholeNumber(cfg.cfgNotePoints);
+}
+
+}  // namespace
+
+std::wstring readConfig(Config& cfg, const std::wstring& programFolder) {
+    // The separator is added even when the folder ends with one.
+    FileSource file(programFolder + L"\\Tarvenix.txt");
+    if (!file.isOpen()) {
+        return std::wstring(kConfigErrorText);
+    }
+    FreeFormatInput in(file);
+    if (!in.skipLine() || !in.skipLine() || !readItems(in, cfg)) {
+        return std::wstring(kConfigErrorText);
+    }
+    // Whatever follows the last item stays unread; the file closes on return.
+    return {};
+}
+
+}  // namespace tvx

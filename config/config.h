@@ -1,0 +1,40 @@
+// The configuration of a run (module tvx_Config): geometry of the output and fonts of the
+// inserted texts, read once at start-up from "Tarvenix.txt" beside the program.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tvx {
+
+inline constexpr std::wstring_view kConfigErrorText =
+    L"Konfiguration >Tarvenix.txt< nicht gefunden oder fehlerhaft !";
+
+// Lengths in metres, in the sheet's coordinates (x to the right, y upward).
+struct Config {
+    std::array<double, 5> cfgCornerX{};  // by paper-size code 11, 10, 9, 8, 7
+    double cfgCornerY = 0.0;
+    double cfgSymbolRise = 0.0;
+    double cfgBracketPad = 0.0;
+    double cfgSymbolWidth = 0.0;
+    double cfgAnchorOffset = 0.0;
+    double cfgSymbolGap = 0.0;
+    double cfgNoteRise = 0.0;
+    std::int32_t cfgKeepSymbolFont = 0;  // 0: symbols get cfgSymbolFont and cfgSymbolHeight
+    double cfgWidthFactor = 0.0;
+    std::wstring cfgSymbolFont;
+    std::int32_t cfgSymbolHeight = 0;
+    std::wstring cfgNoteFont;
+    std::int32_t cfgNotePoints = 0;
+
+    bool operator==(const Config&) const = default;
+};
+
+// Reads programFolder + "\Tarvenix.txt" into cfg. Returns "" on success, otherwise
+// kConfigErrorText; the items read before the faulty one keep their new values, the rest
+// keep what they held. No range or sense check: that is the layout's business.
+std::wstring readConfig(Config& cfg, const std::wstring& programFolder);
+
+}  // namespace tvx

@@ -1,0 +1,89 @@
+#include "config/file_source.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstdio>
+#endif
+
+#include <algorithm>
+#include <limits>
+
+namespace tvx {
+
+#ifdef _WIN32
+
+FileSource::FileSource(const std::wstring& path) {
+    // Others may keep the file open for writing (an editor); we only read.
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        handle_.reset(h);
+    }
+}
+
+std::optional<std::size_t> FileSource::read(std::span<char> buffer) {
+    const DWORD wanted = static_cast<DWORD>(
+        std::min<std::size_t>(buffer.size(), std::numeric_limits<DWORD>::max()));
+    DWORD got = 0;
+    if (!ReadFile(handle_.get(), buffer.data(), wanted, &got, nullptr)) {
+        return std::nullopt;
+    }
+    return got;
+}
+
+void FileSource::Closer::operator()(void* handle) const { CloseHandle(handle); }
+
+#else
+
+namespace {
+
+std::string nativePath(const std::wstring& path) {
+    std::string out;
+    for (const wchar_t wc : path) {
+        const auto cp = static_cast<char32_t>(wc == L'\\' ? L'/' : wc);
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::FILE* asFile(void* handle) { return static_cast<std::FILE*>(handle); }
+
+}  // namespace
+
+FileSource::FileSource(const std::wstring& path) {
+    std::FILE* file = std::fopen(nativePath(path).c_str(), "rb");
+    if (file != nullptr) {
+        std::setvbuf(file, nullptr, _IONBF, 0);  // the caller buffers
+        handle_.reset(file);
+    }
+}
+
+std::optional<std::size_t> FileSource::read(std::span<char> buffer) {
+    std::FILE* file = asFile(handle_.get());
+    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+    if (got == 0 && std::ferror(file)) {
+        return std::nullopt;
+    }
+    return got;
+}
+
+void FileSource::Closer::operator()(void* handle) const { std::fclose(asFile(handle)); }
+
+#endif
+
+}  // namespace tvx

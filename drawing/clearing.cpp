@@ -1,0 +1,38 @@
+#include "drawing/clearing.h"
+
+#include "drawing/run_errors.h"
+
+#include <cstddef>
+
+namespace tvx {
+
+void clearOldOutput(HostSession& session, const SymbolRegister& symbols, InsertErrorRoute& route) {
+    try {
+        deleteOldNote(session);
+        deleteOwnSymbols(session, symbols);
+    } catch (const std::exception&) {
+        route.reportInsertError();
+    }
+}
+
+void deleteOldNote(HostSession& session) {
+    const std::wstring name = std::wstring(kOwnNoteName) + L"@" + session.sheetName;
+    host::Doc& doc = require(session.hostDoc, "Extension");
+    host::Extension& extension = require(doc.Extension(), "Extension");
+    if (extension.SelectByID(name, L"NOTE", 0, 0, 0, false, 0, host::EmptyRef{})) {
+        doc.DeleteSelection(true);
+    }
+}
+
+void deleteOwnSymbols(HostSession& session, const SymbolRegister& symbols) {
+    for (std::int32_t i = 0; i < symbols.ownSymbolCount; ++i) {
+        const host::SFSymbolRef& symbol = symbols.ownSymbols.at(static_cast<std::size_t>(i));
+        host::Annotation& annotation =
+            require(require(symbol, "GetAnnotation").GetAnnotation(), "GetAnnotation");
+        if (annotation.Select2(false, 0)) {
+            require(session.hostDoc, "DeleteSelection").DeleteSelection(true);
+        }
+    }
+}
+
+} // namespace tvx

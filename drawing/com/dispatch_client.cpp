@@ -1,0 +1,126 @@
+#include "drawing/com/dispatch_client.h"
+
+#include "drawing/com/failure_text.h"
+
+#include <climits>
+#include <cstring>
+#include <vector>
+
+namespace tvx::com {
+
+UniqueVariant arg(std::int16_t value) {
+    UniqueVariant v;
+    v.get().vt = VT_I2;
+    v.get().iVal = value;
+    return v;
+}
+
+UniqueVariant arg(std::int32_t value) {
+    UniqueVariant v;
+    v.get().vt = VT_I4;
+    v.get().lVal = value;
+    return v;
+}
+
+UniqueVariant arg(bool value) {
+    UniqueVariant v;
+    v.get().vt = VT_BOOL;
+    v.get().boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+UniqueVariant arg(double value) {
+    UniqueVariant v;
+    v.get().vt = VT_R8;
+    v.get().dblVal = value;
+    return v;
+}
+
+UniqueVariant arg(const std::wstring& value) {
+    UniqueBstr text(value);
+    UniqueVariant v;
+    v.get().vt = VT_BSTR;
+    v.get().bstrVal = text.detach();
+    return v;
+}
+
+UniqueVariant arg(host::EmptyRef) {
+    return arg(static_cast<IDispatch*>(nullptr));
+}
+
+UniqueVariant arg(IDispatch* object) {
+    UniqueVariant v;
+    v.get().vt = VT_DISPATCH;
+    v.get().pdispVal = ComPtr<IDispatch>::borrow(object).detach();
+    return v;
+}
+
+DispatchObject::DispatchObject(ComPtr<IDispatch> object) : object_(std::move(object)) {
+    if (!object_) {
+        throw host::HostError("IDispatch", "empty object reference");
+    }
+}
+
+UniqueVariant DispatchObject::call(const char* operation, std::span<UniqueVariant> args) {
+    return invoke(operation, DISPATCH_METHOD, args);
+}
+
+UniqueVariant DispatchObject::get(const char* operation) {
+    return invoke(operation, DISPATCH_PROPERTYGET, {});
+}
+
+void DispatchObject::put(const char* operation, UniqueVariant value) {
+    invoke(operation, DISPATCH_PROPERTYPUT, std::span<UniqueVariant>(&value, 1));
+}
+
+DISPID DispatchObject::memberId(const char* operation) {
+    for (const auto& [name, id] : ids_) {
+        if (std::strcmp(name, operation) == 0) {
+            return id;
+        }
+    }
+    const std::wstring wide(operation, operation + std::strlen(operation));
+    LPOLESTR names[] = {const_cast<LPOLESTR>(wide.c_str())};
+    DISPID id = DISPID_UNKNOWN;
+    const HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) {
+        throw host::HostError(operation, "the host does not know this name: " + describeHresult(hr));
+    }
+    ids_.emplace_back(operation, id);
+    return id;
+}
+
+UniqueVariant DispatchObject::invoke(const char* operation, WORD kind, std::span<UniqueVariant> args) {
+    const DISPID id = memberId(operation);
+    if (args.size() > static_cast<std::size_t>(UINT_MAX)) {
+        throw host::HostError(operation, "too many arguments");
+    }
+
+    // rgvarg holds the arguments last to first; the VARIANTs stay owned by args.
+    std::vector<VARIANT> reversed;
+    reversed.reserve(args.size());
+    for (auto it = args.rbegin(); it != args.rend(); ++it) {
+        reversed.push_back(it->get());
+    }
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params{};
+    params.rgvarg = reversed.empty() ? nullptr : reversed.data();
+    params.cArgs = static_cast<UINT>(reversed.size());
+    if (kind == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &putId;
+        params.cNamedArgs = 1;
+    }
+
+    UniqueVariant result;
+    UniqueExcepInfo error;
+    UINT argErr = UINT_MAX;
+    const HRESULT hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params,
+                                       kind == DISPATCH_PROPERTYPUT ? nullptr : result.put(),
+                                       error.put(), &argErr);
+    if (FAILED(hr)) {
+        throw host::HostError(operation, describeInvokeFailure(hr, &error.filled(), argErr, params.cArgs));
+    }
+    return result;
+}
+
+} // namespace tvx::com

@@ -1,0 +1,23 @@
+// The fixed German messages a run shows the user, in one place. The configuration file's own
+// message belongs to its reader (config/config.h).
+#pragma once
+
+namespace tvx::msg {
+
+inline constexpr wchar_t kNoHostInstance[] = L"Keine aktive SolidWorks Instanz gefunden !";
+inline constexpr wchar_t kNoDocument[] = L"Kein SolidWorks Dokument geladen !";
+inline constexpr wchar_t kNoDrawing[] = L"Es werden nur SolidWorks Zeichnungen unterstützt !";
+inline constexpr wchar_t kCalcError[] = L"Fehler bei der Berechnung !";
+inline constexpr wchar_t kInsertError[] = L"Fehler beim Einfügen der Symbole !";
+
+// Reports the program words itself, for failures the messages above do not cover. The message
+// dialog shows about two lines, so what was found comes first.
+inline constexpr wchar_t kUnexpectedError[] = L"Unerwarteter Fehler, das Programm wird beendet";
+inline constexpr wchar_t kTooManyForeignSymbols[] =
+    L"Mehr als 5 verschiedene fremde Oberflächensymbole gefunden !";
+inline constexpr wchar_t kTooManyOwnSymbols[] =
+    L"Mehr als 21 Oberflächensymbole eines früheren Laufs gefunden !";
+inline constexpr wchar_t kOwnNameWithoutNumber[] = L"Symbolname ohne zwei Endziffern gefunden: ";
+inline constexpr wchar_t kUnknownMainKind[] = L"Hauptsymbol mit unbekannter Art gefunden: ";
+
+} // namespace tvx::msg

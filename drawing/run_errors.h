@@ -1,0 +1,39 @@
+// Failures of a run that are not host errors.
+#pragma once
+
+#include "drawing/host.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace tvx {
+
+// A failure whose report for the user is already written, in German.
+class ReportedError : public std::runtime_error {
+public:
+    explicit ReportedError(std::wstring report)
+        : std::runtime_error("reported failure"), report_(std::move(report)) {}
+    const std::wstring& report() const noexcept { return report_; }
+
+private:
+    std::wstring report_;
+};
+
+// The host answered an insertion or a renaming without doing it.
+class InsertionFailed : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A host reference the next step must call through; an empty one is the host failing that
+// operation, not a null dereference.
+template <class T>
+T& require(const std::shared_ptr<T>& ref, const char* operation) {
+    if (!ref) {
+        throw host::HostError(operation, "empty reference");
+    }
+    return *ref;
+}
+
+} // namespace tvx

@@ -1,0 +1,19 @@
+// Reading the drawing's surface-finish symbols into the register.
+#pragma once
+
+#include "drawing/session.h"
+#include "drawing/symbol_register.h"
+
+#include <string>
+
+namespace tvx {
+
+inline constexpr wchar_t kOwnSymbolPrefix[] = L"ZyrSymbol_";
+
+// Walks every view of the current sheet, the sheet's own first. Symbols named with the tool's
+// prefix go to ownSymbols (the one ending in 99 also into slot 0); each distinct foreign symbol
+// becomes an other symbol. A drawing beyond the register's limits throws ReportedError before
+// anything is stored beyond them; the drawing is only read.
+void scanDrawing(HostSession& session, SymbolRegister& symbols);
+
+} // namespace tvx

@@ -1,0 +1,68 @@
+// The in-memory stand-in for the CAD host: serves a HostData through the host port, with the
+// host's selection rules, injectable faults and a trace of every call.
+#pragma once
+
+#include "drawing/host.h"
+#include "drawing/sim/model.h"
+#include "drawing/sim/trace.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tvx::sim {
+
+struct SimState;
+
+// The sheet point a SelectByID("...", "SHEET", x, y, 0) left selected.
+struct PickPoint {
+    std::wstring sheetName;
+    double x = 0.0;
+    double y = 0.0;
+
+    friend bool operator==(const PickPoint&, const PickPoint&) = default;
+};
+
+class SimHost {
+public:
+    explicit SimHost(HostData data = {});
+    ~SimHost();
+    SimHost(const SimHost&) = delete;
+    SimHost& operator=(const SimHost&) = delete;
+
+    // Edits made through data() are seen by the next host call; references handed out earlier
+    // stay bound to their objects. Where an object was copied within the drawing, the first
+    // copy in document order keeps its identity and the others become new objects.
+    HostData& data();
+    const HostData& data() const;
+
+    // attach() throws HostError when the host is not running or the class name is not the host's.
+    host::Connector& connector();
+
+    // The n-th host call from now on counting from the start (1-based; attach and property sets
+    // included) throws HostError(op, "injected fault") before it has any effect. 0 disarms.
+    void failAtCall(std::uint64_t n);
+    // Every later call of that operation throws HostError(op, "injected fault").
+    void failOperation(std::string op);
+    void clearFaults();
+    // The host dies: running becomes false and every later call throws.
+    void kill();
+
+    std::uint64_t callCount() const;
+    const std::vector<TraceEntry>& trace() const;
+    void clearTrace();
+    // Tracing is on by default; long benchmark runs may turn it off.
+    void setTracing(bool on);
+
+    // What is selected now: the picked sheet point, and the names of selected annotations.
+    std::optional<PickPoint> pickPoint() const;
+    std::vector<std::wstring> selectedNames() const;
+
+private:
+    std::shared_ptr<SimState> state_;
+    std::unique_ptr<host::Connector> connector_;
+};
+
+} // namespace tvx::sim

@@ -1,0 +1,794 @@
+// The host port's objects over the stand-in's state. Each holds only an identity; every call
+// finds its object again, so a reference to something deleted fails as the host's would.
+#include "drawing/sim/sim_state.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwctype>
+#include <limits>
+
+namespace tvx::sim {
+
+namespace {
+
+using StatePtr = std::shared_ptr<SimState>;
+
+const wchar_t kSymbolNamePrefix[] = L"Oberflächengüte";
+const wchar_t kNoteNamePrefix[] = L"DetailItem";
+
+// ---- helpers over the document --------------------------------------------------------------
+
+template <class Visit>
+void forEachAnnotation(DocumentData& doc, Visit visit) {
+    for (auto& sheet : doc.sheets) {
+        for (auto& view : sheet.views) {
+            for (auto& s : view.symbols) {
+                visit(s.name, s.id.value);
+            }
+            for (auto& n : view.notes) {
+                visit(n.name, n.id.value);
+            }
+        }
+    }
+}
+
+bool nameTaken(DocumentData& doc, const std::wstring& name, std::uint64_t except) {
+    bool taken = false;
+    forEachAnnotation(doc, [&](const std::wstring& other, std::uint64_t id) {
+        taken = taken || (id != except && other == name);
+    });
+    return taken;
+}
+
+// The prefix and a number above every number already used after that prefix, as the host counts.
+std::wstring automaticName(DocumentData& doc, const std::wstring& prefix) {
+    std::uint64_t highest = 0;
+    forEachAnnotation(doc, [&](const std::wstring& name, std::uint64_t) {
+        if (name.size() <= prefix.size() || name.size() > prefix.size() + 9 ||
+            name.compare(0, prefix.size(), prefix) != 0) {
+            return;
+        }
+        std::uint64_t n = 0;
+        for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+            if (name[i] < L'0' || name[i] > L'9') {
+                return;
+            }
+            n = n * 10 + static_cast<std::uint64_t>(name[i] - L'0');
+        }
+        highest = std::max(highest, n);
+    });
+    std::uint64_t next = highest + 1;
+    std::wstring name = prefix + std::to_wstring(next);
+    while (nameTaken(doc, name, 0)) {
+        name = prefix + std::to_wstring(++next);
+    }
+    return name;
+}
+
+void requireFinite(double value, const char* operation) {
+    if (!std::isfinite(value)) {
+        throw host::HostError(operation, "the value is not a finite number");
+    }
+}
+
+void eraseFromSelection(Selection& selection, std::uint64_t id) {
+    auto& objects = selection.objects;
+    objects.erase(std::remove(objects.begin(), objects.end(), id), objects.end());
+}
+
+// ---- text format ----------------------------------------------------------------------------
+
+class SimTextFormat final : public host::TextFormat {
+public:
+    SimTextFormat(StatePtr state, TextFormatData data)
+        : state_(std::move(state)), data_(std::move(data)) {}
+
+    void setTypeFaceName(const std::wstring& name) override {
+        put("TypeFaceName", argBstr(name), [&] {
+            if (name.empty()) {
+                throw host::HostError("TypeFaceName", "an empty font name");
+            }
+            data_.typeFaceName = name;
+        });
+    }
+    void setCharHeight(double metres) override {
+        put("CharHeight", argR8(metres), [&] {
+            if (!std::isfinite(metres) || metres <= 0.0 || metres > 1.0) {
+                throw host::HostError("CharHeight", "the height is out of range");
+            }
+            data_.setCharHeight(metres);
+        });
+    }
+    void setCharHeightInPts(std::int32_t points) override {
+        put("CharHeightInPts", argI4(points), [&] {
+            if (points <= 0 || points > 2000) {
+                throw host::HostError("CharHeightInPts", "the height is out of range");
+            }
+            data_.setCharHeightInPts(points);
+        });
+    }
+    void setBold(bool bold) override {
+        put("Bold", argBool(bold), [&] { data_.bold = bold; });
+    }
+
+    const SimState* owner() const { return state_.get(); }
+    const TextFormatData& data() const { return data_; }
+
+private:
+    template <class Body>
+    void put(const char* operation, TracedArg arg, Body body) {
+        tracedCall(*state_, "TextFormat", operation, {std::move(arg)}, body,
+                   [] { return std::string(); });
+    }
+
+    StatePtr state_;
+    TextFormatData data_;
+};
+
+// A format handed back by the caller: it must be one this host gave out.
+const TextFormatData& ownFormat(const SimState& state, const host::TextFormatRef& format,
+                                const char* operation) {
+    const auto* mine = dynamic_cast<const SimTextFormat*>(format.get());
+    if (mine == nullptr || mine->owner() != &state) {
+        throw host::HostError(operation, "the text format does not belong to this host");
+    }
+    return mine->data();
+}
+
+host::TextFormatRef newFormat(const StatePtr& state, const TextFormatData& data) {
+    return std::make_shared<SimTextFormat>(state, data);
+}
+
+std::string formatResult(const host::TextFormatRef& f) {
+    return resultDispatch(f != nullptr, "TextFormat");
+}
+
+// ---- annotation -----------------------------------------------------------------------------
+
+class SimAnnotation final : public host::Annotation {
+public:
+    enum class Kind { symbol, note };
+
+    SimAnnotation(StatePtr state, Kind kind, std::uint64_t id, Hint hint)
+        : state_(std::move(state)), kind_(kind), id_(id), hint_(hint) {}
+
+    std::wstring GetName() override {
+        return tracedCall(
+            *state_, "Annotation", "GetName", {}, [&] { return nameOf("GetName"); },
+            resultBstr);
+    }
+
+    bool SetName(const std::wstring& name) override {
+        return tracedCall(
+            *state_, "Annotation", "SetName", {argBstr(name)},
+            [&] {
+                std::wstring& current = nameOf("SetName");
+                DocumentData& doc = *state_->data.activeDoc;
+                if (name.empty() || nameTaken(doc, name, id_)) {
+                    return false;
+                }
+                current = name;
+                return true;
+            },
+            resultBool);
+    }
+
+    bool Select2(bool append, std::int16_t mark) override {
+        return tracedCall(
+            *state_, "Annotation", "Select2", {argBool(append), argI2(mark)},
+            [&] {
+                const bool selectable = kind_ == Kind::note ||
+                                        state_->symbol(id_, hint_, "Select2").symbol->selectable;
+                if (kind_ == Kind::note) {
+                    state_->note(id_, hint_, "Select2");
+                }
+                Selection& selection = state_->selection;
+                if (!append) {
+                    selection.clear();
+                }
+                if (!selectable) {
+                    return false;
+                }
+                eraseFromSelection(selection, id_);
+                selection.objects.push_back(id_);
+                return true;
+            },
+            resultBool);
+    }
+
+    host::TextFormatRef gettextformat(std::int16_t index) override {
+        return tracedCall(
+            *state_, "Annotation", "gettextformat", {argI2(index)},
+            [&] { return newFormat(state_, formatOf("gettextformat")); }, formatResult);
+    }
+
+    bool SetTextFormat(std::int16_t index, bool useDoc,
+                       const host::TextFormatRef& format) override {
+        return tracedCall(
+            *state_, "Annotation", "SetTextFormat",
+            {argI2(index), argBool(useDoc), argDispatch(format != nullptr, "TextFormat")},
+            [&] {
+                TextFormatData& target = formatOf("SetTextFormat");
+                target = useDoc ? state_->data.activeDoc->defaultFormat
+                                : ownFormat(*state_, format, "SetTextFormat");
+                return true;
+            },
+            resultBool);
+    }
+
+private:
+    std::wstring& nameOf(const char* operation) {
+        return kind_ == Kind::symbol ? state_->symbol(id_, hint_, operation).symbol->name
+                                     : state_->note(id_, hint_, operation).note->name;
+    }
+    TextFormatData& formatOf(const char* operation) {
+        return kind_ == Kind::symbol ? state_->symbol(id_, hint_, operation).symbol->format
+                                     : state_->note(id_, hint_, operation).note->format;
+    }
+
+    StatePtr state_;
+    Kind kind_;
+    std::uint64_t id_;
+    Hint hint_;
+};
+
+std::string annotationResult(const host::AnnotationRef& a) {
+    return resultDispatch(a != nullptr, "Annotation");
+}
+
+// ---- symbol ---------------------------------------------------------------------------------
+
+class SimSymbol final : public host::SFSymbol {
+public:
+    SimSymbol(StatePtr state, std::uint64_t id, Hint hint)
+        : state_(std::move(state)), id_(id), hint_(hint) {}
+
+    host::SFSymbolRef GetNext() override {
+        return tracedCall(
+            *state_, "SFSymbol", "GetNext", {},
+            [&]() -> host::SFSymbolRef {
+                const SymbolPlace place = state_->symbol(id_, hint_, "GetNext");
+                const auto& symbols = place.view->symbols;
+                const std::size_t next = hint_.item + 1;
+                if (next >= symbols.size()) {
+                    return nullptr;
+                }
+                return std::make_shared<SimSymbol>(state_, symbols[next].id.value,
+                                                   Hint{hint_.sheet, hint_.view, next});
+            },
+            symbolResult);
+    }
+
+    std::int32_t GetSymbolType() override {
+        return tracedCall(
+            *state_, "SFSymbol", "GetSymbolType", {},
+            [&] { return state_->symbol(id_, hint_, "GetSymbolType").symbol->symbolType; },
+            resultI4);
+    }
+
+    std::wstring GetText(std::int32_t which) override {
+        return tracedCall(
+            *state_, "SFSymbol", "GetText", {argI4(which)},
+            [&] {
+                const auto& texts = state_->symbol(id_, hint_, "GetText").symbol->texts;
+                const auto found = texts.find(which);
+                return found == texts.end() ? std::wstring() : found->second;
+            },
+            resultBstr);
+    }
+
+    host::AnnotationRef GetAnnotation() override {
+        return tracedCall(
+            *state_, "SFSymbol", "GetAnnotation", {},
+            [&]() -> host::AnnotationRef {
+                state_->symbol(id_, hint_, "GetAnnotation");
+                return std::make_shared<SimAnnotation>(state_, SimAnnotation::Kind::symbol, id_,
+                                                       hint_);
+            },
+            annotationResult);
+    }
+
+    static std::string symbolResult(const host::SFSymbolRef& s) {
+        return resultDispatch(s != nullptr, "SFSymbol");
+    }
+
+private:
+    StatePtr state_;
+    std::uint64_t id_;
+    Hint hint_;
+};
+
+// ---- view -----------------------------------------------------------------------------------
+
+class SimView final : public host::View {
+public:
+    SimView(StatePtr state, std::uint64_t id, Hint hint)
+        : state_(std::move(state)), id_(id), hint_(hint) {}
+
+    host::SFSymbolRef GetFirstSFSymbol() override {
+        return tracedCall(
+            *state_, "View", "GetFirstSFSymbol", {},
+            [&]() -> host::SFSymbolRef {
+                const ViewData& view = *state_->view(id_, hint_, "GetFirstSFSymbol").second;
+                if (view.symbols.empty()) {
+                    return nullptr;
+                }
+                return std::make_shared<SimSymbol>(state_, view.symbols.front().id.value,
+                                                   Hint{hint_.sheet, hint_.view, 0});
+            },
+            SimSymbol::symbolResult);
+    }
+
+    host::ViewRef GetNextView() override {
+        return tracedCall(
+            *state_, "View", "GetNextView", {},
+            [&]() -> host::ViewRef {
+                const SheetData& sheet = *state_->view(id_, hint_, "GetNextView").first;
+                const std::size_t next = hint_.view + 1;
+                if (next >= sheet.views.size()) {
+                    return nullptr;
+                }
+                return std::make_shared<SimView>(state_, sheet.views[next].id.value,
+                                                 Hint{hint_.sheet, next, 0});
+            },
+            viewResult);
+    }
+
+    static std::string viewResult(const host::ViewRef& v) {
+        return resultDispatch(v != nullptr, "View");
+    }
+
+private:
+    StatePtr state_;
+    std::uint64_t id_;
+    Hint hint_;
+};
+
+// ---- sheet ----------------------------------------------------------------------------------
+
+class SimSheet final : public host::Sheet {
+public:
+    SimSheet(StatePtr state, std::uint64_t id, Hint hint)
+        : state_(std::move(state)), id_(id), hint_(hint) {}
+
+    std::wstring GetName() override {
+        return tracedCall(
+            *state_, "Sheet", "GetName", {},
+            [&] { return state_->sheet(id_, hint_, "GetName").name; }, resultBstr);
+    }
+
+    host::HostValue GetProperties() override {
+        return tracedCall(
+            *state_, "Sheet", "GetProperties", {},
+            [&]() -> host::HostValue {
+                const SheetData& sheet = state_->sheet(id_, hint_, "GetProperties");
+                if (sheet.propertiesOverride) {
+                    return *sheet.propertiesOverride;
+                }
+                const double code = sheet.paperCode;
+                return host::HostArray{code, code, 1.0, 1.0, 1.0, sheet.width, sheet.height};
+            },
+            resultValue);
+    }
+
+private:
+    StatePtr state_;
+    std::uint64_t id_;
+    Hint hint_;
+};
+
+// ---- note -----------------------------------------------------------------------------------
+
+class SimNote final : public host::Note {
+public:
+    SimNote(StatePtr state, std::uint64_t id, Hint hint)
+        : state_(std::move(state)), id_(id), hint_(hint) {}
+
+    void setAngle(std::int16_t angle) override {
+        tracedCall(
+            *state_, "Note", "angle", {argI2(angle)},
+            [&] { state_->note(id_, hint_, "angle").note->angle = angle; },
+            [] { return std::string(); });
+    }
+
+    bool SetBalloon(std::int16_t style, std::int16_t size) override {
+        return tracedCall(
+            *state_, "Note", "SetBalloon", {argI2(style), argI2(size)},
+            [&] {
+                NoteData& note = *state_->note(id_, hint_, "SetBalloon").note;
+                constexpr std::int16_t kSplitCircle = 7;
+                if (style < 0 || style > 20) {
+                    return false;
+                }
+                if (style == 0 || style == kSplitCircle) {
+                    // No balloon: the size means nothing then.
+                    note.balloonStyle = 0;
+                    note.balloonSize = 0;
+                    return true;
+                }
+                if (size < 0 || size > 6) {
+                    return false;
+                }
+                note.balloonStyle = style;
+                note.balloonSize = size;
+                return true;
+            },
+            resultBool);
+    }
+
+    host::TextFormatRef gettextformat() override {
+        return tracedCall(
+            *state_, "Note", "gettextformat", {},
+            [&] { return newFormat(state_, state_->note(id_, hint_, "gettextformat").note->format); },
+            formatResult);
+    }
+
+    bool SetTextFormat(std::int16_t index, const host::TextFormatRef& format) override {
+        return tracedCall(
+            *state_, "Note", "SetTextFormat",
+            {argI2(index), argDispatch(format != nullptr, "TextFormat")},
+            [&] {
+                NoteData& note = *state_->note(id_, hint_, "SetTextFormat").note;
+                note.format = ownFormat(*state_, format, "SetTextFormat");
+                return true;
+            },
+            resultBool);
+    }
+
+    host::AnnotationRef GetAnnotation() override {
+        return tracedCall(
+            *state_, "Note", "GetAnnotation", {},
+            [&]() -> host::AnnotationRef {
+                state_->note(id_, hint_, "GetAnnotation");
+                return std::make_shared<SimAnnotation>(state_, SimAnnotation::Kind::note, id_,
+                                                       hint_);
+            },
+            annotationResult);
+    }
+
+private:
+    StatePtr state_;
+    std::uint64_t id_;
+    Hint hint_;
+};
+
+// ---- extension ------------------------------------------------------------------------------
+
+class SimExtension final : public host::Extension {
+public:
+    SimExtension(StatePtr state, std::uint64_t docId) : state_(std::move(state)), docId_(docId) {}
+
+    bool SelectByID(const std::wstring& name, const std::wstring& type, std::int16_t x,
+                    std::int16_t y, std::int16_t z, bool append, std::int16_t mark,
+                    host::EmptyRef /*callout*/) override {
+        return tracedCall(
+            *state_, "Extension", "SelectByID",
+            {argBstr(name), argBstr(type), argI2(x), argI2(y), argI2(z), argBool(append),
+             argI2(mark), argDispatch(false, "")},
+            [&] {
+                DocumentData& doc = state_->doc(docId_, "SelectByID");
+                Selection& selection = state_->selection;
+                const std::uint64_t found = type == L"NOTE" ? noteByQualifiedName(doc, name) : 0;
+                if (!append) {
+                    selection.clear();
+                }
+                if (found == 0) {
+                    return false;
+                }
+                auto& objects = selection.objects;
+                const auto at = std::find(objects.begin(), objects.end(), found);
+                if (append && at != objects.end()) {
+                    objects.erase(at); // appending what is already selected takes it out
+                } else {
+                    objects.push_back(found);
+                }
+                return true;
+            },
+            resultBool);
+    }
+
+private:
+    // "Name@Sheet": the note of that annotation name in any view of that sheet; 0 when none.
+    static std::uint64_t noteByQualifiedName(const DocumentData& doc, const std::wstring& name) {
+        for (const auto& sheet : doc.sheets) {
+            const std::wstring suffix = L"@" + sheet.name;
+            if (name.size() <= suffix.size() ||
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+                continue;
+            }
+            const std::wstring noteName = name.substr(0, name.size() - suffix.size());
+            for (const auto& view : sheet.views) {
+                for (const auto& note : view.notes) {
+                    if (note.name == noteName) {
+                        return note.id.value;
+                    }
+                }
+            }
+        }
+        return 0;
+    }
+
+    StatePtr state_;
+    std::uint64_t docId_;
+};
+
+// ---- document -------------------------------------------------------------------------------
+
+class SimDoc final : public host::Doc {
+public:
+    SimDoc(StatePtr state, std::uint64_t id) : state_(std::move(state)), id_(id) {}
+
+    std::int32_t GetType() override {
+        return tracedCall(
+            *state_, "Doc", "GetType", {}, [&] { return state_->doc(id_, "GetType").type; },
+            resultI4);
+    }
+
+    host::ViewRef GetFirstView() override {
+        return tracedCall(
+            *state_, "Doc", "GetFirstView", {},
+            [&]() -> host::ViewRef {
+                const std::size_t s = currentSheetIndex("GetFirstView");
+                const SheetData& sheet = state_->data.activeDoc->sheets[s];
+                if (sheet.views.empty()) {
+                    return nullptr;
+                }
+                return std::make_shared<SimView>(state_, sheet.views.front().id.value,
+                                                 Hint{s, 0, 0});
+            },
+            SimView::viewResult);
+    }
+
+    host::SheetRef GetCurrentSheet() override {
+        return tracedCall(
+            *state_, "Doc", "GetCurrentSheet", {},
+            [&]() -> host::SheetRef {
+                const std::size_t s = currentSheetIndex("GetCurrentSheet");
+                return std::make_shared<SimSheet>(
+                    state_, state_->data.activeDoc->sheets[s].id.value, Hint{s, 0, 0});
+            },
+            [](const host::SheetRef& sh) { return resultDispatch(sh != nullptr, "Sheet"); });
+    }
+
+    host::ExtensionRef Extension() override {
+        return tracedCall(
+            *state_, "Doc", "Extension", {},
+            [&]() -> host::ExtensionRef {
+                state_->doc(id_, "Extension");
+                return std::make_shared<SimExtension>(state_, id_);
+            },
+            [](const host::ExtensionRef& e) { return resultDispatch(e != nullptr, "Extension"); });
+    }
+
+    bool SelectByID(const std::wstring& name, const std::wstring& type, double x, double y,
+                    std::int16_t z) override {
+        return tracedCall(
+            *state_, "Doc", "SelectByID",
+            {argBstr(name), argBstr(type), argR8(x), argR8(y), argI2(z)},
+            [&] {
+                DocumentData& doc = state_->doc(id_, "SelectByID");
+                requireFinite(x, "SelectByID");
+                requireFinite(y, "SelectByID");
+                Selection& selection = state_->selection;
+                selection.clear();
+                if (type != L"SHEET") {
+                    return false;
+                }
+                for (const auto& sheet : doc.sheets) {
+                    if (sheet.name == name) {
+                        selection.pick = SheetPick{sheet.id.value, x, y};
+                        return true;
+                    }
+                }
+                return false;
+            },
+            resultBool);
+    }
+
+    bool DeleteSelection(bool confirm) override {
+        return tracedCall(
+            *state_, "Doc", "DeleteSelection", {argBool(confirm)},
+            [&] {
+                DocumentData& doc = state_->doc(id_, "DeleteSelection");
+                Selection& selection = state_->selection;
+                bool deleted = false;
+                for (const std::uint64_t id : selection.objects) {
+                    deleted = eraseObject(doc, id) || deleted;
+                }
+                selection.clear();
+                return deleted;
+            },
+            resultBool);
+    }
+
+    bool ActivateSheet(const std::wstring& name) override {
+        return tracedCall(
+            *state_, "Doc", "ActivateSheet", {argBstr(name)},
+            [&] {
+                DocumentData& doc = state_->doc(id_, "ActivateSheet");
+                for (std::size_t s = 0; s < doc.sheets.size(); ++s) {
+                    if (doc.sheets[s].name == name) {
+                        if (doc.currentSheet != s) {
+                            state_->selection.clear();
+                            doc.currentSheet = s;
+                        }
+                        return true;
+                    }
+                }
+                return false;
+            },
+            resultBool);
+    }
+
+    bool InsertSurfaceFinishSymbol2(const host::SurfaceFinishArgs& a) override {
+        return tracedCall(
+            *state_, "Doc", "InsertSurfaceFinishSymbol2",
+            {argI4(a.symType), argI2(a.leaderType), argI2(a.locX), argI2(a.locY), argR8(a.locZ),
+             argI2(a.laySymbol), argI2(a.arrowType), argBstr(a.machAllowance),
+             argBstr(a.otherVals), argBstr(a.prodMethod), argBstr(a.sampleLen),
+             argBstr(a.maxRoughness), argBstr(a.minRoughness), argBstr(a.roughnessSpacing)},
+            [&] {
+                DocumentData& doc = state_->doc(id_, "InsertSurfaceFinishSymbol2");
+                const auto& pick = state_->selection.pick;
+                if (state_->data.behaviour.refuseSymbolInsert || !pick) {
+                    return false;
+                }
+                SheetData* sheet = state_->findSheet(pick->sheetId);
+                if (sheet == nullptr || sheet->views.empty()) {
+                    return false;
+                }
+                SymbolData symbol;
+                symbol.symbolType = a.symType;
+                const std::pair<std::int32_t, const std::wstring*> texts[] = {
+                    {1, &a.machAllowance}, {2, &a.prodMethod},   {3, &a.sampleLen},
+                    {4, &a.otherVals},     {5, &a.maxRoughness}, {6, &a.minRoughness},
+                    {7, &a.roughnessSpacing}};
+                for (const auto& [index, text] : texts) {
+                    if (!text->empty()) {
+                        symbol.texts[index] = *text;
+                    }
+                }
+                symbol.name = automaticName(doc, kSymbolNamePrefix);
+                symbol.format = doc.defaultFormat;
+                symbol.x = pick->x;
+                symbol.y = pick->y;
+                symbol.id.value = state_->newId();
+                sheet->views.front().symbols.push_back(std::move(symbol));
+                return true;
+            },
+            resultBool);
+    }
+
+    host::NoteRef InsertNote(const std::wstring& text) override {
+        return tracedCall(
+            *state_, "Doc", "InsertNote", {argBstr(text)},
+            [&]() -> host::NoteRef {
+                DocumentData& doc = state_->doc(id_, "InsertNote");
+                if (state_->data.behaviour.noteInsertReturnsEmpty) {
+                    return nullptr;
+                }
+                const auto& pick = state_->selection.pick;
+                SheetData* sheet = pick ? state_->findSheet(pick->sheetId) : nullptr;
+                double x = pick ? pick->x : 0.0;
+                double y = pick ? pick->y : 0.0;
+                if (sheet == nullptr) {
+                    // Without a picked point the host puts a free note at the sheet's origin.
+                    sheet = &doc.sheets[currentSheetIndex("InsertNote")];
+                    x = 0.0;
+                    y = 0.0;
+                }
+                if (sheet->views.empty()) {
+                    return nullptr;
+                }
+                NoteData note;
+                note.text = text;
+                note.name = automaticName(doc, kNoteNamePrefix);
+                note.x = x;
+                note.y = y;
+                note.format = doc.defaultFormat;
+                note.id.value = state_->newId();
+                const std::uint64_t id = note.id.value;
+                auto& notes = sheet->views.front().notes;
+                notes.push_back(std::move(note));
+                const auto s = static_cast<std::size_t>(sheet - doc.sheets.data());
+                return std::make_shared<SimNote>(state_, id, Hint{s, 0, notes.size() - 1});
+            },
+            [](const host::NoteRef& n) { return resultDispatch(n != nullptr, "Note"); });
+    }
+
+    void EditRebuild() override {
+        tracedCall(
+            *state_, "Doc", "EditRebuild", {},
+            [&] {
+                DocumentData& doc = state_->doc(id_, "EditRebuild");
+                if (doc.rebuildCount < std::numeric_limits<std::int32_t>::max()) {
+                    ++doc.rebuildCount;
+                }
+            },
+            [] { return std::string(); });
+    }
+
+private:
+    std::size_t currentSheetIndex(const char* operation) {
+        const DocumentData& doc = state_->doc(id_, operation);
+        if (doc.currentSheet >= doc.sheets.size()) {
+            throw host::HostError(operation, "the drawing has no current sheet");
+        }
+        return doc.currentSheet;
+    }
+
+    static bool eraseObject(DocumentData& doc, std::uint64_t id) {
+        for (auto& sheet : doc.sheets) {
+            for (auto& view : sheet.views) {
+                const auto symbol =
+                    std::find_if(view.symbols.begin(), view.symbols.end(),
+                                 [id](const SymbolData& s) { return s.id.value == id; });
+                if (symbol != view.symbols.end()) {
+                    view.symbols.erase(symbol);
+                    return true;
+                }
+                const auto note = std::find_if(view.notes.begin(), view.notes.end(),
+                                               [id](const NoteData& n) { return n.id.value == id; });
+                if (note != view.notes.end()) {
+                    view.notes.erase(note);
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    StatePtr state_;
+    std::uint64_t id_;
+};
+
+// ---- application ----------------------------------------------------------------------------
+
+class SimApp final : public host::App {
+public:
+    explicit SimApp(StatePtr state) : state_(std::move(state)) {}
+
+    host::DocRef ActiveDoc() override {
+        return tracedCall(
+            *state_, "App", "ActiveDoc", {},
+            [&]() -> host::DocRef {
+                const auto& doc = state_->data.activeDoc;
+                if (!doc) {
+                    return nullptr;
+                }
+                return std::make_shared<SimDoc>(state_, doc->id.value);
+            },
+            [](const host::DocRef& d) { return resultDispatch(d != nullptr, "Doc"); });
+    }
+
+    bool GetUserPreferenceToggle(std::int32_t toggle) override {
+        return tracedCall(
+            *state_, "App", "GetUserPreferenceToggle", {argI4(toggle)},
+            [&] {
+                const auto& toggles = state_->data.toggles;
+                const auto found = toggles.find(toggle);
+                if (found != toggles.end()) {
+                    return found->second;
+                }
+                return toggle == kViewActivationToggle;
+            },
+            resultBool);
+    }
+
+    void SetUserPreferenceToggle(std::int32_t toggle, bool on) override {
+        tracedCall(
+            *state_, "App", "SetUserPreferenceToggle", {argI4(toggle), argBool(on)},
+            [&] { state_->data.toggles[toggle] = on; }, [] { return std::string(); });
+    }
+
+private:
+    StatePtr state_;
+};
+
+} // namespace
+
+host::AppRef makeApp(std::shared_ptr<SimState> state) {
+    return std::make_shared<SimApp>(std::move(state));
+}
+
+} // namespace tvx::sim

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both targets and runs every test: natively with AddressSanitizer
+# and UBSan, and the Windows build under Wine on a virtual display.
+#   scripts/test.sh            both halves
+#   scripts/test.sh native     only the native build
+#   scripts/test.sh windows    only the Windows build under Wine
+# Always uses the project's own Wine prefix (build/wineprefix), whatever WINEPREFIX says, and
+# stops its wineserver and the virtual display when it ends.
+set -uo pipefail
+
+usage() {
+  echo "usage: $0 [native|windows]" >&2
+  exit 2
+}
+case $# in
+  0) halves=(native windows) ;;
+  1) case $1 in native | windows) halves=("$1") ;; *) usage ;; esac ;;
+  *) usage ;;
+esac
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root" || exit 1
+unset WINEPREFIX
+source scripts/wine-env.sh
+
+declare -A result=()
+xvfb_pid=
+wine_started=0
+failed=0
+
+count_tests() {
+  local log=$1 line
+  line=$(grep -E '[0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+    echo "$((BASH_REMATCH[2] - BASH_REMATCH[1]))/${BASH_REMATCH[2]} tests passed"
+  else
+    echo "no test results"
+  fi
+}
+
+# configure, build and test one preset; records its line of the summary
+run_preset() {
+  local preset=$1 start=$SECONDS log
+  log=build/$preset-ctest.log
+  echo "== $preset: configure, build, test"
+  if ! cmake --preset "$preset"; then
+    result[$preset]="configure failed"
+  elif ! cmake --build --preset "$preset" -j2; then
+    result[$preset]="build failed"
+  elif ctest --preset "$preset" -j2 --output-on-failure --no-tests=error 2>&1 | tee "$log"; then
+    result[$preset]=$(count_tests "$log")
+  else
+    result[$preset]="FAILED: $(count_tests "$log")"
+  fi
+  case ${result[$preset]} in
+    configure* | build* | FAILED*) failed=1 ;;
+  esac
+  result[$preset]="${result[$preset]} ($((SECONDS - start)) s)"
+}
+
+start_virtual_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    return 0
+  fi
+  # Xvfb picks a free display number itself and writes it to fd 3.
+  local numfile
+  numfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" </dev/null >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [ -s "$numfile" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  local number
+  number=$(tr -d '[:space:]' <"$numfile")
+  rm -f "$numfile"
+  if [ -z "$number" ]; then
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=:$number
+  echo "$number $xvfb_pid" >"$tvx_display_file"
+  echo "Virtual display $DISPLAY"
+}
+
+run_windows() {
+  if ! scripts/wine-prefix.sh; then
+    result[windows]="Wine prefix failed"
+    failed=1
+    return
+  fi
+  if ! start_virtual_display; then
+    result[windows]="virtual display failed"
+    failed=1
+    return
+  fi
+  # One wineserver for the whole run instead of one per test.
+  wine_started=1
+  wineserver -p </dev/null >/dev/null 2>&1
+  run_preset windows
+}
+
+stop_everything() {
+  local i
+  if [ "$wine_started" -eq 1 ]; then
+    wineserver -k >/dev/null 2>&1
+    for ((i = 0; i < 50; i++)); do
+      tvx_wineserver_running || break
+      sleep 0.1
+    done
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    rm -f "$tvx_display_file"
+  fi
+  echo
+  echo "== Summary"
+  local half
+  for half in "${halves[@]}"; do
+    printf '  %-8s %s\n' "$half:" "${result[$half]:-not run}"
+  done
+  exit "$failed"
+}
+trap stop_everything EXIT
+trap 'failed=1; exit 130' INT
+trap 'failed=1; exit 143' TERM
+
+if ! scripts/setup.sh; then
+  echo "Installing the packages failed" >&2
+  failed=1
+  exit 1
+fi
+mkdir -p build
+
+for half in "${halves[@]}"; do
+  case $half in
+    native) run_preset native ;;
+    windows) run_windows ;;
+  esac
+done

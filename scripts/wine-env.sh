@@ -1,0 +1,41 @@
+# Sourced by the Wine scripts: the project's Wine environment.
+# The prefix lives in the build folder, never in the user's home, unless WINEPREFIX is already set.
+
+tvx_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+tvx_own_prefix=0
+if [ -z "${WINEPREFIX:-}" ]; then
+  WINEPREFIX=$tvx_root/build/wineprefix
+  tvx_own_prefix=1
+fi
+# The file where scripts/test.sh records the virtual display it started.
+tvx_display_file=$tvx_root/build/xvfb.display
+
+export WINEPREFIX
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No prompts to install Mono or Gecko: the program needs neither.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Use the virtual display scripts/test.sh started, as long as it is still running.
+if [ -z "${DISPLAY:-}" ] && [ -r "$tvx_display_file" ]; then
+  read -r tvx_display_number tvx_display_pid <"$tvx_display_file" || true
+  if [ -n "${tvx_display_pid:-}" ] && kill -0 "$tvx_display_pid" 2>/dev/null; then
+    export DISPLAY=":$tvx_display_number"
+  fi
+fi
+
+# True when a wineserver serves this prefix. It runs in a folder named after the prefix's
+# device and inode, which is how Wine itself tells prefixes apart.
+tvx_wineserver_running() {
+  local dev ino name proc comm
+  read -r dev ino < <(stat -c '%d %i' "$WINEPREFIX" 2>/dev/null) || return 1
+  name=$(printf 'server-%x-%x' "$dev" "$ino")
+  for proc in /proc/[0-9]*; do
+    { read -r comm <"$proc/comm"; } 2>/dev/null || continue
+    case "$comm" in wineserver*) ;; *) continue ;; esac
+    if [ "$(basename "$(readlink "$proc/cwd" 2>/dev/null)")" = "$name" ]; then
+      return 0
+    fi
+  done
+  return 1
+}

@@ -1,0 +1,174 @@
+// The strict IDispatch every stand-in host object answers with: a table of members per object
+// kind, names matched case-insensitively, argument count and types checked exactly, errors
+// reported with the HRESULTs a real automation server gives. Every call is traced.
+#pragma once
+
+#include "drawing/com/com_owners.h"
+#include "drawing/host.h"
+#include "drawing/sim/trace.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tvx::hostserver {
+
+using com::ComPtr;
+using com::UniqueVariant;
+
+// How an empty object reference goes back to the client; real hosts use each of these.
+enum class EmptyForm { NullDispatch, Empty, Null };
+
+// What all objects of one server share: the trace, the injected faults, the text formats it
+// handed out (so one passed back can be recognised).
+class DispatchContext {
+public:
+    using TraceSink = std::function<void(const std::string& line)>;
+    // Called instead of answering the n-th call: a host that dies in mid-run.
+    using DeathHook = std::function<void()>;
+
+    void setTraceSink(TraceSink sink) { trace_ = std::move(sink); }
+    void setEmptyForm(EmptyForm form) { emptyForm_ = form; }
+    EmptyForm emptyForm() const { return emptyForm_; }
+
+    // The n-th call (1-based, every Invoke counted) fails with the host's exception; 0 disarms.
+    void failAtCall(std::uint64_t n) { failAt_ = n; }
+    // Every call of that operation fails.
+    void failOperation(std::string operation) { failOps_.push_back(std::move(operation)); }
+    void dieAtCall(std::uint64_t n, DeathHook hook) {
+        dieAt_ = n;
+        death_ = std::move(hook);
+    }
+    std::uint64_t callCount() const { return calls_; }
+
+    // Internal to the dispatch objects.
+    std::uint64_t countCall() { return ++calls_; }
+    bool faultFor(std::uint64_t call, const std::string& operation) const;
+    void dieIfDue(std::uint64_t call) const;
+    void trace(const std::string& line) const;
+    void registerTextFormat(const IUnknown* identity, host::TextFormatRef format);
+    void forgetTextFormat(const IUnknown* identity);
+    // The text format behind an object the client passed back, or nothing when it is not ours.
+    const host::TextFormatRef* findTextFormat(IDispatch* object) const;
+
+private:
+    TraceSink trace_;
+    EmptyForm emptyForm_ = EmptyForm::NullDispatch;
+    std::uint64_t calls_ = 0;
+    std::uint64_t failAt_ = 0;
+    std::vector<std::string> failOps_;
+    std::uint64_t dieAt_ = 0;
+    DeathHook death_;
+    std::map<const IUnknown*, host::TextFormatRef> textFormats_;
+};
+
+// Argument kinds, each one exact VARTYPE.
+enum class Param {
+    I2,         // VT_I2
+    I4,         // VT_I4
+    Bool,       // VT_BOOL
+    R8,         // VT_R8
+    Bstr,       // VT_BSTR
+    TextFormat, // VT_DISPATCH: null, or a text format of this server
+    EmptyRef,   // VT_DISPATCH holding null
+};
+
+enum class Access { Method, Get, Put };
+
+// The arguments of one call, in the order the member's table lists them.
+class CallArgs {
+public:
+    CallArgs(const DISPPARAMS& params, const DispatchContext& context) : params_(params), context_(context) {}
+
+    std::int16_t i2(std::size_t index) const { return at(index).iVal; }
+    std::int32_t i4(std::size_t index) const { return at(index).lVal; }
+    bool boolean(std::size_t index) const { return at(index).boolVal != VARIANT_FALSE; }
+    double r8(std::size_t index) const { return at(index).dblVal; }
+    std::wstring bstr(std::size_t index) const;
+    host::TextFormatRef textFormat(std::size_t index) const;
+
+private:
+    const VARIANT& at(std::size_t index) const { return params_.rgvarg[params_.cArgs - 1 - index]; }
+
+    const DISPPARAMS& params_;
+    const DispatchContext& context_;
+};
+
+// A member's answer: the VARIANT returned and how the trace shows it.
+struct Answer {
+    UniqueVariant value;
+    std::string trace;
+
+    static Answer none();
+    static Answer boolean(bool value);
+    static Answer int32(std::int32_t value);
+    static Answer text(const std::wstring& value);
+    // A host object of the named kind, or the empty reference in the context's form.
+    static Answer object(ComPtr<IDispatch> object, const char* kind, EmptyForm emptyForm);
+    static Answer hostValue(const host::HostValue& value);
+};
+
+struct MemberInfo {
+    const wchar_t* name;
+    Access access;
+    std::vector<Param> params;
+};
+
+// COM objects are destroyed through Release, never through an interface pointer, so the
+// interfaces' non-virtual destructors are as COM means them.
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+#endif
+class DispatchCore : public IDispatch {
+public:
+    DispatchCore(const DispatchCore&) = delete;
+    DispatchCore& operator=(const DispatchCore&) = delete;
+    virtual ~DispatchCore();
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* error, UINT* argErr) override;
+
+    const char* kind() const noexcept { return kind_; }
+
+protected:
+    DispatchCore(std::shared_ptr<DispatchContext> context, const char* kind);
+
+    DispatchContext& context() const noexcept { return *context_; }
+    const std::shared_ptr<DispatchContext>& sharedContext() const noexcept { return context_; }
+    virtual std::span<const MemberInfo> members() const = 0;
+    virtual Answer run(std::size_t member, const CallArgs& args) = 0;
+
+private:
+    HRESULT refuse(std::size_t member, const DISPPARAMS& params, HRESULT hr, const std::string& why) const;
+
+    std::shared_ptr<DispatchContext> context_;
+    const char* kind_;
+    LONG refs_ = 1;
+};
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+// A new object with one reference, owned by the returned pointer.
+template <class T, class... A>
+ComPtr<IDispatch> makeDispatch(A&&... args) {
+    auto object = std::make_unique<T>(std::forward<A>(args)...);
+    return ComPtr<IDispatch>::attach(object.release());
+}
+
+// An argument as it arrived, for the trace: type "I2" value "0", "DISPATCH" "TextFormat", ...
+sim::TracedArg traceArgument(const VARIANT& value, const DispatchContext& context);
+
+} // namespace tvx::hostserver

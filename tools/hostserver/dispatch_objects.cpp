@@ -1,0 +1,301 @@
+#include "tools/hostserver/dispatch_objects.h"
+
+#include <vector>
+
+namespace tvx::hostserver {
+
+namespace {
+
+template <class Self>
+struct Member {
+    MemberInfo info;
+    Answer (*handler)(Self&, const CallArgs&);
+};
+
+// An object kind whose members are Self::table(): names, access, argument types, handlers.
+template <class Self, class Ref>
+class TableObject : public DispatchCore {
+public:
+    TableObject(std::shared_ptr<DispatchContext> context, const char* kind, Ref ref)
+        : DispatchCore(std::move(context), kind), ref_(std::move(ref)) {}
+
+    Ref& ref() noexcept { return ref_; }
+
+    // A host object handed to the client, or the empty reference in the server's chosen form.
+    template <class Object, class ObjectRef>
+    Answer answer(const ObjectRef& object) {
+        if (!object) {
+            return Answer::object(nullptr, Object::kKind, context().emptyForm());
+        }
+        return Answer::object(makeDispatch<Object>(sharedContext(), object), Object::kKind, context().emptyForm());
+    }
+
+protected:
+    std::span<const MemberInfo> members() const override {
+        static const std::vector<MemberInfo> infos = [] {
+            std::vector<MemberInfo> out;
+            for (const auto& m : Self::table()) {
+                out.push_back(m.info);
+            }
+            return out;
+        }();
+        return infos;
+    }
+    Answer run(std::size_t member, const CallArgs& args) override {
+        return Self::table()[member].handler(static_cast<Self&>(*this), args);
+    }
+
+private:
+    Ref ref_;
+};
+
+constexpr Access kMethod = Access::Method;
+constexpr Access kGet = Access::Get;
+constexpr Access kPut = Access::Put;
+
+class DispTextFormat final : public TableObject<DispTextFormat, host::TextFormatRef> {
+public:
+    static constexpr const char* kKind = "TextFormat";
+
+    DispTextFormat(std::shared_ptr<DispatchContext> context, host::TextFormatRef format)
+        : TableObject(std::move(context), kKind, std::move(format)) {
+        this->context().registerTextFormat(static_cast<IUnknown*>(this), ref());
+    }
+    ~DispTextFormat() override { context().forgetTextFormat(static_cast<IUnknown*>(this)); }
+
+    static const std::vector<Member<DispTextFormat>>& table() {
+        static const std::vector<Member<DispTextFormat>> t{
+            {{L"TypeFaceName", kPut, {Param::Bstr}},
+             [](DispTextFormat& s, const CallArgs& a) { s.ref()->setTypeFaceName(a.bstr(0)); return Answer::none(); }},
+            {{L"CharHeight", kPut, {Param::R8}},
+             [](DispTextFormat& s, const CallArgs& a) { s.ref()->setCharHeight(a.r8(0)); return Answer::none(); }},
+            {{L"CharHeightInPts", kPut, {Param::I4}},
+             [](DispTextFormat& s, const CallArgs& a) { s.ref()->setCharHeightInPts(a.i4(0)); return Answer::none(); }},
+            {{L"Bold", kPut, {Param::Bool}},
+             [](DispTextFormat& s, const CallArgs& a) { s.ref()->setBold(a.boolean(0)); return Answer::none(); }},
+        };
+        return t;
+    }
+};
+
+class DispAnnotation final : public TableObject<DispAnnotation, host::AnnotationRef> {
+public:
+    static constexpr const char* kKind = "Annotation";
+
+    DispAnnotation(std::shared_ptr<DispatchContext> context, host::AnnotationRef annotation)
+        : TableObject(std::move(context), kKind, std::move(annotation)) {}
+
+    static const std::vector<Member<DispAnnotation>>& table() {
+        static const std::vector<Member<DispAnnotation>> t{
+            {{L"GetName", kMethod, {}},
+             [](DispAnnotation& s, const CallArgs&) { return Answer::text(s.ref()->GetName()); }},
+            {{L"SetName", kMethod, {Param::Bstr}},
+             [](DispAnnotation& s, const CallArgs& a) { return Answer::boolean(s.ref()->SetName(a.bstr(0))); }},
+            {{L"Select2", kMethod, {Param::Bool, Param::I2}},
+             [](DispAnnotation& s, const CallArgs& a) {
+                 return Answer::boolean(s.ref()->Select2(a.boolean(0), a.i2(1)));
+             }},
+            {{L"gettextformat", kMethod, {Param::I2}},
+             [](DispAnnotation& s, const CallArgs& a) {
+                 return s.answer<DispTextFormat>(s.ref()->gettextformat(a.i2(0)));
+             }},
+            {{L"SetTextFormat", kMethod, {Param::I2, Param::Bool, Param::TextFormat}},
+             [](DispAnnotation& s, const CallArgs& a) {
+                 return Answer::boolean(s.ref()->SetTextFormat(a.i2(0), a.boolean(1), a.textFormat(2)));
+             }},
+        };
+        return t;
+    }
+};
+
+class DispSFSymbol final : public TableObject<DispSFSymbol, host::SFSymbolRef> {
+public:
+    static constexpr const char* kKind = "SFSymbol";
+
+    DispSFSymbol(std::shared_ptr<DispatchContext> context, host::SFSymbolRef symbol)
+        : TableObject(std::move(context), kKind, std::move(symbol)) {}
+
+    static const std::vector<Member<DispSFSymbol>>& table() {
+        static const std::vector<Member<DispSFSymbol>> t{
+            {{L"GetNext", kMethod, {}},
+             [](DispSFSymbol& s, const CallArgs&) { return s.answer<DispSFSymbol>(s.ref()->GetNext()); }},
+            {{L"GetSymbolType", kMethod, {}},
+             [](DispSFSymbol& s, const CallArgs&) { return Answer::int32(s.ref()->GetSymbolType()); }},
+            {{L"GetText", kMethod, {Param::I4}},
+             [](DispSFSymbol& s, const CallArgs& a) { return Answer::text(s.ref()->GetText(a.i4(0))); }},
+            {{L"GetAnnotation", kMethod, {}},
+             [](DispSFSymbol& s, const CallArgs&) { return s.answer<DispAnnotation>(s.ref()->GetAnnotation()); }},
+        };
+        return t;
+    }
+};
+
+class DispView final : public TableObject<DispView, host::ViewRef> {
+public:
+    static constexpr const char* kKind = "View";
+
+    DispView(std::shared_ptr<DispatchContext> context, host::ViewRef view)
+        : TableObject(std::move(context), kKind, std::move(view)) {}
+
+    static const std::vector<Member<DispView>>& table() {
+        static const std::vector<Member<DispView>> t{
+            {{L"GetFirstSFSymbol", kMethod, {}},
+             [](DispView& s, const CallArgs&) { return s.answer<DispSFSymbol>(s.ref()->GetFirstSFSymbol()); }},
+            {{L"GetNextView", kMethod, {}},
+             [](DispView& s, const CallArgs&) { return s.answer<DispView>(s.ref()->GetNextView()); }},
+        };
+        return t;
+    }
+};
+
+class DispSheet final : public TableObject<DispSheet, host::SheetRef> {
+public:
+    static constexpr const char* kKind = "Sheet";
+
+    DispSheet(std::shared_ptr<DispatchContext> context, host::SheetRef sheet)
+        : TableObject(std::move(context), kKind, std::move(sheet)) {}
+
+    static const std::vector<Member<DispSheet>>& table() {
+        static const std::vector<Member<DispSheet>> t{
+            {{L"GetName", kMethod, {}}, [](DispSheet& s, const CallArgs&) { return Answer::text(s.ref()->GetName()); }},
+            {{L"GetProperties", kMethod, {}},
+             [](DispSheet& s, const CallArgs&) { return Answer::hostValue(s.ref()->GetProperties()); }},
+        };
+        return t;
+    }
+};
+
+class DispNote final : public TableObject<DispNote, host::NoteRef> {
+public:
+    static constexpr const char* kKind = "Note";
+
+    DispNote(std::shared_ptr<DispatchContext> context, host::NoteRef note)
+        : TableObject(std::move(context), kKind, std::move(note)) {}
+
+    static const std::vector<Member<DispNote>>& table() {
+        static const std::vector<Member<DispNote>> t{
+            {{L"angle", kPut, {Param::I2}},
+             [](DispNote& s, const CallArgs& a) { s.ref()->setAngle(a.i2(0)); return Answer::none(); }},
+            {{L"SetBalloon", kMethod, {Param::I2, Param::I2}},
+             [](DispNote& s, const CallArgs& a) { return Answer::boolean(s.ref()->SetBalloon(a.i2(0), a.i2(1))); }},
+            {{L"gettextformat", kMethod, {}},
+             [](DispNote& s, const CallArgs&) { return s.answer<DispTextFormat>(s.ref()->gettextformat()); }},
+            {{L"SetTextFormat", kMethod, {Param::I2, Param::TextFormat}},
+             [](DispNote& s, const CallArgs& a) {
+                 return Answer::boolean(s.ref()->SetTextFormat(a.i2(0), a.textFormat(1)));
+             }},
+            {{L"GetAnnotation", kMethod, {}},
+             [](DispNote& s, const CallArgs&) { return s.answer<DispAnnotation>(s.ref()->GetAnnotation()); }},
+        };
+        return t;
+    }
+};
+
+class DispExtension final : public TableObject<DispExtension, host::ExtensionRef> {
+public:
+    static constexpr const char* kKind = "Extension";
+
+    DispExtension(std::shared_ptr<DispatchContext> context, host::ExtensionRef extension)
+        : TableObject(std::move(context), kKind, std::move(extension)) {}
+
+    static const std::vector<Member<DispExtension>>& table() {
+        static const std::vector<Member<DispExtension>> t{
+            {{L"SelectByID", kMethod,
+              {Param::Bstr, Param::Bstr, Param::I2, Param::I2, Param::I2, Param::Bool, Param::I2, Param::EmptyRef}},
+             [](DispExtension& s, const CallArgs& a) {
+                 return Answer::boolean(s.ref()->SelectByID(a.bstr(0), a.bstr(1), a.i2(2), a.i2(3), a.i2(4),
+                                                            a.boolean(5), a.i2(6), host::EmptyRef{}));
+             }},
+        };
+        return t;
+    }
+};
+
+class DispDoc final : public TableObject<DispDoc, host::DocRef> {
+public:
+    static constexpr const char* kKind = "Doc";
+
+    DispDoc(std::shared_ptr<DispatchContext> context, host::DocRef doc)
+        : TableObject(std::move(context), kKind, std::move(doc)) {}
+
+    static host::SurfaceFinishArgs surfaceFinishArgs(const CallArgs& a) {
+        host::SurfaceFinishArgs f;
+        f.symType = a.i4(0);
+        f.leaderType = a.i2(1);
+        f.locX = a.i2(2);
+        f.locY = a.i2(3);
+        f.locZ = a.r8(4);
+        f.laySymbol = a.i2(5);
+        f.arrowType = a.i2(6);
+        f.machAllowance = a.bstr(7);
+        f.otherVals = a.bstr(8);
+        f.prodMethod = a.bstr(9);
+        f.sampleLen = a.bstr(10);
+        f.maxRoughness = a.bstr(11);
+        f.minRoughness = a.bstr(12);
+        f.roughnessSpacing = a.bstr(13);
+        return f;
+    }
+
+    static const std::vector<Member<DispDoc>>& table() {
+        static const std::vector<Member<DispDoc>> t{
+            {{L"GetType", kMethod, {}}, [](DispDoc& s, const CallArgs&) { return Answer::int32(s.ref()->GetType()); }},
+            {{L"GetFirstView", kMethod, {}},
+             [](DispDoc& s, const CallArgs&) { return s.answer<DispView>(s.ref()->GetFirstView()); }},
+            {{L"GetCurrentSheet", kMethod, {}},
+             [](DispDoc& s, const CallArgs&) { return s.answer<DispSheet>(s.ref()->GetCurrentSheet()); }},
+            {{L"Extension", kGet, {}},
+             [](DispDoc& s, const CallArgs&) { return s.answer<DispExtension>(s.ref()->Extension()); }},
+            {{L"SelectByID", kMethod, {Param::Bstr, Param::Bstr, Param::R8, Param::R8, Param::I2}},
+             [](DispDoc& s, const CallArgs& a) {
+                 return Answer::boolean(s.ref()->SelectByID(a.bstr(0), a.bstr(1), a.r8(2), a.r8(3), a.i2(4)));
+             }},
+            {{L"DeleteSelection", kMethod, {Param::Bool}},
+             [](DispDoc& s, const CallArgs& a) { return Answer::boolean(s.ref()->DeleteSelection(a.boolean(0))); }},
+            {{L"ActivateSheet", kMethod, {Param::Bstr}},
+             [](DispDoc& s, const CallArgs& a) { return Answer::boolean(s.ref()->ActivateSheet(a.bstr(0))); }},
+            {{L"InsertSurfaceFinishSymbol2", kMethod,
+              {Param::I4, Param::I2, Param::I2, Param::I2, Param::R8, Param::I2, Param::I2, Param::Bstr, Param::Bstr,
+               Param::Bstr, Param::Bstr, Param::Bstr, Param::Bstr, Param::Bstr}},
+             [](DispDoc& s, const CallArgs& a) {
+                 return Answer::boolean(s.ref()->InsertSurfaceFinishSymbol2(surfaceFinishArgs(a)));
+             }},
+            {{L"InsertNote", kMethod, {Param::Bstr}},
+             [](DispDoc& s, const CallArgs& a) { return s.answer<DispNote>(s.ref()->InsertNote(a.bstr(0))); }},
+            {{L"EditRebuild", kMethod, {}},
+             [](DispDoc& s, const CallArgs&) { s.ref()->EditRebuild(); return Answer::none(); }},
+        };
+        return t;
+    }
+};
+
+class DispApp final : public TableObject<DispApp, host::AppRef> {
+public:
+    static constexpr const char* kKind = "App";
+
+    DispApp(std::shared_ptr<DispatchContext> context, host::AppRef app)
+        : TableObject(std::move(context), kKind, std::move(app)) {}
+
+    static const std::vector<Member<DispApp>>& table() {
+        static const std::vector<Member<DispApp>> t{
+            {{L"ActiveDoc", kGet, {}},
+             [](DispApp& s, const CallArgs&) { return s.answer<DispDoc>(s.ref()->ActiveDoc()); }},
+            {{L"GetUserPreferenceToggle", kMethod, {Param::I4}},
+             [](DispApp& s, const CallArgs& a) { return Answer::boolean(s.ref()->GetUserPreferenceToggle(a.i4(0))); }},
+            {{L"SetUserPreferenceToggle", kMethod, {Param::I4, Param::Bool}},
+             [](DispApp& s, const CallArgs& a) {
+                 s.ref()->SetUserPreferenceToggle(a.i4(0), a.boolean(1));
+                 return Answer::none();
+             }},
+        };
+        return t;
+    }
+};
+
+} // namespace
+
+ComPtr<IDispatch> makeAppDispatch(std::shared_ptr<DispatchContext> context, host::AppRef app) {
+    return makeDispatch<DispApp>(std::move(context), std::move(app));
+}
+
+} // namespace tvx::hostserver

@@ -1,0 +1,180 @@
+// tvx-hostserver: serves a drawing file as the running host application, through the running
+// object table, until told to stop; see kServerUsage.
+#include "drawing/com/com_owners.h"
+#include "drawing/com/failure_text.h"
+#include "drawing/sim/drawing_file.h"
+#include "drawing/sim/sim_host.h"
+#include "tools/hostserver/dispatch_objects.h"
+#include "tools/hostserver/host_class.h"
+#include "tools/hostserver/server_options.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tvx::hostserver {
+namespace {
+
+enum ExitCode : int { kOk = 0, kFailed = 1, kBadInput = 2, kSaveFailed = 3, kTimedOut = 4, kDied = 99 };
+
+using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+FileHandle openForWriting(const std::wstring& path) {
+    FileHandle file(_wfopen(path.c_str(), L"wb"), &std::fclose);
+    if (!file) {
+        throw std::runtime_error("cannot write " + com::toUtf8(path));
+    }
+    return file;
+}
+
+// Registered as the running host for the lifetime of the object.
+class ActiveRegistration {
+public:
+    ActiveRegistration(IUnknown* object, const CLSID& clsid) {
+        const HRESULT hr = RegisterActiveObject(object, clsid, ACTIVEOBJECT_STRONG, &cookie_);
+        if (FAILED(hr)) {
+            throw std::runtime_error("cannot register the running object: " + com::describeHresult(hr));
+        }
+    }
+    ActiveRegistration(const ActiveRegistration&) = delete;
+    ActiveRegistration& operator=(const ActiveRegistration&) = delete;
+    ~ActiveRegistration() { RevokeActiveObject(cookie_, nullptr); }
+
+private:
+    DWORD cookie_ = 0;
+};
+
+bool fileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string firstWord(const std::wstring& path) {
+    FileHandle file(_wfopen(path.c_str(), L"rb"), &std::fclose);
+    std::string word;
+    if (!file) {
+        return word;
+    }
+    for (int c = std::fgetc(file.get()); c != EOF && word.size() < 16; c = std::fgetc(file.get())) {
+        if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+            if (!word.empty()) {
+                break;
+            }
+            continue;
+        }
+        word += static_cast<char>(c);
+    }
+    return word;
+}
+
+enum class Stop { Save, Discard, TimedOut };
+
+// Answers calls (an apartment's incoming calls arrive as window messages) until the stop file
+// appears or the time is up.
+Stop serveUntilStopped(const ServerOptions& o) {
+    const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (fileExists(o.stopFile)) {
+            return firstWord(o.stopFile) == "save" ? Stop::Save : Stop::Discard;
+        }
+        if (GetTickCount64() >= deadline) {
+            return Stop::TimedOut;
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+int serve(const ServerOptions& o) {
+    sim::SimHost host(sim::loadDrawingFile(o.drawing));
+    // The server keeps its own trace of what arrived over the wire.
+    host.setTracing(false);
+
+    FileHandle traceFile(nullptr, &std::fclose);
+    if (!o.traceFile.empty()) {
+        traceFile = openForWriting(o.traceFile);
+    }
+
+    Stop stop = Stop::Discard;
+    bool saveFailed = false;
+    {
+        com::ComApartment apartment;
+        auto context = std::make_shared<DispatchContext>();
+        context->setEmptyForm(o.emptyForm);
+        context->failAtCall(o.failAt);
+        for (const auto& op : o.failOps) {
+            context->failOperation(op);
+        }
+        std::FILE* traceOut = traceFile.get();
+        if (traceOut != nullptr) {
+            // Flushed line by line, so a client can read it while the server runs.
+            context->setTraceSink([traceOut](const std::string& line) {
+                std::fputs(line.c_str(), traceOut);
+                std::fputc('\n', traceOut);
+                std::fflush(traceOut);
+            });
+        }
+        if (o.dieAt != 0) {
+            context->dieAtCall(o.dieAt, [traceOut] {
+                if (traceOut != nullptr) {
+                    std::fputs("-- the host died --\n", traceOut);
+                    std::fflush(traceOut);
+                }
+                TerminateProcess(GetCurrentProcess(), kDied);
+            });
+        }
+
+        const ComPtr<IDispatch> app = makeAppDispatch(context, host.connector().attach(host::kHostClassName));
+        const ActiveRegistration registration(app.get(), kStandInHostClsid);
+        if (!o.readyFile.empty()) {
+            openForWriting(o.readyFile);
+        }
+        std::puts("ready");
+        std::fflush(stdout);
+
+        stop = serveUntilStopped(o);
+        if (stop == Stop::Save) {
+            try {
+                sim::saveDrawingFile(host.data(), o.saveTo);
+            } catch (const sim::DrawingFileError& e) {
+                std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
+                saveFailed = true;
+            }
+        }
+    }
+    if (saveFailed) {
+        return kSaveFailed;
+    }
+    if (stop == Stop::TimedOut) {
+        std::fputs("tvx-hostserver: no stop file within the time limit; nothing saved\n", stderr);
+        return kTimedOut;
+    }
+    return kOk;
+}
+
+} // namespace
+} // namespace tvx::hostserver
+
+int wmain(int argc, wchar_t** argv) {
+    using namespace tvx::hostserver;
+    ServerOptions options;
+    try {
+        options = parseServerOptions(std::vector<std::wstring>(argv + 1, argv + argc));
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "tvx-hostserver: %s\n%s", e.what(), kServerUsage);
+        return kBadInput;
+    }
+    try {
+        return serve(options);
+    } catch (const tvx::sim::DrawingFileError& e) {
+        std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
+        return kBadInput;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
+        return kFailed;
+    }
+}

@@ -1,0 +1,97 @@
+#include "tools/hostserver/server_options.h"
+
+#include "drawing/com/failure_text.h"
+
+#include <cwctype>
+#include <limits>
+
+namespace tvx::hostserver {
+
+const char* const kServerUsage =
+    "usage: tvx-hostserver --drawing FILE --stop-file FILE [--save-to FILE] [--trace FILE]\n"
+    "                      [--ready-file FILE] [--fail-at N] [--fail-op NAME]... [--die-at N]\n"
+    "                      [--empty-as dispatch|empty|null] [--timeout SECONDS]\n"
+    "Serves FILE as the running host until the stop file appears; when the stop file says\n"
+    "\"save\", the changed drawing is written (atomically) first.\n";
+
+namespace {
+
+std::uint64_t positive(const std::wstring& option, const std::wstring& text, std::uint64_t max) {
+    if (text.empty() || text.size() > 19) {
+        throw UsageError(com::toUtf8(option) + " needs a positive whole number");
+    }
+    std::uint64_t value = 0;
+    for (const wchar_t c : text) {
+        if (!std::iswdigit(c) || c > L'9') {
+            throw UsageError(com::toUtf8(option) + " needs a positive whole number");
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
+    }
+    if (value == 0 || value > max) {
+        throw UsageError(com::toUtf8(option) + " is out of range");
+    }
+    return value;
+}
+
+} // namespace
+
+ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
+    ServerOptions o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& option = args[i];
+        const auto value = [&]() -> const std::wstring& {
+            if (i + 1 >= args.size()) {
+                throw UsageError(com::toUtf8(option) + " needs a value");
+            }
+            return args[++i];
+        };
+        if (option == L"--drawing") {
+            o.drawing = value();
+        } else if (option == L"--stop-file") {
+            o.stopFile = value();
+        } else if (option == L"--save-to") {
+            o.saveTo = value();
+        } else if (option == L"--trace") {
+            o.traceFile = value();
+        } else if (option == L"--ready-file") {
+            o.readyFile = value();
+        } else if (option == L"--fail-at") {
+            o.failAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
+        } else if (option == L"--fail-op") {
+            const std::wstring& name = value();
+            if (name.empty()) {
+                throw UsageError("--fail-op needs an operation name");
+            }
+            o.failOps.push_back(com::toUtf8(name));
+        } else if (option == L"--die-at") {
+            o.dieAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
+        } else if (option == L"--empty-as") {
+            const std::wstring& form = value();
+            if (form == L"dispatch") {
+                o.emptyForm = EmptyForm::NullDispatch;
+            } else if (form == L"empty") {
+                o.emptyForm = EmptyForm::Empty;
+            } else if (form == L"null") {
+                o.emptyForm = EmptyForm::Null;
+            } else {
+                throw UsageError("--empty-as takes dispatch, empty or null");
+            }
+        } else if (option == L"--timeout") {
+            o.timeoutSeconds = static_cast<std::uint32_t>(positive(option, value(), 86400));
+        } else {
+            throw UsageError("unknown option " + com::toUtf8(option));
+        }
+    }
+    if (o.drawing.empty()) {
+        throw UsageError("--drawing is required");
+    }
+    if (o.stopFile.empty()) {
+        throw UsageError("--stop-file is required");
+    }
+    if (o.saveTo.empty()) {
+        o.saveTo = o.drawing;
+    }
+    return o;
+}
+
+} // namespace tvx::hostserver

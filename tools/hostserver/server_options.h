@@ -1,0 +1,37 @@
+// The stand-in host server's command line.
+#pragma once
+
+#include "tools/hostserver/dispatch_core.h"
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tvx::hostserver {
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ServerOptions {
+    std::wstring drawing;   // the drawing file served
+    std::wstring stopFile;  // appears to stop the server; "save" inside saves the drawing first
+    std::wstring saveTo;    // where "save" writes; the drawing file itself unless given
+    std::wstring traceFile; // one line per call, when given
+    std::wstring readyFile; // written once the application object is registered
+    std::uint64_t failAt = 0;
+    std::vector<std::string> failOps;
+    std::uint64_t dieAt = 0;
+    EmptyForm emptyForm = EmptyForm::NullDispatch;
+    std::uint32_t timeoutSeconds = 600; // then it ends without saving
+};
+
+// Throws UsageError naming what is wrong.
+ServerOptions parseServerOptions(const std::vector<std::wstring>& args);
+
+extern const char* const kServerUsage;
+
+} // namespace tvx::hostserver

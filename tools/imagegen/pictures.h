@@ -1,0 +1,24 @@
+// The program's pictures, drawn from their descriptions.
+#pragma once
+
+#include "raster.h"
+
+namespace tvx::imagegen {
+
+// What the symbol's V carries: nothing, a bar closing it, or a circle inside it.
+enum class SymbolKind { basic = 0, removalRequired = 1, noRemoval = 2 };
+
+// 32 x 32, 256-colour palette, no transparent pixels: the machined-surface symbol in yellow
+// shades on black.
+IndexedImage programIcon();
+
+// 24 x 24, true colour: the closed V with the extended right leg, greys on white.
+RgbImage designPreview();
+
+// 32 x 32, 16 colours with mask: red disc, dark red rim, white diagonal cross, grey shadow.
+IndexedImage messageIcon();
+
+// 24 x 24, true colour: the complete symbol of one kind, black on white.
+RgbImage symbolPreview(SymbolKind kind);
+
+} // namespace tvx::imagegen
