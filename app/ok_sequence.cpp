@@ -41,7 +41,7 @@ void cmd_Ok_Click(Program& program) {
     clearOldOutput(program.session, program.symbols, route);
     placeOutput(program.session, program.symbols, program.config, program.layout.notePoint,
                 program.layout.noteText, route);
-    require(program.session.hostDoc, "EditRebuild").EditRebuild();
+    require(program.session.hostDoc, "EditRebuild")->EditRebuild();
     shutDown(program);
 }
 

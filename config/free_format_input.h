@@ -24,7 +24,8 @@ public:
     bool skipLine();
 
     // Each reads the next item into value and returns true; on any fault value keeps what it
-    // held and the result is false.
+    // held and the result is false. Texts are code page 1252, or UTF-8 when the file began
+    // with a UTF-8 byte-order mark.
     bool readNumber(double& value);
     bool readWholeNumber(std::int32_t& value);
     bool readText(std::wstring& value);

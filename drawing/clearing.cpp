@@ -17,20 +17,20 @@ void clearOldOutput(HostSession& session, const SymbolRegister& symbols, InsertE
 
 void deleteOldNote(HostSession& session) {
     const std::wstring name = std::wstring(kOwnNoteName) + L"@" + session.sheetName;
-    host::Doc& doc = require(session.hostDoc, "Extension");
-    host::Extension& extension = require(doc.Extension(), "Extension");
-    if (extension.SelectByID(name, L"NOTE", 0, 0, 0, false, 0, host::EmptyRef{})) {
-        doc.DeleteSelection(true);
+    const host::DocRef doc = require(session.hostDoc, "Extension");
+    const host::ExtensionRef extension = require(doc->Extension(), "Extension");
+    if (extension->SelectByID(name, L"NOTE", 0, 0, 0, false, 0, host::EmptyRef{})) {
+        doc->DeleteSelection(true);
     }
 }
 
 void deleteOwnSymbols(HostSession& session, const SymbolRegister& symbols) {
     for (std::int32_t i = 0; i < symbols.ownSymbolCount; ++i) {
         const host::SFSymbolRef& symbol = symbols.ownSymbols.at(static_cast<std::size_t>(i));
-        host::Annotation& annotation =
-            require(require(symbol, "GetAnnotation").GetAnnotation(), "GetAnnotation");
-        if (annotation.Select2(false, 0)) {
-            require(session.hostDoc, "DeleteSelection").DeleteSelection(true);
+        const host::AnnotationRef annotation =
+            require(require(symbol, "GetAnnotation")->GetAnnotation(), "GetAnnotation");
+        if (annotation->Select2(false, 0)) {
+            require(session.hostDoc, "DeleteSelection")->DeleteSelection(true);
         }
     }
 }

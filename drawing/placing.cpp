@@ -16,9 +16,9 @@ struct SheetSymbols {
 
 // Counts the symbols of the sheet's own view before an insertion.
 std::size_t countSheetSymbols(HostSession& session) {
-    session.hostView = require(session.hostDoc, "GetFirstView").GetFirstView();
+    session.hostView = require(session.hostDoc, "GetFirstView")->GetFirstView();
     std::size_t count = 0;
-    for (host::SFSymbolRef s = require(session.hostView, "GetFirstView").GetFirstSFSymbol(); s;
+    for (host::SFSymbolRef s = require(session.hostView, "GetFirstView")->GetFirstSFSymbol(); s;
          s = s->GetNext()) {
         ++count;
     }
@@ -27,9 +27,9 @@ std::size_t countSheetSymbols(HostSession& session) {
 
 // Walks to the last symbol of the sheet's own view, where the host appends a new one.
 SheetSymbols lastSheetSymbol(HostSession& session) {
-    session.hostView = require(session.hostDoc, "GetFirstView").GetFirstView();
+    session.hostView = require(session.hostDoc, "GetFirstView")->GetFirstView();
     SheetSymbols found;
-    found.last = require(session.hostView, "GetFirstView").GetFirstSFSymbol();
+    found.last = require(session.hostView, "GetFirstView")->GetFirstSFSymbol();
     if (!found.last) {
         return found;
     }
@@ -57,7 +57,7 @@ host::SurfaceFinishArgs insertArgs(const SymbolSlot& slot) {
 
 void applySymbolFont(host::Annotation& annotation, const Config& cfg) {
     const host::TextFormatRef format = annotation.gettextformat(0);
-    require(format, "gettextformat").setTypeFaceName(cfg.cfgSymbolFont);
+    require(format, "gettextformat")->setTypeFaceName(cfg.cfgSymbolFont);
     format->setCharHeight(static_cast<double>(cfg.cfgSymbolHeight) / 4000.0);
     annotation.SetTextFormat(0, false, format);
 }
@@ -94,61 +94,61 @@ void placeOutput(HostSession& session, const SymbolRegister& symbols, const Conf
 }
 
 void placeSymbols(HostSession& session, const SymbolRegister& symbols, const Config& cfg) {
-    host::App& app = require(session.hostApp, "GetUserPreferenceToggle");
-    const bool toggleWasOn = app.GetUserPreferenceToggle(kViewActivationToggle);
+    const host::AppRef app = require(session.hostApp, "GetUserPreferenceToggle");
+    const bool toggleWasOn = app->GetUserPreferenceToggle(kViewActivationToggle);
     if (toggleWasOn) {
-        app.SetUserPreferenceToggle(kViewActivationToggle, false);
+        app->SetUserPreferenceToggle(kViewActivationToggle, false);
     }
     try {
-        require(session.hostDoc, "ActivateSheet").ActivateSheet(session.sheetName);
+        require(session.hostDoc, "ActivateSheet")->ActivateSheet(session.sheetName);
         for (std::int32_t i = 0; i <= symbols.slotCount; ++i) {
             placeSymbol(session, cfg, symbols.slot(i));
         }
     } catch (...) {
         if (toggleWasOn) {
-            restoreToggle(app);
+            restoreToggle(*app);
         }
         throw;
     }
     if (toggleWasOn) {
-        app.SetUserPreferenceToggle(kViewActivationToggle, true);
+        app->SetUserPreferenceToggle(kViewActivationToggle, true);
     }
 }
 
 void placeSymbol(HostSession& session, const Config& cfg, const SymbolSlot& slot) {
     const std::size_t countBefore = countSheetSymbols(session);
-    host::Doc& doc = require(session.hostDoc, "SelectByID");
-    doc.SelectByID(session.sheetName, L"SHEET", slot.posX, slot.posY, 0);
-    doc.InsertSurfaceFinishSymbol2(insertArgs(slot));
+    const host::DocRef doc = require(session.hostDoc, "SelectByID");
+    doc->SelectByID(session.sheetName, L"SHEET", slot.posX, slot.posY, 0);
+    doc->InsertSurfaceFinishSymbol2(insertArgs(slot));
     const SheetSymbols after = lastSheetSymbol(session);
     if (after.count != countBefore + 1) {
         throw InsertionFailed("the sheet's own view did not gain the new symbol");
     }
-    host::Annotation& annotation = require(after.last->GetAnnotation(), "GetAnnotation");
-    if (!annotation.SetName(ownSymbolName(slot.slotId))) {
+    const host::AnnotationRef annotation = require(after.last->GetAnnotation(), "GetAnnotation");
+    if (!annotation->SetName(ownSymbolName(slot.slotId))) {
         throw InsertionFailed("the host refused the symbol's name");
     }
     if (cfg.cfgKeepSymbolFont == 0) {
-        applySymbolFont(annotation, cfg);
+        applySymbolFont(*annotation, cfg);
     }
 }
 
 void placeNote(HostSession& session, const Config& cfg, const SheetPoint& notePoint,
                const std::wstring& noteText) {
-    host::Doc& doc = require(session.hostDoc, "SelectByID");
-    doc.SelectByID(session.sheetName, L"SHEET", notePoint.x, notePoint.y, 0);
-    const host::NoteRef note = doc.InsertNote(noteText);
+    const host::DocRef doc = require(session.hostDoc, "SelectByID");
+    doc->SelectByID(session.sheetName, L"SHEET", notePoint.x, notePoint.y, 0);
+    const host::NoteRef note = doc->InsertNote(noteText);
     if (!note) {
         throw InsertionFailed("the host made no note");
     }
     note->setAngle(0);
     note->SetBalloon(0, 0);
     const host::TextFormatRef format = note->gettextformat();
-    require(format, "gettextformat").setTypeFaceName(cfg.cfgNoteFont);
+    require(format, "gettextformat")->setTypeFaceName(cfg.cfgNoteFont);
     format->setCharHeightInPts(cfg.cfgNotePoints);
     format->setBold(false);
     note->SetTextFormat(0, format);
-    if (!require(note->GetAnnotation(), "GetAnnotation").SetName(kOwnNoteName)) {
+    if (!require(note->GetAnnotation(), "GetAnnotation")->SetName(kOwnNoteName)) {
         throw InsertionFailed("the host refused the note's name");
     }
 }

@@ -27,13 +27,14 @@ public:
 };
 
 // A host reference the next step must call through; an empty one is the host failing that
-// operation, not a null dereference.
+// operation, not a null dereference. Returned by value, so the reference it holds outlives any
+// temporary it came from.
 template <class T>
-T& require(const std::shared_ptr<T>& ref, const char* operation) {
+std::shared_ptr<T> require(std::shared_ptr<T> ref, const char* operation) {
     if (!ref) {
         throw host::HostError(operation, "empty reference");
     }
-    return *ref;
+    return ref;
 }
 
 } // namespace tvx

@@ -23,7 +23,7 @@ FoundSymbol readSymbol(host::SFSymbol& symbol) {
     found.symbolType = symbol.GetSymbolType();
     found.roughness = symbol.GetText(kRoughnessText);
     found.method = symbol.GetText(kMethodText);
-    found.name = require(symbol.GetAnnotation(), "GetAnnotation").GetName();
+    found.name = require(symbol.GetAnnotation(), "GetAnnotation")->GetName();
     return found;
 }
 
@@ -87,7 +87,7 @@ void scanDrawing(HostSession& session, SymbolRegister& symbols) {
     symbols.slotCount = 0;
     symbols.ownSymbolCount = 0;
     symbols.slot(0).slotId = 0;
-    session.hostView = require(session.hostDoc, "GetFirstView").GetFirstView();
+    session.hostView = require(session.hostDoc, "GetFirstView")->GetFirstView();
     while (session.hostView) {
         scanView(*session.hostView, symbols);
         session.hostView = session.hostView->GetNextView();

@@ -38,7 +38,7 @@ bool openSession(HostSession& session, host::Connector& connector, const RaiseMe
         } else if (session.hostDoc->GetType() == kDrawingDocType) {
             passOver(session.hostView, [&] { return session.hostDoc->GetFirstView(); });
             passOver(session.sheetName, [&] {
-                return require(session.hostDoc->GetCurrentSheet(), "GetCurrentSheet").GetName();
+                return require(session.hostDoc->GetCurrentSheet(), "GetCurrentSheet")->GetName();
             });
             result = true;
         } else {

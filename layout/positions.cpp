@@ -79,8 +79,8 @@ void computeLayout(MeasuringSurface& surface, const Config& cfg, const host::Doc
                    SymbolRegister& symbols, LayoutResult& result) {
     measureText(surface, L"", cfg.cfgSymbolFont, cfg.cfgSymbolHeight);
     measureSlotWidths(surface, cfg, symbols, result);
-    const host::SheetRef sheet = require(hostDoc, "GetCurrentSheet").GetCurrentSheet();
-    const host::HostValue properties = require(sheet, "GetCurrentSheet").GetProperties();
+    const host::SheetRef sheet = require(hostDoc, "GetCurrentSheet")->GetCurrentSheet();
+    const host::HostValue properties = require(sheet, "GetCurrentSheet")->GetProperties();
     result.cornerPoint = {cornerX(properties, cfg), cfg.cfgCornerY};
     placeOtherSymbols(cfg, symbols, result.cornerPoint);
 

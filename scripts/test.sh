@@ -103,6 +103,8 @@ run_windows() {
 }
 
 stop_everything() {
+  # an unexpected end of the script (an unset variable, say) counts as a failure too
+  [ $? -eq 0 ] || failed=1
   local i
   if [ "$wine_started" -eq 1 ]; then
     wineserver -k >/dev/null 2>&1
@@ -125,8 +127,8 @@ stop_everything() {
   exit "$failed"
 }
 trap stop_everything EXIT
-trap 'failed=1; exit 130' INT
-trap 'failed=1; exit 143' TERM
+trap 'echo "Interrupted"; failed=1; exit 130' INT
+trap 'echo "Terminated"; failed=1; exit 143' TERM
 
 if ! scripts/setup.sh; then
   echo "Installing the packages failed" >&2

@@ -15,6 +15,7 @@
 #include "drawing/symbol_register.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <exception>

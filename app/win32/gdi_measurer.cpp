@@ -32,7 +32,7 @@ GdiMeasurer::~GdiMeasurer() {
 void GdiMeasurer::useFont(const std::wstring& name, float points) {
     UniqueFont font = createFont(name, static_cast<double>(points), false, dpiY_);
     const HGDIOBJ previous = SelectObject(dc_.get(), font.get());
-    if (previous == nullptr || previous == HGDI_ERROR) {
+    if (previous == nullptr) {
         throw std::runtime_error("the measuring DC takes no font");
     }
     if (originalFont_ == nullptr) {

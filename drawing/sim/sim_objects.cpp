@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cwctype>
 #include <limits>
 
 namespace tvx::sim {
@@ -13,7 +12,7 @@ namespace {
 
 using StatePtr = std::shared_ptr<SimState>;
 
-const wchar_t kSymbolNamePrefix[] = L"Oberflächengüte";
+const wchar_t kSymbolNamePrefix[] = L"Oberfl\u00e4cheng\u00fcte";
 const wchar_t kNoteNamePrefix[] = L"DetailItem";
 
 // ---- helpers over the document --------------------------------------------------------------

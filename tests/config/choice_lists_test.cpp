@@ -23,15 +23,5 @@ TEST(ChoiceLists, DefaultMainSymbolIsOfferedByEveryList) {
     EXPECT_TRUE(offers(kMethodEntries, kDefaultMainSymbol.method));
 }
 
-TEST(ChoiceLists, EntriesAreDistinctSoAnEditTextSelectsOneEntry) {
-    const auto distinct = [](auto list) {
-        std::sort(list.begin(), list.end());
-        return std::adjacent_find(list.begin(), list.end()) == list.end();
-    };
-    EXPECT_TRUE(distinct(kSymbolKindEntries));
-    EXPECT_TRUE(distinct(kRoughnessEntries));
-    EXPECT_TRUE(distinct(kMethodEntries));
-}
-
 }  // namespace
 }  // namespace tvx

@@ -1,0 +1,136 @@
+#include "drawing/messages.h"
+#include "stories.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace tvx {
+namespace {
+
+using testing::RunFixture;
+
+// A failure after the dialog was hidden: the insertion message, no rebuild, toggle 24 as before.
+void expectInsertError(const RunFixture& run, const sim::HostData& before) {
+    EXPECT_EQ(run.messages(), std::vector<std::wstring>{msg::kInsertError});
+    EXPECT_EQ(run.gef.shown.at(0).title, testing::kMainCaption);
+    EXPECT_FALSE(run.gef.shown.at(0).mainFormVisible);
+    EXPECT_EQ(run.count("EditRebuild"), 0u);
+    EXPECT_EQ(run.drawing().activeDoc->rebuildCount, before.activeDoc->rebuildCount);
+    EXPECT_EQ(run.drawing().toggles.at(24), before.toggles.at(24));
+    EXPECT_EQ(run.terminator.ended, 1);
+}
+
+std::vector<std::wstring> allNames(const sim::HostData& drawing) {
+    std::vector<std::wstring> names;
+    for (const auto& view : drawing.activeDoc->sheets.at(0).views) {
+        for (const auto& s : view.symbols) {
+            names.push_back(s.name);
+        }
+        for (const auto& n : view.notes) {
+            names.push_back(n.name);
+        }
+    }
+    return names;
+}
+
+TEST(OkFailures, ACalculationErrorIsShownOverTheVisibleDialogAndTouchesNothing) {
+    const std::function<void(RunFixture&)> faults[] = {
+        [](RunFixture& r) { r.sim.failOperation("GetCurrentSheet"); },
+        [](RunFixture& r) { r.form.measurer.knowOnly({L"Arial"}); },
+    };
+    for (const auto& fault : faults) {
+        const sim::HostData before = testing::rerunDrawing();
+        RunFixture run(before);
+        ASSERT_TRUE(run.start());
+        fault(run);
+        EXPECT_FALSE(run.ok(testing::kFirstChoice));
+        EXPECT_EQ(run.messages(), std::vector<std::wstring>{msg::kCalcError});
+        EXPECT_TRUE(run.gef.shown.at(0).mainFormVisible);
+        EXPECT_EQ(run.log.callsBefore("hide"), -1);
+        EXPECT_EQ(run.drawing(), before);
+    }
+}
+
+TEST(OkFailures, AClearingFailureEndsTheRunAndWhatWasDeletedStaysDeleted) {
+    const sim::HostData before = testing::rerunDrawing();
+    RunFixture dry(before);
+    dry.start();
+    dry.ok(testing::kFirstChoice);
+
+    RunFixture run(before);
+    run.sim.failAtCall(dry.callNumber("DeleteSelection", 3)); // the note, ZyrSymbol_99, then this
+    ASSERT_TRUE(run.start());
+    EXPECT_FALSE(run.ok(testing::kFirstChoice));
+    expectInsertError(run, before);
+    EXPECT_EQ(run.count("InsertSurfaceFinishSymbol2"), 0u);
+    EXPECT_EQ(testing::noteNamed(run.drawing(), L"ZyrNote"), nullptr);
+    std::vector<std::wstring> own;
+    for (const auto* s : testing::ownSymbols(run.drawing())) {
+        own.push_back(s->name);
+    }
+    EXPECT_EQ(own, (std::vector<std::wstring>{L"ZyrSymbol_01", L"ZyrSymbol_02", L"ZyrSymbol_03"}));
+}
+
+TEST(OkFailures, AnInsertionTheHostDidNotMakeNeverRenamesTheUsersSymbol) {
+    sim::HostData before = testing::rerunDrawing();
+    before.behaviour.refuseSymbolInsert = true;
+    RunFixture run(before);
+    ASSERT_TRUE(run.start());
+    EXPECT_FALSE(run.ok(testing::kFirstChoice));
+    expectInsertError(run, before);
+    // The earlier output is gone, and the user's symbols keep their names.
+    EXPECT_EQ(allNames(run.drawing()),
+              (std::vector<std::wstring>{L"Oberflächengüte1", L"Oberflächengüte2",
+                                         L"Oberflächengüte3", L"Oberflächengüte4"}));
+}
+
+TEST(OkFailures, ARefusedNameIsAFailedPlacing) {
+    // An own symbol the host would not select stays and keeps its name.
+    sim::HostData stuck = testing::rerunDrawing();
+    for (auto& s : stuck.activeDoc->sheets[0].views[0].symbols) {
+        s.selectable = s.name != L"ZyrSymbol_99";
+    }
+    // A note of an earlier run on another sheet holds the note's name.
+    sim::HostData otherSheet = testing::foreignDrawing();
+    sim::SheetData second = sim::makeSheet(L"Blatt2");
+    second.views[0].notes.push_back(sim::NoteData{L"()", L"ZyrNote", 0, 0, 0, 0, 0, {}, {}});
+    otherSheet.activeDoc->sheets.push_back(second);
+
+    for (const sim::HostData& before : {stuck, otherSheet}) {
+        RunFixture run(before);
+        ASSERT_TRUE(run.start());
+        EXPECT_FALSE(run.ok(testing::kFirstChoice));
+        expectInsertError(run, before);
+        const std::size_t names = run.count("SetName");
+        ASSERT_GT(names, 0u);
+        EXPECT_EQ(run.sim.trace().at(run.callNumber("SetName", names) - 1).result, "BOOL false");
+    }
+}
+
+TEST(OkFailures, PlacingBrokenOffKeepsWhatWasPlacedAndSwitchesToggle24BackOn) {
+    const sim::HostData before = testing::rerunDrawing();
+    RunFixture dry(before);
+    dry.start();
+    dry.ok(testing::kFirstChoice);
+
+    RunFixture midway(before);
+    midway.sim.failAtCall(dry.callNumber("InsertSurfaceFinishSymbol2", 3));
+    ASSERT_TRUE(midway.start());
+    EXPECT_FALSE(midway.ok(testing::kFirstChoice));
+    expectInsertError(midway, before);
+    EXPECT_EQ(testing::ownSymbols(midway.drawing()).size(), 2u);
+    EXPECT_EQ(testing::noteNamed(midway.drawing(), L"ZyrNote"), nullptr);
+    EXPECT_EQ(midway.operations().back(), "SetUserPreferenceToggle");
+
+    sim::HostData noNote = before;
+    noNote.behaviour.noteInsertReturnsEmpty = true;
+    RunFixture withoutNote(noNote);
+    ASSERT_TRUE(withoutNote.start());
+    EXPECT_FALSE(withoutNote.ok(testing::kFirstChoice));
+    expectInsertError(withoutNote, noNote);
+    EXPECT_EQ(testing::ownSymbols(withoutNote.drawing()).size(), 4u);
+}
+
+} // namespace
+} // namespace tvx

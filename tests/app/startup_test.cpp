@@ -1,0 +1,109 @@
+#include "config/config.h"
+#include "drawing/messages.h"
+#include "stories.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace tvx {
+namespace {
+
+using testing::RunFixture;
+using testing::sfSymbol;
+using Names = std::vector<std::string>;
+
+// Only the message was seen, titled and with the icon of the main dialog, then the run ended.
+void expectOnlyMessage(const RunFixture& run, const std::wstring& message) {
+    ASSERT_EQ(run.messages(), std::vector<std::wstring>{message});
+    EXPECT_EQ(run.gef.shown[0].title, testing::kMainCaption);
+    EXPECT_EQ(run.gef.shown[0].icon.handle, run.form.icon().handle);
+    EXPECT_EQ(run.log.names(), (Names{"setAlwaysOnTop", "Raise", "end"}));
+    EXPECT_EQ(run.terminator.ended, 1);
+    EXPECT_EQ(run.program.session.hostApp, nullptr);
+    EXPECT_EQ(run.program.session.hostDoc, nullptr);
+}
+
+TEST(StartupFailures, EachShowsItsOneMessageAndNoLaterHostCallIsMade) {
+    sim::HostData noHost = testing::drawingWith({});
+    noHost.running = false;
+    sim::HostData part = testing::drawingWith({});
+    part.activeDoc->type = 2;
+    const std::string noConfig;
+    struct Case {
+        sim::HostData data;
+        const std::string* config;
+        std::wstring message;
+        Names calls;
+    };
+    const Case cases[] = {
+        {testing::drawingWith({}), &noConfig, std::wstring(kConfigErrorText), {}},
+        {noHost, nullptr, msg::kNoHostInstance, {"attach"}},
+        {sim::HostData{}, nullptr, msg::kNoDocument, {"attach", "ActiveDoc"}},
+        {part, nullptr, msg::kNoDrawing, {"attach", "ActiveDoc", "GetType"}},
+    };
+    for (const Case& c : cases) {
+        RunFixture run(c.data, c.config);
+        EXPECT_FALSE(run.start());
+        expectOnlyMessage(run, c.message);
+        EXPECT_EQ(run.operations(), c.calls);
+    }
+}
+
+TEST(StartupFailures, DrawingsTheRunCannotHandleAreReportedBeforeTheDialogAndLeftAlone) {
+    std::vector<sim::SymbolData> six;
+    for (int i = 0; i < 6; ++i) {
+        six.push_back(sfSymbol(1, std::to_wstring(i), L"", L"F" + std::to_wstring(i)));
+    }
+    std::vector<sim::SymbolData> ownMany(22, sfSymbol(1, L"", L"", L"ZyrSymbol_01"));
+    struct Case {
+        sim::HostData data;
+        std::wstring report;
+    };
+    const Case cases[] = {
+        {testing::drawingWith({}, {six}), msg::kTooManyForeignSymbols},
+        {testing::drawingWith(ownMany), msg::kTooManyOwnSymbols},
+        {testing::drawingWith({sfSymbol(1, L"", L"", L"ZyrSymbol_x")}),
+         msg::kOwnNameWithoutNumber + std::wstring(L"ZyrSymbol_x")},
+    };
+    for (const Case& c : cases) {
+        RunFixture run(c.data);
+        EXPECT_FALSE(run.start());
+        expectOnlyMessage(run, c.report);
+        EXPECT_EQ(run.drawing(), c.data);
+    }
+}
+
+TEST(StartupFailures, FailuresWithoutAMessageOfTheirOwnGetAPlainReport) {
+    for (const char* operation : {"GetType", "GetNextView"}) {
+        RunFixture run(testing::foreignDrawing());
+        run.sim.failOperation(operation);
+        EXPECT_FALSE(run.start());
+        expectOnlyMessage(run, std::wstring(msg::kUnexpectedError) + L": " +
+                                   std::wstring(operation, operation + std::strlen(operation)) +
+                                   L": injected fault");
+    }
+}
+
+TEST(StartupFailures, AMainSymbolOfAKindTheListLacksEndsTheRunBeforeTheUserChooses) {
+    const sim::HostData data = testing::drawingWith({sfSymbol(5, L"", L"", L"ZyrSymbol_99")});
+    RunFixture run(data);
+    EXPECT_FALSE(run.start());
+    EXPECT_EQ(run.messages(), std::vector<std::wstring>{msg::kUnknownMainKind + std::wstring(L"5")});
+    EXPECT_EQ(run.drawing(), data);
+}
+
+TEST(Startup, ShowsTheDialogBeforeFillingItAndProposesTheDefaultMainSymbol) {
+    RunFixture run(testing::foreignDrawing());
+    ASSERT_TRUE(run.start());
+    EXPECT_EQ(run.log.names(), (Names{"setAlwaysOnTop", "show", "stdSFSSymbol_Click"}));
+    EXPECT_EQ(run.form.kind.listIndex(), 1);
+    EXPECT_EQ(run.form.rough.text(), L"1,6");
+    EXPECT_EQ(run.form.method.text(), L"");
+    EXPECT_EQ(run.program.symbols.slotCount, 3);
+    EXPECT_TRUE(run.messages().empty());
+    EXPECT_EQ(run.terminator.ended, 0);
+}
+
+} // namespace
+} // namespace tvx

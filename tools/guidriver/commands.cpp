@@ -1,0 +1,314 @@
+#include "commands.h"
+
+#include "targets.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <thread>
+
+namespace tvx::guidriver {
+
+const wchar_t* const kUsage =
+    L"usage: tvx-guidriver COMMAND ARGS...   or   tvx-guidriver --script FILE|-\n"
+    L"  wait WIN [MS]            until a visible window matches; prints its handle\n"
+    L"  gone WIN [MS]            until no visible window matches\n"
+    L"  topmost WIN [MS]         until the window is topmost\n"
+    L"  visible WIN [CTRL]       1 or 0\n"
+    L"  text WIN [CTRL]          the text (WM_GETTEXT)\n"
+    L"  items WIN CTRL           count, then one list entry a line\n"
+    L"  index WIN CTRL           the list index\n"
+    L"  rect WIN CTRL            left top width height, in the window's client area\n"
+    L"  client WIN               screen left top, width height of the client area\n"
+    L"  focus WIN                the control with the keyboard focus, or none\n"
+    L"  list WIN                 every control: name class visible left top width height text\n"
+    L"  select WIN CTRL INDEX    chooses a list entry as a user does\n"
+    L"  type WIN CTRL TEXT       replaces the text field's content, one keystroke a character\n"
+    L"  settext WIN CTRL TEXT    sets the text and reports it as edited\n"
+    L"  click WIN CTRL           clicks a button\n"
+    L"  key WIN KEY              tab, shift+tab, enter, escape, space: typed into the window\n"
+    L"  close WIN                the window's close command\n"
+    L"  sleep MS\n"
+    L"WIN: TITLE, CLASS::TITLE or CLASS::   CTRL: NAME, #ID, CLASS:N or .\n";
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr UINT kReplyTimeoutMs = 5000;
+
+const std::wstring& word(const Words& words, std::size_t index) {
+    if (index >= words.size()) {
+        throw std::runtime_error("missing argument for " + std::string(words[0].begin(), words[0].end()));
+    }
+    return words[index];
+}
+
+int optionalMs(const Words& words, std::size_t index, int fallback) {
+    return index < words.size() ? std::stoi(words[index]) : fallback;
+}
+
+std::string narrow(const std::wstring& text) {
+    std::string out;
+    for (const wchar_t c : text) {
+        out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    }
+    return out;
+}
+
+// Polls until `ready` holds; false on timeout.
+bool poll(int ms, const std::function<bool()>& ready) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        if (ready()) {
+            return true;
+        }
+        if (Clock::now() >= end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+LRESULT send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kReplyTimeoutMs, &result)) {
+        throw std::runtime_error("the window did not answer");
+    }
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring textOf(HWND window) {
+    const auto length = static_cast<std::size_t>(send(window, WM_GETTEXTLENGTH, 0, 0));
+    std::wstring text(length + 1, L'\0');
+    const auto copied = static_cast<std::size_t>(
+        send(window, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data())));
+    text.resize(copied < length ? copied : length);
+    return text;
+}
+
+HWND requireWindow(const std::wstring& spec) {
+    const HWND window = findWindow(parseWindowSpec(spec));
+    if (window == nullptr) {
+        throw std::runtime_error("no window " + narrow(spec));
+    }
+    return window;
+}
+
+HWND requireControl(const Words& words, std::size_t at) {
+    return findControl(requireWindow(word(words, 1)), word(words, at));
+}
+
+// The edit field of a combo box takes the keystrokes; other controls take them themselves.
+HWND textField(HWND control) {
+    const HWND edit = FindWindowExW(control, nullptr, L"Edit", nullptr);
+    return edit != nullptr ? edit : control;
+}
+
+void notifyParent(HWND control, WORD code) {
+    const HWND parent = GetAncestor(control, GA_PARENT);
+    const WPARAM wParam = MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(control)), code);
+    send(parent, WM_COMMAND, wParam, reinterpret_cast<LPARAM>(control));
+}
+
+std::wstring rectLine(const RECT& r) {
+    return std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right - r.left) +
+           L" " + std::to_wstring(r.bottom - r.top) + L"\n";
+}
+
+RECT clientRectOf(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, GetAncestor(control, GA_PARENT), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void pressKeys(const std::vector<WORD>& keys) {
+    std::vector<INPUT> inputs;
+    for (const WORD key : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *it;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void cmdWait(const Words& w, std::wstring& out) {
+    const WindowSpec spec = parseWindowSpec(word(w, 1));
+    HWND found = nullptr;
+    if (!poll(optionalMs(w, 2, 10000), [&] { return (found = findVisibleWindow(spec)) != nullptr; })) {
+        throw std::runtime_error("timeout waiting for window " + narrow(w[1]));
+    }
+    out += L"window " + std::to_wstring(reinterpret_cast<std::uintptr_t>(found)) + L"\n";
+}
+
+void cmdGone(const Words& w, std::wstring&) {
+    const WindowSpec spec = parseWindowSpec(word(w, 1));
+    if (!poll(optionalMs(w, 2, 10000), [&] { return findVisibleWindow(spec) == nullptr; })) {
+        throw std::runtime_error("timeout waiting for window to go: " + narrow(w[1]));
+    }
+}
+
+void cmdTopmost(const Words& w, std::wstring& out) {
+    const HWND window = requireWindow(word(w, 1));
+    if (!poll(optionalMs(w, 2, 5000),
+              [&] { return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; })) {
+        throw std::runtime_error("timeout waiting for topmost: " + narrow(w[1]));
+    }
+    out += L"1\n";
+}
+
+void cmdVisible(const Words& w, std::wstring& out) {
+    const HWND window = findWindow(parseWindowSpec(word(w, 1)));
+    bool visible = false;
+    if (window != nullptr) {
+        visible = IsWindowVisible(w.size() > 2 ? findControl(window, w[2]) : window) != FALSE;
+    }
+    out += visible ? L"1\n" : L"0\n";
+}
+
+void cmdText(const Words& w, std::wstring& out) {
+    const HWND window = requireWindow(word(w, 1));
+    out += textOf(w.size() > 2 ? findControl(window, w[2]) : window) + L"\n";
+}
+
+void cmdItems(const Words& w, std::wstring& out) {
+    const HWND combo = requireControl(w, 2);
+    const auto count = send(combo, CB_GETCOUNT, 0, 0);
+    out += L"count " + std::to_wstring(count) + L"\n";
+    for (LRESULT i = 0; i < count; ++i) {
+        const auto length = send(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        std::wstring item(static_cast<std::size_t>(length < 0 ? 0 : length) + 1, L'\0');
+        send(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
+        item.resize(static_cast<std::size_t>(length < 0 ? 0 : length));
+        out += item + L"\n";
+    }
+}
+
+void cmdIndex(const Words& w, std::wstring& out) {
+    out += std::to_wstring(send(requireControl(w, 2), CB_GETCURSEL, 0, 0)) + L"\n";
+}
+
+void cmdRect(const Words& w, std::wstring& out) {
+    out += rectLine(clientRectOf(requireControl(w, 2)));
+}
+
+void cmdClient(const Words& w, std::wstring& out) {
+    const HWND window = requireWindow(word(w, 1));
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    OffsetRect(&client, origin.x, origin.y);
+    out += rectLine(client);
+}
+
+void cmdFocus(const Words& w, std::wstring& out) {
+    const HWND window = requireWindow(word(w, 1));
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    HWND control = nullptr;
+    if (GetGUIThreadInfo(thread, &info)) {
+        control = controlOf(window, info.hwndFocus);
+    }
+    out += control != nullptr ? controlName(control) + L"\n" : L"none\n";
+}
+
+void cmdList(const Words& w, std::wstring& out) {
+    const HWND window = requireWindow(word(w, 1));
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const RECT r = clientRectOf(child);
+        std::wstring line = controlName(child) + L" " + className(child) + L" " +
+                            (IsWindowVisible(child) ? L"1 " : L"0 ") + rectLine(r);
+        line.pop_back();
+        out += line + L" " + textOf(child) + L"\n";
+    }
+}
+
+void cmdSelect(const Words& w, std::wstring&) {
+    const HWND combo = requireControl(w, 2);
+    const int index = std::stoi(word(w, 3));
+    if (send(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0) != index) {
+        throw std::runtime_error("no list entry " + std::to_string(index));
+    }
+    // The box does not report a selection by message; a user's choice reaches the dialog so.
+    notifyParent(combo, CBN_SELCHANGE);
+}
+
+void cmdType(const Words& w, std::wstring&) {
+    const HWND field = textField(requireControl(w, 2));
+    send(field, EM_SETSEL, 0, static_cast<LPARAM>(-1));
+    for (const wchar_t c : word(w, 3)) {
+        send(field, WM_CHAR, static_cast<WPARAM>(c), 1);
+    }
+}
+
+void cmdSetText(const Words& w, std::wstring&) {
+    const HWND control = requireControl(w, 2);
+    send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(word(w, 3).c_str()));
+    notifyParent(control, CBN_EDITCHANGE);
+}
+
+void cmdClick(const Words& w, std::wstring&) {
+    // Posted: the click may open a modal message or end the process, and must not wait for it.
+    if (!PostMessageW(requireControl(w, 2), BM_CLICK, 0, 0)) {
+        throw std::runtime_error("click not delivered");
+    }
+}
+
+void cmdKey(const Words& w, std::wstring&) {
+    const HWND window = requireWindow(word(w, 1));
+    static const std::map<std::wstring, std::vector<WORD>> keys{
+        {L"tab", {VK_TAB}},      {L"shift+tab", {VK_SHIFT, VK_TAB}}, {L"enter", {VK_RETURN}},
+        {L"escape", {VK_ESCAPE}}, {L"space", {VK_SPACE}},
+    };
+    const auto key = keys.find(word(w, 2));
+    if (key == keys.end()) {
+        throw std::runtime_error("unknown key " + narrow(w[2]));
+    }
+    SetForegroundWindow(window);
+    pressKeys(key->second);
+    // Input arrives through the window's queue; give it time before the next look.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+}
+
+void cmdClose(const Words& w, std::wstring&) {
+    if (!PostMessageW(requireWindow(word(w, 1)), WM_SYSCOMMAND, SC_CLOSE, 0)) {
+        throw std::runtime_error("close not delivered");
+    }
+}
+
+void cmdSleep(const Words& w, std::wstring&) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(word(w, 1))));
+}
+
+} // namespace
+
+void runCommand(const Words& words, std::wstring& out) {
+    using Command = void (*)(const Words&, std::wstring&);
+    static const std::map<std::wstring, Command> commands{
+        {L"wait", cmdWait},     {L"gone", cmdGone},       {L"topmost", cmdTopmost}, {L"visible", cmdVisible},
+        {L"text", cmdText},     {L"items", cmdItems},     {L"index", cmdIndex},     {L"rect", cmdRect},
+        {L"client", cmdClient}, {L"focus", cmdFocus},     {L"list", cmdList},       {L"select", cmdSelect},
+        {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick},     {L"key", cmdKey},
+        {L"close", cmdClose},   {L"sleep", cmdSleep},
+    };
+    const auto command = commands.find(words.at(0));
+    if (command == commands.end()) {
+        throw std::runtime_error("unknown command " + narrow(words[0]));
+    }
+    command->second(words, out);
+}
+
+} // namespace tvx::guidriver
