@@ -61,7 +61,7 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
 
-; The drawing font of the host is not free; osifont has its metrics and shapes.
+; The host's drawing font is not available here; osifont stands in for it.
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "ISOCP"="osifont"
 REG

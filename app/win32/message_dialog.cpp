@@ -44,6 +44,21 @@ private:
     std::vector<HWND> disabled_;
 };
 
+// Ended by a WM_QUIT or a failure rather than by the user, the message goes all the same.
+class ShownUntilReturn {
+public:
+    explicit ShownUntilReturn(HWND window) : window_(window) {
+        ShowWindow(window, SW_SHOW);
+        SetForegroundWindow(window);
+    }
+    ShownUntilReturn(const ShownUntilReturn&) = delete;
+    ShownUntilReturn& operator=(const ShownUntilReturn&) = delete;
+    ~ShownUntilReturn() { ShowWindow(window_, SW_HIDE); }
+
+private:
+    HWND window_;
+};
+
 } // namespace
 
 Win32MessageDialog::Win32MessageDialog(HINSTANCE instance)
@@ -85,13 +100,11 @@ void Win32MessageDialog::Form_Load() {
 
 void Win32MessageDialog::showModal() {
     const HWND dialog = window_.get();
+    // Input returns to the other windows before this one goes, so one of them is activated.
+    const ShownUntilReturn shown(dialog);
     const OtherWindowsDisabled others(dialog);
-    ShowWindow(dialog, SW_SHOW);
-    SetForegroundWindow(dialog);
     SetFocus(control(ids::Ok));
     pumpMessages([dialog] { return IsWindowVisible(dialog) != FALSE; });
-    // Ended by a WM_QUIT rather than by the user: the message goes all the same.
-    ShowWindow(dialog, SW_HIDE);
 }
 
 void Win32MessageDialog::Ok_Click() {

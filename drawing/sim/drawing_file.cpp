@@ -727,6 +727,24 @@ HostData parseDrawing(std::string_view text, const std::string& sourceName) {
         }
         throw DrawingFileError(sourceName + ": line " + std::to_string(line) + ", column " +
                                std::to_string(column) + ": " + detail);
+    } catch (const json::exception& e) {
+        // A number too large for a double: nlohmann names the literal but not where it stands.
+        std::string detail = e.what();
+        const auto bracket = detail.find("] ");
+        if (bracket != std::string::npos) {
+            detail = detail.substr(bracket + 2);
+        }
+        std::string where;
+        const auto open = detail.find('\'');
+        const auto close = detail.rfind('\'');
+        if (open != std::string::npos && close > open + 1) {
+            const auto at = text.find(detail.substr(open + 1, close - open - 1));
+            if (at != std::string_view::npos) {
+                const auto [line, column] = lineAndColumn(text, at);
+                where = "line " + std::to_string(line) + ", column " + std::to_string(column) + ": ";
+            }
+        }
+        throw DrawingFileError(sourceName + ": " + where + detail);
     }
     return DrawingReader(sourceName).read(root);
 }

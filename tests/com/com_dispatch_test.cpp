@@ -53,7 +53,7 @@ TEST_F(DispatchServer, EveryArgumentReachesTheHostAsTheClientSentIt) {
     }
     EXPECT_EQ(server.trace, simLines);
     ASSERT_GE(server.trace.size(), 40u);
-    EXPECT_EQ(server.trace[12], "SelectByID(BSTR \"Blatt1\", BSTR \"SHEET\", R8 0.25, R8 0.125, I2 0) -> BOOL true");
+    EXPECT_EQ(server.trace[13], "SelectByID(BSTR \"Blatt1\", BSTR \"SHEET\", R8 0.25, R8 0.125, I2 0) -> BOOL true");
 
     const sim::DocumentData& doc = *server.sim.data().activeDoc;
     EXPECT_EQ(doc.rebuildCount, 1);
@@ -100,14 +100,12 @@ void invokeRaw(RawResult& out, IDispatch* object, const wchar_t* name, WORD flag
 ComPtr<IDispatch> objectFrom(IDispatch* parent, const wchar_t* name, WORD flags = DISPATCH_METHOD) {
     RawResult r;
     invokeRaw(r, parent, name, flags, {});
-    EXPECT_EQ(r.hr, S_OK);
-    EXPECT_EQ(r.result.vt(), VT_DISPATCH);
+    EXPECT_EQ(r.hr, S_OK) << com::toUtf8(name);
+    if (r.hr != S_OK || r.result.vt() != VT_DISPATCH) {
+        ADD_FAILURE() << com::toUtf8(name) << " gave no object";
+        return {};
+    }
     return ComPtr<IDispatch>::borrow(r.result.get().pdispVal);
-}
-
-void expectUntouched(const RawResult& r) {
-    EXPECT_EQ(r.result.vt(), VT_I2);
-    EXPECT_EQ(r.result.get().iVal, 4711);
 }
 
 std::vector<UniqueVariant> args() {
@@ -119,6 +117,21 @@ std::vector<UniqueVariant> args(UniqueVariant first, A... rest) {
     out.push_back(std::move(first));
     (out.push_back(std::move(rest)), ...);
     return out;
+}
+
+ComPtr<IDispatch> objectFromObject(IDispatch* parent, const wchar_t* name, UniqueVariant arg) {
+    RawResult r;
+    invokeRaw(r, parent, name, DISPATCH_METHOD, args(std::move(arg)));
+    if (r.hr != S_OK || r.result.vt() != VT_DISPATCH) {
+        ADD_FAILURE() << com::toUtf8(name) << " gave no object";
+        return {};
+    }
+    return ComPtr<IDispatch>::borrow(r.result.get().pdispVal);
+}
+
+void expectUntouched(const RawResult& r) {
+    EXPECT_EQ(r.result.vt(), VT_I2);
+    EXPECT_EQ(r.result.get().iVal, 4711);
 }
 
 TEST_F(DispatchServer, AWrongArgumentCountOrTypeIsRefusedAsARealServerWould) {
@@ -170,7 +183,8 @@ TEST_F(DispatchServer, AWrongArgumentCountOrTypeIsRefusedAsARealServerWould) {
         EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
         EXPECT_EQ(r.argErr, 0u);
     }
-    EXPECT_EQ(server.sim.callCount(), 1u); // only the attach: nothing refused reached the host
+    // The attach, ActiveDoc and Extension: nothing refused reached the host.
+    EXPECT_EQ(server.sim.callCount(), 3u);
     ASSERT_FALSE(server.trace.empty());
     EXPECT_EQ(server.trace[1], "GetType(I4 1) -> FAILED DISP_E_BADPARAMCOUNT (0x8002000E): 0 arguments expected, 1 given");
 }
@@ -223,7 +237,8 @@ TEST_F(DispatchServer, MethodsPropertiesAndPutsAnswerOnlyTheirOwnKindOfCall) {
     EXPECT_EQ(named.hr, DISP_E_NONAMEDARGS);
 
     // A property put must name its value DISPID_PROPERTYPUT.
-    const ComPtr<IDispatch> note = objectFrom(doc.get(), L"InsertNote", DISPATCH_METHOD);
+    const ComPtr<IDispatch> note = objectFromObject(doc.get(), L"InsertNote", cv::variantBstr(L"x"));
+    ASSERT_TRUE(note);
     RawResult unnamed;
     invokeRaw(unnamed, note.get(), L"angle", DISPATCH_PROPERTYPUT, args(com::arg(std::int16_t{0})));
     EXPECT_EQ(unnamed.hr, DISP_E_PARAMNOTFOUND);
@@ -233,13 +248,6 @@ TEST_F(DispatchServer, MethodsPropertiesAndPutsAnswerOnlyTheirOwnKindOfCall) {
     RawResult putAsDouble; // the host's own Angle is a double; the program sends a 16-bit integer
     invokeRaw(putAsDouble, note.get(), L"angle", DISPATCH_PROPERTYPUT, args(cv::variantR8(0)), {DISPID_PROPERTYPUT});
     EXPECT_EQ(putAsDouble.hr, DISP_E_TYPEMISMATCH);
-}
-
-ComPtr<IDispatch> objectFromObject(IDispatch* parent, const wchar_t* name, UniqueVariant arg) {
-    RawResult r;
-    invokeRaw(r, parent, name, DISPATCH_METHOD, args(std::move(arg)));
-    EXPECT_EQ(r.hr, S_OK) << com::toUtf8(name);
-    return ComPtr<IDispatch>::borrow(r.result.get().pdispVal);
 }
 
 TEST_F(DispatchServer, AHostErrorBecomesTheHostsExceptionWithItsWords) {

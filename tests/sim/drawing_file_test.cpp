@@ -173,7 +173,7 @@ TEST(DrawingFile, BrokenFilesNameTheFileAndThePlace) {
          literal(R"({"format":1,"document":{"type":3,"sheets":[{"name":"B","paperCode":8,)"
                  R"("width":0.42,"height":0.297,"views":[{"name":"B","symbols":)"
                  R"([{"type":1,"x":1e999,"y":0}]}]}]}})"),
-         "document.sheets[0].views[0].symbols[0].x: expected a finite number"},
+         "broken.json: line 1, column 98: number overflow parsing '1e999'"},
         {"zero width", edited([](json& j) { j["document"]["sheets"][0]["width"] = 0; }),
          "document.sheets[0].width: expected a number above 0"},
         {"no own view", edited([](json& j) { j["document"]["sheets"][0]["views"] = json::array(); }),

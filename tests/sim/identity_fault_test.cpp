@@ -151,7 +151,7 @@ TEST_F(Identity, TraceShowsEachArgumentsAutomationType) {
     args.maxRoughness = L"1,6";
     d->InsertSurfaceFinishSymbol2(args);
     d->Extension()->SelectByID(L"ZyrNote@Blatt1", L"NOTE", 0, 0, 0, false, 0, {});
-    auto annotation = annotationOf(0);
+    auto annotation = d->GetFirstView()->GetFirstSFSymbol()->GetAnnotation();
     auto format = annotation->gettextformat(0);
     format->setTypeFaceName(L"ISOCP");
     format->setCharHeight(0.0035);
@@ -198,7 +198,7 @@ TEST_F(Identity, TraceShowsEachArgumentsAutomationType) {
     };
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(sim.callCount(), expected.size());
-    EXPECT_EQ(sim.trace()[13].object, "TextFormat");
+    EXPECT_EQ(sim.trace()[12].object, "TextFormat");
 
     sim.clearTrace();
     sim.setTracing(false);

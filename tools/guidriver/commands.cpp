@@ -23,6 +23,9 @@ const wchar_t* const kUsage =
     L"  index WIN CTRL           the list index\n"
     L"  rect WIN CTRL            left top width height, in the window's client area\n"
     L"  client WIN               screen left top, width height of the client area\n"
+    L"  window WIN               screen left top, width height of the whole window\n"
+    L"  enabled WIN [CTRL]       1 or 0\n"
+    L"  resize WIN WIDTH HEIGHT  sets the window's outer size, as dragging its frame does\n"
     L"  focus WIN                the control with the keyboard focus, or none\n"
     L"  list WIN                 every control: name class visible left top width height text\n"
     L"  select WIN CTRL INDEX    chooses a list entry as a user does\n"
@@ -213,6 +216,25 @@ void cmdClient(const Words& w, std::wstring& out) {
     out += rectLine(client);
 }
 
+void cmdWindow(const Words& w, std::wstring& out) {
+    RECT r{};
+    GetWindowRect(requireWindow(word(w, 1)), &r);
+    out += rectLine(r);
+}
+
+void cmdEnabled(const Words& w, std::wstring& out) {
+    const HWND window = requireWindow(word(w, 1));
+    out += IsWindowEnabled(w.size() > 2 ? findControl(window, w[2]) : window) ? L"1\n" : L"0\n";
+}
+
+void cmdResize(const Words& w, std::wstring&) {
+    const HWND window = requireWindow(word(w, 1));
+    if (!SetWindowPos(window, nullptr, 0, 0, std::stoi(word(w, 2)), std::stoi(word(w, 3)),
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+        throw std::runtime_error("resize refused");
+    }
+}
+
 void cmdFocus(const Words& w, std::wstring& out) {
     const HWND window = requireWindow(word(w, 1));
     GUITHREADINFO info{};
@@ -300,7 +322,8 @@ void runCommand(const Words& words, std::wstring& out) {
     static const std::map<std::wstring, Command> commands{
         {L"wait", cmdWait},     {L"gone", cmdGone},       {L"topmost", cmdTopmost}, {L"visible", cmdVisible},
         {L"text", cmdText},     {L"items", cmdItems},     {L"index", cmdIndex},     {L"rect", cmdRect},
-        {L"client", cmdClient}, {L"focus", cmdFocus},     {L"list", cmdList},       {L"select", cmdSelect},
+        {L"client", cmdClient}, {L"window", cmdWindow},   {L"enabled", cmdEnabled}, {L"resize", cmdResize},
+        {L"focus", cmdFocus},     {L"list", cmdList},       {L"select", cmdSelect},
         {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick},     {L"key", cmdKey},
         {L"close", cmdClose},   {L"sleep", cmdSleep},
     };

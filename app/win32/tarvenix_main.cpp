@@ -1,0 +1,53 @@
+// Tarvenix.exe: no arguments; the main dialog is the start. Builds both dialogs, attaches the
+// host connector and runs the start-up sequence; the event loop then waits for Ok, Cancel or
+// the close command, each of which ends the process through shutDown.
+#include "app/sequences.h"
+#include "app/win32/event_loop.h"
+#include "app/win32/main_form.h"
+#include "app/win32/message_dialog.h"
+#include "app/win32/pictures.h"
+#include "app/win32/process_end.h"
+#include "drawing/com/com_host.h"
+#include "drawing/com/com_owners.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+namespace {
+
+// Before the dialogs exist, or should the event loop itself fail, the platform's own message
+// box is all that is left to report with.
+int reportStartFailure(const char* what) {
+    const std::wstring report = tvx::unexpectedReport(what);
+    MessageBoxW(nullptr, report.c_str(), L"Tarvenix", MB_OK | MB_ICONERROR | MB_TOPMOST);
+    return 1;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    using namespace tvx;
+    try {
+        const com::ComApartment apartment;
+        win::ProcessEnd processEnd;
+        const std::wstring folder = win::programFolder();
+        win::Win32MainForm form(instance, folder);
+        win::Win32MessageDialog gef(instance);
+        com::ComConnector connector;
+        Program program(form, gef, processEnd, connector, folder);
+        form.setHandlers({
+            [&program] { runHandler(program, cmd_Ok_Click); },
+            [&program] { runHandler(program, cmd_Cancel_Click); },
+            // Closing the window ends the run as Cancel does; the drawing stays untouched.
+            [&program] { runHandler(program, cmd_Cancel_Click); },
+        });
+        runHandler(program, Form_Load);
+        return win::runEventLoop();
+    } catch (const std::exception& e) {
+        return reportStartFailure(e.what());
+    } catch (...) {
+        return reportStartFailure("");
+    }
+}
