@@ -2,9 +2,9 @@
 
 #include "drawing/com/failure_text.h"
 
+#include <array>
 #include <climits>
 #include <cstring>
-#include <vector>
 
 namespace tvx::com {
 
@@ -92,20 +92,20 @@ DISPID DispatchObject::memberId(const char* operation) {
 
 UniqueVariant DispatchObject::invoke(const char* operation, WORD kind, std::span<UniqueVariant> args) {
     const DISPID id = memberId(operation);
-    if (args.size() > static_cast<std::size_t>(UINT_MAX)) {
+    // rgvarg holds the arguments last to first; the VARIANTs stay owned by args. The host's
+    // longest call has 14 arguments, so they fit on the stack.
+    constexpr std::size_t kMaxArgs = 16;
+    if (args.size() > kMaxArgs) {
         throw host::HostError(operation, "too many arguments");
     }
-
-    // rgvarg holds the arguments last to first; the VARIANTs stay owned by args.
-    std::vector<VARIANT> reversed;
-    reversed.reserve(args.size());
-    for (auto it = args.rbegin(); it != args.rend(); ++it) {
-        reversed.push_back(it->get());
+    std::array<VARIANT, kMaxArgs> reversed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        reversed[i] = args[args.size() - 1 - i].get();
     }
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS params{};
-    params.rgvarg = reversed.empty() ? nullptr : reversed.data();
-    params.cArgs = static_cast<UINT>(reversed.size());
+    params.rgvarg = args.empty() ? nullptr : reversed.data();
+    params.cArgs = static_cast<UINT>(args.size());
     if (kind == DISPATCH_PROPERTYPUT) {
         params.rgdispidNamedArgs = &putId;
         params.cNamedArgs = 1;

@@ -107,23 +107,29 @@ public:
         return out;
     }
 
+    // A light box around what the view holds, room left for the symbols' legs and texts.
     std::string viewBox(const ViewData& view) const {
         Box box;
         for (const auto& s : view.symbols) {
-            box.add(x(s.x), y(s.y));
+            box.add(x(s.x) - 4.0, y(s.y) + 4.0);
+            box.add(x(s.x) + 28.0, y(s.y) - 14.0);
         }
         for (const auto& n : view.notes) {
-            box.add(x(n.x), y(n.y));
+            box.add(x(n.x) - 2.0, y(n.y) + 4.0);
+            box.add(x(n.x) + textWidthMm(n.text, textSizeMm(n.format)) + 2.0,
+                    y(n.y) - textSizeMm(n.format) - 2.0);
         }
         if (box.empty()) {
             return {};
         }
-        constexpr double pad = 12.0;
-        return "<g class=\"view\">\n<rect x=\"" + num(box.left - pad) + "\" y=\"" +
-               num(box.bottom - pad) + "\" width=\"" + num(box.right - box.left + 2 * pad) +
-               "\" height=\"" + num(box.top - box.bottom + 2 * pad) +
+        constexpr double pad = 3.0;
+        const double top = box.bottom - pad;
+        const double height = box.top - box.bottom + 2 * pad + 4.0; // room for the name
+        return "<g class=\"view\">\n<rect x=\"" + num(box.left - pad) + "\" y=\"" + num(top) +
+               "\" width=\"" + num(box.right - box.left + 2 * pad) + "\" height=\"" +
+               num(height) +
                "\" fill=\"#eef3fb\" stroke=\"#9fb3d1\" stroke-width=\"0.3\"/>\n<text x=\"" +
-               num(box.left - pad + 1.0) + "\" y=\"" + num(box.bottom - pad + 3.0) +
+               num(box.left - pad + 1.0) + "\" y=\"" + num(top + height - 1.2) +
                "\" font-size=\"2.2\" font-family=\"sans-serif\" fill=\"#5a6f90\">" +
                xml(view.name) + "</text>\n</g>\n";
     }

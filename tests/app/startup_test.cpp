@@ -59,18 +59,24 @@ TEST(StartupFailures, DrawingsTheRunCannotHandleAreReportedBeforeTheDialogAndLef
     struct Case {
         sim::HostData data;
         std::wstring report;
+        std::int32_t slotCount = 0; // the scan stopped at the symbol beyond the limit
+        std::int32_t ownSymbolCount = 0;
     };
-    const Case cases[] = {
-        {testing::drawingWith({}, {six}), msg::kTooManyForeignSymbols},
-        {testing::drawingWith(ownMany), msg::kTooManyOwnSymbols},
-        {testing::drawingWith({sfSymbol(1, L"", L"", L"ZyrSymbol_x")}),
-         msg::kOwnNameWithoutNumber + std::wstring(L"ZyrSymbol_x")},
+    std::vector<Case> cases = {
+        {testing::drawingWith({}, {six}), msg::kTooManyForeignSymbols, 5, 0},
+        {testing::drawingWith(ownMany), msg::kTooManyOwnSymbols, 0, 21},
     };
+    for (const wchar_t* name : {L"ZyrSymbol_x", L"ZyrSymbol_7", L"ZyrSymbol_"}) {
+        cases.push_back({testing::drawingWith({sfSymbol(1, L"", L"", name)}),
+                         msg::kOwnNameWithoutNumber + std::wstring(name), 0, 1});
+    }
     for (const Case& c : cases) {
         RunFixture run(c.data);
         EXPECT_FALSE(run.start());
         expectOnlyMessage(run, c.report);
         EXPECT_EQ(run.drawing(), c.data);
+        EXPECT_EQ(run.program.symbols.slotCount, c.slotCount);
+        EXPECT_EQ(run.program.symbols.ownSymbolCount, c.ownSymbolCount);
     }
 }
 
@@ -103,6 +109,20 @@ TEST(Startup, ShowsTheDialogBeforeFillingItAndProposesTheDefaultMainSymbol) {
     EXPECT_EQ(run.program.symbols.slotCount, 3);
     EXPECT_TRUE(run.messages().empty());
     EXPECT_EQ(run.terminator.ended, 0);
+}
+
+} // namespace
+} // namespace tvx
+
+namespace tvx {
+namespace {
+
+TEST(UnexpectedReport, CarriesTheCauseDecodedFromUtf8) {
+    EXPECT_EQ(unexpectedReport({}), std::wstring(msg::kUnexpectedError) + L".");
+    EXPECT_EQ(unexpectedReport("GetType: ung\xC3\xBCltig \xFF\xC3"),
+              std::wstring(msg::kUnexpectedError) + L": GetType: ung\u00FCltig \uFFFD\uFFFD");
+    EXPECT_EQ(unexpectedReport("\xF0\x9F\x94\xA7 \xE0\x80\x80"),
+              std::wstring(msg::kUnexpectedError) + L": \U0001F527 \uFFFD\uFFFD\uFFFD");
 }
 
 } // namespace

@@ -43,7 +43,7 @@ constexpr DWORD kStopLimitMs = 30000;
 } // namespace
 
 ServerProcess::ServerProcess(const std::filesystem::path& folder, const sim::HostData& data,
-                             const std::vector<std::wstring>& extraOptions)
+                             const std::vector<std::wstring>& extraOptions, bool traced)
     : drawing_(folder / "drawing.json"), trace_(folder / "trace.txt"), ready_(folder / "ready"),
       stop_(folder / "stop") {
     std::filesystem::remove(ready_);
@@ -51,9 +51,11 @@ ServerProcess::ServerProcess(const std::filesystem::path& folder, const sim::Hos
     sim::saveDrawingFile(data, drawing_);
 
     const std::filesystem::path exe = windowsPath(TVX_HOSTSERVER_EXE);
-    std::wstring command = quoted(exe.wstring()) + L" --drawing " + quoted(drawing_.wstring()) + L" --trace " +
-                           quoted(trace_.wstring()) + L" --ready-file " + quoted(ready_.wstring()) +
-                           L" --stop-file " + quoted(stop_.wstring()) + L" --timeout 120";
+    std::wstring command = quoted(exe.wstring()) + L" --drawing " + quoted(drawing_.wstring()) + L" --ready-file " +
+                           quoted(ready_.wstring()) + L" --stop-file " + quoted(stop_.wstring()) + L" --timeout 600";
+    if (traced) {
+        command += L" --trace " + quoted(trace_.wstring());
+    }
     for (const auto& option : extraOptions) {
         command += L" " + quoted(option);
     }

@@ -33,7 +33,7 @@ public:
     // Writes data as the drawing file, starts the server on it with the extra options and waits
     // until it has registered itself. Throws std::runtime_error when it does not come up.
     ServerProcess(const std::filesystem::path& folder, const sim::HostData& data,
-                  const std::vector<std::wstring>& extraOptions = {});
+                  const std::vector<std::wstring>& extraOptions = {}, bool traced = true);
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
     ~ServerProcess();

@@ -19,45 +19,7 @@ struct SessionCase {
         return openSession(session, sim.connector(),
                            [this](const std::wstring& message) { shown.push_back(message); });
     }
-    std::vector<std::string> operations() const {
-        std::vector<std::string> names;
-        for (const auto& entry : sim.trace()) {
-            names.push_back(entry.operation);
-        }
-        return names;
-    }
 };
-
-sim::HostData notRunning() {
-    sim::HostData data = testing::drawingWith({});
-    data.running = false;
-    return data;
-}
-
-sim::HostData partOpen() {
-    sim::HostData data = testing::drawingWith({});
-    data.activeDoc->type = 1;
-    return data;
-}
-
-TEST(OpenSession, EachMissingConditionShowsOnlyItsMessageAndAsksNothingFurther) {
-    struct Case {
-        sim::HostData data;
-        const wchar_t* message;
-        std::vector<std::string> calls;
-    };
-    const Case cases[] = {
-        {notRunning(), msg::kNoHostInstance, {"attach"}},
-        {sim::HostData{}, msg::kNoDocument, {"attach", "ActiveDoc"}},
-        {partOpen(), msg::kNoDrawing, {"attach", "ActiveDoc", "GetType"}},
-    };
-    for (const Case& c : cases) {
-        SessionCase s(c.data);
-        EXPECT_FALSE(s.open());
-        EXPECT_EQ(s.shown, std::vector<std::wstring>{c.message});
-        EXPECT_EQ(s.operations(), c.calls);
-    }
-}
 
 TEST(OpenSession, ADrawingGivesTheReferencesAndTheCurrentSheetsName) {
     sim::HostData data = testing::drawingWith({});

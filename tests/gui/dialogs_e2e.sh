@@ -10,54 +10,15 @@ demo=$1
 driver=$2
 resources=$3
 screenshots=${4:-}
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-run=$root/scripts/wine-run.sh
-convert=/usr/bin/convert
-export LANG=C.UTF-8
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
-work=$(mktemp -d)
-started=()
-xvfb_pid=
-cleanup() {
-  local pid
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; fi
-  rm -rf "$work"
+save_window() { # SHOT WINDOW NAME
+  [ -n "$screenshots" ] || return 0
+  mkdir -p "$screenshots"
+  local x y w h
+  read -r x y w h < <(drv window "$2")
+  "$convert" "$1" -crop "${w}x${h}+$x+$y" +repage "$screenshots/$3"
 }
-trap cleanup EXIT
-
-if [ -z "${DISPLAY:-}" ]; then
-  # wine-env.sh finds the display scripts/test.sh started, if there is one.
-  source "$root/scripts/wine-env.sh"
-fi
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 91 120); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    sleep 1
-    break
-  done
-fi
-
-failures=0
-checks=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-expect() { # LABEL ACTUAL EXPECTED
-  checks=$((checks + 1))
-  if [ "$2" != "$3" ]; then
-    fail "$1"
-    diff <(printf '%s\n' "$3") <(printf '%s\n' "$2") | sed 's/^/    /'
-  fi
-}
-
-drv() { "$run" "$driver" "$@"; }
-drv_script() { "$run" "$driver" --script -; }
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
 # An app folder holding a copy of the demo and the given preview files.
 app_folder() { # NAME FILES...
@@ -75,53 +36,9 @@ start_demo() { # FOLDER ARGS...
   local dir=$1
   shift
   rm -f "$work/out.txt"
-  "$run" "$dir/demo.exe" --out "$(winpath "$work/out.txt")" "$@" >/dev/null 2>&1 &
-  demo_pid=$!
-  started+=("$demo_pid")
+  start_exe "$dir/demo.exe" --out "$(winpath "$work/out.txt")" "$@"
+  demo_pid=$last_pid
 }
-
-# Waits until the demo's process has ended; fails the check when it does not.
-expect_ended() { # LABEL
-  checks=$((checks + 1))
-  local i
-  for i in $(seq 1 50); do
-    if ! kill -0 "$demo_pid" 2>/dev/null; then
-      wait "$demo_pid" 2>/dev/null
-      return
-    fi
-    sleep 0.1
-  done
-  fail "$1: the program did not end"
-  kill "$demo_pid" 2>/dev/null
-}
-
-shot() { # FILE
-  sleep 0.4
-  import -window root "$1"
-}
-
-pixel() { # SHOT X Y -> r,g,b
-  "$convert" "$1" -crop "1x1+$2+$3" +repage -format '%[fx:int(255*r+.5)],%[fx:int(255*g+.5)],%[fx:int(255*b+.5)]' info:
-}
-
-# Pixels of the screenshot's area that differ from the picture file's top-left corner.
-differing_pixels() { # SHOT X Y W H PICTURE
-  "$convert" "$1" -crop "$4x$5+$2+$3" +repage "$work/a.png"
-  "$convert" "$6" -crop "$4x$5+0+0" +repage "$work/b.png"
-  compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 | cut -d' ' -f1
-}
-
-save_window() { # SHOT WINDOW NAME
-  [ -n "$screenshots" ] || return 0
-  mkdir -p "$screenshots"
-  local x y w h
-  read -r x y w h < <(drv window "$2")
-  "$convert" "$1" -crop "${w}x${h}+$x+$y" +repage "$screenshots/$3"
-}
-
-main=tvx_MainForm::
-gef=GEF::
-title='Oberflächen - Assisten'
 
 # ---------------------------------------------------------------------------------------------
 echo "== main dialog: layout, lists, focus and colours"
@@ -279,7 +196,7 @@ shot "$work/roh.png"
 read -r cx cy _ _ < <(drv client "$main")
 expect "preview of Roh" "$(differing_pixels "$work/roh.png" $((cx + 162)) $((cy + 26)) 23 23 "$resources/symbol_02.bmp")" 0
 drv click "$main" cmd_Ok
-expect_ended "Ok"
+expect_ended "$demo_pid" "Ok"
 expect "Ok's values" "$(cat "$work/out.txt" 2>/dev/null)" "kind=2
 method=fein gedreht
 roughness=12,5 ä"
@@ -291,13 +208,13 @@ expect "preselected from slot 0" "$(printf 'text %s stdSFSSymbol\ntext %s stdSFS
 3,2
 poliert"
 drv click "$main" cmd_Cancel
-expect_ended "Cancel"
+expect_ended "$demo_pid" "Cancel"
 expect "Cancel" "$(cat "$work/out.txt" 2>/dev/null)" "cancel"
 
 start_demo "$full"
 drv wait "$main" >/dev/null
 drv close "$main"
-expect_ended "close command"
+expect_ended "$demo_pid" "close command"
 expect "close command" "$(cat "$work/out.txt" 2>/dev/null)" "closed"
 
 echo "== preview: design-time picture without files, the last one kept when a file is missing or broken"
@@ -308,7 +225,7 @@ shot "$work/bare.png"
 read -r cx cy _ _ < <(drv client "$main")
 expect "design-time picture" "$(differing_pixels "$work/bare.png" $((cx + 162)) $((cy + 26)) 23 23 "$resources/design_preview.bmp")" 0
 drv close "$main"
-expect_ended "close"
+expect_ended "$demo_pid" "close"
 
 one=$(app_folder one symbol_01.bmp)
 head -c 100 "$resources/symbol_00.bmp" >"$one/symbol_00.bmp"
@@ -322,7 +239,7 @@ for kind in 2 0; do
     "$(differing_pixels "$work/one-$kind.png" $((cx + 162)) $((cy + 26)) 23 23 "$resources/symbol_01.bmp")" 0
 done
 drv close "$main"
-expect_ended "close"
+expect_ended "$demo_pid" "close"
 
 # ---------------------------------------------------------------------------------------------
 echo "== message dialog: each start-up failure alone, topmost, centred, Ok focused"
@@ -365,7 +282,7 @@ Ok
   fi
   # Ok for the odd ones, the window's close command for the even ones.
   if [ $((n % 2)) -eq 1 ]; then drv click "$gef" Ok; else drv close "$gef"; fi
-  expect_ended "message $n"
+  expect_ended "$demo_pid" "message $n"
   expect "dismissed message $n" "$(cat "$work/out.txt" 2>/dev/null)" "raised"
 done <<'EOF'
 Konfiguration >Tarvenix.txt< nicht gefunden oder fehlerhaft !
@@ -398,8 +315,7 @@ expect "message over the main dialog" "$over" "1
 Ok
 Fehler bei der Berechnung !
 1"
-expect_ended "Enter on Ok"
+expect_ended "$demo_pid" "Enter on Ok"
 expect "dismissed by Enter" "$(cat "$work/out.txt" 2>/dev/null)" "raised"
 
-echo "$((checks - failures)) of $checks checks passed"
-[ "$failures" -eq 0 ]
+finish

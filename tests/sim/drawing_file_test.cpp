@@ -173,7 +173,7 @@ TEST(DrawingFile, BrokenFilesNameTheFileAndThePlace) {
          literal(R"({"format":1,"document":{"type":3,"sheets":[{"name":"B","paperCode":8,)"
                  R"("width":0.42,"height":0.297,"views":[{"name":"B","symbols":)"
                  R"([{"type":1,"x":1e999,"y":0}]}]}]}})"),
-         "broken.json: line 1, column 98: number overflow parsing '1e999'"},
+         "broken.json: line 1, column 144: number overflow parsing '1e999'"},
         {"zero width", edited([](json& j) { j["document"]["sheets"][0]["width"] = 0; }),
          "document.sheets[0].width: expected a number above 0"},
         {"no own view", edited([](json& j) { j["document"]["sheets"][0]["views"] = json::array(); }),
@@ -195,7 +195,11 @@ TEST(DrawingFile, BrokenFilesNameTheFileAndThePlace) {
          }),
          "symbols[0].texts.2: text longer than 65536 bytes"},
         {"duplicate sheet",
-         edited([](json& j) { j["document"]["sheets"].push_back(j["document"]["sheets"][0]); }),
+         edited([](json& j) {
+             json copy = j["document"]["sheets"][0];
+             copy["views"] = json::array({{{"name", "Blatt1"}}});
+             j["document"]["sheets"].push_back(copy);
+         }),
          "document.sheets[1].name: another sheet has this name"},
         {"duplicate annotation",
          edited([](json& j) { j["document"]["sheets"][0]["views"][1]["symbols"][1]["name"] = "S1"; }),

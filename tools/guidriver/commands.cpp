@@ -35,6 +35,7 @@ const wchar_t* const kUsage =
     L"  key WIN KEY              tab, shift+tab, enter, escape, space: typed into the window\n"
     L"  close WIN                the window's close command\n"
     L"  sleep MS\n"
+    L"  clock                    milliseconds since 1970, the clock shell scripts read too\n"
     L"WIN: TITLE, CLASS::TITLE or CLASS::   CTRL: NAME, #ID, CLASS:N or .\n";
 
 namespace {
@@ -311,6 +312,14 @@ void cmdClose(const Words& w, std::wstring&) {
     }
 }
 
+void cmdClock(const Words&, std::wstring& out) {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    // FILETIME counts 100 ns steps from 1601.
+    out += std::to_wstring((ticks - 116444736000000000ull) / 10000u) + L"\n";
+}
+
 void cmdSleep(const Words& w, std::wstring&) {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(word(w, 1))));
 }
@@ -325,7 +334,7 @@ void runCommand(const Words& words, std::wstring& out) {
         {L"client", cmdClient}, {L"window", cmdWindow},   {L"enabled", cmdEnabled}, {L"resize", cmdResize},
         {L"focus", cmdFocus},     {L"list", cmdList},       {L"select", cmdSelect},
         {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick},     {L"key", cmdKey},
-        {L"close", cmdClose},   {L"sleep", cmdSleep},
+        {L"close", cmdClose},   {L"sleep", cmdSleep},     {L"clock", cmdClock},
     };
     const auto command = commands.find(words.at(0));
     if (command == commands.end()) {

@@ -384,6 +384,18 @@ HRESULT STDMETHODCALLTYPE DispatchCore::Invoke(DISPID id, REFIID iid, LCID, WORD
     if (iid != IID_NULL) {
         return DISP_E_UNKNOWNINTERFACE;
     }
+    // No exception may cross into COM, not even from writing the trace.
+    try {
+        return invokeChecked(id, flags, params, result, error, argErr);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+HRESULT DispatchCore::invokeChecked(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* error,
+                                    UINT* argErr) {
     const auto table = members();
     if (id < 1 || static_cast<std::size_t>(id) > table.size()) {
         return DISP_E_MEMBERNOTFOUND;

@@ -151,6 +151,8 @@ protected:
     virtual Answer run(std::size_t member, const CallArgs& args) = 0;
 
 private:
+    HRESULT invokeChecked(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* error,
+                          UINT* argErr);
     HRESULT refuse(std::size_t member, const DISPPARAMS& params, HRESULT hr, const std::string& why) const;
 
     std::shared_ptr<DispatchContext> context_;

@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Tarvenix.exe end to end under Wine, against the stand-in host server serving a drawing file,
+# played by the GUI driver: start-up failures, a first run, a re-run, Cancel and closing.
+#   program_e2e.sh TARVENIX.exe HOSTSERVER.exe GUIDRIVER.exe SAMPLES_DIR RESOURCES_DIR
+# Needs "SldWorks.Application" registered in the Wine prefix (scripts/wine-prefix.d).
+set -uo pipefail
+
+tarvenix=$1
+server=$2
+driver=$3
+samples=$4
+resources=$5
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
+
+# The program's folder: the program, its configuration unless told otherwise, the previews.
+app=$work/app
+mkdir -p "$app"
+cp "$tarvenix" "$app/Tarvenix.exe"
+cp "$samples/Tarvenix.txt" "$resources"/symbol_0?.bmp "$app/"
+bare=$work/bare
+mkdir -p "$bare"
+cp "$tarvenix" "$bare/Tarvenix.exe"
+
+server_pid=
+serve() { # DRAWING: serves it until stop_server; the trace goes to $work/trace.txt
+  rm -f "$work/ready" "$work/stop" "$work/saved.json" "$work/trace.txt"
+  start_exe "$server" --drawing "$(winpath "$1")" --stop-file "$(winpath "$work/stop")" \
+    --save-to "$(winpath "$work/saved.json")" --ready-file "$(winpath "$work/ready")" \
+    --trace "$(winpath "$work/trace.txt")" --timeout 300
+  server_pid=$last_pid
+  local i
+  for i in $(seq 1 100); do
+    [ -f "$work/ready" ] && return 0
+    sleep 0.1
+  done
+  fail "the stand-in host did not get ready"
+}
+stop_server() { # -> the drawing as the host holds it now, in $work/saved.json
+  echo save >"$work/stop"
+  expect_ended "$server_pid" "stand-in host"
+}
+
+tarvenix_pid=
+start_tarvenix() { # FOLDER
+  start_exe "$1/Tarvenix.exe"
+  tarvenix_pid=$last_pid
+}
+
+# ---------------------------------------------------------------------------------------------
+echo "== start-up failures: one message each, the main dialog never shown, then the end"
+cat >"$work/no-document.json" <<'EOF'
+{ "format": 1, "document": null }
+EOF
+cat >"$work/part.json" <<'EOF'
+{ "format": 1, "document": { "type": 1, "sheets": [ { "name": "Blatt1", "paperCode": 8,
+  "width": 0.42, "height": 0.297, "views": [ { "name": "Blatt1" } ] } ] } }
+EOF
+
+startup_failure() { # LABEL FOLDER MESSAGE DISMISS(click|close)
+  start_tarvenix "$2"
+  if ! drv wait "$gef" 15000 >/dev/null; then
+    fail "$1: no message"
+    return
+  fi
+  expect "$1" "$(printf 'topmost %s\ntext %s\ntext %s Info\nfocus %s\nvisible %s\n' "$gef" "$gef" "$gef" "$gef" "$main" | drv_script)" \
+    "1
+$title
+$3
+Ok
+0"
+  if [ "$4" = click ]; then drv click "$gef" Ok; else drv close "$gef"; fi
+  expect_ended "$tarvenix_pid" "$1"
+}
+
+serve "$samples/sample-drawing.json"
+startup_failure "configuration missing" "$bare" "Konfiguration >Tarvenix.txt< nicht gefunden oder fehlerhaft !" click
+stop_server
+expect "configuration missing: the host is never asked" "$(cat "$work/trace.txt" 2>/dev/null)" ""
+cmp -s "$work/saved.json" "$samples/sample-drawing.json" || fail "configuration missing: the drawing changed"
+
+startup_failure "no host" "$app" "Keine aktive SolidWorks Instanz gefunden !" close
+
+serve "$work/no-document.json"
+startup_failure "no document" "$app" "Kein SolidWorks Dokument geladen !" click
+stop_server
+
+serve "$work/part.json"
+startup_failure "no drawing" "$app" "Es werden nur SolidWorks Zeichnungen unterstützt !" close
+stop_server
+
+# ---------------------------------------------------------------------------------------------
+echo "== first run: defaults offered, the kind cannot be typed over, typed texts placed unchanged"
+serve "$samples/sample-drawing.json"
+start_tarvenix "$app"
+drv wait "$main" 15000 >/dev/null || fail "first run: no main dialog"
+first=$(drv_script <<EOF
+topmost $main
+text $main stdSFSSymbol
+text $main stdSFSRough
+text $main stdSFSMet
+visible $gef
+type $main stdSFSSymbol xyz
+text $main stdSFSSymbol
+select $main stdSFSSymbol 0
+type $main stdSFSMet "fein gedreht"
+type $main stdSFSRough "12,5 ä"
+EOF
+)
+expect "first run: the dialog" "$first" "1
+Spanend
+1,6
+
+0
+Spanend"
+drv click "$main" cmd_Ok
+expect_ended "$tarvenix_pid" "first run"
+stop_server
+cp "$work/saved.json" "$work/first.json"
+checks=$((checks + 1))
+grep -q '"name": "ZyrSymbol_99"' "$work/first.json" &&
+  grep -q '"2": "fein gedreht"' "$work/first.json" &&
+  grep -q '"5": "12,5 ä"' "$work/first.json" ||
+  fail "first run: the main symbol with the typed texts is not in the drawing"
+expect "first run: rebuilt once" "$(grep -o '"rebuildCount": [0-9]*' "$work/first.json")" '"rebuildCount": 1'
+expect "first run: one bracket note" "$(grep -c '"name": "ZyrNote"' "$work/first.json")" 1
+own_first=$(grep -c '"name": "ZyrSymbol_' "$work/first.json")
+
+echo "== re-run: the earlier main symbol preselected, the earlier output replaced"
+serve "$work/first.json"
+start_tarvenix "$app"
+drv wait "$main" 15000 >/dev/null || fail "re-run: no main dialog"
+expect "re-run: preselected" "$(printf 'text %s stdSFSSymbol\nindex %s stdSFSSymbol\ntext %s stdSFSMet\ntext %s stdSFSRough\n' "$main" "$main" "$main" "$main" | drv_script)" \
+  "Grundlegend
+0
+fein gedreht
+12,5 ä"
+drv click "$main" cmd_Ok
+expect_ended "$tarvenix_pid" "re-run"
+stop_server
+cp "$work/saved.json" "$work/second.json"
+expect "re-run: one main symbol" "$(grep -c '"name": "ZyrSymbol_99"' "$work/second.json")" 1
+expect "re-run: as many own symbols as before" "$(grep -c '"name": "ZyrSymbol_' "$work/second.json")" "$own_first"
+expect "re-run: one bracket note" "$(grep -c '"name": "ZyrNote"' "$work/second.json")" 1
+expect "re-run: rebuilt again" "$(grep -o '"rebuildCount": [0-9]*' "$work/second.json")" '"rebuildCount": 2'
+
+echo "== Cancel and the close command leave the drawing as it was"
+for way in cancel close; do
+  serve "$work/second.json"
+  start_tarvenix "$app"
+  drv wait "$main" 15000 >/dev/null || fail "$way: no main dialog"
+  drv_script >/dev/null <<EOF
+select $main stdSFSSymbol 2
+type $main stdSFSMet "anders"
+EOF
+  if [ "$way" = cancel ]; then drv click "$main" cmd_Cancel; else drv close "$main"; fi
+  expect_ended "$tarvenix_pid" "$way"
+  stop_server
+  checks=$((checks + 1))
+  cmp -s "$work/saved.json" "$work/second.json" || fail "$way changed the drawing"
+done
+
+finish
