@@ -10,16 +10,30 @@ namespace tvx::com {
 
 namespace {
 
+// The names learnt per kind of host object, for everything reached from one application object.
+struct KindIds {
+    std::shared_ptr<MemberIds> app = std::make_shared<MemberIds>();
+    std::shared_ptr<MemberIds> doc = std::make_shared<MemberIds>();
+    std::shared_ptr<MemberIds> extension = std::make_shared<MemberIds>();
+    std::shared_ptr<MemberIds> sheet = std::make_shared<MemberIds>();
+    std::shared_ptr<MemberIds> view = std::make_shared<MemberIds>();
+    std::shared_ptr<MemberIds> symbol = std::make_shared<MemberIds>();
+    std::shared_ptr<MemberIds> annotation = std::make_shared<MemberIds>();
+    std::shared_ptr<MemberIds> note = std::make_shared<MemberIds>();
+    std::shared_ptr<MemberIds> textFormat = std::make_shared<MemberIds>();
+};
+using Kinds = std::shared_ptr<const KindIds>;
+
 // A host reference from an object result; the empty reference stays an empty pointer.
 template <class Adapter>
-auto wrapResult(const char* operation, const UniqueVariant& result) {
+auto wrapResult(const char* operation, const UniqueVariant& result, const Kinds& kinds) {
     ComPtr<IDispatch> object = takeObject(operation, result.get());
-    return object ? std::make_shared<Adapter>(std::move(object)) : nullptr;
+    return object ? std::make_shared<Adapter>(std::move(object), kinds) : nullptr;
 }
 
 class ComTextFormat final : public host::TextFormat {
 public:
-    explicit ComTextFormat(ComPtr<IDispatch> object) : d_(std::move(object)) {}
+    ComTextFormat(ComPtr<IDispatch> object, const Kinds& kinds) : d_(std::move(object), kinds->textFormat) {}
 
     void setTypeFaceName(const std::wstring& name) override { d_.put("TypeFaceName", arg(name)); }
     void setCharHeight(double metres) override { d_.put("CharHeight", arg(metres)); }
@@ -46,7 +60,7 @@ IDispatch* hostObjectOf(const char* operation, const host::TextFormatRef& format
 
 class ComAnnotation final : public host::Annotation {
 public:
-    explicit ComAnnotation(ComPtr<IDispatch> object) : d_(std::move(object)) {}
+    ComAnnotation(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->annotation), kinds_(std::move(kinds)) {}
 
     std::wstring GetName() override { return takeString("GetName", d_.call("GetName").get()); }
     bool SetName(const std::wstring& name) override {
@@ -56,7 +70,7 @@ public:
         return takeBool("Select2", d_.call("Select2", append, mark).get());
     }
     host::TextFormatRef gettextformat(std::int16_t index) override {
-        return wrapResult<ComTextFormat>("gettextformat", d_.call("gettextformat", index));
+        return wrapResult<ComTextFormat>("gettextformat", d_.call("gettextformat", index), kinds_);
     }
     bool SetTextFormat(std::int16_t index, bool useDoc, const host::TextFormatRef& format) override {
         IDispatch* object = hostObjectOf("SetTextFormat", format);
@@ -65,41 +79,44 @@ public:
 
 private:
     DispatchObject d_;
+    Kinds kinds_;
 };
 
 class ComSFSymbol final : public host::SFSymbol {
 public:
-    explicit ComSFSymbol(ComPtr<IDispatch> object) : d_(std::move(object)) {}
+    ComSFSymbol(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->symbol), kinds_(std::move(kinds)) {}
 
-    host::SFSymbolRef GetNext() override { return wrapResult<ComSFSymbol>("GetNext", d_.call("GetNext")); }
+    host::SFSymbolRef GetNext() override { return wrapResult<ComSFSymbol>("GetNext", d_.call("GetNext"), kinds_); }
     std::int32_t GetSymbolType() override { return takeInt32("GetSymbolType", d_.call("GetSymbolType").get()); }
     std::wstring GetText(std::int32_t which) override {
         return takeString("GetText", d_.call("GetText", which).get());
     }
     host::AnnotationRef GetAnnotation() override {
-        return wrapResult<ComAnnotation>("GetAnnotation", d_.call("GetAnnotation"));
+        return wrapResult<ComAnnotation>("GetAnnotation", d_.call("GetAnnotation"), kinds_);
     }
 
 private:
     DispatchObject d_;
+    Kinds kinds_;
 };
 
 class ComView final : public host::View {
 public:
-    explicit ComView(ComPtr<IDispatch> object) : d_(std::move(object)) {}
+    ComView(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->view), kinds_(std::move(kinds)) {}
 
     host::SFSymbolRef GetFirstSFSymbol() override {
-        return wrapResult<ComSFSymbol>("GetFirstSFSymbol", d_.call("GetFirstSFSymbol"));
+        return wrapResult<ComSFSymbol>("GetFirstSFSymbol", d_.call("GetFirstSFSymbol"), kinds_);
     }
-    host::ViewRef GetNextView() override { return wrapResult<ComView>("GetNextView", d_.call("GetNextView")); }
+    host::ViewRef GetNextView() override { return wrapResult<ComView>("GetNextView", d_.call("GetNextView"), kinds_); }
 
 private:
     DispatchObject d_;
+    Kinds kinds_;
 };
 
 class ComSheet final : public host::Sheet {
 public:
-    explicit ComSheet(ComPtr<IDispatch> object) : d_(std::move(object)) {}
+    ComSheet(ComPtr<IDispatch> object, const Kinds& kinds) : d_(std::move(object), kinds->sheet) {}
 
     std::wstring GetName() override { return takeString("GetName", d_.call("GetName").get()); }
     host::HostValue GetProperties() override {
@@ -112,30 +129,31 @@ private:
 
 class ComNote final : public host::Note {
 public:
-    explicit ComNote(ComPtr<IDispatch> object) : d_(std::move(object)) {}
+    ComNote(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->note), kinds_(std::move(kinds)) {}
 
     void setAngle(std::int16_t angle) override { d_.put("angle", arg(angle)); }
     bool SetBalloon(std::int16_t style, std::int16_t size) override {
         return takeBool("SetBalloon", d_.call("SetBalloon", style, size).get());
     }
     host::TextFormatRef gettextformat() override {
-        return wrapResult<ComTextFormat>("gettextformat", d_.call("gettextformat"));
+        return wrapResult<ComTextFormat>("gettextformat", d_.call("gettextformat"), kinds_);
     }
     bool SetTextFormat(std::int16_t index, const host::TextFormatRef& format) override {
         IDispatch* object = hostObjectOf("SetTextFormat", format);
         return takeBool("SetTextFormat", d_.call("SetTextFormat", index, object).get());
     }
     host::AnnotationRef GetAnnotation() override {
-        return wrapResult<ComAnnotation>("GetAnnotation", d_.call("GetAnnotation"));
+        return wrapResult<ComAnnotation>("GetAnnotation", d_.call("GetAnnotation"), kinds_);
     }
 
 private:
     DispatchObject d_;
+    Kinds kinds_;
 };
 
 class ComExtension final : public host::Extension {
 public:
-    explicit ComExtension(ComPtr<IDispatch> object) : d_(std::move(object)) {}
+    ComExtension(ComPtr<IDispatch> object, const Kinds& kinds) : d_(std::move(object), kinds->extension) {}
 
     bool SelectByID(const std::wstring& name, const std::wstring& type, std::int16_t x, std::int16_t y,
                     std::int16_t z, bool append, std::int16_t mark, host::EmptyRef callout) override {
@@ -148,14 +166,14 @@ private:
 
 class ComDoc final : public host::Doc {
 public:
-    explicit ComDoc(ComPtr<IDispatch> object) : d_(std::move(object)) {}
+    ComDoc(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->doc), kinds_(std::move(kinds)) {}
 
     std::int32_t GetType() override { return takeInt32("GetType", d_.call("GetType").get()); }
-    host::ViewRef GetFirstView() override { return wrapResult<ComView>("GetFirstView", d_.call("GetFirstView")); }
+    host::ViewRef GetFirstView() override { return wrapResult<ComView>("GetFirstView", d_.call("GetFirstView"), kinds_); }
     host::SheetRef GetCurrentSheet() override {
-        return wrapResult<ComSheet>("GetCurrentSheet", d_.call("GetCurrentSheet"));
+        return wrapResult<ComSheet>("GetCurrentSheet", d_.call("GetCurrentSheet"), kinds_);
     }
-    host::ExtensionRef Extension() override { return wrapResult<ComExtension>("Extension", d_.get("Extension")); }
+    host::ExtensionRef Extension() override { return wrapResult<ComExtension>("Extension", d_.get("Extension"), kinds_); }
     bool SelectByID(const std::wstring& name, const std::wstring& type, double x, double y,
                     std::int16_t z) override {
         return takeBool("SelectByID", d_.call("SelectByID", name, type, x, y, z).get());
@@ -174,20 +192,21 @@ public:
         return takeBool("InsertSurfaceFinishSymbol2", result.get());
     }
     host::NoteRef InsertNote(const std::wstring& text) override {
-        return wrapResult<ComNote>("InsertNote", d_.call("InsertNote", text));
+        return wrapResult<ComNote>("InsertNote", d_.call("InsertNote", text), kinds_);
     }
     // A Sub on some host versions, a Boolean on others: the answer means nothing here.
     void EditRebuild() override { d_.call("EditRebuild"); }
 
 private:
     DispatchObject d_;
+    Kinds kinds_;
 };
 
 class ComApp final : public host::App {
 public:
-    explicit ComApp(ComPtr<IDispatch> object) : d_(std::move(object)) {}
+    ComApp(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->app), kinds_(std::move(kinds)) {}
 
-    host::DocRef ActiveDoc() override { return wrapResult<ComDoc>("ActiveDoc", d_.get("ActiveDoc")); }
+    host::DocRef ActiveDoc() override { return wrapResult<ComDoc>("ActiveDoc", d_.get("ActiveDoc"), kinds_); }
     bool GetUserPreferenceToggle(std::int32_t toggle) override {
         return takeBool("GetUserPreferenceToggle", d_.call("GetUserPreferenceToggle", toggle).get());
     }
@@ -197,12 +216,13 @@ public:
 
 private:
     DispatchObject d_;
+    Kinds kinds_;
 };
 
 } // namespace
 
 host::AppRef wrapApp(ComPtr<IDispatch> app) {
-    return std::make_shared<ComApp>(std::move(app));
+    return std::make_shared<ComApp>(std::move(app), std::make_shared<const KindIds>());
 }
 
 host::AppRef ComConnector::attach(const std::wstring& className) {

@@ -55,7 +55,18 @@ UniqueVariant arg(IDispatch* object) {
     return v;
 }
 
-DispatchObject::DispatchObject(ComPtr<IDispatch> object) : object_(std::move(object)) {
+bool MemberIds::find(const char* operation, DISPID& id) const {
+    for (const auto& [name, known] : ids_) {
+        if (std::strcmp(name, operation) == 0) {
+            id = known;
+            return true;
+        }
+    }
+    return false;
+}
+
+DispatchObject::DispatchObject(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids)
+    : object_(std::move(object)), ids_(ids ? std::move(ids) : std::make_shared<MemberIds>()) {
     if (!object_) {
         throw host::HostError("IDispatch", "empty object reference");
     }
@@ -74,10 +85,9 @@ void DispatchObject::put(const char* operation, UniqueVariant value) {
 }
 
 DISPID DispatchObject::memberId(const char* operation) {
-    for (const auto& [name, id] : ids_) {
-        if (std::strcmp(name, operation) == 0) {
-            return id;
-        }
+    DISPID known = DISPID_UNKNOWN;
+    if (ids_->find(operation, known)) {
+        return known;
     }
     const std::wstring wide(operation, operation + std::strlen(operation));
     LPOLESTR names[] = {const_cast<LPOLESTR>(wide.c_str())};
@@ -86,7 +96,7 @@ DISPID DispatchObject::memberId(const char* operation) {
     if (FAILED(hr)) {
         throw host::HostError(operation, "the host does not know this name: " + describeHresult(hr));
     }
-    ids_.emplace_back(operation, id);
+    ids_->add(operation, id);
     return id;
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -26,9 +27,21 @@ UniqueVariant arg(IDispatch* object);
 template <class T>
 UniqueVariant arg(T) = delete;
 
+// Member names already resolved to DISPIDs. Shared by the objects of one kind: a host's
+// objects of one kind are one interface of its type library, with the same DISPIDs.
+class MemberIds {
+public:
+    bool find(const char* operation, DISPID& id) const;
+    void add(const char* operation, DISPID id) { ids_.emplace_back(operation, id); }
+
+private:
+    std::vector<std::pair<const char*, DISPID>> ids_;
+};
+
 class DispatchObject {
 public:
-    explicit DispatchObject(ComPtr<IDispatch> object);
+    // Without a shared table the object learns its names alone.
+    explicit DispatchObject(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids = nullptr);
 
     // A method call; arguments in the order the host's table lists them.
     UniqueVariant call(const char* operation, std::span<UniqueVariant> args);
@@ -48,9 +61,8 @@ private:
     UniqueVariant invoke(const char* operation, WORD kind, std::span<UniqueVariant> args);
 
     ComPtr<IDispatch> object_;
-    // A member's DISPID is fixed for the object's lifetime; asking again would double every
-    // call's round trips to the host process.
-    std::vector<std::pair<const char*, DISPID>> ids_;
+    // Asking the host for a name costs a round trip to its process, as much as the call itself.
+    std::shared_ptr<MemberIds> ids_;
 };
 
 } // namespace tvx::com

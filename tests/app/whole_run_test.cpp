@@ -1,10 +1,13 @@
+#include "drawing/sim/drawing_file.h"
 #include "drawing/sim/listing.h"
 #include "golden.h"
 #include "stories.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
+#include <sstream>
 
 namespace tvx {
 namespace {
@@ -168,6 +171,25 @@ TEST(Placing, Toggle24IsOffAroundTheInsertionsOnlyWhenItWasOn) {
         EXPECT_LT(off, run.callNumber("InsertSurfaceFinishSymbol2", 1));
         EXPECT_GT(back, run.callNumber("InsertSurfaceFinishSymbol2", 4));
         EXPECT_LT(back, run.callNumber("InsertNote", 1));
+    }
+}
+
+TEST(SampleDrawings, RunToTheEndWithTheSampleConfiguration) {
+    std::ifstream configFile(std::string(TVX_SAMPLES_DIR) + "/Tarvenix.txt", std::ios::binary);
+    std::ostringstream config;
+    config << configFile.rdbuf();
+    ASSERT_FALSE(config.str().empty());
+    for (const char* name : {"sample-drawing.json", "rerun-drawing.json"}) {
+        const sim::HostData before =
+            sim::loadDrawingFile(std::string(TVX_SAMPLES_DIR) + "/" + name);
+        RunFixture run(before, config.str());
+        ASSERT_TRUE(run.start()) << name;
+        EXPECT_FALSE(run.ok(testing::kFirstChoice));
+        EXPECT_TRUE(run.messages().empty()) << name;
+        EXPECT_EQ(run.drawing().activeDoc->rebuildCount, before.activeDoc->rebuildCount + 1);
+        const auto own = testing::ownSymbols(run.drawing());
+        ASSERT_FALSE(own.empty()) << name;
+        EXPECT_EQ(own[0]->name, L"ZyrSymbol_99");
     }
 }
 

@@ -197,6 +197,36 @@ RunFigures wholeRun(const std::filesystem::path& folder, const sim::HostData& dr
     return figures;
 }
 
+// The same run with the client on the dispatch objects in process, to count name lookups.
+void lookupsOfWholeRun(const std::filesystem::path& folder, const sim::HostData& drawing) {
+    const auto programFolder = folder / "program";
+    std::filesystem::create_directories(programFolder);
+    std::ofstream(programFolder / "Tarvenix.txt", std::ios::binary) << testing::configText();
+    sim::SimHost simHost(drawing);
+    simHost.setTracing(false);
+    const auto context = std::make_shared<hostserver::DispatchContext>();
+    const auto appObject = hostserver::makeAppDispatch(context, simHost.connector().attach(host::kHostClassName));
+    struct Direct final : host::Connector {
+        explicit Direct(com::ComPtr<IDispatch> object) : app(std::move(object)) {}
+        host::AppRef attach(const std::wstring&) override { return com::wrapApp(app); }
+        com::ComPtr<IDispatch> app;
+    } connector(appObject);
+    testing::UiLog log;
+    testing::FakeMainForm form(log);
+    testing::FakeMessageDialog gef(log, form);
+    testing::TestTerminator terminator(log);
+    Program program(form, gef, terminator, connector, programFolder.wstring());
+    try {
+        runHandler(program, Form_Load);
+        testing::playChoice(form, {0, L"geschliffen", L"6,4"});
+        runHandler(program, cmd_Ok_Click);
+    } catch (const RunEnded&) {
+    }
+    std::printf("  in process: %llu calls, %llu name lookups\n",
+                static_cast<unsigned long long>(context->callCount()),
+                static_cast<unsigned long long>(context->nameLookups()));
+}
+
 com::ComPtr<IDispatch> runningHost() {
     CLSID clsid{};
     com::ComPtr<IUnknown> running;
@@ -241,6 +271,8 @@ int main() {
                     remote.clientCall / local.clientCall);
 
         if (std::getenv("TVX_BENCH_CALLS_ONLY") != nullptr) {
+            lookupsOfWholeRun(folder.path(), sim::loadDrawingFile(com::testing::windowsPath(TVX_SAMPLES_DIR) / "sample-drawing.json"));
+            lookupsOfWholeRun(folder.path(), drawingWithSymbols(2000));
             return 0;
         }
         printRun("sample drawing", wholeRun(folder.path(), sim::loadDrawingFile(com::testing::windowsPath(TVX_SAMPLES_DIR) / "sample-drawing.json")));

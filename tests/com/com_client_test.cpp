@@ -148,18 +148,30 @@ TEST_F(ComClient, EveryOperationGoesWithTheHostsTypesInTheTablesOrder) {
     EXPECT_EQ(host.refs, 1);
 }
 
-TEST_F(ComClient, NamesAreLookedUpOncePerObject) {
-    FakeDispatch doc;
-    doc.returns(L"GetType", testing::variantI4(3).get());
-    doc.returns(L"ActiveDoc", testing::variantDispatch(&doc).get());
+TEST_F(ComClient, NamesAreLookedUpOncePerKindOfObject) {
+    FakeDispatch host;
+    host.returnsSelf(L"ActiveDoc");
+    host.returnsSelf(L"GetFirstView");
+    host.returnsSelf(L"GetNextView");
+    host.returns(L"GetType", testing::variantI4(3).get());
+    host.returns(L"GetFirstSFSymbol", testing::variantDispatch(nullptr).get());
     {
-        const host::DocRef d = wrapApp(ComPtr<IDispatch>::borrow(&doc))->ActiveDoc();
-        d->GetType();
-        d->GetType();
-        d->GetType();
+        const host::DocRef doc = wrapApp(ComPtr<IDispatch>::borrow(&host))->ActiveDoc();
+        doc->GetType();
+        doc->GetType();
+        // Three view objects: the name is asked for once, for the first of them.
+        const host::ViewRef first = doc->GetFirstView();
+        const host::ViewRef second = first->GetNextView();
+        first->GetFirstSFSymbol();
+        second->GetFirstSFSymbol();
+        second->GetNextView()->GetFirstSFSymbol();
     }
-    EXPECT_EQ(doc.calls.size(), 4u);
-    EXPECT_EQ(doc.idLookups, 2); // ActiveDoc on the app, GetType on the document
+    EXPECT_EQ(host.calls.size(), 9u);
+    // ActiveDoc, GetType, GetFirstView, GetNextView, GetFirstSFSymbol
+    EXPECT_EQ(host.idLookups, 5);
+    // A second attach learns afresh: another host may number its members otherwise.
+    wrapApp(ComPtr<IDispatch>::borrow(&host))->ActiveDoc();
+    EXPECT_EQ(host.idLookups, 6);
 }
 
 // ---- results --------------------------------------------------------------------------------

@@ -93,10 +93,10 @@ std::wstring textOf(HWND window) {
     return text;
 }
 
-HWND requireWindow(const std::wstring& spec) {
-    const HWND window = findWindow(parseWindowSpec(spec));
+HWND requireWindow(const std::wstring& pattern) {
+    const HWND window = findWindow(parseWindowPattern(pattern));
     if (window == nullptr) {
-        throw std::runtime_error("no window " + narrow(spec));
+        throw std::runtime_error("no window " + narrow(pattern));
     }
     return window;
 }
@@ -148,17 +148,17 @@ void pressKeys(const std::vector<WORD>& keys) {
 }
 
 void cmdWait(const Words& w, std::wstring& out) {
-    const WindowSpec spec = parseWindowSpec(word(w, 1));
+    const WindowPattern pattern = parseWindowPattern(word(w, 1));
     HWND found = nullptr;
-    if (!poll(optionalMs(w, 2, 10000), [&] { return (found = findVisibleWindow(spec)) != nullptr; })) {
+    if (!poll(optionalMs(w, 2, 10000), [&] { return (found = findVisibleWindow(pattern)) != nullptr; })) {
         throw std::runtime_error("timeout waiting for window " + narrow(w[1]));
     }
     out += L"window " + std::to_wstring(reinterpret_cast<std::uintptr_t>(found)) + L"\n";
 }
 
 void cmdGone(const Words& w, std::wstring&) {
-    const WindowSpec spec = parseWindowSpec(word(w, 1));
-    if (!poll(optionalMs(w, 2, 10000), [&] { return findVisibleWindow(spec) == nullptr; })) {
+    const WindowPattern pattern = parseWindowPattern(word(w, 1));
+    if (!poll(optionalMs(w, 2, 10000), [&] { return findVisibleWindow(pattern) == nullptr; })) {
         throw std::runtime_error("timeout waiting for window to go: " + narrow(w[1]));
     }
 }
@@ -173,7 +173,7 @@ void cmdTopmost(const Words& w, std::wstring& out) {
 }
 
 void cmdVisible(const Words& w, std::wstring& out) {
-    const HWND window = findWindow(parseWindowSpec(word(w, 1)));
+    const HWND window = findWindow(parseWindowPattern(word(w, 1)));
     bool visible = false;
     if (window != nullptr) {
         visible = IsWindowVisible(w.size() > 2 ? findControl(window, w[2]) : window) != FALSE;

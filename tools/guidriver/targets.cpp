@@ -16,25 +16,25 @@ std::wstring ownText(HWND window) {
 }
 
 struct Search {
-    const WindowSpec* spec;
+    const WindowPattern* pattern;
     std::vector<HWND> found;
 };
 
 BOOL CALLBACK collect(HWND window, LPARAM data) {
     auto* search = reinterpret_cast<Search*>(data);
-    const WindowSpec& spec = *search->spec;
-    if (!spec.className.empty() && className(window) != spec.className) {
+    const WindowPattern& pattern = *search->pattern;
+    if (!pattern.className.empty() && className(window) != pattern.className) {
         return TRUE;
     }
-    if (!spec.anyTitle && ownText(window) != spec.title) {
+    if (!pattern.anyTitle && ownText(window) != pattern.title) {
         return TRUE;
     }
     search->found.push_back(window);
     return TRUE;
 }
 
-std::vector<HWND> matches(const WindowSpec& spec) {
-    Search search{&spec, {}};
+std::vector<HWND> matches(const WindowPattern& pattern) {
+    Search search{&pattern, {}};
     EnumWindows(&collect, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -47,21 +47,21 @@ std::wstring className(HWND window) {
     return name;
 }
 
-WindowSpec parseWindowSpec(const std::wstring& text) {
-    WindowSpec spec;
+WindowPattern parseWindowPattern(const std::wstring& text) {
+    WindowPattern pattern;
     const std::size_t separator = text.find(L"::");
     if (separator == std::wstring::npos) {
-        spec.title = text;
-        return spec;
+        pattern.title = text;
+        return pattern;
     }
-    spec.className = text.substr(0, separator);
-    spec.title = text.substr(separator + 2);
-    spec.anyTitle = spec.title.empty();
-    return spec;
+    pattern.className = text.substr(0, separator);
+    pattern.title = text.substr(separator + 2);
+    pattern.anyTitle = pattern.title.empty();
+    return pattern;
 }
 
-HWND findVisibleWindow(const WindowSpec& spec) {
-    for (const HWND window : matches(spec)) {
+HWND findVisibleWindow(const WindowPattern& pattern) {
+    for (const HWND window : matches(pattern)) {
         if (IsWindowVisible(window)) {
             return window;
         }
@@ -69,24 +69,24 @@ HWND findVisibleWindow(const WindowSpec& spec) {
     return nullptr;
 }
 
-HWND findWindow(const WindowSpec& spec) {
-    if (const HWND visible = findVisibleWindow(spec)) {
+HWND findWindow(const WindowPattern& pattern) {
+    if (const HWND visible = findVisibleWindow(pattern)) {
         return visible;
     }
-    const std::vector<HWND> all = matches(spec);
+    const std::vector<HWND> all = matches(pattern);
     return all.empty() ? nullptr : all.front();
 }
 
-HWND findControl(HWND window, const std::wstring& spec) {
-    if (spec == L".") {
+HWND findControl(HWND window, const std::wstring& pattern) {
+    if (pattern == L".") {
         return window;
     }
     int id = -1;
-    if (!spec.empty() && spec[0] == L'#') {
-        id = std::stoi(spec.substr(1));
-    } else if (const std::size_t colon = spec.find(L':'); colon != std::wstring::npos) {
-        const std::wstring wantedClass = spec.substr(0, colon);
-        int wantedIndex = std::stoi(spec.substr(colon + 1));
+    if (!pattern.empty() && pattern[0] == L'#') {
+        id = std::stoi(pattern.substr(1));
+    } else if (const std::size_t colon = pattern.find(L':'); colon != std::wstring::npos) {
+        const std::wstring wantedClass = pattern.substr(0, colon);
+        int wantedIndex = std::stoi(pattern.substr(colon + 1));
         // Children come in z-order, which is creation order for windows that never move.
         for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
             if (_wcsicmp(className(child).c_str(), wantedClass.c_str()) == 0 && wantedIndex-- == 0) {
@@ -96,7 +96,7 @@ HWND findControl(HWND window, const std::wstring& spec) {
         throw std::runtime_error("no such control");
     } else {
         for (const auto& named : ids::kControlNames) {
-            if (named.name == spec) {
+            if (named.name == pattern) {
                 id = named.id;
             }
         }

@@ -11,20 +11,20 @@
 
 namespace tvx::guidriver {
 
-struct WindowSpec {
+struct WindowPattern {
     std::wstring className; // empty: any class
     std::wstring title;
     bool anyTitle = false;
 };
 
-WindowSpec parseWindowSpec(const std::wstring& text);
+WindowPattern parseWindowPattern(const std::wstring& text);
 
 // A top-level window that matches; visible ones first.
-HWND findWindow(const WindowSpec& spec);
-HWND findVisibleWindow(const WindowSpec& spec);
+HWND findWindow(const WindowPattern& pattern);
+HWND findVisibleWindow(const WindowPattern& pattern);
 
 // Throws std::runtime_error when the control does not exist.
-HWND findControl(HWND window, const std::wstring& spec);
+HWND findControl(HWND window, const std::wstring& pattern);
 
 // The control of `window` that holds `child` (the combo box of its edit field), or null.
 HWND controlOf(HWND window, HWND child);

@@ -354,6 +354,7 @@ HRESULT STDMETHODCALLTYPE DispatchCore::GetIDsOfNames(REFIID iid, LPOLESTR* name
     if (names == nullptr || ids == nullptr || count == 0) {
         return E_INVALIDARG;
     }
+    context_->countLookup();
     std::fill(ids, ids + count, DISPID_UNKNOWN);
     if (names[0] == nullptr) {
         return DISP_E_UNKNOWNNAME;

@@ -44,6 +44,9 @@ public:
         death_ = std::move(hook);
     }
     std::uint64_t callCount() const { return calls_; }
+    // GetIDsOfNames calls answered: each is a round trip of its own for a client in another process.
+    std::uint64_t nameLookups() const { return lookups_; }
+    void countLookup() { ++lookups_; }
 
     // Internal to the dispatch objects.
     std::uint64_t countCall() { return ++calls_; }
@@ -59,6 +62,7 @@ private:
     TraceSink trace_;
     EmptyForm emptyForm_ = EmptyForm::NullDispatch;
     std::uint64_t calls_ = 0;
+    std::uint64_t lookups_ = 0;
     std::uint64_t failAt_ = 0;
     std::vector<std::string> failOps_;
     std::uint64_t dieAt_ = 0;

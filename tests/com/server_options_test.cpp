@@ -1,0 +1,58 @@
+// The stand-in host server's command line.
+#include "tools/hostserver/server_options.h"
+
+#include <gtest/gtest.h>
+
+namespace tvx::hostserver {
+namespace {
+
+std::vector<std::wstring> with(std::vector<std::wstring> extra) {
+    std::vector<std::wstring> args{L"--drawing", L"d.json", L"--stop-file", L"stop"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+TEST(ServerOptions, EverythingGivenIsTakenAndTheDrawingIsSavedInPlaceUnlessTold) {
+    const ServerOptions plain = parseServerOptions(with({}));
+    EXPECT_EQ(plain.saveTo, L"d.json");
+    EXPECT_EQ(plain.failAt, 0u);
+    EXPECT_EQ(plain.emptyForm, EmptyForm::NullDispatch);
+
+    const ServerOptions all = parseServerOptions(
+        with({L"--save-to", L"out.json", L"--trace", L"t.txt", L"--ready-file", L"r", L"--fail-at", L"12",
+              L"--fail-op", L"InsertNote", L"--fail-op", L"GetName", L"--die-at", L"3", L"--empty-as", L"null",
+              L"--timeout", L"5"}));
+    EXPECT_EQ(all.saveTo, L"out.json");
+    EXPECT_EQ(all.traceFile, L"t.txt");
+    EXPECT_EQ(all.readyFile, L"r");
+    EXPECT_EQ(all.failAt, 12u);
+    EXPECT_EQ(all.failOps, (std::vector<std::string>{"InsertNote", "GetName"}));
+    EXPECT_EQ(all.dieAt, 3u);
+    EXPECT_EQ(all.emptyForm, EmptyForm::Null);
+    EXPECT_EQ(all.timeoutSeconds, 5u);
+    EXPECT_EQ(parseServerOptions(with({L"--empty-as", L"empty"})).emptyForm, EmptyForm::Empty);
+}
+
+TEST(ServerOptions, AFaultyCommandLineIsRefusedWithItsReason) {
+    const std::vector<std::vector<std::wstring>> faulty = {
+        {},
+        {L"--drawing", L"d.json"},
+        {L"--stop-file", L"stop"},
+        with({L"--fail-at"}),
+        with({L"--fail-at", L"0"}),
+        with({L"--fail-at", L"-1"}),
+        with({L"--fail-at", L"3x"}),
+        with({L"--fail-at", L"99999999999999999999"}),
+        with({L"--die-at", L"\u0663"}), // a digit, but not an ASCII one
+        with({L"--timeout", L"86401"}),
+        with({L"--fail-op", L""}),
+        with({L"--empty-as", L"nothing"}),
+        with({L"--unknown"}),
+    };
+    for (const auto& args : faulty) {
+        EXPECT_THROW(parseServerOptions(args), UsageError) << args.size();
+    }
+}
+
+} // namespace
+} // namespace tvx::hostserver
