@@ -60,7 +60,8 @@ IDispatch* hostObjectOf(const char* operation, const host::TextFormatRef& format
 
 class ComAnnotation final : public host::Annotation {
 public:
-    ComAnnotation(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->annotation), kinds_(std::move(kinds)) {}
+    ComAnnotation(ComPtr<IDispatch> object, Kinds kinds)
+        : d_(std::move(object), kinds->annotation), kinds_(std::move(kinds)) {}
 
     std::wstring GetName() override { return takeString("GetName", d_.call("GetName").get()); }
     bool SetName(const std::wstring& name) override {
@@ -84,9 +85,12 @@ private:
 
 class ComSFSymbol final : public host::SFSymbol {
 public:
-    ComSFSymbol(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->symbol), kinds_(std::move(kinds)) {}
+    ComSFSymbol(ComPtr<IDispatch> object, Kinds kinds)
+        : d_(std::move(object), kinds->symbol), kinds_(std::move(kinds)) {}
 
-    host::SFSymbolRef GetNext() override { return wrapResult<ComSFSymbol>("GetNext", d_.call("GetNext"), kinds_); }
+    host::SFSymbolRef GetNext() override {
+        return wrapResult<ComSFSymbol>("GetNext", d_.call("GetNext"), kinds_);
+    }
     std::int32_t GetSymbolType() override { return takeInt32("GetSymbolType", d_.call("GetSymbolType").get()); }
     std::wstring GetText(std::int32_t which) override {
         return takeString("GetText", d_.call("GetText", which).get());
@@ -102,12 +106,15 @@ private:
 
 class ComView final : public host::View {
 public:
-    ComView(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->view), kinds_(std::move(kinds)) {}
+    ComView(ComPtr<IDispatch> object, Kinds kinds)
+        : d_(std::move(object), kinds->view), kinds_(std::move(kinds)) {}
 
     host::SFSymbolRef GetFirstSFSymbol() override {
         return wrapResult<ComSFSymbol>("GetFirstSFSymbol", d_.call("GetFirstSFSymbol"), kinds_);
     }
-    host::ViewRef GetNextView() override { return wrapResult<ComView>("GetNextView", d_.call("GetNextView"), kinds_); }
+    host::ViewRef GetNextView() override {
+        return wrapResult<ComView>("GetNextView", d_.call("GetNextView"), kinds_);
+    }
 
 private:
     DispatchObject d_;
@@ -129,7 +136,8 @@ private:
 
 class ComNote final : public host::Note {
 public:
-    ComNote(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->note), kinds_(std::move(kinds)) {}
+    ComNote(ComPtr<IDispatch> object, Kinds kinds)
+        : d_(std::move(object), kinds->note), kinds_(std::move(kinds)) {}
 
     void setAngle(std::int16_t angle) override { d_.put("angle", arg(angle)); }
     bool SetBalloon(std::int16_t style, std::int16_t size) override {
@@ -166,14 +174,19 @@ private:
 
 class ComDoc final : public host::Doc {
 public:
-    ComDoc(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->doc), kinds_(std::move(kinds)) {}
+    ComDoc(ComPtr<IDispatch> object, Kinds kinds)
+        : d_(std::move(object), kinds->doc), kinds_(std::move(kinds)) {}
 
     std::int32_t GetType() override { return takeInt32("GetType", d_.call("GetType").get()); }
-    host::ViewRef GetFirstView() override { return wrapResult<ComView>("GetFirstView", d_.call("GetFirstView"), kinds_); }
+    host::ViewRef GetFirstView() override {
+        return wrapResult<ComView>("GetFirstView", d_.call("GetFirstView"), kinds_);
+    }
     host::SheetRef GetCurrentSheet() override {
         return wrapResult<ComSheet>("GetCurrentSheet", d_.call("GetCurrentSheet"), kinds_);
     }
-    host::ExtensionRef Extension() override { return wrapResult<ComExtension>("Extension", d_.get("Extension"), kinds_); }
+    host::ExtensionRef Extension() override {
+        return wrapResult<ComExtension>("Extension", d_.get("Extension"), kinds_);
+    }
     bool SelectByID(const std::wstring& name, const std::wstring& type, double x, double y,
                     std::int16_t z) override {
         return takeBool("SelectByID", d_.call("SelectByID", name, type, x, y, z).get());
@@ -204,9 +217,12 @@ private:
 
 class ComApp final : public host::App {
 public:
-    ComApp(ComPtr<IDispatch> object, Kinds kinds) : d_(std::move(object), kinds->app), kinds_(std::move(kinds)) {}
+    ComApp(ComPtr<IDispatch> object, Kinds kinds)
+        : d_(std::move(object), kinds->app), kinds_(std::move(kinds)) {}
 
-    host::DocRef ActiveDoc() override { return wrapResult<ComDoc>("ActiveDoc", d_.get("ActiveDoc"), kinds_); }
+    host::DocRef ActiveDoc() override {
+        return wrapResult<ComDoc>("ActiveDoc", d_.get("ActiveDoc"), kinds_);
+    }
     bool GetUserPreferenceToggle(std::int32_t toggle) override {
         return takeBool("GetUserPreferenceToggle", d_.call("GetUserPreferenceToggle", toggle).get());
     }

@@ -41,8 +41,9 @@ public:
     // attach() throws HostError when the host is not running or the class name is not the host's.
     host::Connector& connector();
 
-    // The n-th host call from now on counting from the start (1-based; attach and property sets
-    // included) throws HostError(op, "injected fault") before it has any effect. 0 disarms.
+    // The n-th host call since this host was made (1-based, as callCount() counts: attach and
+    // property sets included) throws HostError(op, "injected fault") before it has any effect;
+    // the calls after it go through again. 0 disarms.
     void failAtCall(std::uint64_t n);
     // Every later call of that operation throws HostError(op, "injected fault").
     void failOperation(std::string op);

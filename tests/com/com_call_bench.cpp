@@ -33,8 +33,12 @@ double microsPerCall(int calls, const std::function<void()>& call) {
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / calls;
 }
 
+sim::HostData sampleDrawing() {
+    return sim::loadDrawingFile(com::testing::windowsPath(TVX_SAMPLES_DIR) / "sample-drawing.json");
+}
+
 sim::HostData benchHost() {
-    sim::HostData data = sim::loadDrawingFile(com::testing::windowsPath(TVX_SAMPLES_DIR) / "sample-drawing.json");
+    sim::HostData data = sampleDrawing();
     // Constant work per call: the host answers False and inserts nothing.
     data.behaviour.refuseSymbolInsert = true;
     return data;
@@ -150,7 +154,7 @@ void printCalls(const char* where, const CallFigures& f) {
 // A drawing of the sample's sheet with its symbols repeated to the given number, spread over
 // the sheet's own view and its drawing views; two distinct foreign kinds, as the scan allows.
 sim::HostData drawingWithSymbols(std::size_t count) {
-    sim::HostData data = sim::loadDrawingFile(com::testing::windowsPath(TVX_SAMPLES_DIR) / "sample-drawing.json");
+    sim::HostData data = sampleDrawing();
     auto& views = data.activeDoc->sheets.at(0).views;
     const sim::SymbolData templates[2] = {views[0].symbols.at(0), views[0].symbols.at(1)};
     for (auto& view : views) {
@@ -267,15 +271,16 @@ int main() {
         }
         printCalls("in process", local);
         printCalls("across processes", remote);
-        std::printf("across/in process: ActiveDoc get %.0fx, 14-argument call %.0fx\n", remote.clientGet / local.clientGet,
+        std::printf("across/in process: ActiveDoc get %.0fx, 14-argument call %.0fx\n",
+                    remote.clientGet / local.clientGet,
                     remote.clientCall / local.clientCall);
 
         if (std::getenv("TVX_BENCH_CALLS_ONLY") != nullptr) {
-            lookupsOfWholeRun(folder.path(), sim::loadDrawingFile(com::testing::windowsPath(TVX_SAMPLES_DIR) / "sample-drawing.json"));
+            lookupsOfWholeRun(folder.path(), sampleDrawing());
             lookupsOfWholeRun(folder.path(), drawingWithSymbols(2000));
             return 0;
         }
-        printRun("sample drawing", wholeRun(folder.path(), sim::loadDrawingFile(com::testing::windowsPath(TVX_SAMPLES_DIR) / "sample-drawing.json")));
+        printRun("sample drawing", wholeRun(folder.path(), sampleDrawing()));
         printRun("2000 symbols", wholeRun(folder.path(), drawingWithSymbols(2000)));
         return 0;
     } catch (const std::exception& e) {

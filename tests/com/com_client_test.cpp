@@ -27,7 +27,8 @@ void teachWholeHost(FakeDispatch& host) {
         host.returnsSelf(self);
     }
     for (const wchar_t* yes : {L"GetUserPreferenceToggle", L"SelectByID", L"DeleteSelection", L"ActivateSheet",
-                               L"InsertSurfaceFinishSymbol2", L"SetName", L"Select2", L"SetTextFormat", L"SetBalloon"}) {
+                               L"InsertSurfaceFinishSymbol2", L"SetName", L"Select2", L"SetTextFormat",
+                               L"SetBalloon"}) {
         host.returns(yes, testing::variantBool(true).get());
     }
     for (const wchar_t* nothing : {L"SetUserPreferenceToggle", L"EditRebuild", L"GetNext", L"angle", L"TypeFaceName",
@@ -306,7 +307,9 @@ UniqueVariant arrayOf(VARTYPE type, const std::vector<UniqueVariant>& items, LON
 }
 
 TEST_F(ComClient, SheetPropertiesElementZeroMayComeAsAnyNumericType) {
-    const auto first = [](const UniqueVariant& v) { return std::get<host::HostArray>(takeHostValue("op", v.get())).at(0); };
+    const auto first = [](const UniqueVariant& v) {
+        return std::get<host::HostArray>(takeHostValue("op", v.get())).at(0);
+    };
     std::vector<UniqueVariant> reals;
     reals.push_back(real(8));
     reals.push_back(real(0.42));

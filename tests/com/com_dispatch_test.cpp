@@ -186,7 +186,8 @@ TEST_F(DispatchServer, AWrongArgumentCountOrTypeIsRefusedAsARealServerWould) {
     // The attach, ActiveDoc and Extension: nothing refused reached the host.
     EXPECT_EQ(server.sim.callCount(), 3u);
     ASSERT_FALSE(server.trace.empty());
-    EXPECT_EQ(server.trace[1], "GetType(I4 1) -> FAILED DISP_E_BADPARAMCOUNT (0x8002000E): 0 arguments expected, 1 given");
+    EXPECT_EQ(server.trace[1],
+              "GetType(I4 1) -> FAILED DISP_E_BADPARAMCOUNT (0x8002000E): 0 arguments expected, 1 given");
 }
 
 TEST_F(DispatchServer, NamesMatchWhateverTheirCaseAndUnknownNamesAreRefused) {

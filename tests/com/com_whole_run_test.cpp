@@ -84,7 +84,8 @@ TEST_P(WholeRunOverAutomation, LeavesTheSameDrawingAsTheInMemoryRunAfterTheSameC
     EXPECT_EQ(fileBytes(server.drawingFile()), sim::drawingToJson(inMemory.drawing()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, WholeRunOverAutomation, ::testing::Values("sample-drawing.json", "rerun-drawing.json"),
+INSTANTIATE_TEST_SUITE_P(Samples, WholeRunOverAutomation,
+                         ::testing::Values("sample-drawing.json", "rerun-drawing.json"),
                          [](const auto& param) {
                              return std::string(param.param).find("rerun") == 0 ? "Rerun" : "FirstRun";
                          });

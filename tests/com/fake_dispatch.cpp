@@ -19,7 +19,8 @@ std::string describe(const VARIANT& v) {
         const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.dblVal);
         return "R8 " + (ec == std::errc() ? std::string(buf, end) : std::string("?"));
     }
-    case VT_BSTR: return "BSTR \"" + (v.bstrVal == nullptr ? std::string() : toUtf8(v.bstrVal, SysStringLen(v.bstrVal))) + "\"";
+    case VT_BSTR:
+        return "BSTR \"" + (v.bstrVal == nullptr ? std::string() : toUtf8(v.bstrVal, SysStringLen(v.bstrVal))) + "\"";
     case VT_DISPATCH: return v.pdispVal == nullptr ? "DISPATCH null" : "DISPATCH object";
     default: return vartypeName(v.vt);
     }
