@@ -3,6 +3,7 @@
 #include "drawing/com/failure_text.h"
 
 #include <limits>
+#include <new>
 #include <stdexcept>
 
 namespace tvx::com {
