@@ -1,32 +1,245 @@
 #!/usr/bin/env bash
-# The program's main job, for now: builds the native drawing tool and runs it on the bundled
-# sample drawing, printing the drawing's annotations and writing its picture into build/.
+# The program's main job on the bundled sample drawing: installs and builds what is missing,
+# serves the drawing with the stand-in host server and starts Tarvenix.exe under Wine.
+#   scripts/run.sh [--headless] [--fresh]
+# On a usable display you work in the dialog yourself. Without one, or with --headless, the dialog
+# opens on a virtual display, is photographed and confirmed with Ok. Either way the drawing is
+# saved, its annotations are printed and a picture of the sheet is written. Everything lands in
+# build/run/; the drawing there is kept between runs, so a second run works on the first one's
+# result. --fresh starts again from samples/sample-drawing.json.
 set -euo pipefail
+
+usage() {
+  echo "usage: scripts/run.sh [--headless] [--fresh]" >&2
+  exit 2
+}
+headless=0
+fresh=0
+for arg in "$@"; do
+  case $arg in
+    --headless) headless=1 ;;
+    --fresh) fresh=1 ;;
+    *) usage ;;
+  esac
+done
+
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+user_display=${DISPLAY:-}
+# Always our own prefix, and never a virtual display some test run left behind.
+unset WINEPREFIX DISPLAY
+source scripts/wine-env.sh
+unset DISPLAY
 
 sample=samples/sample-drawing.json
-picture=build/sample-drawing.svg
+out=build/run
+program=$out/program
+title='Oberflächen - Assisten'
+main_form=tvx_MainForm::
+message=GEF::
+dialog_wait=60 # s until the dialog shows; the first start in a new prefix is the slowest
+end_wait=60    # s from Ok until the program has ended and the drawing is saved
 
-scripts/setup.sh
-if [ ! -f tools/drawtool/CMakeLists.txt ]; then
-  echo "$0: the drawing tool (tools/drawtool) is not part of this checkout yet; nothing to run." >&2
+say() { printf '== %s\n' "$*"; }
+die() {
+  printf '%s: %s\n' "${0##*/}" "$*" >&2
   exit 1
-fi
-if [ ! -f "$sample" ]; then
-  echo "$0: the sample drawing $sample is missing." >&2
-  exit 1
+}
+
+# --- what is missing: packages, builds, the program folder, the Wine prefix -------------------
+scripts/setup.sh || die "installing the packages failed"
+[ -f "$sample" ] || die "the sample drawing $sample is missing"
+
+build() { # PRESET TARGET...
+  local preset=$1
+  shift
+  say "Building $* ($preset)"
+  if [ ! -f "build/$preset/build.ninja" ]; then
+    cmake --preset "$preset" >/dev/null || die "configuring the $preset build failed"
+  fi
+  cmake --build --preset "$preset" -j2 --target "$@" || die "the $preset build failed"
+}
+build native tvx-drawtool
+build windows Tarvenix tvx-hostserver tvx-guidriver
+
+drawtool=build/native/tools/drawtool/tvx-drawtool
+tarvenix=build/windows/app/win32/Tarvenix.exe
+server=build/windows/tools/hostserver/tvx-hostserver.exe
+driver=build/windows/tools/guidriver/tvx-guidriver.exe
+for f in "$drawtool" "$tarvenix" "$server" "$driver"; do
+  [ -f "$f" ] || die "the build made no $f"
+done
+
+# The program reads its configuration and preview bitmaps from its own folder.
+mkdir -p "$program"
+cp -f "$tarvenix" build/windows/app/win32/symbol_0[0-2].bmp samples/Tarvenix.txt "$program/"
+
+say "Wine prefix"
+scripts/wine-prefix.sh || die "making the Wine prefix failed"
+
+# --- the drawing: the last run's result, or a fresh copy of the sample -------------------------
+mkdir -p "$out"
+rm -f "$out/dialog.png" "$out/drawing.svg" "$out/drawing-before.json"
+if [ "$fresh" -eq 1 ] || [ ! -f "$out/drawing.json" ]; then
+  source_drawing=$sample
+else
+  # The server's fixture copies its input to drawing.json, so the input must be another file.
+  cp -f "$out/drawing.json" "$out/drawing-before.json"
+  source_drawing=$out/drawing-before.json
 fi
 
-cmake --preset native >/dev/null
-cmake --build --preset native -j2 --target tvx-drawtool
-tool=$(find build/native/tools -type f -name tvx-drawtool -perm -u+x | head -n 1)
-if [ -z "$tool" ]; then
-  echo "$0: the build made no tvx-drawtool executable." >&2
-  exit 1
+# --- display, wineserver, and cleaning up after both ------------------------------------------
+if [ "$headless" -eq 0 ] && [ -n "$user_display" ] && DISPLAY=$user_display xdpyinfo >/dev/null 2>&1; then
+  export DISPLAY=$user_display
+else
+  if [ "$headless" -eq 0 ]; then
+    echo "No usable display${user_display:+ at $user_display}: running headless."
+  fi
+  headless=1
 fi
 
-echo "== Annotations of $sample"
-"$tool" list "$sample"
-"$tool" svg "$sample" -o "$picture"
-echo "== Picture of the sheet: $picture"
+own_wineserver=0
+session_pid=
+cleanup() {
+  local status=$?
+  set +e
+  # TERM alone would wait for the program to end; stopping the wineserver ends it.
+  [ -n "$session_pid" ] && kill "$session_pid" 2>/dev/null
+  if [ "$own_wineserver" -eq 1 ]; then
+    tvx_stop_wineserver || echo "the wineserver did not stop within 5 s" >&2
+  fi
+  if [ -n "$session_pid" ]; then
+    local i
+    for ((i = 0; i < 100; i++)); do
+      kill -0 "$session_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL "$session_pid" 2>/dev/null
+  fi
+  tvx_stop_xvfb
+  exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+if [ "$headless" -eq 1 ]; then
+  tvx_start_xvfb || die "no virtual display"
+  say "Virtual display $DISPLAY"
+fi
+# One wineserver for the server, the program and every driver call, stopped at the end.
+if ! tvx_wineserver_running; then
+  wineserver -p </dev/null >/dev/null 2>&1
+  own_wineserver=1
+fi
+
+drv() { scripts/wine-run.sh "$driver" --script - 2>&1; }
+
+shoot() { # WINDOW-PATTERN: the window, or the whole screen when it has none, to dialog.png
+  local x y w h shot
+  shot=$(mktemp --suffix=.png)
+  sleep 0.5 # the dialog paints after it answers
+  import -window root "$shot"
+  if read -r x y w h < <(printf 'window %s\n' "$1" | drv) && [[ "$x $y $w $h" =~ ^[0-9]+\ [0-9]+\ [0-9]+\ [0-9]+$ ]]; then
+    convert "$shot" -crop "${w}x${h}+$x+$y" +repage "$out/dialog.png"
+  else
+    mv "$shot" "$out/dialog.png"
+  fi
+  rm -f "$shot"
+}
+
+# Plays the user: photographs the dialog and presses Ok. Fails when the dialog did not come, or
+# when a message came instead.
+play_user() {
+  local deadline=$((SECONDS + dialog_wait)) answer
+  while :; do
+    if answer=$(printf 'wait "%s" 2000\nvisible %s\n' "$title" "$main_form" | drv); then
+      break
+    fi
+    if ! kill -0 "$session_pid" 2>/dev/null; then
+      echo "Tarvenix.exe or the host server ended before the dialog showed." >&2
+      return 1
+    fi
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      shoot "$main_form"
+      echo "No dialog within $dialog_wait s; the screen is in $out/dialog.png." >&2
+      return 1
+    fi
+  done
+
+  if [ "${answer##*$'\n'}" != 1 ]; then
+    local text
+    text=$(printf 'text %s Info\n' "$message" | drv)
+    shoot "$message"
+    printf 'Tarvenix.exe reported: %s\n' "$text" >&2
+    printf 'click %s Ok\n' "$message" | drv >/dev/null
+    return 1
+  fi
+
+  local fields
+  # Reading a list answers only once the start-up has filled them.
+  fields=$(printf 'text %s stdSFSSymbol\ntext %s stdSFSMet\ntext %s stdSFSRough\n' \
+    "$main_form" "$main_form" "$main_form" | drv) || {
+    echo "The dialog did not answer: $fields" >&2
+    return 1
+  }
+  local kind method roughness
+  { read -r kind; read -r method; read -r roughness; } <<<"$fields"
+  printf 'Dialog: Symbol "%s", Methode "%s", max. Rauheit "%s"\n' "$kind" "$method" "$roughness"
+  shoot "$main_form"
+  say "Pressing Ok"
+  answer=$(printf 'click %s cmd_Ok\n' "$main_form" | drv) || {
+    echo "Ok could not be pressed: $answer" >&2
+    return 1
+  }
+}
+
+# --- the run ----------------------------------------------------------------------------------
+session=(scripts/with-hostserver.sh --server "$server" --drawing "$source_drawing" --out "$out")
+if [ "$headless" -eq 0 ]; then
+  # The user may take their time; the server's own limit ends it otherwise.
+  session+=(--server-option --timeout --server-option 3600)
+fi
+session+=(-- "$program/Tarvenix.exe")
+
+say "Tarvenix.exe on $source_drawing (display $DISPLAY)"
+status=0
+if [ "$headless" -eq 0 ]; then
+  echo "Work in the dialog: Ok places the symbols, Abbruch leaves the drawing as it was."
+  "${session[@]}" || status=$?
+else
+  "${session[@]}" </dev/null &
+  session_pid=$!
+  played=0
+  play_user && played=1
+  deadline=$((SECONDS + end_wait))
+  while kill -0 "$session_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
+    sleep 0.1
+  done
+  if kill -0 "$session_pid" 2>/dev/null; then
+    die "Tarvenix.exe did not end within $end_wait s; the drawing was not saved"
+  fi
+  wait "$session_pid" || status=$?
+  session_pid=
+  [ "$played" -eq 1 ] || die "the run went wrong; see above"
+fi
+if [ "$status" -ne 0 ]; then
+  echo "The host server's log is in $out/server.log; scripts/run.sh --fresh starts again from $sample." >&2
+  die "the run failed (exit code $status)"
+fi
+
+# --- what the run did to the drawing ----------------------------------------------------------
+say "Annotations of $out/drawing.json"
+"$drawtool" list "$out/drawing.json"
+"$drawtool" svg "$out/drawing.json" -o "$out/drawing.svg"
+say "Files"
+echo "  $out/drawing.json         the drawing as the host saved it"
+if [ "$source_drawing" != "$sample" ]; then
+  echo "  $out/drawing-before.json  the drawing before this run"
+fi
+echo "  $out/drawing.svg          a picture of the sheet"
+if [ -f "$out/dialog.png" ]; then
+  echo "  $out/dialog.png           the dialog as it showed"
+fi
+echo "  $out/trace.txt            every call the host received"
+say "Done in $SECONDS s"

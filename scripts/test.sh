@@ -24,7 +24,6 @@ unset WINEPREFIX
 source scripts/wine-env.sh
 
 declare -A result=()
-xvfb_pid=
 wine_started=0
 failed=0
 
@@ -62,26 +61,8 @@ start_virtual_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     return 0
   fi
-  # Xvfb picks a free display number itself and writes it to fd 3.
-  local numfile
-  numfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" </dev/null >/dev/null 2>&1 &
-  xvfb_pid=$!
-  local i
-  for ((i = 0; i < 100; i++)); do
-    [ -s "$numfile" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  local number
-  number=$(tr -d '[:space:]' <"$numfile")
-  rm -f "$numfile"
-  if [ -z "$number" ]; then
-    echo "Xvfb did not start" >&2
-    return 1
-  fi
-  export DISPLAY=:$number
-  echo "$number $xvfb_pid" >"$tvx_display_file"
+  tvx_start_xvfb || return 1
+  echo "${DISPLAY#:} $tvx_xvfb_pid" >"$tvx_display_file"
   echo "Virtual display $DISPLAY"
 }
 
@@ -105,17 +86,11 @@ run_windows() {
 stop_everything() {
   # an unexpected end of the script (an unset variable, say) counts as a failure too
   [ $? -eq 0 ] || failed=1
-  local i
   if [ "$wine_started" -eq 1 ]; then
-    wineserver -k >/dev/null 2>&1
-    for ((i = 0; i < 50; i++)); do
-      tvx_wineserver_running || break
-      sleep 0.1
-    done
+    tvx_stop_wineserver
   fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
+  if [ -n "$tvx_xvfb_pid" ]; then
+    tvx_stop_xvfb
     rm -f "$tvx_display_file"
   fi
   echo

@@ -39,3 +39,45 @@ tvx_wineserver_running() {
   done
   return 1
 }
+
+# Starts a virtual display and exports DISPLAY; its process id is in tvx_xvfb_pid.
+tvx_xvfb_pid=
+tvx_start_xvfb() {
+  # Xvfb picks a free display number itself and writes it to fd 3 once it accepts clients.
+  local numfile number i
+  numfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" </dev/null >/dev/null 2>&1 &
+  tvx_xvfb_pid=$!
+  for ((i = 0; i < 100; i++)); do
+    [ -s "$numfile" ] && break
+    kill -0 "$tvx_xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  number=$(tr -d '[:space:]' <"$numfile")
+  rm -f "$numfile"
+  if [ -z "$number" ]; then
+    tvx_stop_xvfb
+    echo "Xvfb did not start within 10 s" >&2
+    return 1
+  fi
+  export DISPLAY=:$number
+}
+
+tvx_stop_xvfb() {
+  if [ -n "$tvx_xvfb_pid" ]; then
+    kill "$tvx_xvfb_pid" 2>/dev/null || true
+    wait "$tvx_xvfb_pid" 2>/dev/null || true
+    tvx_xvfb_pid=
+  fi
+}
+
+# Stops the prefix's wineserver and every Wine process in it; waits up to 5 s for the end.
+tvx_stop_wineserver() {
+  local i
+  wineserver -k >/dev/null 2>&1 || true
+  for ((i = 0; i < 50; i++)); do
+    tvx_wineserver_running || return 0
+    sleep 0.1
+  done
+  return 1
+}
