@@ -11,8 +11,8 @@
 #include "layout/table_measurer.h"
 #include "timing_host.h"
 
-#include "../tests/app/fake_ui.h"
-#include "../tests/app/run_fixture.h"
+#include "app/testing/fake_ui.h"
+#include "app/testing/run_fixture.h"
 #include "../tests/drawing/drawing_builders.h"
 
 #include <benchmark/benchmark.h>

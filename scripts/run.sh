@@ -101,20 +101,20 @@ fi
 own_wineserver=0
 session_pid=
 cleanup() {
-  local status=$?
+  local status=$? i
   set +e
-  # TERM alone would wait for the program to end; stopping the wineserver ends it.
-  [ -n "$session_pid" ] && kill "$session_pid" 2>/dev/null
-  if [ "$own_wineserver" -eq 1 ]; then
-    tvx_stop_wineserver || echo "the wineserver did not stop within 5 s" >&2
-  fi
+  # The session has a process group of its own: the fixture script, the server and the program.
+  # A signal to the script alone would wait for the program to end first.
   if [ -n "$session_pid" ]; then
-    local i
+    kill -TERM -- "-$session_pid" 2>/dev/null
     for ((i = 0; i < 100; i++)); do
       kill -0 "$session_pid" 2>/dev/null || break
       sleep 0.1
     done
-    kill -KILL "$session_pid" 2>/dev/null
+    kill -KILL -- "-$session_pid" 2>/dev/null
+  fi
+  if [ "$own_wineserver" -eq 1 ]; then
+    tvx_stop_wineserver || echo "the wineserver did not stop within 5 s" >&2
   fi
   tvx_stop_xvfb
   exit "$status"
@@ -148,8 +148,8 @@ shoot() { # WINDOW-PATTERN: the window, or the whole screen when it has none, to
   rm -f "$shot"
 }
 
-# Plays the user: photographs the dialog and presses Ok. Fails when the dialog did not come, or
-# when a message came instead.
+# Plays the user: photographs the dialog and presses Ok. Returns 1 when the program ended, or
+# showed a message, instead of its dialog; gives up the whole run when it stops answering.
 play_user() {
   local deadline=$((SECONDS + dialog_wait)) answer
   while :; do
@@ -162,36 +162,28 @@ play_user() {
     fi
     if [ "$SECONDS" -ge "$deadline" ]; then
       shoot "$main_form"
-      echo "No dialog within $dialog_wait s; the screen is in $out/dialog.png." >&2
-      return 1
+      die "no dialog within $dialog_wait s; the screen is in $out/dialog.png; the drawing was not saved"
     fi
   done
 
   if [ "${answer##*$'\n'}" != 1 ]; then
     local text
-    text=$(printf 'text %s Info\n' "$message" | drv)
+    text=$(printf 'text %s Info\n' "$message" | drv) || text="(unreadable)"
     shoot "$message"
-    printf 'Tarvenix.exe reported: %s\n' "$text" >&2
-    printf 'click %s Ok\n' "$message" | drv >/dev/null
+    printf 'Tarvenix.exe showed a message instead of its dialog: %s\n' "$text" >&2
+    printf 'click %s Ok\n' "$message" | drv >/dev/null || die "the message could not be dismissed"
     return 1
   fi
 
-  local fields
-  # Reading a list answers only once the start-up has filled them.
+  local fields kind method roughness
+  # The lists answer only once the start-up has filled them.
   fields=$(printf 'text %s stdSFSSymbol\ntext %s stdSFSMet\ntext %s stdSFSRough\n' \
-    "$main_form" "$main_form" "$main_form" | drv) || {
-    echo "The dialog did not answer: $fields" >&2
-    return 1
-  }
-  local kind method roughness
+    "$main_form" "$main_form" "$main_form" | drv) || die "the dialog did not answer: $fields"
   { read -r kind; read -r method; read -r roughness; } <<<"$fields"
   printf 'Dialog: Symbol "%s", Methode "%s", max. Rauheit "%s"\n' "$kind" "$method" "$roughness"
   shoot "$main_form"
   say "Pressing Ok"
-  answer=$(printf 'click %s cmd_Ok\n' "$main_form" | drv) || {
-    echo "Ok could not be pressed: $answer" >&2
-    return 1
-  }
+  answer=$(printf 'click %s cmd_Ok\n' "$main_form" | drv) || die "Ok could not be pressed: $answer"
 }
 
 # --- the run ----------------------------------------------------------------------------------
@@ -203,15 +195,13 @@ fi
 session+=(-- "$program/Tarvenix.exe")
 
 say "Tarvenix.exe on $source_drawing (display $DISPLAY)"
-status=0
-if [ "$headless" -eq 0 ]; then
-  echo "Work in the dialog: Ok places the symbols, Abbruch leaves the drawing as it was."
-  "${session[@]}" || status=$?
-else
-  "${session[@]}" </dev/null &
-  session_pid=$!
-  played=0
-  play_user && played=1
+# In the background even when the user works in the dialog: a signal then reaches the trap at
+# once instead of after the program has ended. setsid gives it its own process group.
+setsid "${session[@]}" </dev/null &
+session_pid=$!
+played=1
+if [ "$headless" -eq 1 ]; then
+  play_user || played=0
   deadline=$((SECONDS + end_wait))
   while kill -0 "$session_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
     sleep 0.1
@@ -219,14 +209,17 @@ else
   if kill -0 "$session_pid" 2>/dev/null; then
     die "Tarvenix.exe did not end within $end_wait s; the drawing was not saved"
   fi
-  wait "$session_pid" || status=$?
-  session_pid=
-  [ "$played" -eq 1 ] || die "the run went wrong; see above"
+else
+  echo "Work in the dialog: Ok places the symbols, Abbruch leaves the drawing as it was."
 fi
+status=0
+wait "$session_pid" || status=$?
+session_pid=
 if [ "$status" -ne 0 ]; then
-  echo "The host server's log is in $out/server.log; scripts/run.sh --fresh starts again from $sample." >&2
+  echo "The host server's log: $out/server.log. To start again from the sample: scripts/run.sh --fresh" >&2
   die "the run failed (exit code $status)"
 fi
+[ "$played" -eq 1 ] || die "the dialog was not confirmed; $out/dialog.png shows what came instead"
 
 # --- what the run did to the drawing ----------------------------------------------------------
 say "Annotations of $out/drawing.json"

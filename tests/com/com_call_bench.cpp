@@ -7,8 +7,8 @@
 #include "drawing/com/dispatch_client.h"
 #include "drawing/sim/drawing_file.h"
 #include "drawing/sim/sim_host.h"
-#include "tests/app/fake_ui.h"
-#include "tests/app/run_fixture.h"
+#include "app/testing/fake_ui.h"
+#include "app/testing/run_fixture.h"
 #include "tests/com/server_process.h"
 #include "tools/hostserver/dispatch_objects.h"
 

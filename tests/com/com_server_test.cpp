@@ -187,6 +187,25 @@ TEST_F(CrossProcess, TheDrawingIsSavedOnlyWhenToldAndThenAtomically) {
     EXPECT_EQ(names, (std::vector<std::string>{"drawing.json", "ready", "stop", "trace.txt"}));
 }
 
+TEST_F(CrossProcess, SnapshotsShowTheDrawingBeforeEachCallUpToTheOneTheHostDiedAt) {
+    const sim::HostData original = testing::sampleHost();
+    const auto snapshots = folder.path() / "snapshots";
+    std::filesystem::create_directory(snapshots);
+    ServerProcess server(folder.path(), original, {L"--snapshots", snapshots.wstring(), L"--die-at", L"4"});
+    const host::DocRef doc = attach()->ActiveDoc();
+    doc->EditRebuild();
+    doc->EditRebuild();
+    EXPECT_THROW(doc->GetType(), host::HostError);
+    EXPECT_EQ(server.waitForExit(), 99u);
+
+    sim::HostData expected = original;
+    for (int call = 1; call <= 4; ++call) {
+        expected.activeDoc->rebuildCount = original.activeDoc->rebuildCount + std::max(0, call - 2);
+        EXPECT_EQ(sim::loadDrawingFile(snapshots / (std::to_string(call) + ".json")), expected) << call;
+    }
+    EXPECT_FALSE(std::filesystem::exists(snapshots / "5.json"));
+}
+
 TEST_F(CrossProcess, ASaveThatCannotBeWrittenLeavesTheDrawingAsItWas) {
     const auto target = folder.path() / "missing-folder" / "out.json";
     ServerProcess server(folder.path(), testing::sampleHost(), {L"--save-to", target.wstring()});

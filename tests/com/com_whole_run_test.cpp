@@ -3,8 +3,8 @@
 #include "app/sequences.h"
 #include "drawing/com/com_host.h"
 #include "drawing/sim/drawing_file.h"
-#include "tests/app/fake_ui.h"
-#include "tests/app/run_fixture.h"
+#include "app/testing/fake_ui.h"
+#include "app/testing/run_fixture.h"
 #include "tests/com/server_process.h"
 
 #include <gtest/gtest.h>

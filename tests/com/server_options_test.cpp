@@ -21,7 +21,7 @@ TEST(ServerOptions, EverythingGivenIsTakenAndTheDrawingIsSavedInPlaceUnlessTold)
     const ServerOptions all = parseServerOptions(
         with({L"--save-to", L"out.json", L"--trace", L"t.txt", L"--ready-file", L"r", L"--fail-at", L"12",
               L"--fail-op", L"InsertNote", L"--fail-op", L"GetName", L"--die-at", L"3", L"--empty-as", L"null",
-              L"--timeout", L"5"}));
+              L"--timeout", L"5", L"--snapshots", L"snaps"}));
     EXPECT_EQ(all.saveTo, L"out.json");
     EXPECT_EQ(all.traceFile, L"t.txt");
     EXPECT_EQ(all.readyFile, L"r");
@@ -30,6 +30,8 @@ TEST(ServerOptions, EverythingGivenIsTakenAndTheDrawingIsSavedInPlaceUnlessTold)
     EXPECT_EQ(all.dieAt, 3u);
     EXPECT_EQ(all.emptyForm, EmptyForm::Null);
     EXPECT_EQ(all.timeoutSeconds, 5u);
+    EXPECT_EQ(all.snapshotDir, L"snaps");
+    EXPECT_TRUE(plain.snapshotDir.empty());
     EXPECT_EQ(parseServerOptions(with({L"--empty-as", L"empty"})).emptyForm, EmptyForm::Empty);
 }
 
@@ -46,6 +48,8 @@ TEST(ServerOptions, AFaultyCommandLineIsRefusedWithItsReason) {
         with({L"--die-at", L"\u0663"}), // a digit, but not an ASCII one
         with({L"--timeout", L"86401"}),
         with({L"--fail-op", L""}),
+        with({L"--snapshots", L""}),
+        with({L"--snapshots"}),
         with({L"--empty-as", L"nothing"}),
         with({L"--unknown"}),
     };

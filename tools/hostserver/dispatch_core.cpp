@@ -107,6 +107,12 @@ void DispatchContext::dieIfDue(std::uint64_t call) const {
     }
 }
 
+void DispatchContext::beforeCall(std::uint64_t call) const {
+    if (beforeCall_) {
+        beforeCall_(call);
+    }
+}
+
 void DispatchContext::trace(const std::string& line) const {
     if (trace_) {
         trace_(line);
@@ -408,6 +414,7 @@ HRESULT DispatchCore::invokeChecked(DISPID id, WORD flags, DISPPARAMS* params, V
     const std::size_t index = static_cast<std::size_t>(id) - 1;
     const MemberInfo& member = table[index];
     const std::uint64_t call = context_->countCall();
+    context_->beforeCall(call);
     context_->dieIfDue(call);
 
     if (!accessAllowed(member.access, flags)) {

@@ -30,6 +30,8 @@ public:
     using TraceSink = std::function<void(const std::string& line)>;
     // Called instead of answering the n-th call: a host that dies in mid-run.
     using DeathHook = std::function<void()>;
+    // Called with each call's number before it is answered, whatever the answer will be.
+    using CallHook = std::function<void(std::uint64_t call)>;
 
     void setTraceSink(TraceSink sink) { trace_ = std::move(sink); }
     void setEmptyForm(EmptyForm form) { emptyForm_ = form; }
@@ -43,6 +45,7 @@ public:
         dieAt_ = n;
         death_ = std::move(hook);
     }
+    void setBeforeCall(CallHook hook) { beforeCall_ = std::move(hook); }
     std::uint64_t callCount() const { return calls_; }
     // GetIDsOfNames calls answered: each is a round trip of its own for a client in another process.
     std::uint64_t nameLookups() const { return lookups_; }
@@ -52,6 +55,7 @@ public:
     std::uint64_t countCall() { return ++calls_; }
     bool faultFor(std::uint64_t call, const std::string& operation) const;
     void dieIfDue(std::uint64_t call) const;
+    void beforeCall(std::uint64_t call) const;
     void trace(const std::string& line) const;
     void registerTextFormat(const IUnknown* identity, host::TextFormatRef format);
     void forgetTextFormat(const IUnknown* identity);
@@ -67,6 +71,7 @@ private:
     std::vector<std::string> failOps_;
     std::uint64_t dieAt_ = 0;
     DeathHook death_;
+    CallHook beforeCall_;
     std::map<const IUnknown*, host::TextFormatRef> textFormats_;
 };
 

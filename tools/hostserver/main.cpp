@@ -9,6 +9,7 @@
 #include "tools/hostserver/server_options.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,6 +102,7 @@ int serve(const ServerOptions& o) {
 
     Stop stop = Stop::Discard;
     bool saveFailed = false;
+    bool snapshotFailed = false;
     {
         com::ComApartment apartment;
         auto context = std::make_shared<DispatchContext>();
@@ -128,6 +130,23 @@ int serve(const ServerOptions& o) {
             });
         }
 
+        if (!o.snapshotDir.empty()) {
+            // A snapshot that cannot be written fails the server's exit status, never the client's call.
+            context->setBeforeCall([&host, &o, &snapshotFailed](std::uint64_t call) {
+                if (snapshotFailed) {
+                    return;
+                }
+                try {
+                    sim::saveDrawingFile(host.data(),
+                                         std::filesystem::path(o.snapshotDir) / (std::to_wstring(call) + L".json"));
+                } catch (const sim::DrawingFileError& e) {
+                    std::fprintf(stderr, "tvx-hostserver: snapshot before call %llu: %s\n",
+                                 static_cast<unsigned long long>(call), e.what());
+                    snapshotFailed = true;
+                }
+            });
+        }
+
         const ComPtr<IDispatch> app = makeAppDispatch(context, host.connector().attach(host::kHostClassName));
         const ActiveRegistration registration(app.get(), kStandInHostClsid);
         if (!o.readyFile.empty()) {
@@ -137,6 +156,7 @@ int serve(const ServerOptions& o) {
         std::fflush(stdout);
 
         stop = serveUntilStopped(o);
+        context->setBeforeCall({});
         if (stop == Stop::Save) {
             try {
                 sim::saveDrawingFile(host.data(), o.saveTo);
@@ -146,7 +166,7 @@ int serve(const ServerOptions& o) {
             }
         }
     }
-    if (saveFailed) {
+    if (saveFailed || snapshotFailed) {
         return kSaveFailed;
     }
     if (stop == Stop::TimedOut) {

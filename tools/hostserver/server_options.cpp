@@ -10,9 +10,10 @@ namespace tvx::hostserver {
 const char* const kServerUsage =
     "usage: tvx-hostserver --drawing FILE --stop-file FILE [--save-to FILE] [--trace FILE]\n"
     "                      [--ready-file FILE] [--fail-at N] [--fail-op NAME]... [--die-at N]\n"
-    "                      [--empty-as dispatch|empty|null] [--timeout SECONDS]\n"
+    "                      [--empty-as dispatch|empty|null] [--timeout SECONDS] [--snapshots DIR]\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
-    "\"save\", the changed drawing is written (atomically) first.\n";
+    "\"save\", the changed drawing is written (atomically) first. With --snapshots, the drawing\n"
+    "as it stands before call N (counted from 1) is written to DIR\\N.json.\n";
 
 namespace {
 
@@ -55,6 +56,11 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
             o.traceFile = value();
         } else if (option == L"--ready-file") {
             o.readyFile = value();
+        } else if (option == L"--snapshots") {
+            o.snapshotDir = value();
+            if (o.snapshotDir.empty()) {
+                throw UsageError("--snapshots needs a folder");
+            }
         } else if (option == L"--fail-at") {
             o.failAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
         } else if (option == L"--fail-op") {

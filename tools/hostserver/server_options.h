@@ -22,6 +22,7 @@ struct ServerOptions {
     std::wstring saveTo;    // where "save" writes; the drawing file itself unless given
     std::wstring traceFile; // one line per call, when given
     std::wstring readyFile; // written once the application object is registered
+    std::wstring snapshotDir; // when given, the drawing before call N is written to DIR\N.json
     std::uint64_t failAt = 0;
     std::vector<std::string> failOps;
     std::uint64_t dieAt = 0;

@@ -1,0 +1,56 @@
+// A fault at every host call of a whole run: the run without fault is numbered call by call, then
+// run again once per call with that call failing, and each outcome is held against what the run
+// must do there: end by itself with the one report of that step, leave the drawing with exactly
+// the changes made before the fault, and let a later run without fault put everything right.
+#pragma once
+
+#include "app/testing/fake_ui.h"
+#include "drawing/sim/model.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tvx::testing {
+
+struct FaultRow {
+    std::uint64_t call = 0;  // 1-based, as SimHost::failAtCall counts
+    std::string operation;   // "Doc.DeleteSelection"
+    std::string step;        // connection, scan, layout, clearing, placing, rebuild
+    std::wstring expected;   // the report the step must give; empty when the run goes on
+    bool anyUnexpectedReport = false; // expected is the generic report, whatever its detail
+    std::vector<std::wstring> shown;
+
+    bool ended = false;      // the terminator was reached once and the run stopped there
+    bool messageOk = false;
+    bool drawingOk = false;
+    std::string drawingNote; // what differs, when not ok
+    bool toggleOk = false;   // preference toggle 24 as before the run
+    bool rebuildOk = false;  // rebuilt only by a run that completed
+    bool rerunOk = false;
+    std::string rerunNote;
+
+    bool ok() const {
+        return ended && messageOk && drawingOk && toggleOk && rebuildOk && rerunOk;
+    }
+};
+
+struct FaultTable {
+    std::uint64_t calls = 0; // host calls of the run without fault
+    UserChoice choice;       // what OK took, the dialog's preselection
+    std::vector<FaultRow> rows;
+
+    std::size_t messagesAsExpected() const;
+    std::size_t drawingsIntact() const;
+    std::size_t rerunsClean() const;
+    std::size_t rowsOk() const;
+};
+
+// Start-up and OK with the dialog's preselection, on this drawing, once without fault and then
+// with each call failing. Throws std::runtime_error when the run without fault does not complete.
+FaultTable runFaultTable(const sim::HostData& drawing);
+
+// The table and its totals, UTF-8, one row a line.
+std::string formatFaultTable(const FaultTable& table);
+
+} // namespace tvx::testing
