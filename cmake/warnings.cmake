@@ -14,3 +14,7 @@ if(TVX_SANITIZE AND NOT WIN32)
   target_compile_options(tvx_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(tvx_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
+# Fuzz builds instrument every library, not only the fuzz targets, so coverage guides libFuzzer.
+if(TVX_FUZZ)
+  target_compile_options(tvx_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()

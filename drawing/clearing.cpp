@@ -8,6 +8,11 @@ namespace tvx {
 
 void clearOldOutput(HostSession& session, const SymbolRegister& symbols, InsertErrorRoute& route) {
     try {
+        // Without the sheet's name neither the old note nor the sheet can be addressed: going on
+        // would delete the earlier symbols and then fail to place new ones.
+        if (session.sheetName.empty()) {
+            throw InsertionFailed("the current sheet's name is unknown");
+        }
         deleteOldNote(session);
         deleteOwnSymbols(session, symbols);
     } catch (const std::exception&) {

@@ -10,7 +10,7 @@ namespace tvx {
 inline constexpr wchar_t kOwnNoteName[] = L"ZyrNote";
 
 // deleteOldNote, then deleteOwnSymbols; any failure goes to the route, and what was deleted
-// before it stays deleted.
+// before it stays deleted. An unknown sheet name is such a failure, before anything is deleted.
 void clearOldOutput(HostSession& session, const SymbolRegister& symbols, InsertErrorRoute& route);
 
 void deleteOldNote(HostSession& session);

@@ -71,6 +71,35 @@ void restoreToggle(host::App& app) noexcept {
     }
 }
 
+// A symbol inserted but not named would pass for one of the user's on the next run and stay for
+// good, so it goes again. Only a view that gained exactly the one symbol is touched. The failure
+// that led here is what gets reported, whatever this achieves.
+void takeBackUnnamedSymbol(HostSession& session, std::size_t countBefore,
+                           const std::wstring& name) noexcept {
+    try {
+        const SheetSymbols now = lastSheetSymbol(session);
+        if (now.count != countBefore + 1) {
+            return;
+        }
+        const host::AnnotationRef annotation = require(now.last->GetAnnotation(), "GetAnnotation");
+        if (annotation->GetName() != name && annotation->Select2(false, 0)) {
+            require(session.hostDoc, "DeleteSelection")->DeleteSelection(true);
+        }
+    } catch (...) {
+    }
+}
+
+// Likewise a note that did not get its name: the next run could not find it to replace it.
+void takeBackUnnamedNote(host::Doc& doc, host::Note& note) noexcept {
+    try {
+        const host::AnnotationRef annotation = require(note.GetAnnotation(), "GetAnnotation");
+        if (annotation->GetName() != kOwnNoteName && annotation->Select2(false, 0)) {
+            doc.DeleteSelection(true);
+        }
+    } catch (...) {
+    }
+}
+
 } // namespace
 
 std::wstring ownSymbolName(std::int32_t slotId) {
@@ -104,14 +133,15 @@ void placeSymbols(HostSession& session, const SymbolRegister& symbols, const Con
         for (std::int32_t i = 0; i <= symbols.slotCount; ++i) {
             placeSymbol(session, cfg, symbols.slot(i));
         }
+        if (toggleWasOn) {
+            app->SetUserPreferenceToggle(kViewActivationToggle, true);
+        }
     } catch (...) {
+        // Also when switching it back on was what failed: the user's setting must not stay off.
         if (toggleWasOn) {
             restoreToggle(*app);
         }
         throw;
-    }
-    if (toggleWasOn) {
-        app->SetUserPreferenceToggle(kViewActivationToggle, true);
     }
 }
 
@@ -119,14 +149,21 @@ void placeSymbol(HostSession& session, const Config& cfg, const SymbolSlot& slot
     const std::size_t countBefore = countSheetSymbols(session);
     const host::DocRef doc = require(session.hostDoc, "SelectByID");
     doc->SelectByID(session.sheetName, L"SHEET", slot.posX, slot.posY, 0);
-    doc->InsertSurfaceFinishSymbol2(insertArgs(slot));
-    const SheetSymbols after = lastSheetSymbol(session);
-    if (after.count != countBefore + 1) {
-        throw InsertionFailed("the sheet's own view did not gain the new symbol");
-    }
-    const host::AnnotationRef annotation = require(after.last->GetAnnotation(), "GetAnnotation");
-    if (!annotation->SetName(ownSymbolName(slot.slotId))) {
-        throw InsertionFailed("the host refused the symbol's name");
+    const std::wstring name = ownSymbolName(slot.slotId);
+    host::AnnotationRef annotation;
+    try {
+        doc->InsertSurfaceFinishSymbol2(insertArgs(slot));
+        const SheetSymbols after = lastSheetSymbol(session);
+        if (after.count != countBefore + 1) {
+            throw InsertionFailed("the sheet's own view did not gain the new symbol");
+        }
+        annotation = require(after.last->GetAnnotation(), "GetAnnotation");
+        if (!annotation->SetName(name)) {
+            throw InsertionFailed("the host refused the symbol's name");
+        }
+    } catch (...) {
+        takeBackUnnamedSymbol(session, countBefore, name);
+        throw;
     }
     if (cfg.cfgKeepSymbolFont == 0) {
         applySymbolFont(*annotation, cfg);
@@ -141,15 +178,20 @@ void placeNote(HostSession& session, const Config& cfg, const SheetPoint& notePo
     if (!note) {
         throw InsertionFailed("the host made no note");
     }
-    note->setAngle(0);
-    note->SetBalloon(0, 0);
-    const host::TextFormatRef format = note->gettextformat();
-    require(format, "gettextformat")->setTypeFaceName(cfg.cfgNoteFont);
-    format->setCharHeightInPts(cfg.cfgNotePoints);
-    format->setBold(false);
-    note->SetTextFormat(0, format);
-    if (!require(note->GetAnnotation(), "GetAnnotation")->SetName(kOwnNoteName)) {
-        throw InsertionFailed("the host refused the note's name");
+    try {
+        note->setAngle(0);
+        note->SetBalloon(0, 0);
+        const host::TextFormatRef format = note->gettextformat();
+        require(format, "gettextformat")->setTypeFaceName(cfg.cfgNoteFont);
+        format->setCharHeightInPts(cfg.cfgNotePoints);
+        format->setBold(false);
+        note->SetTextFormat(0, format);
+        if (!require(note->GetAnnotation(), "GetAnnotation")->SetName(kOwnNoteName)) {
+            throw InsertionFailed("the host refused the note's name");
+        }
+    } catch (...) {
+        takeBackUnnamedNote(*doc, *note);
+        throw;
     }
 }
 

@@ -19,7 +19,7 @@ inline constexpr std::int32_t kViewActivationToggle = 24;
 std::wstring ownSymbolName(std::int32_t slotId);
 
 // placeSymbols, then placeNote when there are other symbols; any failure goes to the route, and
-// what was inserted before it stays.
+// what was inserted and named before it stays.
 void placeOutput(HostSession& session, const SymbolRegister& symbols, const Config& cfg,
                  const SheetPoint& notePoint, const std::wstring& noteText, InsertErrorRoute& route);
 
@@ -28,10 +28,12 @@ void placeOutput(HostSession& session, const SymbolRegister& symbols, const Conf
 void placeSymbols(HostSession& session, const SymbolRegister& symbols, const Config& cfg);
 
 // Throws InsertionFailed when the sheet's own view did not gain exactly one symbol (so a symbol
-// the user placed is never renamed) or when the host refuses the name.
+// the user placed is never renamed) or when the host refuses the name. A symbol it inserted but
+// could not name is deleted again before the failure goes on.
 void placeSymbol(HostSession& session, const Config& cfg, const SymbolSlot& slot);
 
-// Throws InsertionFailed when the host makes no note or refuses its name.
+// Throws InsertionFailed when the host makes no note or refuses its name. A note it inserted but
+// could not name is deleted again before the failure goes on.
 void placeNote(HostSession& session, const Config& cfg, const SheetPoint& notePoint,
                const std::wstring& noteText);
 

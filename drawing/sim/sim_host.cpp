@@ -49,6 +49,9 @@ void SimState::ensureIds() {
 std::optional<std::size_t> SimState::begin(const char* object, const char* operation,
                                            std::vector<TracedArg> args) {
     ++calls;
+    if (observer) {
+        observer(calls);
+    }
     std::optional<std::size_t> entry;
     if (tracing) {
         trace.push_back(TraceEntry{operation, object, std::move(args), {}, false});
@@ -274,6 +277,10 @@ void SimHost::clearFaults() {
 }
 
 void SimHost::kill() { state_->data.running = false; }
+
+void SimHost::setCallObserver(std::function<void(std::uint64_t call)> observer) {
+    state_->observer = std::move(observer);
+}
 
 std::uint64_t SimHost::callCount() const { return state_->calls; }
 

@@ -7,6 +7,7 @@
 #include "drawing/sim/trace.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +51,9 @@ public:
     void clearFaults();
     // The host dies: running becomes false and every later call throws.
     void kill();
+    // Told the number of every call as it begins, before any fault or effect: the drawing is
+    // still the one the earlier calls left. It may kill() the host to end a run. Empty: none.
+    void setCallObserver(std::function<void(std::uint64_t call)> observer);
 
     std::uint64_t callCount() const;
     const std::vector<TraceEntry>& trace() const;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -61,6 +62,7 @@ struct SimState {
     std::uint64_t calls = 0;
     std::uint64_t failAt = 0;
     std::set<std::string> failOps;
+    std::function<void(std::uint64_t)> observer;
     std::vector<TraceEntry> trace;
     bool tracing = true;
 

@@ -1,0 +1,126 @@
+#include "tests/e2e/fault_plan.h"
+
+#include "drawing/messages.h"
+#include "drawing/sim/utf8.h"
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+#include <utility>
+
+namespace tvx::e2e {
+
+const char* stepName(Step step) {
+    switch (step) {
+    case Step::Connection: return "connection";
+    case Step::Scan: return "scan";
+    case Step::Layout: return "layout";
+    case Step::Clearing: return "clearing";
+    case Step::Placing: return "placing";
+    case Step::Rebuild: return "rebuild";
+    }
+    return "?";
+}
+
+std::string traceOperation(const std::string& line) {
+    const std::size_t open = line.find('(');
+    return open == std::string::npos ? std::string() : line.substr(0, open);
+}
+
+std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std::uint64_t startupCalls) {
+    std::vector<std::string> ops;
+    for (const auto& line : traceLines) {
+        ops.push_back(traceOperation(line));
+        if (ops.back().empty()) {
+            throw std::invalid_argument("not a trace line: " + line);
+        }
+        if (line.find(" -> FAILED ") != std::string::npos) {
+            throw std::invalid_argument("the run was not fault-free: " + line);
+        }
+    }
+    const std::size_t total = ops.size();
+    if (startupCalls == 0 || startupCalls >= total || ops.back() != "EditRebuild") {
+        throw std::invalid_argument("the trace is not one whole run ending in EditRebuild");
+    }
+    // The connection ends with the sheet's name; the scan asks for names only after a symbol.
+    const auto sheetName = std::find(ops.begin(), ops.end(), "GetName");
+    const auto clearingStart = std::find(ops.begin() + static_cast<std::ptrdiff_t>(startupCalls), ops.end(), "Extension");
+    const auto placingStart = std::find(clearingStart, ops.end(), "GetUserPreferenceToggle");
+    if (sheetName == ops.end() || static_cast<std::uint64_t>(sheetName - ops.begin()) >= startupCalls ||
+        clearingStart == ops.end() || placingStart == ops.end()) {
+        throw std::invalid_argument("the trace lacks the sheet name, the clearing or the placing");
+    }
+    const auto connectionEnd = static_cast<std::size_t>(sheetName - ops.begin()) + 1;
+    const auto clearingBegin = static_cast<std::size_t>(clearingStart - ops.begin());
+    const auto placingBegin = static_cast<std::size_t>(placingStart - ops.begin());
+
+    std::vector<Call> calls;
+    for (std::size_t i = 0; i < total; ++i) {
+        Step step = Step::Placing;
+        if (i < connectionEnd) {
+            step = Step::Connection;
+        } else if (i < startupCalls) {
+            step = Step::Scan;
+        } else if (i < clearingBegin) {
+            step = Step::Layout;
+        } else if (i < placingBegin) {
+            step = Step::Clearing;
+        } else if (i + 1 == total) {
+            step = Step::Rebuild;
+        }
+        calls.push_back(Call{i + 1, ops[i], step});
+    }
+    return calls;
+}
+
+std::vector<Call> sampleCalls(const std::vector<Call>& calls) {
+    std::set<std::pair<Step, std::string>> seen;
+    std::vector<Call> sample;
+    for (const auto& call : calls) {
+        const bool everyCall = call.step == Step::Clearing || call.step == Step::Placing;
+        if (seen.insert({call.step, call.operation}).second || everyCall) {
+            sample.push_back(call);
+        }
+    }
+    return sample;
+}
+
+Expectation expectationFor(const Call& call) {
+    const auto utf8 = [](const wchar_t* text) { return sim::toUtf8(text); };
+    Expectation e;
+    switch (call.step) {
+    case Step::Connection:
+        e.dialogShown = false;
+        if (call.operation == "ActiveDoc") {
+            e.message = utf8(msg::kNoDocument);
+        } else if (call.operation == "GetFirstView") {
+            // Passed over: the scan asks for the first view again.
+            e.dialogShown = true;
+            e.drawing = DrawingRule::Completed;
+        } else if (call.operation == "GetCurrentSheet" || call.operation == "GetName") {
+            // Passed over with the sheet name left empty: nothing can be placed on "".
+            e.dialogShown = true;
+            e.message = utf8(msg::kInsertError);
+            e.drawing = DrawingRule::OwnSymbolsCleared;
+        } else {
+            e.message = utf8(msg::kUnexpectedError);
+            e.messageIsPrefix = true;
+        }
+        break;
+    case Step::Scan:
+        e.dialogShown = false;
+        e.message = utf8(msg::kUnexpectedError);
+        e.messageIsPrefix = true;
+        break;
+    case Step::Layout: e.message = utf8(msg::kCalcError); break;
+    case Step::Clearing:
+    case Step::Placing: e.message = utf8(msg::kInsertError); break;
+    case Step::Rebuild:
+        e.message = utf8(msg::kUnexpectedError);
+        e.messageIsPrefix = true;
+        break;
+    }
+    return e;
+}
+
+} // namespace tvx::e2e

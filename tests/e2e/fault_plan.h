@@ -1,0 +1,50 @@
+// Which host call of a fault-free run belongs to which step, which of them the end-to-end fault
+// runs take, and what a run with that call failing must show and leave behind.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tvx::e2e {
+
+enum class Step { Connection, Scan, Layout, Clearing, Placing, Rebuild };
+
+const char* stepName(Step step);
+
+struct Call {
+    std::uint64_t n = 0; // 1-based, as the host server counts
+    std::string operation;
+    Step step = Step::Connection;
+
+    friend bool operator==(const Call&, const Call&) = default;
+};
+
+// The operation of a trace line: `Op(args) -> result`.
+std::string traceOperation(const std::string& line);
+
+// Splits the trace of a fault-free run on a drawing into the run's steps. startupCalls is the
+// number of calls made before the main dialog showed. Throws std::invalid_argument when the
+// trace does not have the shape of a whole run.
+std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std::uint64_t startupCalls);
+
+// The first call of each operation within each step, and every call of clearing and placing.
+std::vector<Call> sampleCalls(const std::vector<Call>& calls);
+
+// What the drawing must hold after the run with the fault.
+enum class DrawingRule {
+    BeforeCall,        // exactly the changes of the calls before the failed one
+    Completed,         // the fault was passed over and the run completed
+    OwnSymbolsCleared, // no sheet name: the earlier symbols went, nothing was placed
+};
+
+struct Expectation {
+    std::string message; // UTF-8; empty: no message at all
+    bool messageIsPrefix = false; // the generic report, followed by what failed
+    bool dialogShown = true;
+    DrawingRule drawing = DrawingRule::BeforeCall;
+};
+
+Expectation expectationFor(const Call& call);
+
+} // namespace tvx::e2e
