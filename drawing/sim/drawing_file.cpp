@@ -56,14 +56,30 @@ std::string shownKey(const std::string& key) {
 }
 
 // nlohmann's parser keeps its own stack, but the values it builds are walked recursively later:
-// refuse deep nesting before parsing.
-std::optional<std::size_t> tooDeepAt(std::string_view text) {
+// refuse deep nesting before parsing. Each value it builds costs tens of bytes, many times what it
+// took in the file, so the number of values is bounded before parsing too: every array element
+// and object member after the first follows a comma, every container opens with a bracket.
+struct StructureFault {
+    std::size_t offset;
+    std::string what;
+};
+
+std::optional<StructureFault> structureFaultAt(std::string_view text) {
+    // An escape takes at most six bytes of the file for a byte of text, so a string longer than
+    // this is too long whatever it holds, and need not be built to be refused.
+    constexpr std::size_t kMaxStringBytes = 6 * kMaxTextBytes;
     std::size_t depth = 0;
+    std::size_t values = 0;
+    std::size_t stringStart = 0;
     bool inString = false;
     bool escaped = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (inString) {
+            if (i - stringStart > kMaxStringBytes) {
+                return StructureFault{stringStart, "text longer than " +
+                                                       std::to_string(kMaxTextBytes) + " bytes"};
+            }
             if (escaped) {
                 escaped = false;
             } else if (c == '\\') {
@@ -73,12 +89,19 @@ std::optional<std::size_t> tooDeepAt(std::string_view text) {
             }
         } else if (c == '"') {
             inString = true;
+            stringStart = i;
         } else if (c == '[' || c == '{') {
             if (++depth > kMaxDepth) {
-                return i;
+                return StructureFault{i, "nested deeper than " + std::to_string(kMaxDepth) + " levels"};
             }
+            ++values;
         } else if ((c == ']' || c == '}') && depth > 0) {
             --depth;
+        } else if (c == ',') {
+            ++values;
+        }
+        if (values > kMaxJsonValues) {
+            return StructureFault{i, "more than " + std::to_string(kMaxJsonValues) + " values"};
         }
     }
     return std::nullopt;
@@ -708,11 +731,10 @@ HostData parseDrawing(std::string_view text, const std::string& sourceName) {
         throw DrawingFileError(sourceName + ": larger than " +
                                std::to_string(kMaxDrawingFileBytes / (1024 * 1024)) + " MiB");
     }
-    if (const auto at = tooDeepAt(text)) {
-        const auto [line, column] = lineAndColumn(text, *at);
+    if (const auto fault = structureFaultAt(text)) {
+        const auto [line, column] = lineAndColumn(text, fault->offset);
         throw DrawingFileError(sourceName + ": line " + std::to_string(line) + ", column " +
-                               std::to_string(column) + ": nested deeper than " +
-                               std::to_string(kMaxDepth) + " levels");
+                               std::to_string(column) + ": " + fault->what);
     }
     json root;
     try {

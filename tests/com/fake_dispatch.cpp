@@ -1,5 +1,6 @@
 #include "tests/com/fake_dispatch.h"
 
+#include "drawing/com/dispatch_client.h"
 #include "drawing/com/failure_text.h"
 
 #include <charconv>
@@ -130,33 +131,11 @@ HRESULT STDMETHODCALLTYPE FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD fla
     return responders_[index](*params, result, error, argErr);
 }
 
-UniqueVariant variantBool(bool value) {
-    UniqueVariant v;
-    v.get().vt = VT_BOOL;
-    v.get().boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
-
-UniqueVariant variantI4(std::int32_t value) {
-    UniqueVariant v;
-    v.get().vt = VT_I4;
-    v.get().lVal = value;
-    return v;
-}
-
-UniqueVariant variantR8(double value) {
-    UniqueVariant v;
-    v.get().vt = VT_R8;
-    v.get().dblVal = value;
-    return v;
-}
-
-UniqueVariant variantBstr(const std::wstring& value) {
-    UniqueVariant v;
-    v.get().vt = VT_BSTR;
-    v.get().bstrVal = UniqueBstr(value).detach();
-    return v;
-}
+// The client's own argument builders make the scripted answers, so both sides agree on types.
+UniqueVariant variantBool(bool value) { return arg(value); }
+UniqueVariant variantI4(std::int32_t value) { return arg(value); }
+UniqueVariant variantR8(double value) { return arg(value); }
+UniqueVariant variantBstr(const std::wstring& value) { return arg(value); }
 
 UniqueVariant variantDispatch(IDispatch* object) {
     UniqueVariant v;

@@ -83,17 +83,6 @@ std::string compareToggles(const sim::HostData& before, const sim::HostData& aft
     return "toggle 24 " + state(after) + ", was " + state(before);
 }
 
-sim::HostData withoutOwnSymbols(const sim::HostData& before) {
-    sim::HostData out = before;
-    if (!hasDocument(out)) {
-        return out;
-    }
-    for (auto& view : out.activeDoc->sheets.at(out.activeDoc->currentSheet).views) {
-        std::erase_if(view.symbols, isOwn);
-    }
-    return out;
-}
-
 std::string checkOneSetOfOutput(const sim::HostData& before, const sim::HostData& after) {
     if (!hasDocument(before) || !hasDocument(after)) {
         return "no drawing";

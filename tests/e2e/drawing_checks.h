@@ -14,9 +14,6 @@ std::string compareDrawings(const sim::HostData& expected, const sim::HostData& 
 // The toggles are as they were.
 std::string compareToggles(const sim::HostData& before, const sim::HostData& after);
 
-// `before` with every symbol of an earlier run on its current sheet removed.
-sim::HostData withoutOwnSymbols(const sim::HostData& before);
-
 // After a completed run on `before`: one main symbol, each other symbol of the current sheet
 // once, one bracket note when there are others, rebuilt once, toggles as they were.
 std::string checkOneSetOfOutput(const sim::HostData& before, const sim::HostData& after);

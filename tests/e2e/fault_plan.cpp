@@ -55,6 +55,7 @@ std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std:
     const auto placingBegin = static_cast<std::size_t>(placingStart - ops.begin());
 
     std::vector<Call> calls;
+    std::uint64_t openInsertion = 0;
     for (std::size_t i = 0; i < total; ++i) {
         Step step = Step::Placing;
         if (i < connectionEnd) {
@@ -68,7 +69,14 @@ std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std:
         } else if (i + 1 == total) {
             step = Step::Rebuild;
         }
-        calls.push_back(Call{i + 1, ops[i], step});
+        const std::uint64_t n = i + 1;
+        if (step == Step::Placing && (ops[i] == "InsertSurfaceFinishSymbol2" || ops[i] == "InsertNote")) {
+            openInsertion = n;
+        }
+        calls.push_back(Call{n, ops[i], step, openInsertion != 0 ? openInsertion : n});
+        if (ops[i] == "SetName") {
+            openInsertion = 0;
+        }
     }
     return calls;
 }
@@ -98,10 +106,10 @@ Expectation expectationFor(const Call& call) {
             e.dialogShown = true;
             e.drawing = DrawingRule::Completed;
         } else if (call.operation == "GetCurrentSheet" || call.operation == "GetName") {
-            // Passed over with the sheet name left empty: nothing can be placed on "".
+            // Passed over, leaving the sheet's name unknown: the run stops before it changes
+            // anything, since neither the old note nor the sheet can be addressed.
             e.dialogShown = true;
             e.message = utf8(msg::kInsertError);
-            e.drawing = DrawingRule::OwnSymbolsCleared;
         } else {
             e.message = utf8(msg::kUnexpectedError);
             e.messageIsPrefix = true;

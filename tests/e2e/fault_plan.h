@@ -16,6 +16,10 @@ struct Call {
     std::uint64_t n = 0; // 1-based, as the host server counts
     std::string operation;
     Step step = Step::Connection;
+    // The drawing a fault here must leave is the one before this call: n itself, or the
+    // insertion before it when the call falls between an insertion and its naming (an
+    // insertion the program could not name is taken back).
+    std::uint64_t drawingBefore = 0;
 
     friend bool operator==(const Call&, const Call&) = default;
 };
@@ -33,9 +37,8 @@ std::vector<Call> sampleCalls(const std::vector<Call>& calls);
 
 // What the drawing must hold after the run with the fault.
 enum class DrawingRule {
-    BeforeCall,        // exactly the changes of the calls before the failed one
-    Completed,         // the fault was passed over and the run completed
-    OwnSymbolsCleared, // no sheet name: the earlier symbols went, nothing was placed
+    BeforeCall, // exactly the changes of the calls before Call::drawingBefore
+    Completed,  // the fault was passed over and the run completed
 };
 
 struct Expectation {

@@ -61,6 +61,47 @@ start_exe() { # EXE ARGS...
   started+=("$last_pid")
 }
 
+# The stand-in host server ($server) serving a drawing until stop_server. It saves to
+# $work/saved.json and traces to $work/trace.txt; the drawing file itself is never written.
+server_pid=
+serve() { # DRAWING [SERVER OPTIONS...]
+  local drawing=$1 i
+  shift
+  rm -f "$work/ready" "$work/stop" "$work/saved.json" "$work/trace.txt"
+  start_exe "$server" --drawing "$(winpath "$drawing")" --stop-file "$(winpath "$work/stop")" \
+    --save-to "$(winpath "$work/saved.json")" --ready-file "$(winpath "$work/ready")" \
+    --trace "$(winpath "$work/trace.txt")" --timeout 300 "$@"
+  server_pid=$last_pid
+  for i in $(seq 1 300); do
+    [ -f "$work/ready" ] && return 0
+    sleep 0.05
+  done
+  fail "the stand-in host did not get ready"
+  return 1
+}
+stop_server() { # -> the drawing as the host holds it now, in $work/saved.json
+  echo save >"$work/stop"
+  expect_ended "$server_pid" "stand-in host"
+}
+
+# The program's folder: the program, its configuration, the previews.
+make_program_folder() { # FOLDER TARVENIX.exe SAMPLES_DIR RESOURCES_DIR
+  mkdir -p "$1"
+  cp "$2" "$1/Tarvenix.exe"
+  cp "$3/Tarvenix.txt" "$4"/symbol_0?.bmp "$1/"
+}
+
+tarvenix_pid=
+start_tarvenix() { # FOLDER
+  start_exe "$1/Tarvenix.exe"
+  tarvenix_pid=$last_pid
+}
+
+# The Windows process that start_exe's PID runs through scripts/wine-run.sh.
+windows_process_of() { # PID
+  pgrep -P "$1" | head -n 1
+}
+
 # Waits until the process has ended; fails the check when it does not within ten seconds.
 expect_ended() { # PID LABEL
   checks=$((checks + 1))
@@ -96,3 +137,40 @@ differing_pixels() { # SHOT X Y W H PICTURE
 main=tvx_MainForm::
 gef=GEF::
 title='Oberflächen - Assisten'
+
+# Plays a user on the started Tarvenix until it ends: presses Ok in the main dialog once, reads
+# and dismisses every message. Writes OUT/outcome.txt: "ended 0|1", "dialog 0|1", "startup N"
+# (the host calls traced when the dialog showed) and one "message TEXT" line per message. A
+# program still running after TIMEOUT seconds is killed and counts as not ended.
+observe_run() { # OUT [TIMEOUT]
+  local out=$1 limit=$((SECONDS + ${2:-60})) dialog=0 ended=0 state text
+  : >"$out/outcome.txt"
+  while [ "$SECONDS" -lt "$limit" ]; do
+    if ! kill -0 "$tarvenix_pid" 2>/dev/null; then
+      ended=1
+      break
+    fi
+    state=$(printf 'visible %s\nvisible %s\n' "$gef" "$main" | drv_script 2>/dev/null | tr -d '\r' | paste -sd' ')
+    case $state in
+      "1 "*)
+        if text=$(printf 'text %s Info\nclick %s Ok\ngone %s 10000\n' "$gef" "$gef" "$gef" | drv_script 2>/dev/null); then
+          echo "message $(head -n 1 <<<"$text" | tr -d '\r')" >>"$out/outcome.txt"
+        fi
+        ;;
+      "0 1")
+        if [ "$dialog" -eq 0 ]; then
+          dialog=1
+          echo "startup $(wc -l <"$work/trace.txt")" >>"$out/outcome.txt"
+          drv click "$main" cmd_Ok >/dev/null 2>&1
+        fi
+        ;;
+    esac
+    sleep 0.05
+  done
+  if [ "$ended" -eq 1 ]; then
+    wait "$tarvenix_pid" 2>/dev/null
+  else
+    kill "$(windows_process_of "$tarvenix_pid")" "$tarvenix_pid" 2>/dev/null
+  fi
+  printf 'ended %s\ndialog %s\n' "$ended" "$dialog" >>"$out/outcome.txt"
+}

@@ -12,39 +12,12 @@ samples=$4
 resources=$5
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
-# The program's folder: the program, its configuration unless told otherwise, the previews.
+# The program's folder, and one without its configuration.
 app=$work/app
-mkdir -p "$app"
-cp "$tarvenix" "$app/Tarvenix.exe"
-cp "$samples/Tarvenix.txt" "$resources"/symbol_0?.bmp "$app/"
+make_program_folder "$app" "$tarvenix" "$samples" "$resources"
 bare=$work/bare
 mkdir -p "$bare"
 cp "$tarvenix" "$bare/Tarvenix.exe"
-
-server_pid=
-serve() { # DRAWING: serves it until stop_server; the trace goes to $work/trace.txt
-  rm -f "$work/ready" "$work/stop" "$work/saved.json" "$work/trace.txt"
-  start_exe "$server" --drawing "$(winpath "$1")" --stop-file "$(winpath "$work/stop")" \
-    --save-to "$(winpath "$work/saved.json")" --ready-file "$(winpath "$work/ready")" \
-    --trace "$(winpath "$work/trace.txt")" --timeout 300
-  server_pid=$last_pid
-  local i
-  for i in $(seq 1 100); do
-    [ -f "$work/ready" ] && return 0
-    sleep 0.1
-  done
-  fail "the stand-in host did not get ready"
-}
-stop_server() { # -> the drawing as the host holds it now, in $work/saved.json
-  echo save >"$work/stop"
-  expect_ended "$server_pid" "stand-in host"
-}
-
-tarvenix_pid=
-start_tarvenix() { # FOLDER
-  start_exe "$1/Tarvenix.exe"
-  tarvenix_pid=$last_pid
-}
 
 # ---------------------------------------------------------------------------------------------
 echo "== start-up failures: one message each, the main dialog never shown, then the end"

@@ -1,14 +1,93 @@
+#include "../drawing/drawing_builders.h"
 #include "app/testing/fault_table.h"
+#include "app/testing/run_fixture.h"
 #include "drawing/sim/drawing_file.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
 namespace tvx {
 namespace {
 
-TEST(FaultTable, Sample) {
-    const auto table = testing::runFaultTable(sim::loadDrawingFile(TVX_SAMPLES_DIR "/rerun-drawing.json"));
-    std::cout << testing::formatFaultTable(table);
+using testing::FaultRow;
+using testing::FaultTable;
+
+// Two foreign symbols, one of them twice, after a completed first run: its main symbol, its two
+// other symbols and its note are on the sheet.
+sim::HostData twoOthersAfterAFirstRun() {
+    sim::HostData drawing = testing::drawingWith(
+        {testing::sfSymbol(1, L"0,8", L"geschliffen", L"Oberflächengüte1")},
+        {{testing::sfSymbol(0, L"6,3", L"", L"Oberflächengüte2"),
+          testing::sfSymbol(1, L"0,8", L"geschliffen", L"Oberflächengüte3")}});
+    testing::RunFixture first(drawing);
+    EXPECT_TRUE(first.start());
+    EXPECT_FALSE(first.ok({2, L"gefräst", L"3,2"}));
+    EXPECT_TRUE(first.messages().empty());
+    return first.drawing();
+}
+
+const FaultTable& twoOthersTable() {
+    static const FaultTable table = testing::runFaultTable(twoOthersAfterAFirstRun());
+    return table;
+}
+
+std::string describe(const FaultRow& row) {
+    return std::to_string(row.call) + " " + row.operation + " (" + row.step + ")" +
+           (row.ended ? "" : " did not end") + (row.messageOk ? "" : " wrong message") +
+           (row.drawingOk ? "" : " drawing: " + row.drawingNote) +
+           (row.toggleOk ? "" : " toggle 24 changed") + (row.rebuildOk ? "" : " rebuild") +
+           (row.rerunOk ? "" : " re-run: " + row.rerunNote);
+}
+
+void expectEveryRowAsDescribed(const FaultTable& table) {
+    ASSERT_GT(table.calls, 0u);
+    EXPECT_EQ(table.rows.size(), table.calls);
+    std::map<std::string, std::size_t> perStep;
+    for (const FaultRow& row : table.rows) {
+        EXPECT_TRUE(row.ok()) << describe(row);
+        ++perStep[row.step];
+    }
+    for (const char* step : {"connection", "scan", "layout", "clearing", "placing", "rebuild"}) {
+        EXPECT_GT(perStep[step], 0u) << step;
+    }
+}
+
+TEST(FaultAtEveryHostCall, TheSampleRerunDrawingSurvivesEachOne) {
+    const FaultTable table =
+        testing::runFaultTable(sim::loadDrawingFile(TVX_SAMPLES_DIR "/rerun-drawing.json"));
+    expectEveryRowAsDescribed(table);
+    const std::string text = testing::formatFaultTable(table);
+    EXPECT_NE(text.find("calls faulted: " + std::to_string(table.calls) + " of " +
+                        std::to_string(table.calls)),
+              std::string::npos);
+}
+
+TEST(FaultAtEveryHostCall, ADrawingWithTwoOtherSymbolsAndAnEarlierRunSurvivesEachOne) {
+    const FaultTable& table = twoOthersTable();
+    expectEveryRowAsDescribed(table);
+    EXPECT_EQ(table.choice.kind, 2) << "OK takes the earlier main symbol, preselected";
+    EXPECT_EQ(table.choice.method, L"gefräst");
+}
+
+// The reports each step must give, at the calls that decide them.
+TEST(FaultAtEveryHostCall, EachStepGivesItsOwnReport) {
+    const FaultTable& table = twoOthersTable();
+    std::map<std::string, const FaultRow*> first;
+    for (const FaultRow& row : table.rows) {
+        first.emplace(row.operation, &row);
+    }
+    using V = std::vector<std::wstring>;
+    EXPECT_EQ(first.at("system.attach")->shown, V{L"Keine aktive SolidWorks Instanz gefunden !"});
+    EXPECT_EQ(first.at("App.ActiveDoc")->shown, V{L"Kein SolidWorks Dokument geladen !"});
+    EXPECT_EQ(first.at("Sheet.GetProperties")->shown, V{L"Fehler bei der Berechnung !"});
+    EXPECT_EQ(first.at("Doc.DeleteSelection")->shown, V{L"Fehler beim Einfügen der Symbole !"});
+    EXPECT_EQ(first.at("Doc.InsertNote")->shown, V{L"Fehler beim Einfügen der Symbole !"});
+    ASSERT_EQ(first.at("Doc.EditRebuild")->shown.size(), 1u);
+    EXPECT_EQ(first.at("Doc.EditRebuild")->shown[0].rfind(L"Unerwarteter Fehler", 0), 0u);
+    // Passed over: the scan asks for the first view again and the run completes.
+    EXPECT_TRUE(first.at("Doc.GetFirstView")->shown.empty());
 }
 
 } // namespace

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Tarvenix.exe under Wine when the host goes away: killed while the dialog waits, then Ok; dying
+# in the middle of a long scan; killed from outside during a long scan. Each time one clear
+# message, then the program ends by itself.
+#   host_gone_e2e.sh [--tarvenix EXE] [--server EXE] [--driver EXE]
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$root/build/windows
+tarvenix=$build/app/win32/Tarvenix.exe
+server=$build/tools/hostserver/tvx-hostserver.exe
+driver=$build/tools/guidriver/tvx-guidriver.exe
+while [ $# -gt 0 ]; do
+  case $1 in
+    --tarvenix) tarvenix=$2; shift 2 ;;
+    --server) server=$2; shift 2 ;;
+    --driver) driver=$2; shift 2 ;;
+    *) sed -n '2,5p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+  esac
+done
+source "$root/tests/gui/e2e_lib.sh"
+
+app=$work/app
+make_program_folder "$app" "$tarvenix" "$root/samples" "$root/resources"
+calc_error='Fehler bei der Berechnung !'
+unexpected='Unerwarteter Fehler, das Programm wird beendet'
+
+kill_server() { # the Windows process, as a crash or a task manager would end it
+  local pid
+  pid=$(windows_process_of "$server_pid")
+  [ -n "$pid" ] && kill -KILL "$pid"
+  expect_ended "$server_pid" "the killed host"
+}
+
+# The run ended by itself after one message; that message goes to $message.
+message=
+expect_one_message() { # LABEL OUT
+  local messages
+  expect "$1: ended by itself" "$(grep '^ended' "$2/outcome.txt")" "ended 1"
+  messages=$(sed -n 's/^message //p' "$2/outcome.txt")
+  expect "$1: one message" "$(grep -c . <<<"$messages")" 1
+  printf '    %s: "%s"\n' "$1" "$messages"
+  message=$(head -n 1 <<<"$messages")
+}
+
+# A drawing whose scan takes long: 2000 copies of one foreign symbol on the sheet.
+long_drawing=$work/long.json
+{
+  printf '{ "format": 1, "document": { "type": 3, "sheets": [ { "name": "Blatt1", "paperCode": 8,\n'
+  printf '  "width": 0.42, "height": 0.297, "views": [ { "name": "Blatt1", "symbols": [\n'
+  for i in $(seq 1 2000); do
+    [ "$i" -gt 1 ] && printf ',\n'
+    printf '    { "name": "Oberfl\\u00e4cheng\\u00fcte%d", "type": 1, "texts": { "2": "gefr\\u00e4st", "5": "3,2" }, "x": 0.1, "y": 0.1 }' "$i"
+  done
+  printf '\n  ] } ] } ] } }\n'
+} >"$long_drawing"
+
+# ---------------------------------------------------------------------------------------------
+echo "== the host killed while the dialog waits, then Ok"
+out=$work/dialog-waits
+mkdir -p "$out"
+serve "$root/tests/e2e/fault-drawing.json"
+start_tarvenix "$app"
+if drv wait "$main" 30000 >/dev/null; then
+  kill_server
+  observe_run "$out" 60
+  expect "dialog waits: the dialog was there" "$(grep '^dialog' "$out/outcome.txt")" "dialog 1"
+  expect_one_message "dialog waits" "$out"
+  # The layout's first host call is what meets the missing host.
+  expect "dialog waits: the calculation's message" "$message" "$calc_error"
+else
+  fail "dialog waits: no main dialog"
+fi
+
+# ---------------------------------------------------------------------------------------------
+echo "== the host dies in the middle of a long scan"
+out=$work/dies-in-scan
+mkdir -p "$out"
+serve "$long_drawing" --die-at 6000
+start_tarvenix "$app"
+observe_run "$out" 120
+expect "dies in scan: the host died" "$(tail -n 1 "$work/trace.txt")" "-- the host died --"
+expect "dies in scan: no dialog" "$(grep '^dialog' "$out/outcome.txt")" "dialog 0"
+expect_one_message "dies in scan" "$out"
+checks=$((checks + 1))
+[[ $message == "$unexpected"* ]] || fail "dies in scan: not the report of an unexpected failure"
+expect_ended "$server_pid" "the dead host"
+
+# ---------------------------------------------------------------------------------------------
+echo "== the host killed from outside during a long scan"
+out=$work/killed-in-scan
+mkdir -p "$out"
+serve "$long_drawing"
+start_tarvenix "$app"
+for i in $(seq 1 600); do
+  [ "$(wc -l <"$work/trace.txt" 2>/dev/null || echo 0)" -ge 3000 ] && break
+  sleep 0.05
+done
+lines=$(wc -l <"$work/trace.txt")
+kill_server
+observe_run "$out" 120
+checks=$((checks + 1))
+[ "$lines" -ge 3000 ] && [ "$lines" -lt 12000 ] || fail "killed in scan: killed after $lines calls, not in the scan"
+expect "killed in scan: no dialog" "$(grep '^dialog' "$out/outcome.txt")" "dialog 0"
+expect_one_message "killed in scan" "$out"
+checks=$((checks + 1))
+[[ $message == "$unexpected"* ]] || fail "killed in scan: not the report of an unexpected failure"
+
+finish
