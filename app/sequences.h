@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/program.h"
+#include "drawing/host.h"
 
 #include <string>
 #include <string_view>
@@ -37,5 +38,8 @@ void raiseMessage(Program& program, const std::wstring& message);
 // The report for a failure nothing else words: what happened, in front, since the message
 // dialog shows only two lines.
 std::wstring unexpectedReport(std::string_view what);
+// A failed host call: a host that no longer answers is said in German; other failures carry
+// the operation and the host's own words.
+std::wstring hostFailureReport(const host::HostError& error);
 
 } // namespace tvx

@@ -17,15 +17,18 @@
 namespace tvx::host {
 
 // A failed host call: the operation's name, and the host's own words where it gave some.
+// `unreachable` marks a host that no longer answers at all (its process died or hung up).
 class HostError : public std::runtime_error {
 public:
-    HostError(std::string operation, const std::string& detail)
+    HostError(std::string operation, const std::string& detail, bool unreachable = false)
         : std::runtime_error(operation + (detail.empty() ? std::string() : ": " + detail)),
-          operation_(std::move(operation)) {}
+          operation_(std::move(operation)), unreachable_(unreachable) {}
     const std::string& operation() const noexcept { return operation_; }
+    bool unreachable() const noexcept { return unreachable_; }
 
 private:
     std::string operation_;
+    bool unreachable_;
 };
 
 // A value whose type the host chooses (the sheet properties, the paper-size code).

@@ -13,6 +13,7 @@ inline constexpr wchar_t kInsertError[] = L"Fehler beim Einfügen der Symbole !"
 // Reports the program words itself, for failures the messages above do not cover. The message
 // dialog shows about two lines, so what was found comes first.
 inline constexpr wchar_t kUnexpectedError[] = L"Unerwarteter Fehler, das Programm wird beendet";
+inline constexpr wchar_t kHostUnreachable[] = L"SolidWorks antwortet nicht mehr";
 inline constexpr wchar_t kTooManyForeignSymbols[] =
     L"Mehr als 5 verschiedene fremde Oberflächensymbole gefunden !";
 inline constexpr wchar_t kTooManyOwnSymbols[] =

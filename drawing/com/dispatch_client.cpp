@@ -94,7 +94,8 @@ DISPID DispatchObject::memberId(const char* operation) {
     DISPID id = DISPID_UNKNOWN;
     const HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     if (FAILED(hr)) {
-        throw host::HostError(operation, "the host does not know this name: " + describeHresult(hr));
+        throw host::HostError(operation, "the host does not know this name: " + describeHresult(hr),
+                              isHostGone(hr));
     }
     ids_->add(operation, id);
     return id;
@@ -128,7 +129,8 @@ UniqueVariant DispatchObject::invoke(const char* operation, WORD kind, std::span
                                        kind == DISPATCH_PROPERTYPUT ? nullptr : result.put(),
                                        error.put(), &argErr);
     if (FAILED(hr)) {
-        throw host::HostError(operation, describeInvokeFailure(hr, &error.filled(), argErr, params.cArgs));
+        throw host::HostError(operation, describeInvokeFailure(hr, &error.filled(), argErr, params.cArgs),
+                              isHostGone(hr));
     }
     return result;
 }

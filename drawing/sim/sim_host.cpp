@@ -57,14 +57,10 @@ std::optional<std::size_t> SimState::begin(const char* object, const char* opera
         trace.push_back(TraceEntry{operation, object, std::move(args), {}, false});
         entry = trace.size() - 1;
     }
-    std::string refusal;
-    if ((failAt != 0 && calls == failAt) || failOps.count(operation) != 0) {
-        refusal = "injected fault";
-    } else if (!data.running) {
-        refusal = "the host is not running";
-    }
-    if (!refusal.empty()) {
-        host::HostError error(operation, refusal);
+    const bool injected = (failAt != 0 && calls == failAt) || failOps.count(operation) != 0;
+    if (injected || !data.running) {
+        host::HostError error(operation, injected ? "injected fault" : "the host is not running",
+                              !injected);
         fail(entry, error.what());
         throw error;
     }

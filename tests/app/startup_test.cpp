@@ -117,12 +117,21 @@ TEST(Startup, ShowsTheDialogBeforeFillingItAndProposesTheDefaultMainSymbol) {
 namespace tvx {
 namespace {
 
-TEST(UnexpectedReport, CarriesTheCauseDecodedFromUtf8) {
+TEST(UnexpectedReport, CarriesTheCauseDecodedFromUtf8OrElseAnsi) {
     EXPECT_EQ(unexpectedReport({}), std::wstring(msg::kUnexpectedError) + L".");
-    EXPECT_EQ(unexpectedReport("GetType: ung\xC3\xBCltig \xFF\xC3"),
-              std::wstring(msg::kUnexpectedError) + L": GetType: ung\u00FCltig \uFFFD\uFFFD");
-    EXPECT_EQ(unexpectedReport("\xF0\x9F\x94\xA7 \xE0\x80\x80"),
-              std::wstring(msg::kUnexpectedError) + L": \U0001F527 \uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(unexpectedReport("GetType: ung\xC3\xBCltig \xF0\x9F\x94\xA7"),
+              std::wstring(msg::kUnexpectedError) + L": GetType: ung\u00FCltig \U0001F527");
+    // Not UTF-8: taken as the Windows ANSI text a host message then most likely is.
+    EXPECT_EQ(unexpectedReport("GetType: ung\xFCltig \x80"),
+              std::wstring(msg::kUnexpectedError) + L": GetType: ung\u00FCltig \u20AC");
+}
+
+TEST(UnexpectedReport, HostThatNoLongerAnswersIsSaidInGerman) {
+    const host::HostError gone("GetName", "RPC_S_CALL_FAILED (0x800706BE)", true);
+    EXPECT_EQ(hostFailureReport(gone), std::wstring(msg::kUnexpectedError) + L": " +
+                                           msg::kHostUnreachable + L" (GetName).");
+    const host::HostError failed("GetText", "injected fault");
+    EXPECT_EQ(hostFailureReport(failed), std::wstring(msg::kUnexpectedError) + L": GetText: injected fault");
 }
 
 } // namespace
