@@ -32,4 +32,15 @@ Dialog* dialogOf(HWND window, UINT message, LPARAM lParam) {
     return reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+// The window procedure of a dialog class: hands every message to the dialog object once its
+// window exists. Dialogs declare it a friend so their handleMessage can stay private.
+template <typename Dialog>
+LRESULT CALLBACK dialogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Dialog* self = dialogOf<Dialog>(window, message, lParam);
+    if (self == nullptr || self->hwnd() == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->handleMessage(window, message, wParam, lParam);
+}
+
 } // namespace tvx::win

@@ -19,7 +19,7 @@ Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder)
       bigIcon_(loadIconResource(instance, IDI_TARVENIX, GetSystemMetrics(SM_CXICON))),
       smallIcon_(loadIconResource(instance, IDI_TARVENIX, GetSystemMetrics(SM_CXSMICON))) {
     PictureBox::registerClass(instance);
-    registerDialogClass(instance, ids::kMainFormClass, &Win32MainForm::windowProc, nullptr);
+    registerDialogClass(instance, ids::kMainFormClass, &dialogWindowProc<Win32MainForm>, nullptr);
     window_.reset(createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this));
     SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
@@ -201,14 +201,6 @@ LRESULT Win32MainForm::handleMessage(HWND window, UINT message, WPARAM wParam, L
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
-}
-
-LRESULT CALLBACK Win32MainForm::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Win32MainForm* self = dialogOf<Win32MainForm>(window, message, lParam);
-    if (self == nullptr || self->window_.get() == nullptr) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->handleMessage(window, message, wParam, lParam);
 }
 
 } // namespace tvx::win

@@ -55,7 +55,8 @@ public:
     HWND control(int id) const { return GetDlgItem(window_.get(), id); }
 
 private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Dialog>
+    friend LRESULT CALLBACK dialogWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void createControls();
     void onCommand(int id, int code);

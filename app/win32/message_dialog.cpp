@@ -84,7 +84,7 @@ void Win32MessageDialog::Raise(const std::wstring& errText, const std::wstring& 
 
 void Win32MessageDialog::Form_Load() {
     PictureBox::registerClass(instance_);
-    registerDialogClass(instance_, ids::kMessageDialogClass, &Win32MessageDialog::windowProc,
+    registerDialogClass(instance_, ids::kMessageDialogClass, &dialogWindowProc<Win32MessageDialog>,
                         GetSysColorBrush(COLOR_BTNFACE));
     window_.reset(createDialogWindow(instance_, ids::kMessageDialogClass, kMessageDialogCaption,
                                      kMessageDialogClient, dpi_, this));
@@ -138,14 +138,6 @@ LRESULT Win32MessageDialog::handleMessage(HWND window, UINT message, WPARAM wPar
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
-}
-
-LRESULT CALLBACK Win32MessageDialog::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Win32MessageDialog* self = dialogOf<Win32MessageDialog>(window, message, lParam);
-    if (self == nullptr || self->window_.get() == nullptr) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->handleMessage(window, message, wParam, lParam);
 }
 
 } // namespace tvx::win
