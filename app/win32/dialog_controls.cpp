@@ -11,6 +11,29 @@ namespace {
 // height its font needs. Room for about eight entries, as a classic combo box drops.
 constexpr int kComboListRoom = 6;
 
+// A drop-down combo box sizes its text field for its font. Where the layout's height is more
+// than that (a font's line height does not grow exactly with the scale, nor from one face to its
+// twin), the field grows so that the box fills its twips height at every scale, as it does at
+// 96 DPI; it never shrinks below what the font needs.
+void fitComboHeight(HWND combo, int height) {
+    const auto boxHeight = [combo] {
+        RECT box{};
+        GetWindowRect(combo, &box);
+        return static_cast<int>(box.bottom - box.top);
+    };
+    const auto field = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    if (field <= 0 || boxHeight() >= height) {
+        return;
+    }
+    // The box adds its frame to the height set, and not always as much as to the height it
+    // reports: measured again after each step.
+    int wanted = field + height - boxHeight();
+    for (int step = 0; step < 3 && boxHeight() != height; ++step) {
+        SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
+        wanted += height - boxHeight();
+    }
+}
+
 } // namespace
 
 void registerDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HBRUSH background) {
@@ -44,6 +67,7 @@ HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout,
     DWORD style = WS_CHILD | (layout.visible ? WS_VISIBLE : 0u);
     DWORD exStyle = 0;
     RECT rect = pixelRect(layout.twips, dpi);
+    const int height = rect.bottom - rect.top;
     switch (layout.kind) {
     case ControlKind::label:
         style |= SS_LEFT | SS_NOPREFIX;
@@ -71,6 +95,9 @@ HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout,
         throw std::runtime_error("a dialog control could not be created");
     }
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (layout.kind == ControlKind::comboBox) {
+        fitComboHeight(control, height);
+    }
     if (layout.text != nullptr) {
         SetWindowTextW(control, layout.text);
     }

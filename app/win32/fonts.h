@@ -1,4 +1,4 @@
-// The dialogs' two fonts.
+// The dialogs' two fonts, and fonts by name for measuring.
 #pragma once
 
 #include "app/win32/win_handles.h"
@@ -7,8 +7,13 @@
 
 namespace tvx::win {
 
-// Throws std::runtime_error when GDI gives no font.
+// Exactly the face asked for, at the point size for `dpi`. Throws std::runtime_error when GDI
+// gives no font.
 UniqueFont createFont(std::wstring_view face, double points, bool bold, int dpi);
+
+// A font for the screen: the face asked for when GDI has it at that size, otherwise its TrueType
+// twin, so that text grows with the display scale.
+UniqueFont createScreenFont(std::wstring_view face, double points, bool bold, int dpi);
 
 // What controls without a font of their own use: MS Sans Serif 8 pt.
 UniqueFont createDialogFont(int dpi);

@@ -10,6 +10,10 @@ namespace tvx::win {
 namespace {
 
 constexpr float kLargestPoints = 2160.0f;
+// Font pixel sizes round differently at each DPI (14.25 pt is 19 px at 96 DPI, 28.5 rounded to 29
+// at 144), and hinting rounds every advance to whole pixels; at the display's DPI the widths would
+// stray by several pixels. GDI fonts are sized in pixels, so one raster serves every display.
+constexpr int kMeasuringDpi = USER_DEFAULT_SCREEN_DPI;
 
 } // namespace
 
@@ -17,8 +21,6 @@ GdiMeasurer::GdiMeasurer() : dc_(CreateCompatibleDC(nullptr)) {
     if (!dc_) {
         throw std::runtime_error("no memory DC for measuring texts");
     }
-    dpiX_ = GetDeviceCaps(dc_.get(), LOGPIXELSX);
-    dpiY_ = GetDeviceCaps(dc_.get(), LOGPIXELSY);
     useFont(L"ISOCP", 14.25f);
 }
 
@@ -30,7 +32,7 @@ GdiMeasurer::~GdiMeasurer() {
 }
 
 void GdiMeasurer::useFont(const std::wstring& name, float points) {
-    UniqueFont font = createFont(name, static_cast<double>(points), false, dpiY_);
+    UniqueFont font = createFont(name, static_cast<double>(points), false, kMeasuringDpi);
     const HGDIOBJ previous = SelectObject(dc_.get(), font.get());
     if (previous == nullptr) {
         throw std::runtime_error("the measuring DC takes no font");
@@ -66,7 +68,7 @@ float GdiMeasurer::textWidthMm(const std::wstring& text) {
         !GetTextExtentPoint32W(dc_.get(), text.c_str(), static_cast<int>(text.size()), &extent)) {
         throw std::runtime_error("GDI could not measure the text");
     }
-    return static_cast<float>(extent.cx) * 25.4f / static_cast<float>(dpiX_);
+    return static_cast<float>(extent.cx) * 25.4f / static_cast<float>(kMeasuringDpi);
 }
 
 } // namespace tvx::win

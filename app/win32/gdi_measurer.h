@@ -1,5 +1,6 @@
 // txtCalc's measuring: GDI on a memory DC compatible with the screen, in the font the texts
-// get on the sheet. Widths are the advance widths GDI's text output uses, in millimetres.
+// get on the sheet. Widths are the advance widths GDI's text output uses, in millimetres, on a
+// 96-DPI raster whatever the display's scale, so the layout on the sheet does not change with it.
 #pragma once
 
 #include "app/win32/win_handles.h"
@@ -37,8 +38,6 @@ private:
     UniqueFont font_;
     std::wstring name_;
     float points_ = 0.0f;
-    int dpiX_ = USER_DEFAULT_SCREEN_DPI;
-    int dpiY_ = USER_DEFAULT_SCREEN_DPI;
 };
 
 } // namespace tvx::win

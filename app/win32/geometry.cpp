@@ -27,6 +27,15 @@ LONG fontHeightForPoints(double points, int dpi) {
     return -(pixels < 1 ? 1 : pixels);
 }
 
+RECT placePicture(SIZE picture, SIZE box, int dpi) {
+    const int scale = dpi / USER_DEFAULT_SCREEN_DPI > 1 ? dpi / USER_DEFAULT_SCREEN_DPI : 1;
+    const LONG width = picture.cx * scale;
+    const LONG height = picture.cy * scale;
+    const LONG left = width < box.cx ? (box.cx - width) / 2 : 0;
+    const LONG top = height < box.cy ? (box.cy - height) / 2 : 0;
+    return RECT{left, top, left + width, top + height};
+}
+
 RECT centredFrame(SIZE client, DWORD style, DWORD exStyle) {
     RECT frame{0, 0, client.cx, client.cy};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);

@@ -48,10 +48,10 @@ void Win32MainForm::createControls() {
             met_.attach(control);
             break;
         case ids::sfsPic:
-            sfsPic_.attach(control, GetSysColor(COLOR_BTNFACE));
+            sfsPic_.attach(control, GetSysColor(COLOR_BTNFACE), dpi_);
             break;
         case ids::txtCalc:
-            txtCalcBox_.attach(control, GetSysColor(COLOR_BTNFACE));
+            txtCalcBox_.attach(control, GetSysColor(COLOR_BTNFACE), dpi_);
             break;
         default:
             break;

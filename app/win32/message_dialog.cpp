@@ -91,7 +91,7 @@ void Win32MessageDialog::Form_Load() {
     for (const ControlLayout& layout : kMessageDialogControls) {
         const HWND control = createControl(window_.get(), instance_, layout, dpi_, dialogFont_.get(), false);
         if (layout.id == ids::Picture1) {
-            picture1_.attach(control, RGB(255, 255, 255));
+            picture1_.attach(control, RGB(255, 255, 255), dpi_);
             picture1_.setIcon(picture_.get());
         }
     }

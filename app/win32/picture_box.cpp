@@ -1,6 +1,7 @@
 #include "app/win32/picture_box.h"
 
 #include "app/win32/control_ids.h"
+#include "app/win32/geometry.h"
 
 namespace tvx::win {
 
@@ -15,8 +16,26 @@ void PictureBox::registerClass(HINSTANCE instance) {
     RegisterClassExW(&cls);
 }
 
-void PictureBox::attach(HWND window, COLORREF background) {
+namespace {
+
+SIZE iconSize(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) {
+        return SIZE{0, 0};
+    }
+    const UniqueBitmap mask(info.hbmMask);
+    const UniqueBitmap colour(info.hbmColor);
+    BITMAP bits{};
+    GetObjectW(mask.get(), sizeof bits, &bits);
+    // Without colour bits the mask holds the AND and the XOR halves one above the other.
+    return SIZE{bits.bmWidth, colour ? bits.bmHeight : bits.bmHeight / 2};
+}
+
+} // namespace
+
+void PictureBox::attach(HWND window, COLORREF background, int dpi) {
     window_ = window;
+    dpi_ = dpi;
     background_.reset(CreateSolidBrush(background));
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
@@ -38,14 +57,20 @@ void PictureBox::paint() {
     RECT client{};
     GetClientRect(window_, &client);
     FillRect(paint.get(), &client, background_.get());
+    const SIZE box{client.right, client.bottom};
     if (bitmap_) {
         BITMAP info{};
         GetObjectW(bitmap_.get(), sizeof info, &info);
+        const RECT place = placePicture(SIZE{info.bmWidth, info.bmHeight}, box, dpi_);
         MemoryDc source(CreateCompatibleDC(paint.get()));
         const SelectedObject selected(source.get(), bitmap_.get());
-        BitBlt(paint.get(), 0, 0, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+        SetStretchBltMode(paint.get(), COLORONCOLOR);
+        StretchBlt(paint.get(), place.left, place.top, place.right - place.left, place.bottom - place.top,
+                   source.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
     } else if (icon_ != nullptr) {
-        DrawIconEx(paint.get(), 0, 0, icon_, 0, 0, 0, nullptr, DI_NORMAL);
+        const RECT place = placePicture(iconSize(icon_), box, dpi_);
+        DrawIconEx(paint.get(), place.left, place.top, icon_, place.right - place.left, place.bottom - place.top, 0,
+                   nullptr, DI_NORMAL);
     }
 }
 

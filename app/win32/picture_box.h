@@ -1,5 +1,5 @@
-// A picture box: a child window that shows one bitmap or icon at its top-left corner, unscaled
-// and clipped to its client area, on a background colour of its own.
+// A picture box: a child window that shows one bitmap or icon on a background colour of its own,
+// placed for the display's DPI (see placePicture) and clipped to its client area.
 #pragma once
 
 #include "app/win32/win_handles.h"
@@ -15,8 +15,8 @@ public:
     PictureBox(const PictureBox&) = delete;
     PictureBox& operator=(const PictureBox&) = delete;
 
-    // Takes over a child window of the picture box class.
-    void attach(HWND window, COLORREF background);
+    // Takes over a child window of the picture box class, laid out for `dpi`.
+    void attach(HWND window, COLORREF background, int dpi);
 
     // The box owns the bitmap; the one shown before is deleted.
     void setBitmap(UniqueBitmap bitmap);
@@ -34,6 +34,7 @@ private:
     UniqueBrush background_;
     UniqueBitmap bitmap_;
     HICON icon_ = nullptr;
+    int dpi_ = USER_DEFAULT_SCREEN_DPI;
 };
 
 } // namespace tvx::win

@@ -14,11 +14,12 @@ namespace {
 
 using tvx::win::GdiMeasurer;
 
-// GDI's own answer, from a font and DC made here: the width DrawText lays the text out in.
+// GDI's own answer, from a font and DC made here: the width DrawText lays the text out in, on the
+// surface's 96-DPI raster.
 int gdiWidthPixels(const std::wstring& text, const wchar_t* face, double points) {
     const HDC dc = CreateCompatibleDC(nullptr);
     LOGFONTW font{};
-    font.lfHeight = -static_cast<LONG>(std::lround(points * GetDeviceCaps(dc, LOGPIXELSY) / 72.0));
+    font.lfHeight = -static_cast<LONG>(std::lround(points * 96.0 / 72.0));
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
@@ -32,12 +33,7 @@ int gdiWidthPixels(const std::wstring& text, const wchar_t* face, double points)
     return r.right - r.left;
 }
 
-float pixelsToMm(int pixels) {
-    const HDC dc = CreateCompatibleDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    DeleteDC(dc);
-    return static_cast<float>(pixels) * 25.4f / static_cast<float>(dpi);
-}
+float pixelsToMm(int pixels) { return static_cast<float>(pixels) * 25.4f / 96.0f; }
 
 float onePixelMm() { return pixelsToMm(1); }
 

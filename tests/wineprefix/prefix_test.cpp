@@ -119,6 +119,16 @@ TEST(WinePrefixFonts, WinesOwnDialogFontsAreInstalled) {
     EXPECT_FALSE(familyInstalled(L"Tvx No Such Face"));
 }
 
+TEST(WinePrefixFonts, TrueTypeTwinOfTheDialogFontMeasuresAsLiberationSans) {
+    const std::wstring text = L"Grundlegend Spanend";
+    const Measured twin = measure(L"Microsoft Sans Serif", -24, text);
+    const Measured standIn = measure(L"Liberation Sans", -24, text);
+    EXPECT_EQ(twin.face, L"Microsoft Sans Serif");
+    ASSERT_GT(standIn.width, 0);
+    EXPECT_EQ(twin.width, standIn.width);
+    EXPECT_NE(measure(L"Tvx No Such Face", -24, text).width, standIn.width);
+}
+
 TEST(WinePrefixSettings, WindowsAreNotManagedSoTheyCloseWithoutStalling) {
     EXPECT_EQ(userSetting(L"Software\\Wine\\X11 Driver", L"Managed"), L"N");
 }

@@ -22,7 +22,7 @@ const wchar_t* const kUsage =
     L"  items WIN CTRL           count, then one list entry a line\n"
     L"  index WIN CTRL           the list index\n"
     L"  rect WIN CTRL            left top width height, in the window's client area\n"
-    L"  client WIN               screen left top, width height of the client area\n"
+    L"  client WIN [CTRL]        screen left top, width height of the client area\n"
     L"  window WIN               screen left top, width height of the whole window\n"
     L"  enabled WIN [CTRL]       1 or 0\n"
     L"  resize WIN WIDTH HEIGHT  sets the window's outer size, as dragging its frame does\n"
@@ -34,6 +34,7 @@ const wchar_t* const kUsage =
     L"  click WIN CTRL           clicks a button\n"
     L"  key WIN KEY              tab, shift+tab, enter, escape, space: typed into the window\n"
     L"  close WIN                the window's close command\n"
+    L"  dpi                      the display's DPI\n"
     L"  sleep MS\n"
     L"  clock                    milliseconds since 1970, the clock shell scripts read too\n"
     L"WIN: TITLE, CLASS::TITLE or CLASS::   CTRL: NAME, #ID, CLASS:N or .\n";
@@ -208,7 +209,7 @@ void cmdRect(const Words& w, std::wstring& out) {
 }
 
 void cmdClient(const Words& w, std::wstring& out) {
-    const HWND window = requireWindow(word(w, 1));
+    const HWND window = w.size() > 2 ? requireControl(w, 2) : requireWindow(word(w, 1));
     RECT client{};
     GetClientRect(window, &client);
     POINT origin{0, 0};
@@ -320,6 +321,12 @@ void cmdClock(const Words&, std::wstring& out) {
     out += std::to_wstring((ticks - 116444736000000000ull) / 10000u) + L"\n";
 }
 
+void cmdDpi(const Words&, std::wstring& out) {
+    const HDC screen = GetDC(nullptr);
+    out += std::to_wstring(GetDeviceCaps(screen, LOGPIXELSY)) + L"\n";
+    ReleaseDC(nullptr, screen);
+}
+
 void cmdSleep(const Words& w, std::wstring&) {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(word(w, 1))));
 }
@@ -335,6 +342,7 @@ void runCommand(const Words& words, std::wstring& out) {
         {L"focus", cmdFocus},     {L"list", cmdList},       {L"select", cmdSelect},
         {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick},     {L"key", cmdKey},
         {L"close", cmdClose},   {L"sleep", cmdSleep},     {L"clock", cmdClock},
+        {L"dpi", cmdDpi},
     };
     const auto command = commands.find(words.at(0));
     if (command == commands.end()) {

@@ -103,6 +103,9 @@ std::vector<Words> readScript(const std::wstring& name) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Pixels as the dialogs see them: a driver unaware of the DPI gets every rectangle of a
+    // DPI-aware window scaled back to 96 DPI.
+    SetProcessDPIAware();
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     if (argc < 2) {

@@ -1,0 +1,261 @@
+// Both dialogs and txtCalc's measuring at the display scale of the Wine prefix. display_scale_e2e.sh
+// runs this once per DPI, with TVX_EXPECT_DPI naming the DPI the prefix was given.
+#include "app/sequences.h"
+#include "app/win32/control_ids.h"
+#include "app/win32/dialog_layouts.h"
+#include "app/win32/gdi_measurer.h"
+#include "app/win32/main_form.h"
+#include "app/win32/message_dialog.h"
+#include "config/config.h"
+#include "drawing/messages.h"
+#include "drawing/symbol_register.h"
+#include "win32_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tvx;
+
+int dpi() { return win::screenDpi(); }
+
+std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+class DisplayScale : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* expected = std::getenv("TVX_EXPECT_DPI");
+        ASSERT_NE(expected, nullptr) << "run by display_scale_e2e.sh, which sets the prefix's DPI";
+        ASSERT_EQ(dpi(), std::atoi(expected)) << "the prefix's LogPixels did not reach the program";
+    }
+};
+
+// What GDI makes of a control's font.
+struct RealisedFont {
+    LOGFONTW asked{};
+    std::wstring face;
+    TEXTMETRICW metrics{};
+};
+
+RealisedFont fontOf(HWND control) {
+    RealisedFont font;
+    const auto handle = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    GetObjectW(handle, sizeof font.asked, &font.asked);
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old = SelectObject(dc, handle);
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    font.face = face;
+    GetTextMetricsW(dc, &font.metrics);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return font;
+}
+
+// The rectangle DrawText needs for the text in the control's font; `width` bounds wrapped text.
+SIZE textExtent(HWND control, const std::wstring& text, UINT flags, int width = 0) {
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT r{0, 0, width, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags | DT_CALCRECT | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// The font at its point size for this DPI, in MS Sans Serif where Wine has that bitmap size
+// (8 pt up to 144 DPI, 12 pt at 96 DPI), elsewhere in its TrueType twin; never a face GDI picked
+// in their place, nor a bitmap enlarged.
+void expectFontAtPoints(HWND control, double points, bool bold) {
+    const RealisedFont font = fontOf(control);
+    const LONG pixels = std::lround(points * dpi() / 72.0);
+    EXPECT_EQ(font.asked.lfHeight, -pixels);
+    EXPECT_EQ(font.metrics.tmHeight - font.metrics.tmInternalLeading, pixels) << narrow(font.face);
+    EXPECT_EQ(font.asked.lfWeight, bold ? FW_BOLD : FW_NORMAL);
+    EXPECT_EQ(font.face, font.asked.lfFaceName);
+    const bool bitmapHasIt = points < 10.0 ? dpi() < 192 : dpi() == 96;
+    EXPECT_EQ(font.face, bitmapHasIt ? L"MS Sans Serif" : L"Microsoft Sans Serif") << points << " pt";
+}
+
+std::wstring textOf(HWND window) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+RECT clientOf(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return r;
+}
+
+bool sameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::string describe(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+           std::to_string(r.bottom - r.top);
+}
+
+std::vector<std::wstring> itemsOf(HWND combo) {
+    std::vector<std::wstring> items;
+    const auto count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring item(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0)) + 1,
+                          L'\0');
+        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
+        item.resize(item.size() - 1);
+        items.push_back(item);
+    }
+    return items;
+}
+
+// A label's or button's text on one line inside the control, `frame` pixels off each edge.
+void expectTextFits(HWND control, int frame) {
+    const SIZE text = textExtent(control, textOf(control), DT_SINGLELINE);
+    const RECT client = clientOf(control);
+    EXPECT_LE(text.cx + 2 * frame, client.right) << narrow(textOf(control));
+    EXPECT_LE(text.cy + 2 * frame, client.bottom) << narrow(textOf(control));
+}
+
+// Every entry fits the box's text field, the field and the list's lines are as high as the font.
+void expectComboFitsItsFont(HWND combo) {
+    const HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    const RealisedFont font = fontOf(combo);
+    const RECT field = clientOf(edit);
+    EXPECT_GE(field.bottom, font.metrics.tmHeight);
+    EXPECT_GE(SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0), font.metrics.tmHeight);
+    std::vector<std::wstring> texts = itemsOf(combo);
+    ASSERT_FALSE(texts.empty());
+    texts.push_back(textOf(combo));
+    for (const std::wstring& text : texts) {
+        EXPECT_LE(textExtent(combo, text, DT_SINGLELINE).cx, field.right) << narrow(text);
+    }
+}
+
+TEST_F(DisplayScale, MainDialogScalesEveryControlFontAndPicture) {
+    const test::TempFolder previews;
+    win::Win32MainForm form(GetModuleHandleW(nullptr), previews.path().wstring());
+    form.showModeless();
+    SymbolRegister symbols;
+    fillChoiceLists(form, symbols);
+    test::pumpPending();
+
+    const RECT client = clientOf(form.hwnd());
+    EXPECT_EQ(client.right, MulDiv(4155, dpi(), 1440));
+    EXPECT_EQ(client.bottom, MulDiv(2565, dpi(), 1440));
+    for (const win::ControlLayout& layout : win::kMainFormControls) {
+        SCOPED_TRACE("control " + std::to_string(layout.id));
+        const HWND control = form.control(layout.id);
+        const RECT rect = test::rectInParent(control);
+        const RECT expected = win::pixelRect(layout.twips, dpi());
+        EXPECT_TRUE(sameRect(rect, expected)) << describe(rect) << " instead of " << describe(expected);
+        switch (layout.kind) {
+        case win::ControlKind::comboBox:
+            expectComboFitsItsFont(control);
+            break;
+        case win::ControlKind::label:
+            expectTextFits(control, 0);
+            break;
+        case win::ControlKind::button:
+            // The button's edge and its focus rectangle.
+            expectTextFits(control, 4);
+            break;
+        case win::ControlKind::pictureBox:
+            break;
+        }
+        if (layout.kind != win::ControlKind::pictureBox) {
+            const bool large = layout.font == win::FontRole::largeBold;
+            expectFontAtPoints(control, large ? 12.0 : 8.0, large);
+        }
+    }
+
+    // The 24-pixel preview: at its top-left corner where the box is smaller, as at 96 DPI,
+    // centred where it is larger, and doubled, not blurred, from 200 %.
+    const RECT box = clientOf(form.control(ids::sfsPic));
+    const RECT place = win::placePicture(SIZE{24, 24}, SIZE{box.right, box.bottom}, dpi());
+    const LONG side = dpi() >= 192 ? 48 : 24;
+    EXPECT_EQ(place.right - place.left, side);
+    EXPECT_EQ(place.left, side < box.right ? (box.right - side) / 2 : 0);
+    EXPECT_EQ(place.top, side < box.bottom ? (box.bottom - side) / 2 : 0);
+}
+
+TEST_F(DisplayScale, MessageDialogScalesAndEveryMessageFitsItsLabel) {
+    win::Win32MainForm form(GetModuleHandleW(nullptr), L".");
+    win::Win32MessageDialog gef(GetModuleHandleW(nullptr));
+    const std::vector<std::wstring> messages{
+        std::wstring(kConfigErrorText), msg::kNoHostInstance, msg::kNoDocument, msg::kNoDrawing,
+        msg::kCalcError, msg::kInsertError, msg::kUnexpectedError, msg::kHostUnreachable,
+        msg::kTooManyForeignSymbols, msg::kTooManyOwnSymbols,
+        std::wstring(msg::kOwnNameWithoutNumber) + L"ZyrSymbol_x", std::wstring(msg::kUnknownMainKind) + L"7",
+    };
+    bool checked = false;
+    test::runFromLoop({[&] {
+        checked = true;
+        const RECT client = clientOf(gef.hwnd());
+        EXPECT_EQ(client.right, MulDiv(3615, dpi(), 1440));
+        EXPECT_EQ(client.bottom, MulDiv(1305, dpi(), 1440));
+        for (const win::ControlLayout& layout : win::kMessageDialogControls) {
+            const RECT rect = test::rectInParent(gef.control(layout.id));
+            EXPECT_TRUE(sameRect(rect, win::pixelRect(layout.twips, dpi()))) << layout.id << ": " << describe(rect);
+        }
+        const HWND info = gef.control(ids::Info);
+        expectFontAtPoints(info, 8.0, false);
+        expectFontAtPoints(gef.control(ids::Ok), 8.0, false);
+        expectTextFits(gef.control(ids::Ok), 4);
+        const RECT area = clientOf(info);
+        for (const std::wstring& message : messages) {
+            const SIZE text = textExtent(info, message, DT_WORDBREAK, area.right);
+            EXPECT_LE(text.cx, area.right) << narrow(message);
+            EXPECT_LE(text.cy, area.bottom) << "cut off: " << narrow(message);
+        }
+        SendMessageW(gef.control(ids::Ok), BM_CLICK, 0, 0);
+    }});
+    gef.Raise(messages.front(), form.caption(), form.icon());
+    EXPECT_TRUE(checked);
+
+    // The 32-pixel icon in its 33-pixel box at 96 DPI: centred as the box grows, doubled from 200 %.
+    const RECT box = clientOf(gef.control(ids::Picture1));
+    const RECT place = win::placePicture(SIZE{32, 32}, SIZE{box.right, box.bottom}, dpi());
+    EXPECT_EQ(place.right - place.left, dpi() >= 192 ? 64 : 32);
+    EXPECT_GE(place.left, 0);
+    EXPECT_LE(place.right, box.right);
+}
+
+// The widths the layout on the sheet is computed from stay those of 96 DPI, to within one pixel
+// of this DPI (here: exactly), whatever the display's scale.
+TEST_F(DisplayScale, MeasuredWidthsAreThoseOf96Dpi) {
+    // Worked at 96 DPI with osifont for ISOCP at 19 pixels (14 and 14.25 pt alike).
+    const struct {
+        const wchar_t* text;
+        int pixelsAt96;
+    } samples[] = {
+        {L"geschliffen", 110}, {L"poliert", 65}, {L"gefräst", 72},
+        {L"(                )", 138}, {L"Ra 3,2", 58}, {L"0,4", 26},
+    };
+    win::GdiMeasurer surface;
+    const float onePixelMm = 25.4f / static_cast<float>(dpi());
+    float largest = 0.0f;
+    for (const float points : {14.25f, 14.0f}) {
+        surface.setFontSize(points);
+        for (const auto& sample : samples) {
+            const float at96 = static_cast<float>(sample.pixelsAt96) * 25.4f / 96.0f;
+            const float difference = std::fabs(surface.textWidthMm(sample.text) - at96);
+            EXPECT_LE(difference, onePixelMm) << narrow(sample.text) << " at " << points << " pt";
+            largest = std::max(largest, difference);
+        }
+    }
+    std::printf("largest measuring difference from 96 DPI at %d DPI: %.4f mm (one pixel: %.4f mm)\n", dpi(),
+                static_cast<double>(largest), static_cast<double>(onePixelMm));
+}
+
+} // namespace
