@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-osifont fonts-liberation2 icoutils
+  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-osifont fonts-dejavu-core icoutils
   libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
 )
 
