@@ -18,9 +18,6 @@ struct TrueTypeTwin {
 };
 constexpr TrueTypeTwin kTrueTypeTwins[] = {{L"MS Sans Serif", L"Microsoft Sans Serif"}};
 
-// Whether GDI has the face at that character height without scaling a bitmap: GDI would
-// otherwise enlarge a smaller bitmap by a whole factor, blocky, and Wine draws such a font at its
-// original size with the enlarged spacing.
 struct HeightSearch {
     LONG height;
     bool found;
@@ -33,6 +30,9 @@ int CALLBACK noteHeight(const LOGFONTW*, const TEXTMETRICW* metrics, DWORD type,
     return search->found ? 0 : 1;
 }
 
+// Whether GDI has the face at that character height without scaling a bitmap: GDI would
+// otherwise enlarge a smaller bitmap by a whole factor, blocky, and Wine draws such a font at its
+// original size with the enlarged spacing.
 bool hasCharacterHeight(std::wstring_view face, LONG height) {
     LOGFONTW font{};
     font.lfCharSet = DEFAULT_CHARSET;

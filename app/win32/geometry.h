@@ -28,9 +28,9 @@ RECT pixelRect(const TwipsRect& twips, int dpi);
 // since 14.25 pt and 14 pt are different sizes; never 0, which would mean "any size".
 LONG fontHeightForPoints(double points, int dpi);
 
-// Where a picture of the given size goes in a box's client area: scaled by whole factors only,
-// so its pixels stay crisp (1 up to 191 DPI, 2 from 192), centred when it fits, otherwise at the
-// top-left corner and clipped, as at 96 DPI.
+// Where a picture of the given size goes in a box's client area: scaled by the whole part of
+// DPI / 96 only, so its pixels stay crisp (doubled from 192 DPI on), centred when it fits,
+// otherwise at the top-left corner and clipped, as at 96 DPI.
 RECT placePicture(SIZE picture, SIZE box, int dpi);
 
 // Outer window size for a wanted client size, centred on the primary monitor's work area.
