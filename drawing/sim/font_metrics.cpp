@@ -200,7 +200,9 @@ const FontMetrics* metricsForFace(const std::wstring& face) {
 }
 
 std::wstring pictureFamily(const std::wstring& face) {
-    return isDrawingFont(face) ? L"osifont" : face;
+    // One named font for all others, so a picture looks the same whatever fonts the machine
+    // offers in place of a face it lacks.
+    return isDrawingFont(face) ? L"osifont" : L"DejaVu Sans";
 }
 
 } // namespace tvx::sim

@@ -56,7 +56,8 @@ std::filesystem::path drawingFontFile();
 // otherwise none (nullptr); loaded once.
 const FontMetrics* metricsForFace(const std::wstring& face);
 
-// The family a picture names for the face: the drawing font under the name the system knows.
+// The family a picture draws the face in: the drawing font under the name the system knows,
+// DejaVu Sans for every other face.
 std::wstring pictureFamily(const std::wstring& face);
 
 } // namespace tvx::sim

@@ -75,12 +75,8 @@ struct Box {
     bool empty() const { return left > right; }
 };
 
-std::string family(const std::wstring& face) {
-    return xml(face) + (face == L"osifont" ? "" : ", sans-serif");
-}
-
 std::string fontAttributes(const TextRun& run) {
-    return " font-family=\"" + family(run.family) + "\" font-size=\"" + num(run.size) + "\"" +
+    return " font-family=\"" + xml(run.family) + "\" font-size=\"" + num(run.size) + "\"" +
            (run.bold ? " font-weight=\"bold\"" : "");
 }
 
@@ -134,7 +130,7 @@ public:
                num(height) +
                "\" fill=\"#eef3fb\" stroke=\"#9fb3d1\" stroke-width=\"0.3\"/>\n<text x=\"" +
                num(box.left - pad + 1.0) + "\" y=\"" + num(top + height - 1.2) +
-               "\" font-size=\"2.2\" font-family=\"sans-serif\" fill=\"#5a6f90\">" +
+               "\" font-size=\"2.2\" font-family=\"DejaVu Sans\" fill=\"#5a6f90\">" +
                xml(view.name) + "</text>\n</g>\n";
     }
 
@@ -197,7 +193,7 @@ private:
             return {};
         }
         return "<text class=\"name\" x=\"" + num(dx) + "\" y=\"" + num(dy) +
-               "\" font-size=\"1.6\" font-family=\"sans-serif\" fill=\"#888\">" +
+               "\" font-size=\"1.6\" font-family=\"DejaVu Sans\" fill=\"#888\">" +
                xml(annotationName) + "</text>\n";
     }
 

@@ -66,7 +66,7 @@ public:
     }
     void text(double x, double y, const std::string& label, const char* anchor) {
         out_ += "<text x=\"" + num(x) + "\" y=\"" + num(Y(y)) + "\" text-anchor=\"" + anchor +
-                "\" font-family=\"sans-serif\" font-size=\"2.4\" fill=\"" + kColour + "\">" +
+                "\" font-family=\"DejaVu Sans\" font-size=\"2.4\" fill=\"" + kColour + "\">" +
                 label + "</text>\n";
     }
     void cross(double x, double y) {
