@@ -70,9 +70,9 @@ for f in "$drawtool" "$tarvenix" "$server" "$driver"; do
   [ -f "$f" ] || die "the build made no $f"
 done
 
-# The program reads its configuration and preview bitmaps from its own folder.
-mkdir -p "$program"
-cp -f "$tarvenix" build/windows/app/win32/symbol_0[0-2].bmp samples/Tarvenix.txt "$program/"
+# The program reads its configuration and preview bitmaps from its own folder, which the install
+# rules describe.
+cmake --install build/windows --prefix "$program" >/dev/null || die "filling $program failed"
 
 say "Wine prefix"
 scripts/wine-prefix.sh || die "making the Wine prefix failed"

@@ -6,7 +6,8 @@ packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-osifont fonts-dejavu-core icoutils
+  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-osifont icoutils
+  wixl msitools zip librsvg2-bin fonts-dejavu-core
   libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
 )
 

@@ -1,5 +1,6 @@
 #include "drawing/sim/svg.h"
 
+#include "drawing/sim/annotation_shapes.h"
 #include "drawing/sim/utf8.h"
 
 #include <algorithm>
@@ -74,28 +75,26 @@ struct Box {
     bool empty() const { return left > right; }
 };
 
-double textSizeMm(const TextFormatData& f) {
-    const double size = f.charHeight * 1000.0;
-    return std::isfinite(size) && size > 0.5 && size < 100.0 ? size : 3.5;
-}
-
-double textWidthMm(const std::wstring& text, double size) {
-    return static_cast<double>(text.size()) * 0.6 * size;
+std::string fontAttributes(const TextRun& run) {
+    return " font-family=\"" + xml(run.family) + "\" font-size=\"" + num(run.size) + "\"" +
+           (run.bold ? " font-weight=\"bold\"" : "");
 }
 
 class SheetPicture {
 public:
-    explicit SheetPicture(const SheetData& sheet)
-        : width_(sheet.width * 1000.0), height_(sheet.height * 1000.0) {}
+    SheetPicture(const SheetData& sheet, bool names)
+        : width_(sheet.width * 1000.0), height_(sheet.height * 1000.0), names_(names) {}
 
     double x(double metres) const { return metres * 1000.0; }
     double y(double metres) const { return height_ - metres * 1000.0; } // y grows downward
 
-    std::string begin(const SheetData& sheet) const {
+    std::string begin(const SheetData& sheet, const std::optional<SheetAreaMm>& area) const {
+        const SheetAreaMm shown = area ? *area : SheetAreaMm{0.0, 0.0, width_, height_};
         std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-        out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(width_) +
-               "mm\" height=\"" + num(height_) + "mm\" viewBox=\"0 0 " + num(width_) + " " +
-               num(height_) + "\">\n";
+        out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(shown.width) +
+               "mm\" height=\"" + num(shown.height) + "mm\" viewBox=\"" + num(shown.left) + " " +
+               num(height_ - shown.bottom - shown.height) + " " + num(shown.width) + " " +
+               num(shown.height) + "\">\n";
         out += "<title>" + xml(sheet.name) + "</title>\n";
         out += "<rect x=\"0\" y=\"0\" width=\"" + num(width_) + "\" height=\"" + num(height_) +
                "\" fill=\"white\" stroke=\"#999\" stroke-width=\"0.2\"/>\n";
@@ -107,17 +106,18 @@ public:
         return out;
     }
 
-    // A light box around what the view holds, room left for the symbols' legs and texts.
+    // A light box around what the view holds.
     std::string viewBox(const ViewData& view) const {
         Box box;
+        const auto add = [&](const BoxMm& b) {
+            box.add(x(b.left / 1000.0), y(b.bottom / 1000.0));
+            box.add(x(b.right / 1000.0), y(b.top / 1000.0));
+        };
         for (const auto& s : view.symbols) {
-            box.add(x(s.x) - 4.0, y(s.y) + 4.0);
-            box.add(x(s.x) + 28.0, y(s.y) - 14.0);
+            add(symbolShape(s).box);
         }
         for (const auto& n : view.notes) {
-            box.add(x(n.x) - 2.0, y(n.y) + 4.0);
-            box.add(x(n.x) + textWidthMm(n.text, textSizeMm(n.format)) + 2.0,
-                    y(n.y) - textSizeMm(n.format) - 2.0);
+            add(noteShape(n).text.box);
         }
         if (box.empty()) {
             return {};
@@ -130,91 +130,83 @@ public:
                num(height) +
                "\" fill=\"#eef3fb\" stroke=\"#9fb3d1\" stroke-width=\"0.3\"/>\n<text x=\"" +
                num(box.left - pad + 1.0) + "\" y=\"" + num(top + height - 1.2) +
-               "\" font-size=\"2.2\" font-family=\"sans-serif\" fill=\"#5a6f90\">" +
+               "\" font-size=\"2.2\" font-family=\"DejaVu Sans\" fill=\"#5a6f90\">" +
                xml(view.name) + "</text>\n</g>\n";
     }
 
-    // The V with its tip on the point: short left leg, long right leg carrying a line for the
-    // texts; type 1 closes the V with a bar, type 2 holds a circle.
+    // Drawn around its insertion point, so that the point is where the group is placed.
     std::string symbol(const SymbolData& s) const {
-        const double size = textSizeMm(s.format);
-        const double shortLeg = 1.4 * size;
-        const double longLeg = 2.8 * size;
-        const double slope = std::tan(30.0 * kPi / 180.0);
-        const double a = shortLeg * slope;
-        const double b = longLeg * slope;
-        const auto text = [&s](std::int32_t index) {
-            const auto found = s.texts.find(index);
-            return found == s.texts.end() ? std::wstring() : found->second;
-        };
-        const std::wstring method = text(2);
-        const std::wstring roughness = text(5);
-        const double line =
-            std::max(textWidthMm(method, size), textWidthMm(roughness, size)) + 1.0;
-        const std::string font = " font-family=\"" + xml(s.format.typeFaceName) +
-                                 "\" font-size=\"" + num(size) + "\"" +
-                                 (s.format.bold ? " font-weight=\"bold\"" : "");
-
+        const SymbolShape shape = symbolShape(s);
+        const PointMm at = shape.insertion;
+        const auto rx = [&](double mm) { return num(mm - at.x); };
+        const auto ry = [&](double mm) { return num(at.y - mm); }; // the picture's y grows downward
+        const std::string stroke =
+            "stroke=\"black\" stroke-width=\"" + num(shape.lineWidth) + "\"";
         std::string out = "<g class=\"symbol\" transform=\"translate(" + num(x(s.x)) + " " +
-                          num(y(s.y)) + ")\">\n";
-        out += "<path d=\"M " + num(-a) + " " + num(-shortLeg) + " L 0 0 L " + num(b) + " " +
-               num(-longLeg) + " L " + num(b + line) + " " + num(-longLeg) +
-               "\" fill=\"none\" stroke=\"black\" stroke-width=\"0.35\"/>\n";
-        if (s.symbolType == 1) {
-            out += "<line x1=\"" + num(-a) + "\" y1=\"" + num(-shortLeg) + "\" x2=\"" + num(a) +
-                   "\" y2=\"" + num(-shortLeg) + "\" stroke=\"black\" stroke-width=\"0.35\"/>\n";
-        } else if (s.symbolType == 2) {
-            const double r = shortLeg / 3.0;
-            out += "<circle cx=\"0\" cy=\"" + num(-2.0 * r) + "\" r=\"" + num(r) +
-                   "\" fill=\"none\" stroke=\"black\" stroke-width=\"0.35\"/>\n";
+                          num(y(s.y)) + ")\">\n<path d=\"";
+        for (std::size_t i = 0; i < shape.outline.size(); ++i) {
+            out += (i == 0 ? "M " : " L ") + rx(shape.outline[i].x) + " " + ry(shape.outline[i].y);
         }
-        if (!method.empty()) {
-            out += "<text x=\"" + num(b + 0.5) + "\" y=\"" + num(-longLeg - 0.6) + "\"" + font +
-                   " xml:space=\"preserve\">" + xml(method) + "</text>\n";
+        out += "\" fill=\"none\" stroke-linejoin=\"round\" " + stroke + "/>\n";
+        if (shape.bar) {
+            out += "<line x1=\"" + rx(shape.bar->first.x) + "\" y1=\"" + ry(shape.bar->first.y) +
+                   "\" x2=\"" + rx(shape.bar->second.x) + "\" y2=\"" + ry(shape.bar->second.y) +
+                   "\" " + stroke + "/>\n";
         }
-        if (!roughness.empty()) {
-            out += "<text x=\"" + num(b + 0.5) + "\" y=\"" + num(-longLeg + size + 0.4) + "\"" +
-                   font + " xml:space=\"preserve\">" + xml(roughness) + "</text>\n";
+        if (shape.circle) {
+            out += "<circle cx=\"" + rx(shape.circle->first.x) + "\" cy=\"" +
+                   ry(shape.circle->first.y) + "\" r=\"" + num(shape.circle->second) +
+                   "\" fill=\"none\" " + stroke + "/>\n";
+        }
+        for (const TextRun& run : shape.texts) {
+            out += "<text x=\"" + rx(run.baselineStart.x) + "\" y=\"" + ry(run.baselineStart.y) +
+                   "\"" + fontAttributes(run) + " xml:space=\"preserve\">" + xml(run.text) +
+                   "</text>\n";
         }
         out += name(s.name, 0.0, 2.8);
         return out + "</g>\n";
     }
 
+    // Drawn around its insertion point, the upper-left corner of its text cell.
     std::string note(const NoteData& n) const {
-        const double size = textSizeMm(n.format);
+        const NoteShape shape = noteShape(n);
         const double degrees = std::isfinite(n.angle) ? -n.angle * 180.0 / kPi : 0.0;
+        const double baseline = shape.insertion.y - shape.text.baselineStart.y;
         std::string out = "<g class=\"note\" transform=\"translate(" + num(x(n.x)) + " " +
                           num(y(n.y)) + ") rotate(" + num(degrees) + ")\">\n";
-        out += "<text x=\"0\" y=\"0\" font-family=\"" + xml(n.format.typeFaceName) +
-               "\" font-size=\"" + num(size) + "\"" +
-               (n.format.bold ? " font-weight=\"bold\"" : "") +
+        out += "<text x=\"0\" y=\"" + num(baseline) + "\"" + fontAttributes(shape.text) +
                " xml:space=\"preserve\" style=\"white-space:pre\">" + xml(n.text) + "</text>\n";
         if (n.balloonStyle != 0) {
-            out += "<rect x=\"-1\" y=\"" + num(-size - 1.0) + "\" width=\"" +
-                   num(textWidthMm(n.text, size) + 2.0) + "\" height=\"" + num(size + 2.0) +
+            const BoxMm& b = shape.text.box;
+            out += "<rect x=\"-1\" y=\"" + num(shape.insertion.y - b.top - 1.0) +
+                   "\" width=\"" + num(b.right - b.left + 2.0) + "\" height=\"" +
+                   num(b.top - b.bottom + 2.0) +
                    "\" rx=\"1\" fill=\"none\" stroke=\"black\" stroke-width=\"0.25\"/>\n";
         }
-        out += name(n.name, 0.0, 2.6);
+        out += name(n.name, 0.0, -1.0);
         return out + "</g>\n";
     }
 
 private:
-    static std::string name(const std::wstring& annotationName, double dx, double dy) {
-        if (annotationName.empty()) {
+    std::string name(const std::wstring& annotationName, double dx, double dy) const {
+        if (!names_ || annotationName.empty()) {
             return {};
         }
         return "<text class=\"name\" x=\"" + num(dx) + "\" y=\"" + num(dy) +
-               "\" font-size=\"1.6\" font-family=\"sans-serif\" fill=\"#888\">" +
+               "\" font-size=\"1.6\" font-family=\"DejaVu Sans\" fill=\"#888\">" +
                xml(annotationName) + "</text>\n";
     }
 
     double width_;
     double height_;
+    bool names_;
 };
 
 } // namespace
 
-std::string renderSheetSvg(const HostData& data, std::size_t sheetIndex) {
+std::string renderSheetSvg(const HostData& data, std::size_t sheetIndex,
+                           const SvgOptions& options) {
+    const std::optional<SheetAreaMm>& area = options.area;
     if (!data.activeDoc) {
         throw std::out_of_range("no document is open");
     }
@@ -223,8 +215,11 @@ std::string renderSheetSvg(const HostData& data, std::size_t sheetIndex) {
         throw std::out_of_range("the drawing has no sheet " + std::to_string(sheetIndex));
     }
     const SheetData& sheet = sheets[sheetIndex];
-    const SheetPicture picture(sheet);
-    std::string out = picture.begin(sheet);
+    const SheetPicture picture(sheet, options.names);
+    if (area && !(area->width > 0.0 && area->height > 0.0)) {
+        throw std::invalid_argument("the area shown has no size");
+    }
+    std::string out = picture.begin(sheet, area);
     for (std::size_t v = 1; v < sheet.views.size(); ++v) {
         out += picture.viewBox(sheet.views[v]);
     }

@@ -43,7 +43,7 @@ results=$(cd "$results" && pwd)
 base=$results/base
 runs=$results/runs
 app=$work/app
-make_program_folder "$app" "$tarvenix" "$root/samples" "$root/resources"
+make_program_folder "$app" "$tarvenix"
 started_at=$SECONDS
 
 # One run of the program on a drawing, the host saved afterwards: OUT/outcome.txt, OUT/drawing.json.

@@ -21,7 +21,7 @@ done
 source "$root/tests/gui/e2e_lib.sh"
 
 app=$work/app
-make_program_folder "$app" "$tarvenix" "$root/samples" "$root/resources"
+make_program_folder "$app" "$tarvenix"
 calc_error='Fehler bei der Berechnung !'
 # A host that no longer answers is said in German, with the call that met it.
 host_gone='Unerwarteter Fehler, das Programm wird beendet: SolidWorks antwortet nicht mehr ('

@@ -84,11 +84,12 @@ stop_server() { # -> the drawing as the host holds it now, in $work/saved.json
   expect_ended "$server_pid" "stand-in host"
 }
 
-# The program's folder: the program, its configuration, the previews.
-make_program_folder() { # FOLDER TARVENIX.exe SAMPLES_DIR RESOURCES_DIR
-  mkdir -p "$1"
-  cp "$2" "$1/Tarvenix.exe"
-  cp "$3/Tarvenix.txt" "$4"/symbol_0?.bmp "$1/"
+# The program's folder as the install rules of TARVENIX.exe's build describe it: the program,
+# its configuration, the previews.
+make_program_folder() { # FOLDER TARVENIX.exe
+  local build
+  build=$(cd "$(dirname "$2")" && while [ ! -f CMakeCache.txt ] && [ "$PWD" != / ]; do cd ..; done && pwd)
+  cmake --install "$build" --prefix "$1" >/dev/null
 }
 
 tarvenix_pid=

@@ -14,7 +14,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
 # The program's folder, and one without its configuration.
 app=$work/app
-make_program_folder "$app" "$tarvenix" "$samples" "$resources"
+make_program_folder "$app" "$tarvenix"
 bare=$work/bare
 mkdir -p "$bare"
 cp "$tarvenix" "$bare/Tarvenix.exe"

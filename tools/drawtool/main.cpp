@@ -1,6 +1,7 @@
 // tvx-drawtool: look into a stand-in drawing file.
 //   tvx-drawtool list FILE                      the annotation listing on stdout
-//   tvx-drawtool svg FILE [--sheet NAME] -o OUT a picture of one sheet
+//   tvx-drawtool svg FILE [--sheet NAME] [--area L,B,W,H] [--no-names] -o OUT
+//                                               a picture of one sheet, or of an area of it (mm)
 // Exit codes: 0 done, 1 usage or output error, 2 the drawing file is faulty.
 #include "drawing/sim/drawing_file.h"
 #include "drawing/sim/listing.h"
@@ -15,6 +16,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -36,13 +38,13 @@ std::size_t sheetIndex(const tvx::sim::HostData& data, const std::optional<std::
 }
 
 int writeSvg(const std::filesystem::path& file, const std::optional<std::string>& sheet,
-             const std::filesystem::path& out) {
+             const tvx::sim::SvgOptions& options, const std::filesystem::path& out) {
     const tvx::sim::HostData data = tvx::sim::loadDrawingFile(file);
     if (!data.activeDoc || data.activeDoc->sheets.empty()) {
         std::cerr << file.string() << ": no drawing is open in this file\n";
         return kOutputFailed;
     }
-    const std::string svg = tvx::sim::renderSheetSvg(data, sheetIndex(data, sheet));
+    const std::string svg = tvx::sim::renderSheetSvg(data, sheetIndex(data, sheet), options);
     std::ofstream stream(out, std::ios::binary | std::ios::trunc);
     stream << svg;
     stream.flush();
@@ -69,6 +71,12 @@ int main(int argc, char** argv) {
     CLI::App* svg = app.add_subcommand("svg", "draw one sheet as SVG");
     svg->add_option("FILE", svgFile, "drawing file (JSON)")->required();
     svg->add_option("--sheet", sheetName, "sheet name (default: the current sheet)");
+    std::optional<std::vector<double>> areaValues;
+    svg->add_option("--area", areaValues, "only this area: left,bottom,width,height in mm")
+        ->delimiter(',')
+        ->expected(4);
+    bool noNames = false;
+    svg->add_flag("--no-names", noNames, "leave out the annotations' names");
     svg->add_option("-o,--output", outFile, "SVG file to write")->required();
 
     try {
@@ -83,7 +91,13 @@ int main(int argc, char** argv) {
             std::cout.flush();
             return std::cout ? 0 : kOutputFailed;
         }
-        return writeSvg(svgFile, sheetName, outFile);
+        tvx::sim::SvgOptions options;
+        options.names = !noNames;
+        if (areaValues) {
+            const auto& v = *areaValues;
+            options.area = tvx::sim::SheetAreaMm{v.at(0), v.at(1), v.at(2), v.at(3)};
+        }
+        return writeSvg(svgFile, sheetName, options, outFile);
     } catch (const tvx::sim::DrawingFileError& e) {
         std::cerr << e.what() << "\n";
         return kFaultyFile;

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The installer package under Wine, as an administrator would use it: a silent install, the
+# installed program run once on the sample drawing, an upgrade to a higher version that keeps an
+# edited Tarvenix.txt, a refused downgrade, and uninstall.
+#   installer_e2e.sh PACKAGE.msi PACKAGE_FOLDER HOSTSERVER.exe GUIDRIVER.exe SAMPLE_DRAWING \
+#                    EXPECTED_DRAWING OUT_DIR
+# OUT_DIR keeps the drawing of the sample run (sample-run.json) to renew EXPECTED_DRAWING with.
+set -uo pipefail
+
+msi=$1
+package_folder=$2
+server=$3
+driver=$4
+sample=$5
+expected=$6
+out=$7
+source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_lib.sh"
+# Wine would write menu entries of the shortcut into the user's desktop environment.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};winemenubuilder.exe=d"
+
+prefix=${WINEPREFIX:-$root/build/wineprefix}
+installed="$prefix/drive_c/Program Files/Tarvenix"
+# Wine's installer puts a per-machine shortcut into the user's menu (it has no all-users program
+# menu); Windows puts it into the common one. Either place counts, the other must stay empty.
+menus=("$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+  "$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs")
+shipped=(Tarvenix.exe Tarvenix.txt symbol_00.bmp symbol_01.bmp symbol_02.bmp)
+
+msiexec() { # ARGS... -> exit code of the Windows Installer
+  local status=0
+  "$run" msiexec "$@" >/dev/null 2>&1 || status=$?
+  echo "$status"
+}
+# "VERSION" of every installed product named Tarvenix, one line each.
+installed_versions() {
+  "$run" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
+    tr -d '\r' | awk '/DisplayName +REG_SZ +Tarvenix$/ { found = 1 } /^HKEY/ { found = 0 }
+      found && /DisplayVersion/ { print $3 }' | sort
+}
+shortcuts() { find "${menus[@]}" -maxdepth 1 -iname 'Tarvenix*.lnk' 2>/dev/null; }
+
+version=$(basename "$msi" .msi)
+version=${version#Tarvenix-}
+IFS=. read -r major minor build <<<"$version"
+higher=$major.$minor.$((build + 1))
+
+# A run cut short earlier may have left an installation behind.
+"$run" msiexec /x "$(winpath "$msi")" /qn >/dev/null 2>&1
+rm -rf "$installed"
+
+echo "== silent install of $version"
+expect "install: exit code" "$(msiexec /i "$(winpath "$msi")" /qn)" 0
+for f in "${shipped[@]}"; do
+  checks=$((checks + 1))
+  cmp -s "$package_folder/$f" "$installed/$f" || fail "install: $f is not the packaged file"
+done
+expect "install: nothing else in the program folder" "$(ls "$installed" | sort | paste -sd' ')" \
+  "$(printf '%s\n' "${shipped[@]}" | sort | paste -sd' ')"
+link=$(shortcuts)
+expect "install: one Start-menu shortcut" "$(printf '%s' "$link" | grep -c .)" 1
+checks=$((checks + 1))
+# The link holds the target's path as text (ANSI or UTF-16).
+if [ -n "$link" ] && ! tr -d '\0' <"$link" | grep -qi 'Program Files\\Tarvenix\\Tarvenix.exe'; then
+  fail "install: the shortcut does not start the installed Tarvenix.exe"
+fi
+expect "install: registered once, as $version" "$(installed_versions)" "$version"
+
+echo "== the installed program on the sample drawing: dialog, Ok, the expected drawing"
+serve "$sample"
+start_tarvenix "$installed"
+if drv wait "$main" 30000 >/dev/null; then
+  expect "sample run: the dialog offers the default" \
+    "$(printf 'text %s stdSFSSymbol\ntext %s stdSFSRough\ntext %s stdSFSMet\n' "$main" "$main" "$main" | drv_script | tr -d '\r')" \
+    "Spanend
+1,6"
+  drv click "$main" cmd_Ok >/dev/null
+  expect_ended "$tarvenix_pid" "sample run"
+else
+  fail "sample run: no main dialog"
+fi
+stop_server
+mkdir -p "$out"
+cp -f "$work/saved.json" "$out/sample-run.json" 2>/dev/null
+checks=$((checks + 1))
+if ! cmp -s "$work/saved.json" "$expected"; then
+  fail "sample run: the drawing differs from $expected (the run's drawing: $out/sample-run.json)"
+  diff <(grep -E '"(name|text|x|y)"' "$expected") <(grep -E '"(name|text|x|y)"' "$work/saved.json") | head -20 | sed 's/^/    /'
+fi
+
+echo "== upgrade to $higher keeps the edited configuration"
+printf 'angepasst vom Administrator\r\n' >>"$installed/Tarvenix.txt"
+cp "$installed/Tarvenix.txt" "$work/edited.txt"
+newer=$work/newer
+cp -r "$package_folder" "$newer"
+printf 'x' >>"$newer/symbol_02.bmp" # a file the upgrade must replace
+if bash "$root/installer/build-package.sh" "$newer" "$higher" "$work/Tarvenix-$higher.msi" >"$work/build.log" 2>&1; then
+  expect "upgrade: exit code" "$(msiexec /i "$(winpath "$work/Tarvenix-$higher.msi")" /qn)" 0
+  checks=$((checks + 2))
+  cmp -s "$work/edited.txt" "$installed/Tarvenix.txt" || fail "upgrade: the edited Tarvenix.txt was replaced"
+  cmp -s "$newer/symbol_02.bmp" "$installed/symbol_02.bmp" || fail "upgrade: the new files were not installed"
+  expect "upgrade: only $higher is registered" "$(installed_versions)" "$higher"
+  expect "upgrade: one shortcut" "$(shortcuts | grep -c .)" 1
+
+  echo "== the older package over the newer installation is refused"
+  checks=$((checks + 1))
+  [ "$(msiexec /i "$(winpath "$msi")" /qn)" != 0 ] || fail "downgrade: the older package installed"
+  expect "downgrade: still $higher" "$(installed_versions)" "$higher"
+
+  echo "== uninstall leaves only the edited configuration"
+  expect "uninstall: exit code" "$(msiexec /x "$(winpath "$work/Tarvenix-$higher.msi")" /qn)" 0
+  expect "uninstall: what is left" "$(ls -A "$installed" 2>/dev/null | paste -sd' ')" "Tarvenix.txt"
+  checks=$((checks + 1))
+  cmp -s "$work/edited.txt" "$installed/Tarvenix.txt" || fail "uninstall: the edited Tarvenix.txt changed"
+  expect "uninstall: no shortcut" "$(shortcuts | grep -c .)" 0
+  expect "uninstall: nothing registered" "$(installed_versions)" ""
+else
+  fail "the package of version $higher could not be built"
+  sed 's/^/    /' "$work/build.log"
+  "$run" msiexec /x "$(winpath "$msi")" /qn >/dev/null 2>&1
+fi
+rm -rf "$installed"
+
+finish
