@@ -14,7 +14,7 @@ struct SheetSymbols {
     std::size_t count = 0;
 };
 
-// Counts the symbols of the sheet's own view before an insertion.
+// Counts the symbols of the sheet's own view before the first insertion.
 std::size_t countSheetSymbols(HostSession& session) {
     session.hostView = require(session.hostDoc, "GetFirstView")->GetFirstView();
     std::size_t count = 0;
@@ -130,8 +130,10 @@ void placeSymbols(HostSession& session, const SymbolRegister& symbols, const Con
     }
     try {
         require(session.hostDoc, "ActivateSheet")->ActivateSheet(session.sheetName);
+        // Each insertion's own walk counts the view for the next one.
+        std::size_t count = countSheetSymbols(session);
         for (std::int32_t i = 0; i <= symbols.slotCount; ++i) {
-            placeSymbol(session, cfg, symbols.slot(i));
+            count = placeSymbol(session, cfg, symbols.slot(i), count);
         }
         if (toggleWasOn) {
             app->SetUserPreferenceToggle(kViewActivationToggle, true);
@@ -145,15 +147,16 @@ void placeSymbols(HostSession& session, const SymbolRegister& symbols, const Con
     }
 }
 
-void placeSymbol(HostSession& session, const Config& cfg, const SymbolSlot& slot) {
-    const std::size_t countBefore = countSheetSymbols(session);
+std::size_t placeSymbol(HostSession& session, const Config& cfg, const SymbolSlot& slot,
+                        std::size_t countBefore) {
     const host::DocRef doc = require(session.hostDoc, "SelectByID");
     doc->SelectByID(session.sheetName, L"SHEET", slot.posX, slot.posY, 0);
     const std::wstring name = ownSymbolName(slot.slotId);
     host::AnnotationRef annotation;
+    SheetSymbols after;
     try {
         doc->InsertSurfaceFinishSymbol2(insertArgs(slot));
-        const SheetSymbols after = lastSheetSymbol(session);
+        after = lastSheetSymbol(session);
         if (after.count != countBefore + 1) {
             throw InsertionFailed("the sheet's own view did not gain the new symbol");
         }
@@ -168,6 +171,7 @@ void placeSymbol(HostSession& session, const Config& cfg, const SymbolSlot& slot
     if (cfg.cfgKeepSymbolFont == 0) {
         applySymbolFont(*annotation, cfg);
     }
+    return after.count;
 }
 
 void placeNote(HostSession& session, const Config& cfg, const SheetPoint& notePoint,

@@ -8,6 +8,7 @@
 #include "drawing/sheet_point.h"
 #include "drawing/symbol_register.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -27,10 +28,12 @@ void placeOutput(HostSession& session, const SymbolRegister& symbols, const Conf
 // placing fails.
 void placeSymbols(HostSession& session, const SymbolRegister& symbols, const Config& cfg);
 
-// Throws InsertionFailed when the sheet's own view did not gain exactly one symbol (so a symbol
-// the user placed is never renamed) or when the host refuses the name. A symbol it inserted but
-// could not name is deleted again before the failure goes on.
-void placeSymbol(HostSession& session, const Config& cfg, const SymbolSlot& slot);
+// countBefore is how many symbols the sheet's own view holds now; the result is how many it
+// holds afterwards. Throws InsertionFailed when the view did not gain exactly one symbol (so a
+// symbol the user placed is never renamed) or when the host refuses the name. A symbol it
+// inserted but could not name is deleted again before the failure goes on.
+std::size_t placeSymbol(HostSession& session, const Config& cfg, const SymbolSlot& slot,
+                        std::size_t countBefore);
 
 // Throws InsertionFailed when the host makes no note or refuses its name. A note it inserted but
 // could not name is deleted again before the failure goes on.

@@ -271,6 +271,7 @@ public:
         if (const json* v = r_.member(root, "", "behaviour", false)) {
             data.behaviour = behaviour(*v, "behaviour");
         }
+        nameScope_ = data.behaviour.nameScope;
         const json& doc = *r_.member(root, "", "document", true);
         if (!doc.is_null()) {
             data.activeDoc = document(doc, "document");
@@ -292,7 +293,7 @@ private:
 
     Behaviour behaviour(const json& v, const std::string& path) const {
         r_.object(v, path);
-        r_.onlyKeys(v, path, {"refuseSymbolInsert", "noteInsertReturnsEmpty"});
+        r_.onlyKeys(v, path, {"refuseSymbolInsert", "noteInsertReturnsEmpty", "nameScope"});
         Behaviour b;
         if (const json* f = r_.member(v, path, "refuseSymbolInsert", false)) {
             b.refuseSymbolInsert = r_.boolean(*f, Reader::join(path, "refuseSymbolInsert"));
@@ -300,6 +301,17 @@ private:
         if (const json* f = r_.member(v, path, "noteInsertReturnsEmpty", false)) {
             b.noteInsertReturnsEmpty =
                 r_.boolean(*f, Reader::join(path, "noteInsertReturnsEmpty"));
+        }
+        if (const json* f = r_.member(v, path, "nameScope", false)) {
+            const std::string scopePath = Reader::join(path, "nameScope");
+            const std::wstring scope = r_.text(*f, scopePath);
+            if (scope == L"owner") {
+                b.nameScope = NameScope::owner;
+            } else if (scope == L"document") {
+                b.nameScope = NameScope::document;
+            } else {
+                r_.fail(scopePath, "expected \"owner\" or \"document\"");
+            }
         }
         return b;
     }
@@ -424,6 +436,9 @@ private:
         r_.onlyKeys(v, path, {"name", "symbols", "notes"});
         ViewData view;
         view.name = r_.text(*r_.member(v, path, "name", true), Reader::join(path, "name"));
+        if (nameScope_ == NameScope::owner) {
+            annotationNames_.clear();
+        }
         if (const json* f = r_.member(v, path, "symbols", false)) {
             const std::string listPath = Reader::join(path, "symbols");
             r_.array(*f, listPath, kMaxAnnotations);
@@ -453,7 +468,7 @@ private:
         return view;
     }
 
-    // The host keeps annotation names unique within a drawing; a file must too.
+    // The host keeps annotation names unique within their scope; a file must too.
     void uniqueName(const std::wstring& name, const std::string& path) {
         if (!name.empty() && !annotationNames_.insert(name).second) {
             r_.fail(Reader::join(path, "name"), "another annotation has this name");
@@ -548,7 +563,8 @@ private:
     std::size_t viewCount_ = 0;
     std::size_t symbolCount_ = 0;
     std::size_t noteCount_ = 0;
-    std::set<std::wstring> annotationNames_;
+    NameScope nameScope_ = NameScope::owner;
+    std::set<std::wstring> annotationNames_; // of the view read now, or of the whole document
 };
 
 // ---- writing --------------------------------------------------------------------------------
@@ -564,8 +580,10 @@ public:
             toggles[std::to_string(number)] = on;
         }
         root["toggles"] = toggles;
-        root["behaviour"] = json{{"refuseSymbolInsert", data.behaviour.refuseSymbolInsert},
-                                 {"noteInsertReturnsEmpty", data.behaviour.noteInsertReturnsEmpty}};
+        root["behaviour"] = json{
+            {"refuseSymbolInsert", data.behaviour.refuseSymbolInsert},
+            {"noteInsertReturnsEmpty", data.behaviour.noteInsertReturnsEmpty},
+            {"nameScope", data.behaviour.nameScope == NameScope::document ? "document" : "owner"}};
         root["document"] = data.activeDoc ? document(*data.activeDoc, "document") : json(nullptr);
         return root;
     }

@@ -115,9 +115,14 @@ struct DocumentData {
     friend bool operator==(const DocumentData&, const DocumentData&) = default;
 };
 
+// Where an annotation name must be unique: among the annotations of its owner (the view that
+// holds it, the sheet's own view or a drawing view), or among all of the document's.
+enum class NameScope { owner, document };
+
 struct Behaviour {
     bool refuseSymbolInsert = false;     // InsertSurfaceFinishSymbol2 answers False, inserts nothing
     bool noteInsertReturnsEmpty = false; // InsertNote inserts nothing, returns an empty reference
+    NameScope nameScope = NameScope::owner;
 
     friend bool operator==(const Behaviour&, const Behaviour&) = default;
 };

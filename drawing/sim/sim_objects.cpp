@@ -39,6 +39,12 @@ bool nameTaken(DocumentData& doc, const std::wstring& name, std::uint64_t except
     return taken;
 }
 
+bool nameTakenInView(const ViewData& view, const std::wstring& name, std::uint64_t except) {
+    const auto same = [&](const auto& a) { return a.id.value != except && a.name == name; };
+    return std::any_of(view.symbols.begin(), view.symbols.end(), same) ||
+           std::any_of(view.notes.begin(), view.notes.end(), same);
+}
+
 // The prefix and a number above every number already used after that prefix, as the host counts.
 std::wstring automaticName(DocumentData& doc, const std::wstring& prefix) {
     std::uint64_t highest = 0;
@@ -162,8 +168,7 @@ public:
             *state_, "Annotation", "SetName", {argBstr(name)},
             [&] {
                 std::wstring& current = nameOf("SetName");
-                DocumentData& doc = *state_->data.activeDoc;
-                if (name.empty() || nameTaken(doc, name, id_)) {
+                if (name.empty() || nameTakenInScope(name)) {
                     return false;
                 }
                 current = name;
@@ -216,6 +221,15 @@ public:
     }
 
 private:
+    bool nameTakenInScope(const std::wstring& name) {
+        if (state_->data.behaviour.nameScope == NameScope::document) {
+            return nameTaken(*state_->data.activeDoc, name, id_);
+        }
+        const ViewData& owner = kind_ == Kind::symbol ? *state_->symbol(id_, hint_, "SetName").view
+                                                      : *state_->note(id_, hint_, "SetName").view;
+        return nameTakenInView(owner, name, id_);
+    }
+
     std::wstring& nameOf(const char* operation) {
         return kind_ == Kind::symbol ? state_->symbol(id_, hint_, operation).symbol->name
                                      : state_->note(id_, hint_, operation).note->name;

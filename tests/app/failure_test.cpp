@@ -91,8 +91,10 @@ TEST(OkFailures, ARefusedNameIsAFailedPlacing) {
     for (auto& s : stuck.activeDoc->sheets[0].views[0].symbols) {
         s.selectable = s.name != L"ZyrSymbol_99";
     }
-    // A note of an earlier run on another sheet holds the note's name.
+    // A note of an earlier run on another sheet holds the note's name, where names are unique
+    // in the whole document.
     sim::HostData otherSheet = testing::foreignDrawing();
+    otherSheet.behaviour.nameScope = sim::NameScope::document;
     sim::SheetData second = sim::makeSheet(L"Blatt2");
     second.views[0].notes.push_back(sim::NoteData{L"()", L"ZyrNote", 0, 0, 0, 0, 0, {}, {}});
     otherSheet.activeDoc->sheets.push_back(second);

@@ -9,6 +9,9 @@
 namespace tvx {
 namespace {
 
+using testing::drawingWith;
+using testing::sfSymbol;
+
 using Types = std::vector<std::string>;
 
 // The host table: every call the program makes, by object and operation, with the automation
@@ -80,6 +83,40 @@ TEST(HostTrace, AFullRerunCallsOnlyTheHostTableWithItsArgumentTypesInOrder) {
     }
     EXPECT_EQ(used.size(), kHostTable.size()) << "a full rerun uses every operation";
     EXPECT_TRUE(testing::matchesGolden(lines, "rerun-trace.txt"));
+}
+
+TEST(HostTrace, PlacingWalksTheSheetsOwnViewOncePerInsertionPlusOnce) {
+    // 36 symbols on the sheet itself, five distinct keys: six insertions.
+    const sim::SymbolData keys[] = {sfSymbol(0, L"0,4", L"", L""), sfSymbol(1, L"0,8", L"geschliffen", L""),
+                                    sfSymbol(1, L"3,2", L"", L""), sfSymbol(2, L"6,4", L"poliert", L""),
+                                    sfSymbol(0, L"1,6", L"poliert", L"")};
+    std::vector<sim::SymbolData> onSheet;
+    for (int i = 0; i < 36; ++i) {
+        onSheet.push_back(keys[i % 5]);
+        onSheet.back().name = L"Oberflächengüte" + std::to_wstring(i + 1);
+    }
+    testing::RunFixture run(drawingWith(std::move(onSheet)));
+    ASSERT_TRUE(run.start());
+    ASSERT_FALSE(run.ok(testing::kFirstChoice));
+    ASSERT_TRUE(run.messages().empty());
+
+    std::map<std::string, int> placing;
+    bool inPlacing = false;
+    for (const auto& entry : run.sim.trace()) {
+        inPlacing = inPlacing || entry.operation == "ActivateSheet";
+        if (inPlacing && entry.operation == "InsertNote") {
+            break;
+        }
+        if (inPlacing) {
+            ++placing[entry.operation];
+        }
+    }
+    EXPECT_EQ(placing["InsertSurfaceFinishSymbol2"], 6);
+    EXPECT_EQ(placing["GetFirstView"], 7);
+    EXPECT_EQ(placing["GetFirstSFSymbol"], 7);
+    // Counting 36 symbols asks 36 times; the walk after the k-th insertion finds 36 + k symbols and
+    // asks twice per step but the last: 73 + 75 + 77 + 79 + 81 + 83.
+    EXPECT_EQ(placing["GetNext"], 36 + 468);
 }
 
 } // namespace

@@ -1,53 +1,19 @@
 // The program's whole run, start-up to OK, once over the in-memory host and once over automation
 // against the stand-in host server in another process: the same calls, the same drawing.
-#include "app/sequences.h"
-#include "drawing/com/com_host.h"
 #include "drawing/sim/drawing_file.h"
-#include "app/testing/fake_ui.h"
-#include "app/testing/run_fixture.h"
+#include "tests/com/automation_run.h"
 #include "tests/com/server_process.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <sstream>
 
 namespace tvx {
 namespace {
 
 using com::testing::ServerProcess;
+using testing::AutomationRun;
+using testing::fileBytes;
 
 const testing::UserChoice kChoice{0, L"geschliffen", L"6,4"};
-
-std::string fileBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-// The dialogs and the process end as the in-memory run has them, the host reached by automation.
-struct AutomationRun {
-    explicit AutomationRun(const std::filesystem::path& folder)
-        : form(log), gef(log, form), terminator(log), program(form, gef, terminator, connector, folder.wstring()) {
-        std::ofstream(folder / "Tarvenix.txt", std::ios::binary) << testing::configText();
-    }
-    bool run(Handler handler) {
-        try {
-            runHandler(program, handler);
-            return true;
-        } catch (const RunEnded&) {
-            return false;
-        }
-    }
-
-    testing::UiLog log;
-    testing::FakeMainForm form;
-    testing::FakeMessageDialog gef;
-    testing::TestTerminator terminator;
-    com::ComConnector connector;
-    Program program;
-};
 
 class WholeRunOverAutomation : public ::testing::TestWithParam<const char*> {
 protected:

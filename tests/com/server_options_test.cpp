@@ -51,6 +51,10 @@ TEST(ServerOptions, AFaultyCommandLineIsRefusedWithItsReason) {
         with({L"--snapshots", L""}),
         with({L"--snapshots"}),
         with({L"--empty-as", L"nothing"}),
+        with({L"--answer-form", L"int"}),
+        with({L"--answer-form", L"int=i8"}),
+        with({L"--answer-form", L"number=i2"}),
+        with({L"--answer-form", L":int=i2"}),
         with({L"--unknown"}),
     };
     for (const auto& args : faulty) {

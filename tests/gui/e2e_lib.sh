@@ -80,7 +80,9 @@ serve() { # DRAWING [SERVER OPTIONS...]
   return 1
 }
 stop_server() { # -> the drawing as the host holds it now, in $work/saved.json
-  echo save >"$work/stop"
+  # Written beside it and renamed: a server that found the file still empty would stop unsaved.
+  echo save >"$work/stop.new"
+  mv "$work/stop.new" "$work/stop"
   expect_ended "$server_pid" "stand-in host"
 }
 

@@ -83,7 +83,7 @@ TEST(DrawingFile, EverythingInTheModelSurvivesTheRoundTrip) {
     HostData data = makeDrawingHost({makeSheet(L"Blatt \u00c4")});
     data.running = false;
     data.toggles = {{24, false}, {7, true}};
-    data.behaviour = {true, true};
+    data.behaviour = {true, true, NameScope::document};
     DocumentData& doc = *data.activeDoc;
     doc.rebuildCount = 3;
     doc.defaultFormat.setCharHeightInPts(12);
@@ -131,6 +131,9 @@ json validDrawing() {
 
 TEST(DrawingFile, TheBaseOfTheBrokenFilesIsValid) {
     EXPECT_NO_THROW(parseDrawing(validDrawing().dump(), "base"));
+    json twoOwners = validDrawing();
+    twoOwners["document"]["sheets"][0]["views"][1]["symbols"][1]["name"] = "S1";
+    EXPECT_EQ(parseDrawing(twoOwners.dump(), "owners").behaviour.nameScope, NameScope::owner);
 }
 
 TEST(DrawingFile, BrokenFilesNameTheFileAndThePlace) {
@@ -202,8 +205,16 @@ TEST(DrawingFile, BrokenFilesNameTheFileAndThePlace) {
          }),
          "document.sheets[1].name: another sheet has this name"},
         {"duplicate annotation",
-         edited([](json& j) { j["document"]["sheets"][0]["views"][1]["symbols"][1]["name"] = "S1"; }),
+         edited([](json& j) { j["document"]["sheets"][0]["views"][1]["symbols"][1]["name"] = "S2"; }),
          "document.sheets[0].views[1].symbols[1].name: another annotation has this name"},
+        {"duplicate in the document",
+         edited([](json& j) {
+             j["behaviour"] = {{"nameScope", "document"}};
+             j["document"]["sheets"][0]["views"][1]["symbols"][1]["name"] = "S1";
+         }),
+         "document.sheets[0].views[1].symbols[1].name: another annotation has this name"},
+        {"name scope", edited([](json& j) { j["behaviour"] = {{"nameScope", "sheet"}}; }),
+         "behaviour.nameScope: expected \"owner\" or \"document\""},
         {"both heights",
          edited([](json& j) {
              j["document"]["defaultFormat"] = {{"height", 0.0035}, {"points", 10}};

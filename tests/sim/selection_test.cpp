@@ -95,16 +95,23 @@ TEST_F(Selection, ActivateSheetChangesTheCurrentSheetAndItsViews) {
     EXPECT_EQ(view->GetNextView(), nullptr);
 }
 
-TEST_F(Selection, SetNameRefusesDuplicatesAndEmptyNames) {
+TEST_F(Selection, SetNameIsUniqueWithinItsOwnerViewOrTheWholeDocument) {
     auto a = annotationOf(0);
-    EXPECT_FALSE(a->SetName(L"B"));          // same sheet
-    EXPECT_FALSE(a->SetName(L"ZyrNote"));    // a note on another sheet
+    EXPECT_FALSE(a->SetName(L"B"));          // same view
+    EXPECT_FALSE(a->SetName(L"Hinweis"));    // a note of the same view
     EXPECT_FALSE(a->SetName(L""));
     EXPECT_EQ(a->GetName(), L"A");
     EXPECT_TRUE(a->SetName(L"A"));           // its own name is no clash
-    EXPECT_TRUE(a->SetName(L"ZyrSymbol_99"));
-    EXPECT_EQ(ownView().symbols[0].name, L"ZyrSymbol_99");
-    EXPECT_FALSE(annotationOf(1)->SetName(L"ZyrSymbol_99"));
+    EXPECT_TRUE(a->SetName(L"C"));           // a drawing view is another owner
+    EXPECT_TRUE(a->SetName(L"ZyrNote"));     // so is another sheet
+    EXPECT_EQ(ownView().symbols[0].name, L"ZyrNote");
+    EXPECT_FALSE(annotationOf(1)->SetName(L"ZyrNote"));
+
+    sim.data().behaviour.nameScope = NameScope::document;
+    EXPECT_FALSE(annotationOf(1)->SetName(L"C"));
+    EXPECT_FALSE(annotationOf(1)->SetName(L"Schnitt"));
+    EXPECT_TRUE(annotationOf(1)->SetName(L"ZyrSymbol_99"));
+    EXPECT_EQ(ownView().symbols[1].name, L"ZyrSymbol_99");
 }
 
 } // namespace

@@ -455,6 +455,7 @@ HRESULT DispatchCore::invokeChecked(DISPID id, WORD flags, DISPPARAMS* params, V
             throw host::HostError(operation, "injected fault");
         }
         Answer answer = run(index, CallArgs(*params, *context_));
+        context_->shapeAnswer(operation, answer);
         entry.result = answer.trace;
         context_->trace(sim::formatTraceEntry(entry));
         if (result != nullptr) {

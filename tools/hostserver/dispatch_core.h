@@ -23,6 +23,8 @@ using com::UniqueVariant;
 // How an empty object reference goes back to the client; real hosts use each of these.
 enum class EmptyForm { NullDispatch, Empty, Null };
 
+struct Answer;
+
 // What all objects of one server share: the trace, the injected faults, the text formats it
 // handed out (so one passed back can be recognised).
 class DispatchContext {
@@ -46,6 +48,9 @@ public:
         death_ = std::move(hook);
     }
     void setBeforeCall(CallHook hook) { beforeCall_ = std::move(hook); }
+    // Given every answer before it goes out, to put it in another form (see AnswerForms).
+    using AnswerHook = std::function<void(const std::string& operation, Answer& answer)>;
+    void setAnswerHook(AnswerHook hook) { answerHook_ = std::move(hook); }
     std::uint64_t callCount() const { return calls_; }
     // GetIDsOfNames calls answered: each is a round trip of its own for a client in another process.
     std::uint64_t nameLookups() const { return lookups_; }
@@ -56,6 +61,11 @@ public:
     bool faultFor(std::uint64_t call, const std::string& operation) const;
     void dieIfDue(std::uint64_t call) const;
     void beforeCall(std::uint64_t call) const;
+    void shapeAnswer(const std::string& operation, Answer& answer) const {
+        if (answerHook_) {
+            answerHook_(operation, answer);
+        }
+    }
     void trace(const std::string& line) const;
     void registerTextFormat(const IUnknown* identity, host::TextFormatRef format);
     void forgetTextFormat(const IUnknown* identity);
@@ -72,6 +82,7 @@ private:
     std::uint64_t dieAt_ = 0;
     DeathHook death_;
     CallHook beforeCall_;
+    AnswerHook answerHook_;
     std::map<const IUnknown*, host::TextFormatRef> textFormats_;
 };
 

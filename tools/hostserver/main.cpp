@@ -7,6 +7,7 @@
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_class.h"
 #include "tools/hostserver/server_options.h"
+#include "tools/hostserver/stop_file.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -50,29 +51,20 @@ bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string firstWord(const std::wstring& path) {
-    FileHandle file(_wfopen(path.c_str(), L"rb"), &std::fclose);
-    std::string word;
-    if (!file) {
-        return word;
+enum class Stop { Save, Discard, TimedOut, NoSuchSheet };
+
+bool switchSheet(host::App& app, const std::wstring& sheet) {
+    try {
+        const host::DocRef doc = app.ActiveDoc();
+        return doc && doc->ActivateSheet(sheet);
+    } catch (const host::HostError&) {
+        return false;
     }
-    for (int c = std::fgetc(file.get()); c != EOF && word.size() < 16; c = std::fgetc(file.get())) {
-        if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
-            if (!word.empty()) {
-                break;
-            }
-            continue;
-        }
-        word += static_cast<char>(c);
-    }
-    return word;
 }
 
-enum class Stop { Save, Discard, TimedOut };
-
 // Answers calls (an apartment's incoming calls arrive as window messages) until the stop file
-// appears or the time is up.
-Stop serveUntilStopped(const ServerOptions& o) {
+// appears or the time is up. A "sheet NAME" stop file switches sheets and is taken away.
+Stop serveUntilStopped(const ServerOptions& o, host::App& app) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
     for (;;) {
         MSG msg;
@@ -81,7 +73,18 @@ Stop serveUntilStopped(const ServerOptions& o) {
             DispatchMessageW(&msg);
         }
         if (fileExists(o.stopFile)) {
-            return firstWord(o.stopFile) == "save" ? Stop::Save : Stop::Discard;
+            const StopFileCommand command = readStopFile(o.stopFile);
+            if (command.kind != StopFileCommand::Kind::Sheet) {
+                return command.kind == StopFileCommand::Kind::Save ? Stop::Save : Stop::Discard;
+            }
+            if (!switchSheet(app, command.sheet)) {
+                std::fprintf(stderr, "tvx-hostserver: the drawing has no sheet named \"%s\"\n",
+                             com::toUtf8(command.sheet).c_str());
+                return Stop::NoSuchSheet;
+            }
+            if (!DeleteFileW(o.stopFile.c_str())) {
+                throw std::runtime_error("cannot take the stop file away after switching sheets");
+            }
         }
         if (GetTickCount64() >= deadline) {
             return Stop::TimedOut;
@@ -107,6 +110,11 @@ int serve(const ServerOptions& o) {
         com::ComApartment apartment;
         auto context = std::make_shared<DispatchContext>();
         context->setEmptyForm(o.emptyForm);
+        if (!o.answerForms.empty()) {
+            context->setAnswerHook([&o](const std::string& operation, Answer& answer) {
+                o.answerForms.reshape(operation, answer);
+            });
+        }
         context->failAtCall(o.failAt);
         for (const auto& op : o.failOps) {
             context->failOperation(op);
@@ -147,7 +155,8 @@ int serve(const ServerOptions& o) {
             });
         }
 
-        const ComPtr<IDispatch> app = makeAppDispatch(context, host.connector().attach(host::kHostClassName));
+        const host::AppRef hostApp = host.connector().attach(host::kHostClassName);
+        const ComPtr<IDispatch> app = makeAppDispatch(context, hostApp);
         const ActiveRegistration registration(app.get(), kStandInHostClsid);
         if (!o.readyFile.empty()) {
             openForWriting(o.readyFile);
@@ -155,7 +164,7 @@ int serve(const ServerOptions& o) {
         std::puts("ready");
         std::fflush(stdout);
 
-        stop = serveUntilStopped(o);
+        stop = serveUntilStopped(o, *hostApp);
         context->setBeforeCall({});
         if (stop == Stop::Save) {
             try {
@@ -168,6 +177,9 @@ int serve(const ServerOptions& o) {
     }
     if (saveFailed || snapshotFailed) {
         return kSaveFailed;
+    }
+    if (stop == Stop::NoSuchSheet) {
+        return kBadInput;
     }
     if (stop == Stop::TimedOut) {
         std::fputs("tvx-hostserver: no stop file within the time limit; nothing saved\n", stderr);

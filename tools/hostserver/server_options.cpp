@@ -4,6 +4,7 @@
 
 #include <cwctype>
 #include <limits>
+#include <stdexcept>
 
 namespace tvx::hostserver {
 
@@ -11,9 +12,12 @@ const char* const kServerUsage =
     "usage: tvx-hostserver --drawing FILE --stop-file FILE [--save-to FILE] [--trace FILE]\n"
     "                      [--ready-file FILE] [--fail-at N] [--fail-op NAME]... [--die-at N]\n"
     "                      [--empty-as dispatch|empty|null] [--timeout SECONDS] [--snapshots DIR]\n"
+    "                      [--answer-form [OPERATION:]KIND=FORM]...\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
-    "\"save\", the changed drawing is written (atomically) first. With --snapshots, the drawing\n"
-    "as it stands before call N (counted from 1) is written to DIR\\N.json.\n";
+    "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
+    "\"sheet NAME\" makes that sheet current, as a user switching sheets would; the server\n"
+    "deletes it and goes on. With --snapshots, the drawing as it stands before call N (counted\n"
+    "from 1) is written to DIR\\N.json.\n";
 
 namespace {
 
@@ -81,6 +85,12 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
                 o.emptyForm = EmptyForm::Null;
             } else {
                 throw UsageError("--empty-as takes dispatch, empty or null");
+            }
+        } else if (option == L"--answer-form") {
+            try {
+                o.answerForms.add(com::toUtf8(value()));
+            } catch (const std::invalid_argument& e) {
+                throw UsageError(std::string(e.what()) + "\n" + kAnswerFormUsage);
             }
         } else if (option == L"--timeout") {
             o.timeoutSeconds = static_cast<std::uint32_t>(positive(option, value(), 86400));

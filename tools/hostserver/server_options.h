@@ -1,6 +1,7 @@
 // The stand-in host server's command line.
 #pragma once
 
+#include "tools/hostserver/answer_forms.h"
 #include "tools/hostserver/dispatch_core.h"
 
 #include <cstdint>
@@ -27,6 +28,7 @@ struct ServerOptions {
     std::vector<std::string> failOps;
     std::uint64_t dieAt = 0;
     EmptyForm emptyForm = EmptyForm::NullDispatch;
+    AnswerForms answerForms;
     std::uint32_t timeoutSeconds = 600; // then it ends without saving
 };
 

@@ -1,0 +1,56 @@
+#include "tools/hostserver/stop_file.h"
+
+#include "drawing/sim/utf8.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace tvx::hostserver {
+
+namespace {
+
+constexpr std::size_t kLongest = 4096;
+
+bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The first line that is not blank, without the blanks around it.
+std::string firstLine(const std::wstring& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(_wfopen(path.c_str(), L"rb"), &std::fclose);
+    std::string line;
+    if (!file) {
+        return line;
+    }
+    int c = std::fgetc(file.get());
+    while (c != EOF && isBlank(c)) {
+        c = std::fgetc(file.get());
+    }
+    for (; c != EOF && c != '\n' && line.size() < kLongest; c = std::fgetc(file.get())) {
+        line += static_cast<char>(c);
+    }
+    while (!line.empty() && isBlank(static_cast<unsigned char>(line.back()))) {
+        line.pop_back();
+    }
+    return line;
+}
+
+} // namespace
+
+StopFileCommand readStopFile(const std::wstring& path) {
+    const std::string line = firstLine(path);
+    const std::string word = line.substr(0, line.find_first_of(" \t"));
+    StopFileCommand command;
+    if (word == "save") {
+        command.kind = StopFileCommand::Kind::Save;
+    } else if (word == "sheet" && word.size() < line.size()) {
+        const std::string name = line.substr(line.find_first_not_of(" \t", word.size()));
+        command.kind = StopFileCommand::Kind::Sheet;
+        try {
+            command.sheet = sim::fromUtf8(name);
+        } catch (const sim::Utf8Error&) {
+            // No sheet has an empty name: the switch fails and says so.
+        }
+    }
+    return command;
+}
+
+} // namespace tvx::hostserver

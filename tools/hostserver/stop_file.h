@@ -1,0 +1,19 @@
+// What the stop file asks of the server: stop (saving or not), or make another sheet current
+// and go on, as a user switching sheets between two runs of the tool.
+#pragma once
+
+#include <string>
+
+namespace tvx::hostserver {
+
+struct StopFileCommand {
+    enum class Kind { Save, Discard, Sheet };
+    Kind kind = Kind::Discard;
+    std::wstring sheet; // for Sheet: the rest of the first line after "sheet "
+};
+
+// The file's first line, UTF-8: "save", "sheet NAME", or anything else (stop without saving).
+// A file that cannot be read counts as anything else.
+StopFileCommand readStopFile(const std::wstring& path);
+
+} // namespace tvx::hostserver
