@@ -1,8 +1,10 @@
 #include "app/sequences.h"
 
 #include "drawing/clearing.h"
+#include "drawing/messages.h"
 #include "drawing/placing.h"
 #include "drawing/run_errors.h"
+#include "drawing/unchanged_check.h"
 #include "layout/positions.h"
 
 namespace tvx {
@@ -18,12 +20,21 @@ private:
 };
 
 // Every failure of the layout is the calculation error, shown over the still visible dialog.
+// The drawing is first read again, since the user may have worked in it while the dialog
+// waited; that reading is part of the same step and fails the same way.
 void computeLayoutOrReport(Program& program) {
+    bool asScanned = false;
     try {
-        computeLayout(program.form.txtCalc(), program.config, program.session.hostDoc,
-                      program.symbols, program.layout);
+        asScanned = drawingAsScanned(program.session, program.symbols);
+        if (asScanned) {
+            computeLayout(program.form.txtCalc(), program.config, program.session.hostDoc,
+                          program.symbols, program.layout);
+        }
     } catch (const std::exception&) {
         reportCalcError(program);
+    }
+    if (!asScanned) {
+        errorRoute(program, msg::kDrawingChanged);
     }
 }
 
