@@ -21,7 +21,7 @@ inline constexpr wchar_t kTooManyOwnSymbols[] =
 inline constexpr wchar_t kOwnNameWithoutNumber[] = L"Symbolname ohne zwei Endziffern gefunden: ";
 // Ok found the drawing changed in a way that would make clearing delete or lose something.
 inline constexpr wchar_t kDrawingChanged[] =
-    L"Die Zeichnung wurde bei offenem Dialog geändert, nichts eingefügt. Bitte neu starten !";
+    L"Zeichnung inzwischen geändert, nichts eingefügt. Bitte neu starten !";
 inline constexpr wchar_t kUnknownMainKind[] = L"Hauptsymbol mit unbekannter Art gefunden: ";
 
 } // namespace tvx::msg

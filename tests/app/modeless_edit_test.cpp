@@ -22,7 +22,8 @@ std::vector<sim::SymbolData>& sheetSymbols(sim::HostData& data) {
 
 void eraseNamed(sim::HostData& data, const std::wstring& name) {
     auto& symbols = sheetSymbols(data);
-    const auto it = std::find_if(symbols.begin(), symbols.end(), [&](const auto& s) { return s.name == name; });
+    const auto it =
+        std::find_if(symbols.begin(), symbols.end(), [&](const auto& s) { return s.name == name; });
     ASSERT_NE(it, symbols.end()) << "no symbol named so";
     symbols.erase(it);
 }
