@@ -19,22 +19,29 @@ private:
     Program& program_;
 };
 
-// Every failure of the layout is the calculation error, shown over the still visible dialog.
-// The drawing is first read again, since the user may have worked in it while the dialog
-// waited; that reading is part of the same step and fails the same way.
-void computeLayoutOrReport(Program& program) {
+// The user may have worked in the drawing while the dialog waited. Reading it again changes
+// nothing, so a host failure here is reported as the layout's, over the still visible dialog.
+void confirmDrawingAsScanned(Program& program) {
     bool asScanned = false;
     try {
         asScanned = drawingAsScanned(program.session, program.symbols);
-        if (asScanned) {
-            computeLayout(program.form.txtCalc(), program.config, program.session.hostDoc,
-                          program.symbols, program.layout);
-        }
+    } catch (const ReportedError&) {
+        throw;
     } catch (const std::exception&) {
         reportCalcError(program);
     }
     if (!asScanned) {
         errorRoute(program, msg::kDrawingChanged);
+    }
+}
+
+// Every failure of the layout is the calculation error, shown over the still visible dialog.
+void computeLayoutOrReport(Program& program) {
+    try {
+        computeLayout(program.form.txtCalc(), program.config, program.session.hostDoc,
+                      program.symbols, program.layout);
+    } catch (const std::exception&) {
+        reportCalcError(program);
     }
 }
 
@@ -45,6 +52,7 @@ void cmd_Ok_Click(Program& program) {
     main.symbolType = program.form.stdSFSSymbol().listIndex();
     main.method = program.form.stdSFSMet().text();
     main.roughness = program.form.stdSFSRough().text();
+    confirmDrawingAsScanned(program);
     program.symbols.removeMainTwin();
     computeLayoutOrReport(program);
     program.form.hide();

@@ -17,20 +17,22 @@ bool sameSheet(const HostSession& session) {
     return require(sheet, "GetCurrentSheet")->GetName() == session.sheetName;
 }
 
-std::int32_t countOwnNamed(const HostSession& session) {
-    std::int32_t count = 0;
-    for (host::ViewRef view = require(session.hostDoc, "GetFirstView")->GetFirstView(); view;
-         view = view->GetNextView()) {
-        for (host::SFSymbolRef s = view->GetFirstSFSymbol(); s; s = s->GetNext()) {
-            if (isOwnName(require(s->GetAnnotation(), "GetAnnotation")->GetName())) {
-                ++count;
-            }
+bool sameSymbols(const SymbolRegister& scanned, const SymbolRegister& now) {
+    if (now.slotCount != scanned.slotCount || now.ownSymbolCount != scanned.ownSymbolCount) {
+        return false;
+    }
+    // The bracket repeats them as a set; a duplicate met earlier than before changes nothing.
+    for (std::int32_t i = 1; i <= scanned.slotCount; ++i) {
+        const SymbolSlot& s = scanned.slot(i);
+        if (now.findSymbol(s.symbolType, s.roughness, s.method) == -1) {
+            return false;
         }
     }
-    return count;
+    return true;
 }
 
-// A scanned symbol deleted while another was named by hand leaves the count as it was.
+// A scanned symbol deleted while another was named by hand leaves the count as it was; clearing
+// would then fail on the deleted one after the note is gone.
 bool scannedStillOwn(const SymbolRegister& symbols) {
     for (std::int32_t i = 0; i < symbols.ownSymbolCount; ++i) {
         const host::SFSymbolRef& symbol = symbols.ownSymbols.at(static_cast<std::size_t>(i));
@@ -44,8 +46,13 @@ bool scannedStillOwn(const SymbolRegister& symbols) {
 } // namespace
 
 bool drawingAsScanned(const HostSession& session, const SymbolRegister& symbols) {
-    return sameSheet(session) && countOwnNamed(session) == symbols.ownSymbolCount &&
-           scannedStillOwn(symbols);
+    if (!sameSheet(session)) {
+        return false;
+    }
+    HostSession cursor = session; // the scan walks hostView
+    SymbolRegister now;
+    scanDrawing(cursor, now);
+    return sameSymbols(symbols, now) && scannedStillOwn(symbols);
 }
 
 } // namespace tvx

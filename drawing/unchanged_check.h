@@ -1,5 +1,6 @@
-// The main dialog is modeless: while it waits, the user keeps working in the drawing. Clearing
-// trusts what the scan found, so before anything is deleted the drawing is read once more.
+// The main dialog is modeless: while it waits, the user keeps working in the drawing. Clearing and
+// the bracket note trust what the scan found, so before anything is changed the drawing is read
+// once more.
 #pragma once
 
 #include "drawing/session.h"
@@ -7,10 +8,12 @@
 
 namespace tvx {
 
-// True while the drawing still holds what the scan found that clearing and placing depend on:
-// the same current sheet, and exactly the scanned symbols named with the tool's prefix, each
-// still there under such a name. Other changes (foreign symbols, the note, positions) cannot
-// make a run delete or lose anything and are not looked at. Only reads; host errors pass.
+// True while the drawing still reads as the scan found it: the same current sheet, the same
+// distinct other symbols (in any order), and as many symbols named with the tool's prefix, each
+// scanned one still there under such a name. Call it before slot 0 has changed the other
+// symbols. What the scan does not look at (notes, positions, duplicates of other symbols) is not
+// compared: a note named as the tool's is found by its name alone on Ok, as at any time.
+// Only reads. Host errors, and the scan's own errors, pass.
 bool drawingAsScanned(const HostSession& session, const SymbolRegister& symbols);
 
 } // namespace tvx

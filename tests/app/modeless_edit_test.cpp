@@ -1,6 +1,6 @@
 // The main dialog is modeless: the user may work in the drawing while it waits. Whatever the user
-// did there, Ok must not delete or lose anything; where the drawing changed in a way that clearing
-// depends on, the run stops before touching it.
+// did there, Ok must not delete or lose anything; where the drawing no longer reads as the start
+// found it, the run stops before touching it.
 #include "drawing/messages.h"
 #include "drawing/sim/listing.h"
 #include "stories.h"
@@ -57,6 +57,12 @@ TEST(ModelessDialog, OkStopsBeforeClearingWhenTheUserChangedWhatClearingReliesOn
          msg::kDrawingChanged},
         {"an earlier run's symbol deleted by hand", testing::rerunDrawing,
          [](sim::HostData& d) { eraseNamed(d, L"ZyrSymbol_02"); }, msg::kDrawingChanged},
+        // The bracket note would not repeat it.
+        {"a foreign symbol of a new kind added", testing::rerunDrawing,
+         [](sim::HostData& d) {
+             sheetSymbols(d).push_back(sfSymbol(2, L"25", L"gefräst", L"Oberflächengüte9"));
+         },
+         msg::kDrawingChanged},
         {"another sheet made current", twoSheets, [](sim::HostData& d) { d.activeDoc->currentSheet = 1; },
          msg::kDrawingChanged},
         // The scanned reference no longer answers: read-only so far, so nothing is lost either.
@@ -66,10 +72,10 @@ TEST(ModelessDialog, OkStopsBeforeClearingWhenTheUserChangedWhatClearingReliesOn
              sheetSymbols(d).push_back(sfSymbol(1, L"0,4", L"", L"ZyrSymbol_07"));
          },
          msg::kCalcError},
-        {"the earlier note deleted and a foreign symbol added", testing::rerunDrawing,
+        {"the earlier note deleted and a foreign symbol's duplicate added", testing::rerunDrawing,
          [](sim::HostData& d) {
              testing::firstSheet(d).views.at(0).notes.clear();
-             sheetSymbols(d).push_back(sfSymbol(2, L"25", L"gefräst", L"Oberflächengüte9"));
+             sheetSymbols(d).push_back(sfSymbol(0, L"0,8", L"poliert", L"Oberflächengüte9"));
          },
          nullptr},
     };
