@@ -8,6 +8,9 @@ namespace tvx::win {
 namespace {
 
 constexpr std::chrono::milliseconds kPollStep{100};
+// An instance that has just ended may hold the claim for a moment longer while the system takes
+// the process down; a start right then is a start of its own, not a second one.
+constexpr DWORD kHandOverMs = 500;
 
 bool claimed(DWORD waitResult) { return waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED; }
 
@@ -60,7 +63,7 @@ void bringForward(HWND window) {
 InstanceClaim::InstanceClaim(const wchar_t* name) : mutex_(CreateMutexW(nullptr, FALSE, name)) {
     // Without a mutex nothing can be told about other instances; the run goes on as it would
     // have on its own rather than not at all.
-    held_ = mutex_ == nullptr || claimed(WaitForSingleObject(mutex_, 0));
+    held_ = mutex_ == nullptr || claimed(WaitForSingleObject(mutex_, kHandOverMs));
 }
 
 InstanceClaim::~InstanceClaim() {

@@ -20,7 +20,7 @@ public:
 
     // False: another instance of this session holds the claim.
     bool held() const { return held_; }
-    // Whether the claim has become free since (the other instance ended); it stays taken then.
+    // Waits up to `wait` for the claim to become free (the other instance ended) and takes it.
     bool takeOnceFree(std::chrono::milliseconds wait);
 
 private:
@@ -37,7 +37,8 @@ inline constexpr std::chrono::milliseconds kStartingPatience{5000};
 
 // For a start that did not get the claim: brings the running instance's message, or else its
 // main dialog, to the front, waiting up to `patience` for one to be visible. Gives up early when
-// the running instance ends. True when a window was brought forward.
+// the running instance ends; this start does not run after it.
+// True when a window was brought forward.
 bool bringRunningInstanceForward(InstanceClaim& claim, std::chrono::milliseconds patience);
 
 } // namespace tvx::win
