@@ -1,8 +1,10 @@
 #include "app/sequences.h"
 
 #include "drawing/clearing.h"
+#include "drawing/messages.h"
 #include "drawing/placing.h"
 #include "drawing/run_errors.h"
+#include "drawing/unchanged_check.h"
 #include "layout/positions.h"
 
 namespace tvx {
@@ -16,6 +18,22 @@ public:
 private:
     Program& program_;
 };
+
+// The user may have worked in the drawing while the dialog waited. Reading it again changes
+// nothing, so a host failure here is reported as the layout's, over the still visible dialog.
+void confirmDrawingAsScanned(Program& program) {
+    bool asScanned = false;
+    try {
+        asScanned = drawingAsScanned(program.session, program.symbols);
+    } catch (const ReportedError&) {
+        throw;
+    } catch (const std::exception&) {
+        reportCalcError(program);
+    }
+    if (!asScanned) {
+        errorRoute(program, msg::kDrawingChanged);
+    }
+}
 
 // Every failure of the layout is the calculation error, shown over the still visible dialog.
 void computeLayoutOrReport(Program& program) {
@@ -34,6 +52,7 @@ void cmd_Ok_Click(Program& program) {
     main.symbolType = program.form.stdSFSSymbol().listIndex();
     main.method = program.form.stdSFSMet().text();
     main.roughness = program.form.stdSFSRough().text();
+    confirmDrawingAsScanned(program);
     program.symbols.removeMainTwin();
     computeLayoutOrReport(program);
     program.form.hide();

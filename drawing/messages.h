@@ -19,6 +19,9 @@ inline constexpr wchar_t kTooManyForeignSymbols[] =
 inline constexpr wchar_t kTooManyOwnSymbols[] =
     L"Mehr als 21 Oberflächensymbole eines früheren Laufs gefunden !";
 inline constexpr wchar_t kOwnNameWithoutNumber[] = L"Symbolname ohne zwei Endziffern gefunden: ";
+// Ok found the drawing changed in a way that would make clearing delete or lose something.
+inline constexpr wchar_t kDrawingChanged[] =
+    L"Zeichnung inzwischen geändert, nichts eingefügt. Bitte neu starten !";
 inline constexpr wchar_t kUnknownMainKind[] = L"Hauptsymbol mit unbekannter Art gefunden: ";
 
 } // namespace tvx::msg

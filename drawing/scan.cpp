@@ -3,8 +3,6 @@
 #include "drawing/messages.h"
 #include "drawing/run_errors.h"
 
-#include <string_view>
-
 namespace tvx {
 namespace {
 
@@ -25,10 +23,6 @@ FoundSymbol readSymbol(host::SFSymbol& symbol) {
     found.method = symbol.GetText(kMethodText);
     found.name = require(symbol.GetAnnotation(), "GetAnnotation")->GetName();
     return found;
-}
-
-bool isOwnName(const std::wstring& name) {
-    return std::wstring_view(name).substr(0, 10) == kOwnSymbolPrefix;
 }
 
 bool isDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }

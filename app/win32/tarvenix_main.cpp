@@ -1,12 +1,14 @@
 // Tarvenix.exe: no arguments; the main dialog is the start. Builds both dialogs, attaches the
 // host connector and runs the start-up sequence; the event loop then waits for Ok, Cancel or
-// the close command, each of which ends the process through shutDown.
+// the close command, each of which ends the process through shutDown. A second start in the
+// same session ends at once, after bringing the first one's window forward.
 #include "app/sequences.h"
 #include "app/win32/event_loop.h"
 #include "app/win32/main_form.h"
 #include "app/win32/message_dialog.h"
 #include "app/win32/pictures.h"
 #include "app/win32/process_end.h"
+#include "app/win32/single_instance.h"
 #include "drawing/com/com_host.h"
 #include "drawing/com/com_owners.h"
 
@@ -30,6 +32,12 @@ int reportStartFailure(const char* what) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     using namespace tvx;
     try {
+        // Before anything else, the host above all: a second start only points at the first.
+        win::InstanceClaim claim(win::kInstanceClaimName);
+        if (!claim.held()) {
+            win::bringRunningInstanceForward(claim, win::kStartingPatience);
+            return 0;
+        }
         const com::ComApartment apartment;
         win::ProcessEnd processEnd;
         const std::wstring folder = win::programFolder();

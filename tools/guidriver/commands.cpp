@@ -35,6 +35,8 @@ const wchar_t* const kUsage =
     L"  key WIN KEY              tab, shift+tab, enter, escape, space: typed into the window\n"
     L"  close WIN                the window's close command\n"
     L"  dpi                      the display's DPI\n"
+    L"  minimize WIN             the window's minimize command\n"
+    L"  front WIN                1 when the window is the foreground window and not minimized, else 0\n"
     L"  sleep MS\n"
     L"  clock                    milliseconds since 1970, the clock shell scripts read too\n"
     L"WIN: TITLE, CLASS::TITLE or CLASS::   CTRL: NAME, #ID, CLASS:N or .\n";
@@ -313,6 +315,17 @@ void cmdClose(const Words& w, std::wstring&) {
     }
 }
 
+void cmdMinimize(const Words& w, std::wstring&) {
+    if (!PostMessageW(requireWindow(word(w, 1)), WM_SYSCOMMAND, SC_MINIMIZE, 0)) {
+        throw std::runtime_error("minimize not delivered");
+    }
+}
+
+void cmdFront(const Words& w, std::wstring& out) {
+    const HWND window = requireWindow(word(w, 1));
+    out += GetForegroundWindow() == window && !IsIconic(window) ? L"1\n" : L"0\n";
+}
+
 void cmdClock(const Words&, std::wstring& out) {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
@@ -343,6 +356,7 @@ void runCommand(const Words& words, std::wstring& out) {
         {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick},     {L"key", cmdKey},
         {L"close", cmdClose},   {L"sleep", cmdSleep},     {L"clock", cmdClock},
         {L"dpi", cmdDpi},
+        {L"minimize", cmdMinimize}, {L"front", cmdFront},
     };
     const auto command = commands.find(words.at(0));
     if (command == commands.end()) {

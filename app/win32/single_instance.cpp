@@ -1,0 +1,99 @@
+#include "app/win32/single_instance.h"
+
+#include "app/win32/control_ids.h"
+
+#include <cwchar>
+
+namespace tvx::win {
+namespace {
+
+constexpr std::chrono::milliseconds kPollStep{100};
+// An instance that has just ended may hold the claim for a moment longer while the system takes
+// the process down; a start right then is a start of its own, not a second one.
+constexpr DWORD kHandOverMs = 500;
+
+bool claimed(DWORD waitResult) { return waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED; }
+
+struct Found {
+    HWND message = nullptr;
+    HWND mainForm = nullptr;
+};
+
+BOOL CALLBACK collect(HWND window, LPARAM param) {
+    auto& found = *reinterpret_cast<Found*>(param);
+    wchar_t name[32] = {};
+    if (!IsWindowVisible(window) || GetClassNameW(window, name, 32) == 0) {
+        return TRUE;
+    }
+    if (std::wcscmp(name, ids::kMessageDialogClass) == 0) {
+        found.message = window;
+    } else if (std::wcscmp(name, ids::kMainFormClass) == 0) {
+        found.mainForm = window;
+    }
+    return TRUE;
+}
+
+// The message first: while it shows, it is the one window the user can answer.
+HWND visibleInstanceWindow() {
+    Found found;
+    EnumWindows(&collect, reinterpret_cast<LPARAM>(&found));
+    return found.message != nullptr ? found.message : found.mainForm;
+}
+
+void bringForward(HWND window) {
+    const HWND owner = GetWindow(window, GW_OWNER);
+    for (const HWND w : {owner, window}) {
+        if (w != nullptr && IsIconic(w)) {
+            ShowWindow(w, SW_RESTORE);
+        }
+    }
+    // The system may refuse the focus to a process the user did not just start; the taskbar
+    // button flashing until the window is activated is then what tells the user where it is.
+    if (!SetForegroundWindow(window) || GetForegroundWindow() != window) {
+        FLASHWINFO flash{};
+        flash.cbSize = sizeof flash;
+        flash.hwnd = window;
+        flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
+        FlashWindowEx(&flash);
+    }
+}
+
+} // namespace
+
+InstanceClaim::InstanceClaim(const wchar_t* name) : mutex_(CreateMutexW(nullptr, FALSE, name)) {
+    // Without a mutex nothing can be told about other instances; the run goes on as it would
+    // have on its own rather than not at all.
+    held_ = mutex_ == nullptr || claimed(WaitForSingleObject(mutex_, kHandOverMs));
+}
+
+InstanceClaim::~InstanceClaim() {
+    if (mutex_ == nullptr) {
+        return;
+    }
+    if (held_) {
+        ReleaseMutex(mutex_);
+    }
+    CloseHandle(mutex_);
+}
+
+bool InstanceClaim::takeOnceFree(std::chrono::milliseconds wait) {
+    if (!held_ && mutex_ != nullptr) {
+        held_ = claimed(WaitForSingleObject(mutex_, static_cast<DWORD>(wait.count())));
+    }
+    return held_;
+}
+
+bool bringRunningInstanceForward(InstanceClaim& claim, std::chrono::milliseconds patience) {
+    for (auto waited = std::chrono::milliseconds::zero();; waited += kPollStep) {
+        if (const HWND window = visibleInstanceWindow()) {
+            bringForward(window);
+            return true;
+        }
+        // The wait is the poll's pause, and it ends early should the other instance end.
+        if (waited >= patience || claim.takeOnceFree(kPollStep)) {
+            return false;
+        }
+    }
+}
+
+} // namespace tvx::win
