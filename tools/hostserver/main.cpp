@@ -70,6 +70,18 @@ std::string firstWord(const std::wstring& path) {
 
 enum class Stop { Save, Discard, TimedOut };
 
+// A hung host answers nothing, not even its window messages, until it is told to stop.
+Stop waitForStopFile(const ServerOptions& o) {
+    const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
+    while (!fileExists(o.stopFile)) {
+        if (GetTickCount64() >= deadline) {
+            return Stop::TimedOut;
+        }
+        Sleep(20);
+    }
+    return firstWord(o.stopFile) == "save" ? Stop::Save : Stop::Discard;
+}
+
 // Answers calls (an apartment's incoming calls arrive as window messages) until the stop file
 // appears or the time is up.
 Stop serveUntilStopped(const ServerOptions& o) {
@@ -130,6 +142,29 @@ int serve(const ServerOptions& o) {
             });
         }
 
+        // The drawing as the calls before the hung one left it can still be saved.
+        HostMoods moods(o.moods, context->traceSink(), [&host, &o] {
+            const Stop stopped = waitForStopFile(o);
+            int code = stopped == Stop::TimedOut ? kTimedOut : kOk;
+            if (stopped == Stop::Save) {
+                try {
+                    sim::saveDrawingFile(host.data(), o.saveTo);
+                } catch (const sim::DrawingFileError& e) {
+                    std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
+                    code = kSaveFailed;
+                }
+            }
+            std::fflush(nullptr);
+            TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+        });
+        context->setGate([&moods](std::uint64_t next, const std::string& operation) {
+            return moods.beforeCall(next, operation);
+        });
+        std::unique_ptr<BusyFilterRegistration> busyFilter;
+        if (moods.usesFilter()) {
+            busyFilter = std::make_unique<BusyFilterRegistration>(moods, [&context] { return context->callCount() + 1; });
+        }
+
         if (!o.snapshotDir.empty()) {
             // A snapshot that cannot be written fails the server's exit status, never the client's call.
             context->setBeforeCall([&host, &o, &snapshotFailed](std::uint64_t call) {
@@ -157,6 +192,7 @@ int serve(const ServerOptions& o) {
 
         stop = serveUntilStopped(o);
         context->setBeforeCall({});
+        context->setGate({});
         if (stop == Stop::Save) {
             try {
                 sim::saveDrawingFile(host.data(), o.saveTo);

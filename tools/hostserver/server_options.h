@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tools/hostserver/dispatch_core.h"
+#include "tools/hostserver/host_moods.h"
 
 #include <cstdint>
 #include <optional>
@@ -28,6 +29,7 @@ struct ServerOptions {
     std::uint64_t dieAt = 0;
     EmptyForm emptyForm = EmptyForm::NullDispatch;
     std::uint32_t timeoutSeconds = 600; // then it ends without saving
+    MoodOptions moods;
 };
 
 // Throws UsageError naming what is wrong.
