@@ -485,7 +485,7 @@ namespace {
 // One cell of the busy or hung column: what differs from the description, or "ok".
 std::string stopCell(const FaultRow& row) {
     if (row.ok()) {
-        return row.leftovers == 0 ? "ok" : "ok, kept 1 unnamed" + std::string(row.rerunOk ? "" : ", re-run not clean");
+        return row.leftovers == 0 ? "ok" : row.rerunOk ? "ok, kept 1" : "ok, kept 1 (!)";
     }
     std::string cell = "WRONG:";
     if (!row.ended) {
@@ -527,7 +527,7 @@ void totals(std::ostringstream& out, const char* what, const std::vector<FaultRo
 std::string formatFaultTable(const FaultTable& table) {
     std::ostringstream out;
     out << pad("N", 5) << pad("operation", 34) << pad("step", 12) << pad("message", 54)
-        << pad("drawing", 10) << pad("re-run", 8) << pad("busy past bound", 18) << "hung\n";
+        << pad("drawing", 10) << pad("re-run", 8) << pad("busy past bound", 17) << "hung\n";
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const FaultRow& row = table.rows[i];
         std::string drawing = row.drawingOk ? "intact" : "CHANGED: " + row.drawingNote;
@@ -547,10 +547,11 @@ std::string formatFaultTable(const FaultTable& table) {
         out << pad(std::to_string(row.call), 5) << pad(row.operation, 34) << pad(row.step, 12)
             << pad(message, 54) << pad(drawing, 10)
             << pad(row.rerunOk ? std::string("clean") : "FAILED: " + row.rerunNote, 8)
-            << pad(i < table.busyRows.size() ? stopCell(table.busyRows[i]) : "-", 18)
+            << pad(i < table.busyRows.size() ? stopCell(table.busyRows[i]) : "-", 17)
             << (i < table.hungRows.size() ? stopCell(table.hungRows[i]) : "-") << '\n';
     }
-    out << '\n';
+    out << "\nkept 1: the host stopped between an insertion and its naming, and keeps that symbol or note\n"
+           "(!): the next run takes it for a foreign symbol and does not end with one clean set of output\n\n";
     totals(out, "calls faulted: ", table.rows, table.calls);
     totals(out, "busy past the bound: ", table.busyRows, table.calls);
     totals(out, "hung: ", table.hungRows, table.calls);

@@ -3,10 +3,10 @@
 //   tvx-faultcheck table ORIGINAL BASE RUNS
 //   tvx-faultcheck moods BASE             the calls a busy or hung host is tried at
 //   tvx-faultcheck mood-table ORIGINAL BASE RUNS LIMIT_MS
-// RUNS/busy-N, RUNS/past-N and RUNS/hung-N hold the runs with the host busy for a moment at call
-// N, busy past the program's bound, and hung there: outcome.txt, drawing.json, trace.txt and (not
-// for busy-N) rerun.txt; a hung run's outcome.txt also has "stopped_ms MS", the time from the
-// hang to the program's end, which must stay within LIMIT_MS.
+// RUNS/busy-N holds the run with the host busy for a moment at call N, RUNS/past-N or RUNS/hung-N
+// the one with the host busy past the program's bound or hung there: outcome.txt, drawing.json,
+// trace.txt and (not for busy-N) rerun.txt; a hung run's outcome.txt also has "stopped_ms MS", the
+// time from the hang to the program's end, which must stay within LIMIT_MS.
 // BASE holds the fault-free run: trace.txt, startup.txt (calls before the dialog showed),
 // outcome.txt, drawing.json and snapshots/N.json (the drawing before call N). RUNS/N holds the
 // run with call N failing: outcome.txt, drawing.json, and rerun.txt naming the folder of the
@@ -277,9 +277,9 @@ int moodTable(const fs::path& originalFile, const fs::path& base, const fs::path
     const sim::HostData completed = sim::loadDrawingFile(base / "drawing.json");
     const auto baseTrace = readLines(base / "trace.txt");
     const auto calls = moodCalls(baseCalls(base));
-    std::printf("%4s  %-10s  %-27s  %-26s  %-16s  %s\n", "N", "step", "operation", "busy short", "busy past bound",
-                "hung");
-    int recovered = 0, past = 0, hung = 0, tried = 0;
+    std::printf("%4s  %-10s  %-27s  %-26s  %s\n", "N", "step", "operation", "busy short",
+                "busy past bound / hung");
+    int recovered = 0, past = 0, hung = 0, tried = 0, pastTried = 0, hungTried = 0;
     long long longest = -1;
     std::vector<std::string> reasons;
     const auto attempt = [](auto check) {
@@ -295,27 +295,31 @@ int moodTable(const fs::path& originalFile, const fs::path& base, const fs::path
         const std::string shortWhy = attempt([&] {
             return checkBusyShort(runs / ("busy-" + std::to_string(call.n)), baseTrace, original, completed, rejected);
         });
-        const std::string pastWhy = attempt([&] { return checkStopped(runs, base, call, true, original, limitMs); });
-        const std::string hungWhy = attempt([&] { return checkStopped(runs, base, call, false, original, limitMs); });
+        // Each call is tried with one of the two, in turn.
+        const bool busy = fs::exists(runs / ("past-" + std::to_string(call.n)));
+        const std::string stopWhy = attempt([&] { return checkStopped(runs, base, call, busy, original, limitMs); });
         long long stopped = -1;
-        try {
-            stopped = readOutcome(runs / ("hung-" + std::to_string(call.n))).stoppedMs;
-        } catch (const std::exception&) {
+        if (!busy) {
+            try {
+                stopped = readOutcome(runs / ("hung-" + std::to_string(call.n))).stoppedMs;
+            } catch (const std::exception&) {
+            }
+            longest = std::max(longest, stopped);
         }
-        longest = std::max(longest, stopped);
         recovered += shortWhy.empty() ? 1 : 0;
-        past += pastWhy.empty() ? 1 : 0;
-        hung += hungWhy.empty() ? 1 : 0;
+        (busy ? past : hung) += stopWhy.empty() ? 1 : 0;
+        (busy ? pastTried : hungTried) += 1;
         const std::string shortCell =
             shortWhy.empty() ? "ok, " + std::to_string(rejected) + " rejected, run once" : "FAIL";
-        const std::string hungCell =
-            hungWhy.empty() ? "ok, ended " + std::to_string(stopped) + " ms later" : "FAIL";
-        std::printf("%4llu  %-10s  %-27s  %-26s  %-16s  %s\n", static_cast<unsigned long long>(call.n),
-                    stepName(call.step), call.operation.c_str(), shortCell.c_str(), pastWhy.empty() ? "ok" : "FAIL",
-                    hungCell.c_str());
+        const std::string stopCell = std::string(busy ? "busy: " : "hung: ") +
+                                     (!stopWhy.empty() ? "FAIL"
+                                      : busy           ? "ok"
+                                                       : "ok, ended " + std::to_string(stopped) + " ms later");
+        std::printf("%4llu  %-10s  %-27s  %-26s  %s\n", static_cast<unsigned long long>(call.n),
+                    stepName(call.step), call.operation.c_str(), shortCell.c_str(), stopCell.c_str());
         const std::string label = std::to_string(call.n) + " " + call.operation;
-        for (const auto& [column, why] : {std::pair{"busy short", shortWhy}, std::pair{"busy past bound", pastWhy},
-                                          std::pair{"hung", hungWhy}}) {
+        for (const auto& [column, why] : {std::pair{"busy short", shortWhy},
+                                          std::pair{busy ? "busy past bound" : "hung", stopWhy}}) {
             if (!why.empty()) {
                 reasons.push_back(label + " (" + column + "): " + why);
             }
@@ -324,9 +328,9 @@ int moodTable(const fs::path& originalFile, const fs::path& base, const fs::path
     for (const auto& r : reasons) {
         std::printf("FAIL %s\n", r.c_str());
     }
-    std::printf("operations tried %d: busy and recovered %d; busy past the bound as described %d; hung as described "
-                "%d; longest time from a hung call to the program's end %lld ms\n",
-                tried, recovered, past, hung, longest);
+    std::printf("operations tried %d: busy and recovered %d; busy past the bound as described %d of %d; hung as "
+                "described %d of %d; longest time from a hung call to the program's end %lld ms\n",
+                tried, recovered, past, pastTried, hung, hungTried, longest);
     return tried > 0 && reasons.empty() ? 0 : 1;
 }
 

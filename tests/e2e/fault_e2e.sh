@@ -4,9 +4,9 @@
 # output of an earlier run. A run without fault numbers the calls; then, for a sample of them (the
 # first of each operation in each step, every call of clearing and placing) or with --all for
 # every one, a run with that call failing, and a run without fault on the drawing it left. Then,
-# at the first call of each operation in each step, the host busy for a moment, busy past the
-# program's bound and hung (the bounds shortened through TARVENIX_TEST_HOST_BOUNDS), each
-# stopped run followed by a run without fault. Prints both tables (tests/e2e/fault_check_main.cpp)
+# at the first call of each operation, the host busy for a moment, and in turn busy past the
+# program's bound or hung (the bounds shortened through TARVENIX_TEST_HOST_BOUNDS), each stopped
+# run followed by a run without fault. Prints both tables (tests/e2e/fault_check_main.cpp)
 # and their totals; exits non-zero when a check failed.
 #   fault_e2e.sh [--all] [--no-moods] [--drawing FILE] [--out DIR] [--tarvenix EXE]
 #                [--server EXE] [--driver EXE] [--check EXE]
@@ -143,15 +143,21 @@ checks=$((checks + 1))
 if [ "$moods" -eq 1 ]; then
   mood_started=$SECONDS
   mood_plan=$("$run" "$check" moods "$(winpath "$base")" | tr -d '\r')
-  echo "== a busy and a hung host at $(wc -l <<<"$mood_plan") calls"
+  echo "== a busy and a busy past the bound or hung host at $(wc -l <<<"$mood_plan") calls"
+  turn=0
   while read -r n step operation; do
     run_once "$drawing" "$runs/busy-$n" --busy-at "$n" --busy-for 300
-    run_once "$drawing" "$runs/past-$n" --busy-at "$n" --busy-for 3600000
-    rerun_after "$runs/past-$n"
-    run_hung "$n" "$runs/hung-$n"
-    rerun_after "$runs/hung-$n"
-    printf '%4s %-10s %-27s busy %s, hung %s message(s)\n' "$n" "$step" "$operation" \
-      "$(grep -c '^message' "$runs/past-$n/outcome.txt")" "$(grep -c '^message' "$runs/hung-$n/outcome.txt")"
+    turn=$((1 - turn))
+    if [ "$turn" -eq 1 ]; then
+      stopped=$runs/past-$n
+      run_once "$drawing" "$stopped" --busy-at "$n" --busy-for 3600000
+    else
+      stopped=$runs/hung-$n
+      run_hung "$n" "$stopped"
+    fi
+    rerun_after "$stopped"
+    printf '%4s %-10s %-27s %s: %s message(s)\n' "$n" "$step" "$operation" "${stopped##*/}" \
+      "$(grep -c '^message' "$stopped/outcome.txt")"
   done <<<"$mood_plan"
   echo "== $((SECONDS - mood_started)) s for the busy and hung runs"
   checks=$((checks + 1))

@@ -95,10 +95,10 @@ std::vector<Call> sampleCalls(const std::vector<Call>& calls) {
 }
 
 std::vector<Call> moodCalls(const std::vector<Call>& calls) {
-    std::set<std::pair<Step, std::string>> seen;
+    std::set<std::string> seen;
     std::vector<Call> sample;
     for (const auto& call : calls) {
-        if (seen.insert({call.step, call.operation}).second) {
+        if (seen.insert(call.operation).second) {
             sample.push_back(call);
         }
     }

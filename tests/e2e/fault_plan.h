@@ -50,7 +50,7 @@ struct Expectation {
 
 Expectation expectationFor(const Call& call);
 
-// The first call of each operation within each step: where a busy or hung host is tried.
+// The first call of each operation: where a busy or hung host is tried.
 std::vector<Call> moodCalls(const std::vector<Call>& calls);
 
 // A host that stops taking calls at this call (busy past the bound, or hung): its one message,
