@@ -1,5 +1,7 @@
 #include "drawing/com/retry_filter.h"
 
+#include "drawing/com/com_object.h"
+
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -8,34 +10,9 @@ namespace tvx::com {
 
 namespace {
 
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-#endif
-class RetryFilter final : public IMessageFilter {
+class RetryFilter final : public ComObject<IMessageFilter> {
 public:
     explicit RetryFilter(Millis busyBound) : busyBound_(busyBound) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
-            *object = static_cast<IMessageFilter*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) {
-            std::unique_ptr<RetryFilter> owner(this);
-        }
-        return static_cast<ULONG>(left);
-    }
 
     // The client takes no calls of its own; whatever comes is handled.
     DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
@@ -52,12 +29,8 @@ public:
 
 private:
     Millis busyBound_;
-    std::atomic<long> refs_{1};
     std::atomic<unsigned long> asked_{0};
 };
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 } // namespace
 

@@ -106,7 +106,7 @@ TEST(FaultAtEveryHostCall, AHostThatStopsTakingCallsIsReportedAsSuchEverywhere) 
     std::size_t kept = 0;
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         SCOPED_TRACE(describe(table.rows[i]));
-        EXPECT_EQ(table.busyRows[i].shown, V{L"SolidWorks ist beschäftigt ! Offene Dialoge in SolidWorks schließen und neu starten."});
+        EXPECT_EQ(table.busyRows[i].shown, V{L"SolidWorks ist beschäftigt ! Offenen Dialog schließen und neu starten."});
         EXPECT_EQ(table.hungRows[i].shown, V{L"SolidWorks antwortet nicht ! Bitte die Zeichnung prüfen."});
         kept += table.hungRows[i].leftovers;
         if (table.rows[i].operation == "Doc.GetFirstView" && table.rows[i].step == "connection") {

@@ -1,6 +1,7 @@
 #include "tools/hostserver/host_moods.h"
 
-#include <atomic>
+#include "drawing/com/com_object.h"
+
 #include <utility>
 
 namespace tvx::hostserver {
@@ -61,35 +62,10 @@ bool HostMoods::filterRejects(std::uint64_t next) {
 
 namespace {
 
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-#endif
-class BusyFilter final : public IMessageFilter {
+class BusyFilter final : public com::ComObject<IMessageFilter> {
 public:
     BusyFilter(HostMoods& moods, std::function<std::uint64_t()> nextCall)
         : moods_(moods), nextCall_(std::move(nextCall)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
-            *object = static_cast<IMessageFilter*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) {
-            std::unique_ptr<BusyFilter> owner(this);
-        }
-        return static_cast<ULONG>(left);
-    }
 
     // Only automation calls are turned away: reference counting and name lookups go through, so
     // the calls stay numbered as the trace numbers them.
@@ -106,11 +82,7 @@ public:
 private:
     HostMoods& moods_;
     std::function<std::uint64_t()> nextCall_;
-    std::atomic<long> refs_{1};
 };
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 } // namespace
 

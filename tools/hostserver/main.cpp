@@ -70,6 +70,17 @@ std::string firstWord(const std::wstring& path) {
 
 enum class Stop { Save, Discard, TimedOut };
 
+// False, with the reason on stderr, when the drawing could not be written.
+bool trySave(const sim::SimHost& host, const std::wstring& to) {
+    try {
+        sim::saveDrawingFile(host.data(), to);
+        return true;
+    } catch (const sim::DrawingFileError& e) {
+        std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
+        return false;
+    }
+}
+
 // A hung host answers nothing, not even its window messages, until it is told to stop.
 Stop waitForStopFile(const ServerOptions& o) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
@@ -146,13 +157,8 @@ int serve(const ServerOptions& o) {
         HostMoods moods(o.moods, context->traceSink(), [&host, &o] {
             const Stop stopped = waitForStopFile(o);
             int code = stopped == Stop::TimedOut ? kTimedOut : kOk;
-            if (stopped == Stop::Save) {
-                try {
-                    sim::saveDrawingFile(host.data(), o.saveTo);
-                } catch (const sim::DrawingFileError& e) {
-                    std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
-                    code = kSaveFailed;
-                }
+            if (stopped == Stop::Save && !trySave(host, o.saveTo)) {
+                code = kSaveFailed;
             }
             std::fflush(nullptr);
             TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
@@ -194,12 +200,7 @@ int serve(const ServerOptions& o) {
         context->setBeforeCall({});
         context->setGate({});
         if (stop == Stop::Save) {
-            try {
-                sim::saveDrawingFile(host.data(), o.saveTo);
-            } catch (const sim::DrawingFileError& e) {
-                std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
-                saveFailed = true;
-            }
+            saveFailed = !trySave(host, o.saveTo);
         }
     }
     if (saveFailed || snapshotFailed) {
