@@ -255,14 +255,16 @@ host::AppRef ComConnector::attach(const std::wstring& className) {
         throw host::HostError("attach", "the class \"" + toUtf8(className) + "\" is not registered: " +
                                             describeHresult(hr));
     }
+    // Both steps reach into the host's process: a busy host may reject them, a hung one never answer.
     ComPtr<IUnknown> running;
-    hr = GetActiveObject(clsid, nullptr, running.put());
+    hr = line_->call("attach", [&] { return GetActiveObject(clsid, nullptr, running.put()); });
     if (FAILED(hr) || !running) {
         throw host::HostError("attach", "no running instance of \"" + toUtf8(className) + "\": " +
                                             describeHresult(hr));
     }
-    auto app = running.query<IDispatch>();
-    if (!app) {
+    ComPtr<IDispatch> app;
+    hr = line_->call("attach", [&] { return running->QueryInterface(IID_IDispatch, app.putVoid()); });
+    if (FAILED(hr) || !app) {
         throw host::HostError("attach", "the running \"" + toUtf8(className) + "\" cannot be called by name");
     }
     return wrapApp(std::move(app), line_);
