@@ -1,11 +1,10 @@
 // A host busy for a moment at any one call of a whole run: the client on the stand-in's dispatch
 // objects in process, the call rejected once, then taken. Each run must end as the run without
 // rejection did: no message, the same drawing, every call run once and in the same order.
-#include "app/sequences.h"
-#include "app/testing/fake_ui.h"
 #include "app/testing/run_fixture.h"
-#include "drawing/com/com_host.h"
 #include "drawing/sim/drawing_file.h"
+#include "drawing/sim/sim_host.h"
+#include "tests/com/in_process_run.h"
 #include "tests/com/server_process.h"
 #include "tools/hostserver/dispatch_objects.h"
 
@@ -39,26 +38,11 @@ BusyRun runRejectingOnce(const std::filesystem::path& programFolder, const sim::
         ++r.rejected;
         return RPC_E_SERVERCALL_RETRYLATER;
     });
-    struct Direct final : host::Connector {
-        explicit Direct(com::ComPtr<IDispatch> object) : app(std::move(object)) {}
-        host::AppRef attach(const std::wstring&) override { return com::wrapApp(app); }
-        com::ComPtr<IDispatch> app;
-    } connector(hostserver::makeAppDispatch(context, simHost.connector().attach(host::kHostClassName)));
-    testing::UiLog log;
-    testing::FakeMainForm form(log);
-    testing::FakeMessageDialog gef(log, form);
-    testing::TestTerminator terminator(log);
-    Program program(form, gef, terminator, connector, programFolder.wstring());
-    try {
-        runHandler(program, Form_Load);
-        testing::playChoice(form, {0, L"geschliffen", L"6,4"});
-        runHandler(program, cmd_Ok_Click);
-    } catch (const RunEnded&) {
-        r.ended = terminator.ended == 1;
-    }
-    for (const auto& shown : gef.shown) {
-        r.messages.push_back(shown.text);
-    }
+    const com::testing::InProcessRun run = com::testing::runInProcess(
+        programFolder, hostserver::makeAppDispatch(context, simHost.connector().attach(host::kHostClassName)),
+        {0, L"geschliffen", L"6,4"});
+    r.ended = run.ended;
+    r.messages = run.messages;
     r.drawing = sim::drawingToJson(simHost.data());
     return r;
 }
