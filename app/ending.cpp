@@ -37,6 +37,12 @@ std::wstring unexpectedReport(std::string_view what) {
 
 std::wstring hostFailureReport(const host::HostError& error) {
     const std::wstring operation = decodeDetail(error.operation());
+    switch (error.kind()) {
+    case host::HostFailure::Busy: return msg::kHostBusy;
+    case host::HostFailure::Hung: return msg::kHostNotAnswering;
+    case host::HostFailure::Refused:
+    case host::HostFailure::Gone: break;
+    }
     if (error.unreachable()) {
         return std::wstring(msg::kUnexpectedError) + L": " + msg::kHostUnreachable + L" (" + operation + L").";
     }

@@ -41,6 +41,7 @@ void computeLayoutOrReport(Program& program) {
         computeLayout(program.form.txtCalc(), program.config, program.session.hostDoc,
                       program.symbols, program.layout);
     } catch (const std::exception&) {
+        rethrowIfHostStopped();
         reportCalcError(program);
     }
 }

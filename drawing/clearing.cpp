@@ -16,6 +16,7 @@ void clearOldOutput(HostSession& session, const SymbolRegister& symbols, InsertE
         deleteOldNote(session);
         deleteOwnSymbols(session, symbols);
     } catch (const std::exception&) {
+        rethrowIfHostStopped();
         route.reportInsertError();
     }
 }

@@ -16,19 +16,32 @@
 
 namespace tvx::host {
 
-// A failed host call: the operation's name, and the host's own words where it gave some.
-// `unreachable` marks a host that no longer answers at all (its process died or hung up).
+// How a host call failed, for the sequences to decide on: the host answered with an error
+// (refused), kept rejecting the call past the retry bound (busy), did not answer within the call
+// bound (hung), or its process is gone or cut off (gone).
+enum class HostFailure { Refused, Busy, Hung, Gone };
+
+// A failed host call: the operation's name, the host's own words where it gave some, how it
+// failed and the automation code (HRESULT) where there was one.
 class HostError : public std::runtime_error {
 public:
     HostError(std::string operation, const std::string& detail, bool unreachable = false)
+        : HostError(std::move(operation), detail, unreachable ? HostFailure::Gone : HostFailure::Refused) {}
+    HostError(std::string operation, const std::string& detail, HostFailure kind, std::int32_t code = 0)
         : std::runtime_error(operation + (detail.empty() ? std::string() : ": " + detail)),
-          operation_(std::move(operation)), unreachable_(unreachable) {}
+          operation_(std::move(operation)), kind_(kind), code_(code) {}
     const std::string& operation() const noexcept { return operation_; }
-    bool unreachable() const noexcept { return unreachable_; }
+    HostFailure kind() const noexcept { return kind_; }
+    std::int32_t code() const noexcept { return code_; }
+    bool unreachable() const noexcept { return kind_ == HostFailure::Gone; }
+    // The host takes no more calls in this run: busy past the bound or hung. Nothing may be
+    // asked of it any more, not even to tidy up.
+    bool stopsRun() const noexcept { return kind_ == HostFailure::Busy || kind_ == HostFailure::Hung; }
 
 private:
     std::string operation_;
-    bool unreachable_;
+    HostFailure kind_;
+    std::int32_t code_;
 };
 
 // A value whose type the host chooses (the sheet properties, the paper-size code).

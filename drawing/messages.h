@@ -14,6 +14,11 @@ inline constexpr wchar_t kInsertError[] = L"Fehler beim Einfügen der Symbole !"
 // dialog shows about two lines, so what was found comes first.
 inline constexpr wchar_t kUnexpectedError[] = L"Unerwarteter Fehler, das Programm wird beendet";
 inline constexpr wchar_t kHostUnreachable[] = L"SolidWorks antwortet nicht mehr";
+// A host that keeps rejecting calls is usually showing a dialog of its own or still working.
+inline constexpr wchar_t kHostBusy[] =
+    L"SolidWorks ist beschäftigt ! Offenen Dialog schließen und neu starten.";
+// Sent while a call hangs: whatever that call was doing may be half done.
+inline constexpr wchar_t kHostNotAnswering[] = L"SolidWorks antwortet nicht ! Bitte die Zeichnung prüfen.";
 inline constexpr wchar_t kTooManyForeignSymbols[] =
     L"Mehr als 5 verschiedene fremde Oberflächensymbole gefunden !";
 inline constexpr wchar_t kTooManyOwnSymbols[] =

@@ -118,6 +118,7 @@ void placeOutput(HostSession& session, const SymbolRegister& symbols, const Conf
             placeNote(session, cfg, notePoint, noteText);
         }
     } catch (const std::exception&) {
+        rethrowIfHostStopped();
         route.reportInsertError();
     }
 }
@@ -140,7 +141,8 @@ void placeSymbols(HostSession& session, const SymbolRegister& symbols, const Con
         }
     } catch (...) {
         // Also when switching it back on was what failed: the user's setting must not stay off.
-        if (toggleWasOn) {
+        // A host that takes no calls cannot be asked, and waiting for it again would not end.
+        if (toggleWasOn && hostStillAnswers()) {
             restoreToggle(*app);
         }
         throw;
@@ -165,7 +167,9 @@ std::size_t placeSymbol(HostSession& session, const Config& cfg, const SymbolSlo
             throw InsertionFailed("the host refused the symbol's name");
         }
     } catch (...) {
-        takeBackUnnamedSymbol(session, countBefore, name);
+        if (hostStillAnswers()) {
+            takeBackUnnamedSymbol(session, countBefore, name);
+        }
         throw;
     }
     if (cfg.cfgKeepSymbolFont == 0) {
@@ -194,7 +198,9 @@ void placeNote(HostSession& session, const Config& cfg, const SheetPoint& notePo
             throw InsertionFailed("the host refused the note's name");
         }
     } catch (...) {
-        takeBackUnnamedNote(*doc, *note);
+        if (hostStillAnswers()) {
+            takeBackUnnamedNote(*doc, *note);
+        }
         throw;
     }
 }

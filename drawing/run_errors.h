@@ -26,6 +26,30 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Called inside a catch block: lets a failure pass on when the host takes no more calls (busy
+// past the bound, hung), so it is reported as such and nothing more is asked of the host.
+inline void rethrowIfHostStopped() {
+    try {
+        throw;
+    } catch (const host::HostError& e) {
+        if (e.stopsRun()) {
+            throw;
+        }
+    } catch (...) {
+    }
+}
+
+// Called inside a catch block: whether tidying up may still call the host.
+inline bool hostStillAnswers() {
+    try {
+        throw;
+    } catch (const host::HostError& e) {
+        return !e.stopsRun();
+    } catch (...) {
+        return true;
+    }
+}
+
 // A host reference the next step must call through; an empty one is the host failing that
 // operation, not a null dereference. Returned by value, so the reference it holds outlives any
 // temporary it came from.

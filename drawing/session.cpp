@@ -6,12 +6,14 @@
 namespace tvx {
 namespace {
 
-// Runs one step whose host error is passed over: the target keeps its value.
+// Runs one step whose host error is passed over: the target keeps its value. A host that takes
+// no more calls is not passed over: it would be taken for a missing document.
 template <class T, class Step>
 void passOver(T& target, Step step) {
     try {
         target = step();
     } catch (const host::HostError&) {
+        rethrowIfHostStopped();
     }
 }
 
@@ -19,6 +21,7 @@ bool attach(HostSession& session, host::Connector& connector) {
     try {
         session.hostApp = connector.attach(host::kHostClassName);
     } catch (const host::HostError&) {
+        rethrowIfHostStopped();
         return false;
     }
     return session.hostApp != nullptr;

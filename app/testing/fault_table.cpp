@@ -250,32 +250,73 @@ std::string outputFault(const sim::HostData& original, const sim::HostData& d,
     return {};
 }
 
-// A run with call n failing, held against the expectation.
-FaultRow faultRun(const Baseline& b, const Expectations& expectations, std::uint64_t n) {
-    const Expectation expect = expectations.at(n);
+// Annotations the host made that neither the drawing before the run nor the tool's names account
+// for: an insertion the tool could not name before the host stopped taking calls.
+std::set<std::wstring> leftoverNames(const sim::HostData& original, const sim::HostData& d) {
+    std::set<std::wstring> known;
+    std::set<std::wstring> left;
+    auto names = [](const sim::HostData& data, auto visit) {
+        for (const auto& sheet : data.activeDoc->sheets) {
+            for (const auto& view : sheet.views) {
+                for (const auto& s : view.symbols) {
+                    visit(s.name);
+                }
+                for (const auto& n : view.notes) {
+                    visit(n.name);
+                }
+            }
+        }
+    };
+    names(original, [&](const std::wstring& name) { known.insert(name); });
+    names(d, [&](const std::wstring& name) {
+        if (known.count(name) == 0 && !startsWith(name, kOwnPrefix) && name != kNoteName) {
+            left.insert(name);
+        }
+    });
+    return left;
+}
+
+void removeNamed(sim::HostData& d, const std::set<std::wstring>& names) {
+    for (auto& sheet : d.activeDoc->sheets) {
+        for (auto& view : sheet.views) {
+            std::erase_if(view.symbols, [&](const auto& s) { return names.count(s.name) != 0; });
+            std::erase_if(view.notes, [&](const auto& n) { return names.count(n.name) != 0; });
+        }
+    }
+}
+
+// A run with call n failing (or the host stopping there), until it ends.
+struct FaultedRun {
+    RunFixture run;
+    bool goesOn = false;
+    explicit FaultedRun(const sim::HostData& before) : run(before) {}
+};
+
+void runUntilEnd(FaultedRun& f, const Baseline& b) {
+    const std::uint64_t budget = callBudget(b.trace.size());
+    f.run.sim.setCallObserver([&f, budget](std::uint64_t call) {
+        if (call > budget) {
+            f.run.sim.kill();
+        }
+    });
+    f.goesOn = f.run.start();
+    if (f.goesOn) {
+        f.goesOn = f.run.ok(b.choice);
+    }
+    f.run.sim.setCallObserver({});
+}
+
+FaultRow rowFor(const Baseline& b, const Expectation& expect, std::uint64_t n) {
     FaultRow row;
     row.call = n;
     row.operation = key(b.trace.at(static_cast<std::size_t>(n - 1)));
     row.step = expect.step;
     row.expected = expect.message;
     row.anyUnexpectedReport = expect.anyUnexpected;
+    return row;
+}
 
-    RunFixture run(b.before);
-    run.sim.failAtCall(n);
-    const std::uint64_t budget = callBudget(b.trace.size());
-    run.sim.setCallObserver([&run, budget](std::uint64_t call) {
-        if (call > budget) {
-            run.sim.kill();
-        }
-    });
-    bool goesOn = run.start();
-    if (goesOn) {
-        goesOn = run.ok(b.choice);
-    }
-    run.sim.setCallObserver({});
-    row.shown = run.messages();
-    row.ended = !goesOn && run.terminator.ended == 1 && run.sim.callCount() <= budget;
-
+void judgeMessage(FaultRow& row, const Expectation& expect, const RunFixture& run) {
     const bool titled = std::all_of(run.gef.shown.begin(), run.gef.shown.end(),
                                     [](const auto& s) { return s.title == kMainCaption; });
     if (expect.anyUnexpected) {
@@ -290,6 +331,35 @@ FaultRow faultRun(const Baseline& b, const Expectations& expectations, std::uint
         // Shown over the dialog, which is still there.
         row.messageOk = row.messageOk && !run.gef.shown.empty() && run.gef.shown[0].mainFormVisible;
     }
+}
+
+// A later run without fault on the drawing left, apart from what the host kept of an insertion.
+void judgeRerun(FaultRow& row, const Baseline& b, const sim::HostData& actual,
+                const std::set<std::wstring>& leftovers) {
+    RunFixture rerun(actual);
+    const bool rerunWaits = rerun.start();
+    const bool rerunGoesOn = rerunWaits && rerun.ok(b.choice);
+    if (!rerunWaits || rerunGoesOn || !rerun.messages().empty()) {
+        row.rerunNote = rerun.messages().empty() ? "did not complete"
+                                                 : "shows " + utf8(rerun.messages().front());
+    } else {
+        sim::HostData result = rerun.drawing();
+        removeNamed(result, leftovers);
+        row.rerunNote = outputFault(b.before, result, b.finalDrawing);
+    }
+    row.rerunOk = row.rerunNote.empty();
+}
+
+FaultRow faultRun(const Baseline& b, const Expectations& expectations, std::uint64_t n) {
+    const Expectation expect = expectations.at(n);
+    FaultRow row = rowFor(b, expect, n);
+    FaultedRun f(b.before);
+    f.run.sim.failAtCall(n);
+    runUntilEnd(f, b);
+    const RunFixture& run = f.run;
+    row.shown = run.messages();
+    row.ended = !f.goesOn && run.terminator.ended == 1 && run.sim.callCount() <= callBudget(b.trace.size());
+    judgeMessage(row, expect, run);
 
     const sim::HostData& actual = run.drawing();
     const sim::HostData& wanted = expect.completes ? b.finalDrawing : after(b, expect.drawingAfter);
@@ -300,17 +370,44 @@ FaultRow faultRun(const Baseline& b, const Expectations& expectations, std::uint
     row.toggleOk = actual.toggles == b.before.toggles;
     const std::int32_t rebuilt = actual.activeDoc->rebuildCount - b.before.activeDoc->rebuildCount;
     row.rebuildOk = rebuilt == (expect.completes ? 1 : 0);
+    judgeRerun(row, b, actual, {});
+    return row;
+}
 
-    RunFixture rerun(actual);
-    const bool rerunWaits = rerun.start();
-    const bool rerunGoesOn = rerunWaits && rerun.ok(b.choice);
-    if (!rerunWaits || rerunGoesOn || !rerun.messages().empty()) {
-        row.rerunNote = rerun.messages().empty() ? "did not complete"
-                                                 : "shows " + utf8(rerun.messages().front());
-    } else {
-        row.rerunNote = outputFault(b.before, rerun.drawing(), b.finalDrawing);
+// The host stops taking calls at call n: the run shows that one report and ends, asks the host
+// nothing more, and leaves the drawing as the calls before n made it (the toggle too: it cannot
+// be switched back on a host that takes no calls).
+FaultRow stopRun(const Baseline& b, const Expectations& expectations, std::uint64_t n,
+                 host::HostFailure kind) {
+    Expectation expect = expectations.at(n);
+    expect.message = kind == host::HostFailure::Busy ? msg::kHostBusy : msg::kHostNotAnswering;
+    expect.anyUnexpected = false;
+    FaultRow row = rowFor(b, expect, n);
+    FaultedRun f(b.before);
+    f.run.sim.stopAnsweringAt(n, kind);
+    runUntilEnd(f, b);
+    const RunFixture& run = f.run;
+    row.shown = run.messages();
+    row.ended = !f.goesOn && run.terminator.ended == 1;
+    row.quietAfter = run.sim.callCount() == n;
+    judgeMessage(row, expect, run);
+
+    const sim::HostData& actual = run.drawing();
+    const sim::HostData& wanted = after(b, n - 1);
+    row.drawingOk = sameDrawing(actual, wanted);
+    if (!row.drawingOk) {
+        row.drawingNote = firstDifference(wanted, actual);
     }
-    row.rerunOk = row.rerunNote.empty();
+    row.toggleOk = actual.toggles == wanted.toggles;
+    row.rebuildOk = actual.activeDoc->rebuildCount == b.before.activeDoc->rebuildCount;
+    const std::set<std::wstring> leftovers = leftoverNames(b.before, actual);
+    row.leftovers = leftovers.size();
+    judgeRerun(row, b, actual, leftovers);
+    // At most the one insertion under way when the host stopped.
+    if (row.leftovers > 1) {
+        row.rerunOk = false;
+        row.rerunNote = std::to_string(row.leftovers) + " unnamed insertions left";
+    }
     return row;
 }
 
@@ -342,25 +439,31 @@ std::string shownText(const FaultRow& row) {
 
 } // namespace
 
-std::size_t FaultTable::messagesAsExpected() const {
-    return static_cast<std::size_t>(
-        std::count_if(rows.begin(), rows.end(), [](const FaultRow& r) { return r.messageOk; }));
+template <class Pred>
+std::size_t countRows(const std::vector<FaultRow>& rows, Pred pred) {
+    return static_cast<std::size_t>(std::count_if(rows.begin(), rows.end(), pred));
 }
 
-std::size_t FaultTable::drawingsIntact() const {
-    return static_cast<std::size_t>(std::count_if(rows.begin(), rows.end(), [](const FaultRow& r) {
-        return r.drawingOk && r.toggleOk && r.rebuildOk;
-    }));
+std::size_t messagesAsExpected(const std::vector<FaultRow>& rows) {
+    return countRows(rows, [](const FaultRow& r) { return r.messageOk; });
 }
 
-std::size_t FaultTable::rerunsClean() const {
-    return static_cast<std::size_t>(
-        std::count_if(rows.begin(), rows.end(), [](const FaultRow& r) { return r.rerunOk; }));
+std::size_t drawingsIntact(const std::vector<FaultRow>& rows) {
+    return countRows(rows, [](const FaultRow& r) { return r.drawingOk && r.toggleOk && r.rebuildOk; });
 }
 
-std::size_t FaultTable::rowsOk() const {
-    return static_cast<std::size_t>(
-        std::count_if(rows.begin(), rows.end(), [](const FaultRow& r) { return r.ok(); }));
+std::size_t rerunsClean(const std::vector<FaultRow>& rows) {
+    return countRows(rows, [](const FaultRow& r) { return r.rerunOk; });
+}
+
+std::size_t rowsOk(const std::vector<FaultRow>& rows) {
+    return countRows(rows, [](const FaultRow& r) { return r.ok(); });
+}
+
+bool FaultTable::allOk() const {
+    return rowsOk(rows) == rows.size() && rowsOk(busyRows) == busyRows.size() &&
+           rowsOk(hungRows) == hungRows.size() && rows.size() == calls && busyRows.size() == calls &&
+           hungRows.size() == calls;
 }
 
 FaultTable runFaultTable(const sim::HostData& drawing) {
@@ -371,15 +474,62 @@ FaultTable runFaultTable(const sim::HostData& drawing) {
     table.choice = b.choice;
     for (std::uint64_t n = 1; n <= table.calls; ++n) {
         table.rows.push_back(faultRun(b, expectations, n));
+        table.busyRows.push_back(stopRun(b, expectations, n, host::HostFailure::Busy));
+        table.hungRows.push_back(stopRun(b, expectations, n, host::HostFailure::Hung));
     }
     return table;
 }
 
+namespace {
+
+// One cell of the busy or hung column: what differs from the description, or "ok".
+std::string stopCell(const FaultRow& row) {
+    if (row.ok()) {
+        return row.leftovers == 0 ? "ok" : row.rerunOk ? "ok, kept 1" : "ok, kept 1 (!)";
+    }
+    std::string cell = "WRONG:";
+    if (!row.ended) {
+        cell += " did not end";
+    }
+    if (!row.messageOk) {
+        cell += " shows " + shownText(row);
+    }
+    if (!row.quietAfter) {
+        cell += " called the host again";
+    }
+    if (!row.drawingOk) {
+        cell += " drawing " + row.drawingNote;
+    }
+    if (!row.toggleOk) {
+        cell += " toggle 24";
+    }
+    if (!row.rebuildOk) {
+        cell += " rebuilt";
+    }
+    if (!row.rerunOk) {
+        cell += " re-run " + row.rerunNote;
+    }
+    return cell;
+}
+
+void totals(std::ostringstream& out, const char* what, const std::vector<FaultRow>& rows, std::uint64_t calls) {
+    out << what << rows.size() << " of " << calls << ", messages as expected: " << messagesAsExpected(rows)
+        << ", drawings intact: " << drawingsIntact(rows) << ", re-runs clean: " << rerunsClean(rows);
+    const std::size_t kept = countRows(rows, [](const FaultRow& r) { return r.leftovers > 0; });
+    if (kept > 0) {
+        out << " (" << kept << " kept an unnamed insertion)";
+    }
+    out << ", rows as described: " << rowsOk(rows) << '\n';
+}
+
+} // namespace
+
 std::string formatFaultTable(const FaultTable& table) {
     std::ostringstream out;
     out << pad("N", 5) << pad("operation", 34) << pad("step", 12) << pad("message", 54)
-        << pad("drawing", 10) << "re-run\n";
-    for (const FaultRow& row : table.rows) {
+        << pad("drawing", 10) << pad("re-run", 8) << pad("busy past bound", 17) << "hung\n";
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        const FaultRow& row = table.rows[i];
         std::string drawing = row.drawingOk ? "intact" : "CHANGED: " + row.drawingNote;
         if (!row.toggleOk) {
             drawing += " TOGGLE 24 CHANGED";
@@ -396,13 +546,15 @@ std::string formatFaultTable(const FaultTable& table) {
         }
         out << pad(std::to_string(row.call), 5) << pad(row.operation, 34) << pad(row.step, 12)
             << pad(message, 54) << pad(drawing, 10)
-            << (row.rerunOk ? std::string("clean") : "FAILED: " + row.rerunNote) << '\n';
+            << pad(row.rerunOk ? std::string("clean") : "FAILED: " + row.rerunNote, 8)
+            << pad(i < table.busyRows.size() ? stopCell(table.busyRows[i]) : "-", 17)
+            << (i < table.hungRows.size() ? stopCell(table.hungRows[i]) : "-") << '\n';
     }
-    out << "\ncalls faulted: " << table.rows.size() << " of " << table.calls
-        << ", messages as expected: " << table.messagesAsExpected()
-        << ", drawings intact: " << table.drawingsIntact()
-        << ", re-runs clean: " << table.rerunsClean()
-        << ", rows as described: " << table.rowsOk() << '\n';
+    out << "\nkept 1: the host stopped between an insertion and its naming, and keeps that symbol or note\n"
+           "(!): the next run takes it for a foreign symbol and does not end with one clean set of output\n\n";
+    totals(out, "calls faulted: ", table.rows, table.calls);
+    totals(out, "busy past the bound: ", table.busyRows, table.calls);
+    totals(out, "hung: ", table.hungRows, table.calls);
     return out.str();
 }
 

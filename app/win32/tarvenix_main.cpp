@@ -11,6 +11,7 @@
 #include "app/win32/single_instance.h"
 #include "drawing/com/com_host.h"
 #include "drawing/com/com_owners.h"
+#include "drawing/com/retry_filter.h"
 
 #include <windows.h>
 
@@ -27,6 +28,12 @@ int reportStartFailure(const char* what) {
     return 1;
 }
 
+const char* hostHungAt = "";
+
+[[noreturn]] void reportHostHung(tvx::Program&) {
+    throw tvx::host::HostError(hostHungAt, "no answer within the bound", tvx::host::HostFailure::Hung);
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -39,12 +46,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             return 0;
         }
         const com::ComApartment apartment;
+        const com::CallBounds bounds = com::callBoundsFromEnvironment();
+        const com::MessageFilterRegistration retryRejected(bounds.busy);
         win::ProcessEnd processEnd;
         const std::wstring folder = win::programFolder();
         win::Win32MainForm form(instance, folder);
         win::Win32MessageDialog gef(instance);
-        com::ComConnector connector;
+        com::ComConnector connector(bounds);
         Program program(form, gef, processEnd, connector, folder);
+        // Runs inside the call that did not come back: the report, then the process ends there.
+        connector.onHostHung([&program](const char* operation) {
+            hostHungAt = operation;
+            runHandler(program, reportHostHung);
+        });
         form.setHandlers({
             [&program] { runHandler(program, cmd_Ok_Click); },
             [&program] { runHandler(program, cmd_Cancel_Click); },

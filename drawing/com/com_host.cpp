@@ -21,6 +21,7 @@ struct KindIds {
     std::shared_ptr<MemberIds> annotation = std::make_shared<MemberIds>();
     std::shared_ptr<MemberIds> note = std::make_shared<MemberIds>();
     std::shared_ptr<MemberIds> textFormat = std::make_shared<MemberIds>();
+    std::shared_ptr<HostLine> line;
 };
 using Kinds = std::shared_ptr<const KindIds>;
 
@@ -33,7 +34,7 @@ auto wrapResult(const char* operation, const UniqueVariant& result, const Kinds&
 
 class ComTextFormat final : public host::TextFormat {
 public:
-    ComTextFormat(ComPtr<IDispatch> object, const Kinds& kinds) : d_(std::move(object), kinds->textFormat) {}
+    ComTextFormat(ComPtr<IDispatch> object, const Kinds& kinds) : d_(std::move(object), kinds->textFormat, kinds->line) {}
 
     void setTypeFaceName(const std::wstring& name) override { d_.put("TypeFaceName", arg(name)); }
     void setCharHeight(double metres) override { d_.put("CharHeight", arg(metres)); }
@@ -61,7 +62,7 @@ IDispatch* hostObjectOf(const char* operation, const host::TextFormatRef& format
 class ComAnnotation final : public host::Annotation {
 public:
     ComAnnotation(ComPtr<IDispatch> object, Kinds kinds)
-        : d_(std::move(object), kinds->annotation), kinds_(std::move(kinds)) {}
+        : d_(std::move(object), kinds->annotation, kinds->line), kinds_(std::move(kinds)) {}
 
     std::wstring GetName() override { return takeString("GetName", d_.call("GetName").get()); }
     bool SetName(const std::wstring& name) override {
@@ -86,7 +87,7 @@ private:
 class ComSFSymbol final : public host::SFSymbol {
 public:
     ComSFSymbol(ComPtr<IDispatch> object, Kinds kinds)
-        : d_(std::move(object), kinds->symbol), kinds_(std::move(kinds)) {}
+        : d_(std::move(object), kinds->symbol, kinds->line), kinds_(std::move(kinds)) {}
 
     host::SFSymbolRef GetNext() override {
         return wrapResult<ComSFSymbol>("GetNext", d_.call("GetNext"), kinds_);
@@ -107,7 +108,7 @@ private:
 class ComView final : public host::View {
 public:
     ComView(ComPtr<IDispatch> object, Kinds kinds)
-        : d_(std::move(object), kinds->view), kinds_(std::move(kinds)) {}
+        : d_(std::move(object), kinds->view, kinds->line), kinds_(std::move(kinds)) {}
 
     host::SFSymbolRef GetFirstSFSymbol() override {
         return wrapResult<ComSFSymbol>("GetFirstSFSymbol", d_.call("GetFirstSFSymbol"), kinds_);
@@ -123,7 +124,7 @@ private:
 
 class ComSheet final : public host::Sheet {
 public:
-    ComSheet(ComPtr<IDispatch> object, const Kinds& kinds) : d_(std::move(object), kinds->sheet) {}
+    ComSheet(ComPtr<IDispatch> object, const Kinds& kinds) : d_(std::move(object), kinds->sheet, kinds->line) {}
 
     std::wstring GetName() override { return takeString("GetName", d_.call("GetName").get()); }
     host::HostValue GetProperties() override {
@@ -137,7 +138,7 @@ private:
 class ComNote final : public host::Note {
 public:
     ComNote(ComPtr<IDispatch> object, Kinds kinds)
-        : d_(std::move(object), kinds->note), kinds_(std::move(kinds)) {}
+        : d_(std::move(object), kinds->note, kinds->line), kinds_(std::move(kinds)) {}
 
     void setAngle(std::int16_t angle) override { d_.put("angle", arg(angle)); }
     bool SetBalloon(std::int16_t style, std::int16_t size) override {
@@ -161,7 +162,7 @@ private:
 
 class ComExtension final : public host::Extension {
 public:
-    ComExtension(ComPtr<IDispatch> object, const Kinds& kinds) : d_(std::move(object), kinds->extension) {}
+    ComExtension(ComPtr<IDispatch> object, const Kinds& kinds) : d_(std::move(object), kinds->extension, kinds->line) {}
 
     bool SelectByID(const std::wstring& name, const std::wstring& type, std::int16_t x, std::int16_t y,
                     std::int16_t z, bool append, std::int16_t mark, host::EmptyRef callout) override {
@@ -175,7 +176,7 @@ private:
 class ComDoc final : public host::Doc {
 public:
     ComDoc(ComPtr<IDispatch> object, Kinds kinds)
-        : d_(std::move(object), kinds->doc), kinds_(std::move(kinds)) {}
+        : d_(std::move(object), kinds->doc, kinds->line), kinds_(std::move(kinds)) {}
 
     std::int32_t GetType() override { return takeInt32("GetType", d_.call("GetType").get()); }
     host::ViewRef GetFirstView() override {
@@ -218,7 +219,7 @@ private:
 class ComApp final : public host::App {
 public:
     ComApp(ComPtr<IDispatch> object, Kinds kinds)
-        : d_(std::move(object), kinds->app), kinds_(std::move(kinds)) {}
+        : d_(std::move(object), kinds->app, kinds->line), kinds_(std::move(kinds)) {}
 
     host::DocRef ActiveDoc() override {
         return wrapResult<ComDoc>("ActiveDoc", d_.get("ActiveDoc"), kinds_);
@@ -237,9 +238,15 @@ private:
 
 } // namespace
 
-host::AppRef wrapApp(ComPtr<IDispatch> app) {
-    return std::make_shared<ComApp>(std::move(app), std::make_shared<const KindIds>());
+host::AppRef wrapApp(ComPtr<IDispatch> app, std::shared_ptr<HostLine> line) {
+    auto kinds = std::make_shared<KindIds>();
+    kinds->line = line ? std::move(line) : std::make_shared<HostLine>();
+    return std::make_shared<ComApp>(std::move(app), std::move(kinds));
 }
+
+ComConnector::ComConnector(CallBounds bounds) : line_(std::make_shared<HostLine>(bounds)) {}
+
+void ComConnector::onHostHung(HostLine::HungHandler handler) { line_->onHung(std::move(handler)); }
 
 host::AppRef ComConnector::attach(const std::wstring& className) {
     CLSID clsid{};
@@ -248,17 +255,19 @@ host::AppRef ComConnector::attach(const std::wstring& className) {
         throw host::HostError("attach", "the class \"" + toUtf8(className) + "\" is not registered: " +
                                             describeHresult(hr));
     }
+    // Both steps reach into the host's process: a busy host may reject them, a hung one never answer.
     ComPtr<IUnknown> running;
-    hr = GetActiveObject(clsid, nullptr, running.put());
+    hr = line_->call("attach", [&] { return GetActiveObject(clsid, nullptr, running.put()); });
     if (FAILED(hr) || !running) {
         throw host::HostError("attach", "no running instance of \"" + toUtf8(className) + "\": " +
                                             describeHresult(hr));
     }
-    auto app = running.query<IDispatch>();
-    if (!app) {
+    ComPtr<IDispatch> app;
+    hr = line_->call("attach", [&] { return running->QueryInterface(IID_IDispatch, app.putVoid()); });
+    if (FAILED(hr) || !app) {
         throw host::HostError("attach", "the running \"" + toUtf8(className) + "\" cannot be called by name");
     }
-    return wrapApp(std::move(app));
+    return wrapApp(std::move(app), line_);
 }
 
 } // namespace tvx::com

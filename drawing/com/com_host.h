@@ -3,6 +3,7 @@
 #pragma once
 
 #include "drawing/com/com_owners.h"
+#include "drawing/com/host_line.h"
 #include "drawing/host.h"
 
 #include <string>
@@ -11,12 +12,20 @@ namespace tvx::com {
 
 // Attaches to the running object registered under a class name: class ID from the name, then
 // the running object table. Needs COM on the calling thread (ComApartment).
+// Every call through what it attaches goes over one line with these bounds.
 class ComConnector final : public host::Connector {
 public:
+    explicit ComConnector(CallBounds bounds = {});
     host::AppRef attach(const std::wstring& className) override;
+    // Watches every call for the answer bound; see HostLine::onHung.
+    void onHostHung(HostLine::HungHandler handler);
+    const HostLine& line() const noexcept { return *line_; }
+
+private:
+    std::shared_ptr<HostLine> line_;
 };
 
-// The application behind an IDispatch the caller already holds.
-host::AppRef wrapApp(ComPtr<IDispatch> app);
+// The application behind an IDispatch the caller already holds; its own line when given none.
+host::AppRef wrapApp(ComPtr<IDispatch> app, std::shared_ptr<HostLine> line = nullptr);
 
 } // namespace tvx::com

@@ -65,10 +65,20 @@ bool MemberIds::find(const char* operation, DISPID& id) const {
     return false;
 }
 
-DispatchObject::DispatchObject(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids)
-    : object_(std::move(object)), ids_(ids ? std::move(ids) : std::make_shared<MemberIds>()) {
+DispatchObject::DispatchObject(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids,
+                               std::shared_ptr<HostLine> line)
+    : object_(std::move(object)), ids_(ids ? std::move(ids) : std::make_shared<MemberIds>()),
+      line_(line ? std::move(line) : std::make_shared<HostLine>()) {
     if (!object_) {
         throw host::HostError("IDispatch", "empty object reference");
+    }
+}
+
+DispatchObject::~DispatchObject() {
+    // Releasing is a call into the host's process too; one that takes no calls would keep the
+    // process from ending. The reference goes with the process instead.
+    if (line_ && line_->lost()) {
+        static_cast<void>(object_.detach());
     }
 }
 
@@ -92,10 +102,12 @@ DISPID DispatchObject::memberId(const char* operation) {
     const std::wstring wide(operation, operation + std::strlen(operation));
     LPOLESTR names[] = {const_cast<LPOLESTR>(wide.c_str())};
     DISPID id = DISPID_UNKNOWN;
-    const HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    const HRESULT hr = line_->call(operation, [&] {
+        return object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    });
     if (FAILED(hr)) {
         throw host::HostError(operation, "the host does not know this name: " + describeHresult(hr),
-                              isHostGone(hr));
+                              failureKind(hr), static_cast<std::int32_t>(hr));
     }
     ids_->add(operation, id);
     return id;
@@ -125,12 +137,15 @@ UniqueVariant DispatchObject::invoke(const char* operation, WORD kind, std::span
     UniqueVariant result;
     UniqueExcepInfo error;
     UINT argErr = UINT_MAX;
-    const HRESULT hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params,
-                                       kind == DISPATCH_PROPERTYPUT ? nullptr : result.put(),
-                                       error.put(), &argErr);
+    // A rejected attempt was not run by the host; each new attempt starts with clean out-parameters.
+    const HRESULT hr = line_->call(operation, [&] {
+        argErr = UINT_MAX;
+        return object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params,
+                               kind == DISPATCH_PROPERTYPUT ? nullptr : result.put(), error.put(), &argErr);
+    });
     if (FAILED(hr)) {
         throw host::HostError(operation, describeInvokeFailure(hr, &error.filled(), argErr, params.cArgs),
-                              isHostGone(hr));
+                              failureKind(hr), static_cast<std::int32_t>(hr));
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "drawing/com/com_owners.h"
+#include "drawing/com/host_line.h"
 #include "drawing/host.h"
 
 #include <array>
@@ -40,8 +41,13 @@ private:
 
 class DispatchObject {
 public:
-    // Without a shared table the object learns its names alone.
-    explicit DispatchObject(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids = nullptr);
+    // Without a shared table the object learns its names alone; without a line it has its own,
+    // with the default bounds and no watch for a call that never returns.
+    explicit DispatchObject(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids = nullptr,
+                            std::shared_ptr<HostLine> line = nullptr);
+    ~DispatchObject();
+    DispatchObject(DispatchObject&&) noexcept = default;
+    DispatchObject& operator=(DispatchObject&&) noexcept = default;
 
     // A method call; arguments in the order the host's table lists them.
     UniqueVariant call(const char* operation, std::span<UniqueVariant> args);
@@ -63,6 +69,7 @@ private:
     ComPtr<IDispatch> object_;
     // Asking the host for a name costs a round trip to its process, as much as the call itself.
     std::shared_ptr<MemberIds> ids_;
+    std::shared_ptr<HostLine> line_;
 };
 
 } // namespace tvx::com

@@ -67,6 +67,8 @@ const char* hresultName(HRESULT hr) {
     case RPC_E_DISCONNECTED: return "RPC_E_DISCONNECTED";
     case RPC_E_SERVERFAULT: return "RPC_E_SERVERFAULT";
     case RPC_E_CALL_REJECTED: return "RPC_E_CALL_REJECTED";
+    case RPC_E_SERVERCALL_RETRYLATER: return "RPC_E_SERVERCALL_RETRYLATER";
+    case RPC_E_CALL_CANCELED: return "RPC_E_CALL_CANCELED";
     case RPC_E_WRONG_THREAD: return "RPC_E_WRONG_THREAD";
     case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE): return "RPC_S_SERVER_UNAVAILABLE";
     case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED): return "RPC_S_CALL_FAILED";
@@ -123,6 +125,10 @@ bool isHostGone(HRESULT hr) {
     return hr == RPC_E_DISCONNECTED || hr == CO_E_OBJNOTCONNECTED || hr == RPC_E_SERVERFAULT ||
            hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) ||
            hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED);
+}
+
+host::HostFailure failureKind(HRESULT hr) {
+    return isHostGone(hr) ? host::HostFailure::Gone : host::HostFailure::Refused;
 }
 
 std::string describeInvokeFailure(HRESULT hr, const EXCEPINFO* info, UINT argErr, UINT argCount) {

@@ -1,6 +1,8 @@
 // Words for what went wrong at the COM boundary, in UTF-8 for host::HostError.
 #pragma once
 
+#include "drawing/host.h"
+
 #include <windows.h>
 #include <oleauto.h>
 
@@ -25,5 +27,7 @@ std::string vartypeName(VARTYPE vt);
 
 // Whether the failure means the host process is gone or cut off.
 bool isHostGone(HRESULT hr);
+// Gone, or refused: what a failed call that came back says about the host.
+host::HostFailure failureKind(HRESULT hr);
 
 } // namespace tvx::com

@@ -57,6 +57,14 @@ std::optional<std::size_t> SimState::begin(const char* object, const char* opera
         trace.push_back(TraceEntry{operation, object, std::move(args), {}, false});
         entry = trace.size() - 1;
     }
+    if (stopAt != 0 && calls >= stopAt) {
+        // What the client's bound makes of a host that stops taking calls.
+        host::HostError error(operation, stopKind == host::HostFailure::Busy ? "rejected past the bound"
+                                                                             : "no answer within the bound",
+                              stopKind);
+        fail(entry, error.what());
+        throw error;
+    }
     const bool injected = (failAt != 0 && calls == failAt) || failOps.count(operation) != 0;
     if (injected || !data.running) {
         host::HostError error(operation, injected ? "injected fault" : "the host is not running",
@@ -265,11 +273,17 @@ host::Connector& SimHost::connector() { return *connector_; }
 
 void SimHost::failAtCall(std::uint64_t n) { state_->failAt = n; }
 
+void SimHost::stopAnsweringAt(std::uint64_t n, host::HostFailure kind) {
+    state_->stopAt = n;
+    state_->stopKind = kind;
+}
+
 void SimHost::failOperation(std::string op) { state_->failOps.insert(std::move(op)); }
 
 void SimHost::clearFaults() {
     state_->failAt = 0;
     state_->failOps.clear();
+    state_->stopAt = 0;
 }
 
 void SimHost::kill() { state_->data.running = false; }

@@ -46,6 +46,9 @@ public:
     // property sets included) throws HostError(op, "injected fault") before it has any effect;
     // the calls after it go through again. 0 disarms.
     void failAtCall(std::uint64_t n);
+    // From the n-th call on, every call throws HostError of that kind (Busy or Hung) without
+    // effect: a host that stopped taking calls, as the client sees it once its bound has passed.
+    void stopAnsweringAt(std::uint64_t n, host::HostFailure kind);
     // Every later call of that operation throws HostError(op, "injected fault").
     void failOperation(std::string op);
     void clearFaults();

@@ -62,6 +62,8 @@ struct SimState {
     std::uint64_t calls = 0;
     std::uint64_t failAt = 0;
     std::set<std::string> failOps;
+    std::uint64_t stopAt = 0;
+    host::HostFailure stopKind = host::HostFailure::Hung;
     std::function<void(std::uint64_t)> observer;
     std::vector<TraceEntry> trace;
     bool tracing = true;

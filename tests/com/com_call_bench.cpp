@@ -9,6 +9,7 @@
 #include "drawing/sim/sim_host.h"
 #include "app/testing/fake_ui.h"
 #include "app/testing/run_fixture.h"
+#include "tests/com/in_process_run.h"
 #include "tests/com/server_process.h"
 #include "tools/hostserver/dispatch_objects.h"
 
@@ -209,23 +210,9 @@ void lookupsOfWholeRun(const std::filesystem::path& folder, const sim::HostData&
     sim::SimHost simHost(drawing);
     simHost.setTracing(false);
     const auto context = std::make_shared<hostserver::DispatchContext>();
-    const auto appObject = hostserver::makeAppDispatch(context, simHost.connector().attach(host::kHostClassName));
-    struct Direct final : host::Connector {
-        explicit Direct(com::ComPtr<IDispatch> object) : app(std::move(object)) {}
-        host::AppRef attach(const std::wstring&) override { return com::wrapApp(app); }
-        com::ComPtr<IDispatch> app;
-    } connector(appObject);
-    testing::UiLog log;
-    testing::FakeMainForm form(log);
-    testing::FakeMessageDialog gef(log, form);
-    testing::TestTerminator terminator(log);
-    Program program(form, gef, terminator, connector, programFolder.wstring());
-    try {
-        runHandler(program, Form_Load);
-        testing::playChoice(form, {0, L"geschliffen", L"6,4"});
-        runHandler(program, cmd_Ok_Click);
-    } catch (const RunEnded&) {
-    }
+    com::testing::runInProcess(programFolder,
+                               hostserver::makeAppDispatch(context, simHost.connector().attach(host::kHostClassName)),
+                               {0, L"geschliffen", L"6,4"});
     std::printf("  in process: %llu calls, %llu name lookups\n",
                 static_cast<unsigned long long>(context->callCount()),
                 static_cast<unsigned long long>(context->nameLookups()));

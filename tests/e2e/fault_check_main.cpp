@@ -1,6 +1,12 @@
 // tvx-faultcheck: the plan and the verdict of the end-to-end fault runs (tests/e2e/fault_e2e.sh).
 //   tvx-faultcheck plan BASE [--all]      the calls to fault: "N step operation" a line
 //   tvx-faultcheck table ORIGINAL BASE RUNS
+//   tvx-faultcheck moods BASE             the calls a busy or hung host is tried at
+//   tvx-faultcheck mood-table ORIGINAL BASE RUNS LIMIT_MS
+// RUNS/busy-N holds the run with the host busy for a moment at call N, RUNS/past-N or RUNS/hung-N
+// the one with the host busy past the program's bound or hung there: outcome.txt, drawing.json,
+// trace.txt and (not for busy-N) rerun.txt; a hung run's outcome.txt also has "stopped_ms MS", the
+// time from the hang to the program's end, which must stay within LIMIT_MS.
 // BASE holds the fault-free run: trace.txt, startup.txt (calls before the dialog showed),
 // outcome.txt, drawing.json and snapshots/N.json (the drawing before call N). RUNS/N holds the
 // run with call N failing: outcome.txt, drawing.json, and rerun.txt naming the folder of the
@@ -11,6 +17,7 @@
 #include "tests/e2e/drawing_checks.h"
 #include "tests/e2e/fault_plan.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +37,7 @@ struct Outcome {
     bool ended = false;
     bool dialog = false;
     std::vector<std::string> messages;
+    long long stoppedMs = -1;
 };
 
 std::vector<std::string> readLines(const fs::path& file) {
@@ -56,6 +64,8 @@ Outcome readOutcome(const fs::path& folder) {
             o.dialog = true;
         } else if (line.rfind("message ", 0) == 0) {
             o.messages.push_back(line.substr(8));
+        } else if (line.rfind("stopped_ms ", 0) == 0) {
+            o.stoppedMs = std::stoll(line.substr(11));
         }
     }
     return o;
@@ -200,6 +210,130 @@ int table(const fs::path& originalFile, const fs::path& base, const fs::path& ru
     return allGood ? 0 : 1;
 }
 
+// The fault-free run made on the drawing a run left, held against that drawing.
+std::string checkRerun(const fs::path& runs, const fs::path& run, const sim::HostData& original,
+                       const sim::HostData& after) {
+    const auto rerunFolder = readLines(run / "rerun.txt");
+    if (rerunFolder.empty()) {
+        return "rerun.txt is empty";
+    }
+    const fs::path rerun = runs / rerunFolder.front();
+    std::string why = checkFaultFreeRun(readOutcome(rerun));
+    if (why.empty()) {
+        const sim::HostData again = sim::loadDrawingFile(rerun / "drawing.json");
+        why = checkOneSetOfOutput(after, again);
+        if (why.empty()) {
+            why = checkForeignKept(original, again);
+        }
+    }
+    return why;
+}
+
+// Busy for a moment at call n: the run completes as the fault-free one did, and the host ran
+// every call once, in the same order, the rejected one after its rejections.
+std::string checkBusyShort(const fs::path& run, const std::vector<std::string>& baseTrace,
+                           const sim::HostData& original, const sim::HostData& completed, int& rejected) {
+    std::string why = checkFaultFreeRun(readOutcome(run));
+    const auto trace = readLines(run / "trace.txt");
+    rejected = static_cast<int>(std::count_if(trace.begin(), trace.end(),
+                                              [](const std::string& l) { return l.rfind("-- busy", 0) == 0; }));
+    if (why.empty() && rejected == 0) {
+        why = "the host rejected nothing";
+    }
+    if (why.empty() && callLines(trace) != baseTrace) {
+        why = "the host's calls differ from the fault-free run's";
+    }
+    if (why.empty()) {
+        const sim::HostData after = sim::loadDrawingFile(run / "drawing.json");
+        why = compareDrawings(completed, after) + compareToggles(original, after);
+    }
+    return why;
+}
+
+// Stopped at call n: the one message, no call the host ran from n on, the drawing (toggle 24
+// included) exactly as before call n, a clean re-run.
+std::string checkStopped(const fs::path& runs, const fs::path& base, const Call& call, bool busy,
+                         const sim::HostData& original, long long limitMs) {
+    const fs::path run = runs / ((busy ? "past-" : "hung-") + std::to_string(call.n));
+    const Outcome o = readOutcome(run);
+    std::string why = checkMessage(stopExpectation(call, busy), o);
+    if (!why.empty()) {
+        return why;
+    }
+    if (callLines(readLines(run / "trace.txt")).size() != call.n - 1) {
+        return "the host ran calls from the stopped one on";
+    }
+    if (!busy && (o.stoppedMs < 0 || o.stoppedMs > limitMs)) {
+        return "ended " + std::to_string(o.stoppedMs) + " ms after the hang, limit " + std::to_string(limitMs);
+    }
+    const sim::HostData before = sim::loadDrawingFile(base / "snapshots" / (std::to_string(call.n) + ".json"));
+    const sim::HostData after = sim::loadDrawingFile(run / "drawing.json");
+    why = compareDrawings(before, after) + compareToggles(before, after);
+    return why.empty() ? checkRerun(runs, run, original, after) : why;
+}
+
+int moodTable(const fs::path& originalFile, const fs::path& base, const fs::path& runs, long long limitMs) {
+    const sim::HostData original = sim::loadDrawingFile(originalFile);
+    const sim::HostData completed = sim::loadDrawingFile(base / "drawing.json");
+    const auto baseTrace = readLines(base / "trace.txt");
+    const auto calls = moodCalls(baseCalls(base));
+    std::printf("%4s  %-10s  %-27s  %-26s  %s\n", "N", "step", "operation", "busy short",
+                "busy past bound / hung");
+    int recovered = 0, past = 0, hung = 0, tried = 0, pastTried = 0, hungTried = 0;
+    long long longest = -1;
+    std::vector<std::string> reasons;
+    const auto attempt = [](auto check) {
+        try {
+            return check();
+        } catch (const std::exception& ex) {
+            return std::string(ex.what());
+        }
+    };
+    for (const auto& call : calls) {
+        ++tried;
+        int rejected = 0;
+        const std::string shortWhy = attempt([&] {
+            return checkBusyShort(runs / ("busy-" + std::to_string(call.n)), baseTrace, original, completed, rejected);
+        });
+        // Each call is tried with one of the two, in turn.
+        const bool busy = fs::exists(runs / ("past-" + std::to_string(call.n)));
+        const std::string stopWhy = attempt([&] { return checkStopped(runs, base, call, busy, original, limitMs); });
+        long long stopped = -1;
+        if (!busy) {
+            try {
+                stopped = readOutcome(runs / ("hung-" + std::to_string(call.n))).stoppedMs;
+            } catch (const std::exception&) {
+            }
+            longest = std::max(longest, stopped);
+        }
+        recovered += shortWhy.empty() ? 1 : 0;
+        (busy ? past : hung) += stopWhy.empty() ? 1 : 0;
+        (busy ? pastTried : hungTried) += 1;
+        const std::string shortCell =
+            shortWhy.empty() ? "ok, " + std::to_string(rejected) + " rejected, run once" : "FAIL";
+        const std::string stopCell = std::string(busy ? "busy: " : "hung: ") +
+                                     (!stopWhy.empty() ? "FAIL"
+                                      : busy           ? "ok"
+                                                       : "ok, ended " + std::to_string(stopped) + " ms later");
+        std::printf("%4llu  %-10s  %-27s  %-26s  %s\n", static_cast<unsigned long long>(call.n),
+                    stepName(call.step), call.operation.c_str(), shortCell.c_str(), stopCell.c_str());
+        const std::string label = std::to_string(call.n) + " " + call.operation;
+        for (const auto& [column, why] : {std::pair{"busy short", shortWhy},
+                                          std::pair{busy ? "busy past bound" : "hung", stopWhy}}) {
+            if (!why.empty()) {
+                reasons.push_back(label + " (" + column + "): " + why);
+            }
+        }
+    }
+    for (const auto& r : reasons) {
+        std::printf("FAIL %s\n", r.c_str());
+    }
+    std::printf("operations tried %d: busy and recovered %d; busy past the bound as described %d of %d; hung as "
+                "described %d of %d; longest time from a hung call to the program's end %lld ms\n",
+                tried, recovered, past, pastTried, hung, hungTried, longest);
+    return tried > 0 && reasons.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -211,7 +345,19 @@ int main(int argc, char** argv) {
         if (args.size() == 4 && args[0] == "table") {
             return table(args[1], args[2], args[3]);
         }
-        std::fputs("usage: tvx-faultcheck plan BASE [--all] | table ORIGINAL BASE RUNS\n", stderr);
+        if (args.size() == 2 && args[0] == "moods") {
+            for (const auto& call : moodCalls(baseCalls(args[1]))) {
+                std::printf("%llu %s %s\n", static_cast<unsigned long long>(call.n), stepName(call.step),
+                            call.operation.c_str());
+            }
+            return 0;
+        }
+        if (args.size() == 5 && args[0] == "mood-table") {
+            return moodTable(args[1], args[2], args[3], std::stoll(args[4]));
+        }
+        std::fputs("usage: tvx-faultcheck plan BASE [--all] | table ORIGINAL BASE RUNS | moods BASE\n"
+                   "       | mood-table ORIGINAL BASE RUNS LIMIT_MS\n",
+                   stderr);
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tvx-faultcheck: %s\n", e.what());

@@ -84,6 +84,27 @@ TEST(FaultPlan, TheSampleTakesEachOperationOncePerStepAndEveryCallOfClearingAndP
     EXPECT_EQ(numbers, expected);
 }
 
+// A busy or hung host is tried once per operation, wherever it comes first; its message is the
+// same in every step, and neither rejections nor the hang count as calls.
+TEST(FaultPlan, AStoppedHostIsTriedAtEachOperationsFirstCallAndSaysSoAlike) {
+    const auto calls = classifyCalls(wholeRun(), 14);
+    std::vector<std::uint64_t> numbers;
+    for (const auto& c : moodCalls(calls)) {
+        numbers.push_back(c.n);
+    }
+    const std::vector<std::uint64_t> expected{1,  2,  3,  4,  5,  7,  8,  9,  11, 13, 14, 16, 17,
+                                              18, 19, 20, 21, 22, 24, 26, 27, 29, 30, 32};
+    EXPECT_EQ(numbers, expected);
+    EXPECT_EQ(stopExpectation(calls.at(0), true).message,
+              sim::toUtf8(msg::kHostBusy));
+    EXPECT_FALSE(stopExpectation(calls.at(0), false).dialogShown);
+    EXPECT_EQ(stopExpectation(calls.at(30), false).message, sim::toUtf8(msg::kHostNotAnswering));
+    EXPECT_TRUE(stopExpectation(calls.at(30), false).dialogShown);
+    EXPECT_EQ(callLines({"-- busy: Doc.GetType rejected, call 2 not run --", "GetType() -> I4 3",
+                         "-- hung: App.ActiveDoc, call 3 never answered --"}),
+              std::vector<std::string>{"GetType() -> I4 3"});
+}
+
 TEST(FaultPlan, EachStepExpectsItsOwnMessage) {
     const auto utf8 = [](const wchar_t* t) { return sim::toUtf8(t); };
     const auto at = [](Step step, const char* op) { return expectationFor(Call{1, op, step, 1}); };

@@ -4,6 +4,7 @@
 #include "drawing/sim/utf8.h"
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 #include <utility>
@@ -91,6 +92,32 @@ std::vector<Call> sampleCalls(const std::vector<Call>& calls) {
         }
     }
     return sample;
+}
+
+std::vector<Call> moodCalls(const std::vector<Call>& calls) {
+    std::set<std::string> seen;
+    std::vector<Call> sample;
+    for (const auto& call : calls) {
+        if (seen.insert(call.operation).second) {
+            sample.push_back(call);
+        }
+    }
+    return sample;
+}
+
+Expectation stopExpectation(const Call& call, bool busy) {
+    Expectation e;
+    e.message = sim::toUtf8(busy ? msg::kHostBusy : msg::kHostNotAnswering);
+    e.dialogShown = call.step != Step::Connection && call.step != Step::Scan;
+    e.drawing = DrawingRule::BeforeCall;
+    return e;
+}
+
+std::vector<std::string> callLines(const std::vector<std::string>& traceLines) {
+    std::vector<std::string> lines;
+    std::copy_if(traceLines.begin(), traceLines.end(), std::back_inserter(lines),
+                 [](const std::string& line) { return line.rfind("-- ", 0) != 0; });
+    return lines;
 }
 
 Expectation expectationFor(const Call& call) {

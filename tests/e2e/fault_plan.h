@@ -50,4 +50,14 @@ struct Expectation {
 
 Expectation expectationFor(const Call& call);
 
+// The first call of each operation: where a busy or hung host is tried.
+std::vector<Call> moodCalls(const std::vector<Call>& calls);
+
+// A host that stops taking calls at this call (busy past the bound, or hung): its one message,
+// wherever it happens, and the drawing exactly as the calls before it left it.
+Expectation stopExpectation(const Call& call, bool busy);
+
+// The trace lines that are calls the host ran: without the "-- ..." lines of rejections and hangs.
+std::vector<std::string> callLines(const std::vector<std::string>& traceLines);
+
 } // namespace tvx::e2e

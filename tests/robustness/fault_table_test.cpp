@@ -44,10 +44,18 @@ std::string describe(const FaultRow& row) {
 void expectEveryRowAsDescribed(const FaultTable& table) {
     ASSERT_GT(table.calls, 0u);
     EXPECT_EQ(table.rows.size(), table.calls);
+    EXPECT_EQ(table.busyRows.size(), table.calls);
+    EXPECT_EQ(table.hungRows.size(), table.calls);
+    EXPECT_TRUE(table.allOk());
     std::map<std::string, std::size_t> perStep;
     for (const FaultRow& row : table.rows) {
         EXPECT_TRUE(row.ok()) << describe(row);
         ++perStep[row.step];
+    }
+    for (const auto* column : {&table.busyRows, &table.hungRows}) {
+        for (const FaultRow& row : *column) {
+            EXPECT_TRUE(row.ok()) << describe(row) << (row.quietAfter ? "" : " called the host again");
+        }
     }
     for (const char* step : {"connection", "scan", "layout", "clearing", "placing", "rebuild"}) {
         EXPECT_GT(perStep[step], 0u) << step;
@@ -88,6 +96,24 @@ TEST(FaultAtEveryHostCall, EachStepGivesItsOwnReport) {
     EXPECT_EQ(first.at("Doc.EditRebuild")->shown[0].rfind(L"Unerwarteter Fehler", 0), 0u);
     // Passed over: the scan asks for the first view again and the run completes.
     EXPECT_TRUE(first.at("Doc.GetFirstView")->shown.empty());
+}
+
+// A host that stops taking calls gets the same report wherever it happens, even where a failing
+// call is passed over; an insertion it stopped before the tool could name is all it keeps.
+TEST(FaultAtEveryHostCall, AHostThatStopsTakingCallsIsReportedAsSuchEverywhere) {
+    const FaultTable& table = twoOthersTable();
+    using V = std::vector<std::wstring>;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        SCOPED_TRACE(describe(table.rows[i]));
+        EXPECT_EQ(table.busyRows[i].shown, V{L"SolidWorks ist beschäftigt ! Offenen Dialog schließen und neu starten."});
+        EXPECT_EQ(table.hungRows[i].shown, V{L"SolidWorks antwortet nicht ! Bitte die Zeichnung prüfen."});
+        kept += table.hungRows[i].leftovers;
+        if (table.rows[i].operation == "Doc.GetFirstView" && table.rows[i].step == "connection") {
+            EXPECT_TRUE(table.rows[i].shown.empty()) << "a failure here is passed over, a host that stopped is not";
+        }
+    }
+    EXPECT_GT(kept, 0u) << "no row stopped between an insertion and its naming";
 }
 
 } // namespace

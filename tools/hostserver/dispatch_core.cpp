@@ -413,6 +413,10 @@ HRESULT DispatchCore::invokeChecked(DISPID id, WORD flags, DISPPARAMS* params, V
     }
     const std::size_t index = static_cast<std::size_t>(id) - 1;
     const MemberInfo& member = table[index];
+    if (const HRESULT held = context_->gate(context_->callCount() + 1, std::string(kind_) + "." + narrow(member.name));
+        held != S_OK) {
+        return held;
+    }
     const std::uint64_t call = context_->countCall();
     context_->beforeCall(call);
     context_->dieIfDue(call);

@@ -34,8 +34,12 @@ public:
     using DeathHook = std::function<void()>;
     // Called with each call's number before it is answered, whatever the answer will be.
     using CallHook = std::function<void(std::uint64_t call)>;
+    // Asked before a call is counted, with the number it would get and "Kind.Operation": S_OK
+    // lets it run; any other code is answered instead and the call is neither run nor counted.
+    using Gate = std::function<HRESULT(std::uint64_t next, const std::string& operation)>;
 
     void setTraceSink(TraceSink sink) { trace_ = std::move(sink); }
+    const TraceSink& traceSink() const noexcept { return trace_; }
     void setEmptyForm(EmptyForm form) { emptyForm_ = form; }
     EmptyForm emptyForm() const { return emptyForm_; }
 
@@ -51,6 +55,10 @@ public:
     // Given every answer before it goes out, to put it in another form (see AnswerForms).
     using AnswerHook = std::function<void(const std::string& operation, Answer& answer)>;
     void setAnswerHook(AnswerHook hook) { answerHook_ = std::move(hook); }
+    void setGate(Gate gate) { gate_ = std::move(gate); }
+    HRESULT gate(std::uint64_t next, const std::string& operation) const {
+        return gate_ ? gate_(next, operation) : S_OK;
+    }
     std::uint64_t callCount() const { return calls_; }
     // GetIDsOfNames calls answered: each is a round trip of its own for a client in another process.
     std::uint64_t nameLookups() const { return lookups_; }
@@ -83,6 +91,7 @@ private:
     DeathHook death_;
     CallHook beforeCall_;
     AnswerHook answerHook_;
+    Gate gate_;
     std::map<const IUnknown*, host::TextFormatRef> textFormats_;
 };
 

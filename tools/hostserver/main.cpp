@@ -62,6 +62,30 @@ bool switchSheet(host::App& app, const std::wstring& sheet) {
     }
 }
 
+// False, with the reason on stderr, when the drawing could not be written.
+bool trySave(const sim::SimHost& host, const std::wstring& to) {
+    try {
+        sim::saveDrawingFile(host.data(), to);
+        return true;
+    } catch (const sim::DrawingFileError& e) {
+        std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
+        return false;
+    }
+}
+
+// A hung host answers nothing, not even its window messages, until it is told to stop.
+Stop waitForStopFile(const ServerOptions& o) {
+    const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
+    while (!fileExists(o.stopFile)) {
+        if (GetTickCount64() >= deadline) {
+            return Stop::TimedOut;
+        }
+        Sleep(20);
+    }
+    // A hung host cannot switch sheets: anything but "save" stops it unsaved.
+    return readStopFile(o.stopFile).kind == StopFileCommand::Kind::Save ? Stop::Save : Stop::Discard;
+}
+
 // Answers calls (an apartment's incoming calls arrive as window messages) until the stop file
 // appears or the time is up. A "sheet NAME" stop file switches sheets and is taken away.
 Stop serveUntilStopped(const ServerOptions& o, host::App& app) {
@@ -138,6 +162,24 @@ int serve(const ServerOptions& o) {
             });
         }
 
+        // The drawing as the calls before the hung one left it can still be saved.
+        HostMoods moods(o.moods, context->traceSink(), [&host, &o] {
+            const Stop stopped = waitForStopFile(o);
+            int code = stopped == Stop::TimedOut ? kTimedOut : kOk;
+            if (stopped == Stop::Save && !trySave(host, o.saveTo)) {
+                code = kSaveFailed;
+            }
+            std::fflush(nullptr);
+            TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+        });
+        context->setGate([&moods](std::uint64_t next, const std::string& operation) {
+            return moods.beforeCall(next, operation);
+        });
+        std::unique_ptr<BusyFilterRegistration> busyFilter;
+        if (moods.usesFilter()) {
+            busyFilter = std::make_unique<BusyFilterRegistration>(moods, [&context] { return context->callCount() + 1; });
+        }
+
         if (!o.snapshotDir.empty()) {
             // A snapshot that cannot be written fails the server's exit status, never the client's call.
             context->setBeforeCall([&host, &o, &snapshotFailed](std::uint64_t call) {
@@ -166,13 +208,9 @@ int serve(const ServerOptions& o) {
 
         stop = serveUntilStopped(o, *hostApp);
         context->setBeforeCall({});
+        context->setGate({});
         if (stop == Stop::Save) {
-            try {
-                sim::saveDrawingFile(host.data(), o.saveTo);
-            } catch (const sim::DrawingFileError& e) {
-                std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
-                saveFailed = true;
-            }
+            saveFailed = !trySave(host, o.saveTo);
         }
     }
     if (saveFailed || snapshotFailed) {

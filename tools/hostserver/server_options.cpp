@@ -13,11 +13,15 @@ const char* const kServerUsage =
     "                      [--ready-file FILE] [--fail-at N] [--fail-op NAME]... [--die-at N]\n"
     "                      [--empty-as dispatch|empty|null] [--timeout SECONDS] [--snapshots DIR]\n"
     "                      [--answer-form [OPERATION:]KIND=FORM]...\n"
+    "                      [--busy-at N --busy-for MS [--busy-by invoke|retrylater|rejected]]\n"
+    "                      [--slow MS] [--hang-at N]\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
     "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
     "\"sheet NAME\" makes that sheet current, as a user switching sheets would; the server\n"
     "deletes it and goes on. With --snapshots, the drawing as it stands before call N (counted\n"
-    "from 1) is written to DIR\\N.json.\n";
+    "from 1) is written to DIR\\N.json. --busy-at rejects calls from call N on for MS\n"
+    "milliseconds (a rejected call is not run and gets no number); --slow delays every call;\n"
+    "--hang-at never answers call N and waits for the stop file.\n";
 
 namespace {
 
@@ -92,6 +96,25 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
             } catch (const std::invalid_argument& e) {
                 throw UsageError(std::string(e.what()) + "\n" + kAnswerFormUsage);
             }
+        } else if (option == L"--busy-at") {
+            o.moods.busyAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
+        } else if (option == L"--busy-for") {
+            o.moods.busyForMs = static_cast<std::uint32_t>(positive(option, value(), 3'600'000));
+        } else if (option == L"--busy-by") {
+            const std::wstring& how = value();
+            if (how == L"invoke") {
+                o.moods.busyBy = BusyBy::Invoke;
+            } else if (how == L"retrylater") {
+                o.moods.busyBy = BusyBy::FilterRetryLater;
+            } else if (how == L"rejected") {
+                o.moods.busyBy = BusyBy::FilterRejected;
+            } else {
+                throw UsageError("--busy-by takes invoke, retrylater or rejected");
+            }
+        } else if (option == L"--slow") {
+            o.moods.slowMs = static_cast<std::uint32_t>(positive(option, value(), 600'000));
+        } else if (option == L"--hang-at") {
+            o.moods.hangAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
         } else if (option == L"--timeout") {
             o.timeoutSeconds = static_cast<std::uint32_t>(positive(option, value(), 86400));
         } else {
@@ -103,6 +126,9 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
     }
     if (o.stopFile.empty()) {
         throw UsageError("--stop-file is required");
+    }
+    if ((o.moods.busyAt == 0) != (o.moods.busyForMs == 0)) {
+        throw UsageError("--busy-at and --busy-for go together");
     }
     if (o.saveTo.empty()) {
         o.saveTo = o.drawing;

@@ -3,6 +3,7 @@
 
 #include "tools/hostserver/answer_forms.h"
 #include "tools/hostserver/dispatch_core.h"
+#include "tools/hostserver/host_moods.h"
 
 #include <cstdint>
 #include <optional>
@@ -30,6 +31,7 @@ struct ServerOptions {
     EmptyForm emptyForm = EmptyForm::NullDispatch;
     AnswerForms answerForms;
     std::uint32_t timeoutSeconds = 600; // then it ends without saving
+    MoodOptions moods;
 };
 
 // Throws UsageError naming what is wrong.

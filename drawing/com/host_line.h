@@ -1,0 +1,76 @@
+// The line to one host: every call made through it is retried while the host rejects it, watched
+// for an answer that never comes, and refused once the host has stopped taking calls.
+#pragma once
+
+#include "drawing/host.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace tvx::com {
+
+using Millis = std::chrono::milliseconds;
+
+struct CallBounds {
+    // How long a call the host rejects is retried before the user is told the host is busy.
+    Millis busy{30'000};
+    // How long one call may take before the host counts as not answering: long enough for a
+    // rebuild of a large drawing.
+    Millis answer{600'000};
+};
+
+// The bounds for this process. TARVENIX_TEST_HOST_BOUNDS="BUSY_MS,ANSWER_MS" shortens them for
+// tests; a value that is not shorter than the default, or not a number, is ignored.
+CallBounds callBoundsFromEnvironment();
+// The same rule on a given text (empty: the defaults).
+CallBounds parseCallBounds(const char* text);
+
+// RPC_E_SERVERCALL_RETRYLATER and RPC_E_CALL_REJECTED: the host did not run the call.
+bool isRejected(HRESULT hr);
+
+// The pause before the n-th retry (0-based): grows from 50 ms to 1 s.
+Millis retryPause(unsigned retry);
+
+class HostLine {
+public:
+    // Called on the calling thread, from inside the call that has not returned within the answer
+    // bound (the platform delivers it while that thread waits). It must end the process: the call
+    // it interrupts can never be returned to.
+    using HungHandler = std::function<void(const char* operation)>;
+
+    explicit HostLine(CallBounds bounds = {});
+    ~HostLine();
+    HostLine(const HostLine&) = delete;
+    HostLine& operator=(const HostLine&) = delete;
+
+    // Without a handler no call is watched.
+    void onHung(HungHandler handler);
+
+    // Runs one host call. A rejected attempt is repeated after a pause, while the dialog still
+    // paints, until the busy bound; then HostError(Busy) is thrown and the line is lost. Every
+    // other result is returned as it came. On a lost line it throws without calling.
+    HRESULT call(const char* operation, const std::function<HRESULT()>& attempt);
+
+    // The host takes no more calls: references to it are dropped without telling it.
+    bool lost() const noexcept { return lost_ != host::HostFailure::Refused; }
+    std::uint64_t retries() const noexcept { return retries_; }
+    const CallBounds& bounds() const noexcept { return bounds_; }
+
+private:
+    class Watchdog;
+
+    [[noreturn]] void throwLost(const char* operation) const;
+    void hung(const char* operation);
+
+    CallBounds bounds_;
+    HungHandler handler_;
+    std::unique_ptr<Watchdog> watchdog_;
+    host::HostFailure lost_ = host::HostFailure::Refused;
+    std::uint64_t retries_ = 0;
+};
+
+} // namespace tvx::com
