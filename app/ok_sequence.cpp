@@ -28,6 +28,7 @@ void confirmDrawingAsScanned(Program& program) {
     } catch (const ReportedError&) {
         throw;
     } catch (const std::exception&) {
+        rethrowIfHostStopped();
         reportCalcError(program);
     }
     if (!asScanned) {
