@@ -53,7 +53,9 @@ started_at=$SECONDS
 
 # One run of the program on a drawing, the host saved afterwards: OUT/outcome.txt, OUT/drawing.json.
 # On a loaded machine Wine's running object table now and then does not yet list a server that
-# has just registered itself; a run that met no host at all is made once more, and said so.
+# has just registered itself, and now and then a run under Wine does not end in time; such a run
+# is made once more, said so, and its first files are kept in DIR/first. A fault of the program
+# fails both times.
 not_found='message Keine aktive SolidWorks Instanz gefunden !'
 run_once() { # DRAWING OUT [SERVER OPTIONS...]
   local drawing_file=$1 dir=$2 attempt
@@ -63,9 +65,17 @@ run_once() { # DRAWING OUT [SERVER OPTIONS...]
     serve "$drawing_file" "$@" || return 1
     start_tarvenix "$app"
     observe_run "$dir"
-    [ "$attempt" -eq 2 ] || [ -s "$work/trace.txt" ] || ! grep -qx "$not_found" "$dir/outcome.txt" && break
-    echo "     $dir: the host was not found although it had registered; once more"
+    [ "$attempt" -eq 2 ] && break
+    if grep -qx 'ended 0' "$dir/outcome.txt"; then
+      echo "     $dir: the program did not end in time; once more"
+    elif [ ! -s "$work/trace.txt" ] && grep -qx "$not_found" "$dir/outcome.txt"; then
+      echo "     $dir: the host was not found although it had registered; once more"
+    else
+      break
+    fi
     stop_server
+    mkdir -p "$dir/first"
+    cp "$dir/outcome.txt" "$work/trace.txt" "$dir/first/" 2>/dev/null
   done
   stop_server
   cp "$work/saved.json" "$dir/drawing.json" 2>/dev/null || fail "$dir: the host saved nothing"
