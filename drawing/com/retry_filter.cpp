@@ -44,26 +44,10 @@ DWORD retryAnswer(DWORD elapsed, Millis busyBound) {
 }
 
 MessageFilterRegistration::MessageFilterRegistration(Millis busyBound)
-    : filter_(std::make_unique<RetryFilter>(busyBound).release()) {
-    registered_ = SUCCEEDED(CoRegisterMessageFilter(filter_, &previous_));
-}
-
-MessageFilterRegistration::~MessageFilterRegistration() {
-    if (registered_) {
-        IMessageFilter* ours = nullptr;
-        CoRegisterMessageFilter(previous_, &ours);
-        if (ours != nullptr) {
-            ours->Release();
-        }
-        if (previous_ != nullptr) {
-            previous_->Release();
-        }
-    }
-    filter_->Release();
-}
+    : registration_(ComPtr<IMessageFilter>::attach(std::make_unique<RetryFilter>(busyBound).release())) {}
 
 unsigned long MessageFilterRegistration::asked() const noexcept {
-    return static_cast<RetryFilter*>(filter_)->asked();
+    return static_cast<RetryFilter*>(registration_.filter())->asked();
 }
 
 } // namespace tvx::com

@@ -3,6 +3,7 @@
 // keep painting while a call is under way.
 #pragma once
 
+#include "drawing/com/filter_registration.h"
 #include "drawing/com/host_line.h"
 
 #include <objidl.h>
@@ -18,17 +19,12 @@ DWORD retryAnswer(DWORD elapsed, Millis busyBound);
 class MessageFilterRegistration {
 public:
     explicit MessageFilterRegistration(Millis busyBound);
-    ~MessageFilterRegistration();
-    MessageFilterRegistration(const MessageFilterRegistration&) = delete;
-    MessageFilterRegistration& operator=(const MessageFilterRegistration&) = delete;
 
     // How often COM asked about a rejected call; Wine's COM never does.
     unsigned long asked() const noexcept;
 
 private:
-    IMessageFilter* filter_ = nullptr;
-    IMessageFilter* previous_ = nullptr;
-    bool registered_ = false;
+    FilterRegistration registration_;
 };
 
 } // namespace tvx::com

@@ -87,15 +87,6 @@ private:
 } // namespace
 
 BusyFilterRegistration::BusyFilterRegistration(HostMoods& moods, std::function<std::uint64_t()> nextCall)
-    : filter_(std::make_unique<BusyFilter>(moods, std::move(nextCall)).release()) {
-    registered_ = SUCCEEDED(CoRegisterMessageFilter(filter_, nullptr));
-}
-
-BusyFilterRegistration::~BusyFilterRegistration() {
-    if (registered_) {
-        CoRegisterMessageFilter(nullptr, nullptr);
-    }
-    filter_->Release();
-}
+    : registration_(com::ComPtr<IMessageFilter>::attach(std::make_unique<BusyFilter>(moods, std::move(nextCall)).release())) {}
 
 } // namespace tvx::hostserver

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <windows.h>
-#include <objidl.h>
+#include "drawing/com/filter_registration.h"
 
 #include <cstdint>
 #include <functional>
@@ -56,13 +56,9 @@ class BusyFilterRegistration {
 public:
     // nextCall: the number the next Invoke would get.
     BusyFilterRegistration(HostMoods& moods, std::function<std::uint64_t()> nextCall);
-    ~BusyFilterRegistration();
-    BusyFilterRegistration(const BusyFilterRegistration&) = delete;
-    BusyFilterRegistration& operator=(const BusyFilterRegistration&) = delete;
 
 private:
-    IMessageFilter* filter_ = nullptr;
-    bool registered_ = false;
+    com::FilterRegistration registration_;
 };
 
 } // namespace tvx::hostserver
