@@ -119,6 +119,9 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app) {
 
 int serve(const ServerOptions& o) {
     sim::SimHost host(sim::loadDrawingFile(o.drawing));
+    if (o.nameScope) {
+        host.data().behaviour.nameScope = *o.nameScope;
+    }
     // The server keeps its own trace of what arrived over the wire.
     host.setTracing(false);
 

@@ -1,9 +1,12 @@
 #include "tools/hostserver/server_options.h"
 
 #include "drawing/com/failure_text.h"
+#include "tools/hostprofile/profile_reader.h"
 
+#include <cstdio>
 #include <cwctype>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 
 namespace tvx::hostserver {
@@ -14,14 +17,16 @@ const char* const kServerUsage =
     "                      [--empty-as dispatch|empty|null] [--timeout SECONDS] [--snapshots DIR]\n"
     "                      [--answer-form [OPERATION:]KIND=FORM]...\n"
     "                      [--busy-at N --busy-for MS [--busy-by invoke|retrylater|rejected]]\n"
-    "                      [--slow MS] [--hang-at N]\n"
+    "                      [--slow MS] [--hang-at N] [--profile hostprofile.json]\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
     "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
     "\"sheet NAME\" makes that sheet current, as a user switching sheets would; the server\n"
     "deletes it and goes on. With --snapshots, the drawing as it stands before call N (counted\n"
     "from 1) is written to DIR\\N.json. --busy-at rejects calls from call N on for MS\n"
     "milliseconds (a rejected call is not run and gets no number); --slow delays every call;\n"
-    "--hang-at never answers call N and waits for the stop file.\n";
+    "--hang-at never answers call N and waits for the stop file. --profile answers in the\n"
+    "forms and with the name scope a host probe recorded (--answer-form and --empty-as after\n"
+    "it still win).\n";
 
 namespace {
 
@@ -40,6 +45,46 @@ std::uint64_t positive(const std::wstring& option, const std::wstring& text, std
         throw UsageError(com::toUtf8(option) + " is out of range");
     }
     return value;
+}
+
+std::string fileText(const std::wstring& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(_wfopen(path.c_str(), L"rb"), &std::fclose);
+    if (!file) {
+        throw UsageError("--profile: cannot read " + com::toUtf8(path));
+    }
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) {
+        text.append(buffer, n);
+    }
+    return text;
+}
+
+// The probed host's answers, through the switches that give them.
+void applyProfile(ServerOptions& o, const std::wstring& path) {
+    hostprofile::StandInSwitches switches;
+    try {
+        switches = hostprofile::switchesFor(hostprofile::parseProfile(fileText(path)));
+        for (const std::string& rule : switches.answerForms) {
+            o.answerForms.add(rule);
+        }
+    } catch (const hostprofile::ProfileError& e) {
+        throw UsageError(e.what());
+    } catch (const std::invalid_argument& e) {
+        throw UsageError(std::string("hostprofile.json: ") + e.what());
+    }
+    if (switches.emptyAs == "empty") {
+        o.emptyForm = EmptyForm::Empty;
+    } else if (switches.emptyAs == "null") {
+        o.emptyForm = EmptyForm::Null;
+    } else if (switches.emptyAs == "dispatch") {
+        o.emptyForm = EmptyForm::NullDispatch;
+    }
+    if (switches.nameScope == hostprofile::NameScope::Owner) {
+        o.nameScope = sim::NameScope::owner;
+    } else if (switches.nameScope == hostprofile::NameScope::Document) {
+        o.nameScope = sim::NameScope::document;
+    }
 }
 
 } // namespace
@@ -96,6 +141,8 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
             } catch (const std::invalid_argument& e) {
                 throw UsageError(std::string(e.what()) + "\n" + kAnswerFormUsage);
             }
+        } else if (option == L"--profile") {
+            applyProfile(o, value());
         } else if (option == L"--busy-at") {
             o.moods.busyAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
         } else if (option == L"--busy-for") {

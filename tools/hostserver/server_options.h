@@ -3,6 +3,7 @@
 
 #include "tools/hostserver/answer_forms.h"
 #include "tools/hostserver/dispatch_core.h"
+#include "drawing/sim/model.h"
 #include "tools/hostserver/host_moods.h"
 
 #include <cstdint>
@@ -30,6 +31,8 @@ struct ServerOptions {
     std::uint64_t dieAt = 0;
     EmptyForm emptyForm = EmptyForm::NullDispatch;
     AnswerForms answerForms;
+    // From --profile: the name scope the probed host has, over the drawing file's own.
+    std::optional<sim::NameScope> nameScope;
     std::uint32_t timeoutSeconds = 600; // then it ends without saving
     MoodOptions moods;
 };

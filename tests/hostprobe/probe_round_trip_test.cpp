@@ -1,0 +1,175 @@
+// The probe against the stand-in host server in its answer forms and name scopes: the profile
+// it writes names exactly that setting, the stand-in started with the profile gives a whole run
+// the same drawing as the setting itself, and the probe leaves the drawing as it found it.
+#include "drawing/com/com_owners.h"
+#include "drawing/sim/drawing_file.h"
+#include "tests/com/automation_run.h"
+#include "tests/com/server_process.h"
+#include "tools/hostprobe/probe.h"
+#include "tools/hostprofile/profile_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <set>
+
+namespace tvx {
+namespace {
+
+using com::testing::ServerProcess;
+using hostprofile::NameScope;
+using testing::AutomationRun;
+using testing::fileBytes;
+
+const testing::UserChoice kChoice{0, L"geschliffen", L"6,4"};
+
+struct Setting {
+    const char* name;
+    std::vector<std::wstring> options;
+    sim::NameScope scope;
+    // What the profile must name.
+    std::vector<std::string> forms;
+    std::string emptyAs;
+};
+
+std::vector<std::wstring> serverOptions(std::initializer_list<const wchar_t*> forms, const wchar_t* emptyAs = nullptr) {
+    std::vector<std::wstring> options;
+    for (const wchar_t* rule : forms) {
+        options.insert(options.end(), {L"--answer-form", rule});
+    }
+    if (emptyAs != nullptr) {
+        options.insert(options.end(), {L"--empty-as", emptyAs});
+    }
+    return options;
+}
+
+// The operation of a trace line: "GetText(I4 2) -> BSTR null" is GetText.
+std::string operationOf(const std::string& line) { return line.substr(0, line.find('(')); }
+
+class ProbeRoundTrip : public ::testing::Test {
+protected:
+    std::filesystem::path nextFolder() {
+        const auto dir = folder.path() / std::to_string(++runs);
+        std::filesystem::create_directories(dir / "program");
+        return dir;
+    }
+
+    hostprofile::HostProfile probe(ServerProcess&, bool write, com::CallBounds bounds = {}) {
+        auto line = std::make_shared<com::HostLine>(bounds);
+        return hostprobe::probeHost(hostprobe::attachHost(*line), line, {write, 3});
+    }
+
+    // A whole run (start-up, OK) against a server with the options; the drawing it saved and the
+    // messages shown.
+    std::string runOver(const sim::HostData& drawing, const std::vector<std::wstring>& options,
+                        std::vector<std::wstring>& shown) {
+        const auto dir = nextFolder();
+        ServerProcess server(dir, drawing, options);
+        AutomationRun run(dir / "program");
+        run.startAndOk(kChoice);
+        for (const auto& message : run.gef.shown) {
+            shown.push_back(message.text);
+        }
+        EXPECT_EQ(server.stop("save"), 0u);
+        return fileBytes(server.drawingFile());
+    }
+
+    com::ComApartment apartment;
+    com::testing::ScratchFolder folder{"probe-round-trip"};
+    int runs = 0;
+    const sim::HostData sample =
+        sim::loadDrawingFile(com::testing::windowsPath(TVX_SAMPLES_DIR) / "sample-drawing.json");
+};
+
+TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRun) {
+    const std::vector<Setting> settings{
+        {"the stand-in's defaults", {}, sim::NameScope::owner, {}, "dispatch"},
+        {"every other form, names unique in the document",
+         serverOptions({L"int=i2", L"bool=i4", L"text=null", L"array=variant", L"object=unknown"}, L"empty"),
+         sim::NameScope::document,
+         {"int=i2", "bool=i4", "text=null", "array=variant", "object=unknown"},
+         "empty"},
+        {"reals, VT_EMPTY texts, I4 properties, VT_NULL for nothing",
+         serverOptions({L"int=r8", L"text=empty", L"array=i4"}, L"null"), sim::NameScope::owner,
+         {"int=r8", "text=empty", "array=i4"}, "null"},
+        {"one operation's own forms",
+         serverOptions({L"GetType:int=i2", L"GetProperties:array=variant", L"GetProperties:int=i2"}),
+         sim::NameScope::owner, {"GetType:int=i2", "array=variant", "GetProperties:int=i2"}, "dispatch"},
+    };
+    for (const Setting& setting : settings) {
+        SCOPED_TRACE(setting.name);
+        sim::HostData drawing = sample;
+        drawing.behaviour.nameScope = setting.scope;
+        const std::string unchanged = sim::drawingToJson(drawing);
+
+        const auto probeDir = nextFolder();
+        hostprofile::HostProfile recorded;
+        {
+            ServerProcess server(probeDir, drawing, setting.options);
+            recorded = probe(server, true);
+            EXPECT_EQ(server.stop("save"), 0u);
+            EXPECT_EQ(fileBytes(server.drawingFile()), unchanged) << "the probe changed the drawing";
+        }
+        EXPECT_TRUE(recorded.drawingChanges.empty()) << recorded.drawingChanges.front();
+        EXPECT_EQ(recorded.writeError, "");
+        EXPECT_EQ(recorded.revision, "0.0.0 stand-in");
+        const auto profileFile = probeDir / "hostprofile.json";
+        std::ofstream(profileFile, std::ios::binary) << hostprofile::profileToJson(recorded);
+        const hostprofile::StandInSwitches named =
+            hostprofile::switchesFor(hostprofile::parseProfile(fileBytes(profileFile)));
+        EXPECT_EQ(named.answerForms, setting.forms);
+        EXPECT_EQ(named.emptyAs, setting.emptyAs);
+        EXPECT_EQ(named.nameScope, setting.scope == sim::NameScope::document ? NameScope::Document : NameScope::Owner);
+
+        // The profile over a drawing of the other scope: it is the profile that decides.
+        sim::HostData otherScope = drawing;
+        otherScope.behaviour.nameScope =
+            setting.scope == sim::NameScope::owner ? sim::NameScope::document : sim::NameScope::owner;
+        std::vector<std::wstring> shownByProfile;
+        std::vector<std::wstring> shownBySetting;
+        const std::string byProfile = runOver(otherScope, {L"--profile", profileFile.wstring()}, shownByProfile);
+        const std::string bySetting = runOver(drawing, setting.options, shownBySetting);
+        EXPECT_EQ(byProfile, bySetting);
+        EXPECT_NE(bySetting, unchanged) << "the run placed nothing";
+        EXPECT_EQ(shownByProfile, shownBySetting);
+    }
+}
+
+TEST_F(ProbeRoundTrip, ReadingAsksNothingThatChangesAndABusyHostEndsTheProbeWithinItsBound) {
+    const std::set<std::string> reading{"RevisionNumber", "ActiveDoc", "GetUserPreferenceToggle", "GetType",
+                                        "GetFirstView", "GetCurrentSheet", "Extension", "GetName", "GetProperties",
+                                        "GetFirstSFSymbol", "GetNextView", "GetNext", "GetSymbolType", "GetText",
+                                        "GetAnnotation", "gettextformat"};
+    const std::string unchanged = sim::drawingToJson(sample);
+    {
+        ServerProcess server(nextFolder(), sample);
+        const hostprofile::HostProfile read = probe(server, false);
+        EXPECT_FALSE(read.wrote);
+        EXPECT_EQ(read.nameScope, NameScope::Unsettled);
+        EXPECT_EQ(server.stop("save"), 0u);
+        const auto lines = server.traceLines();
+        EXPECT_GT(lines.size(), 50u);
+        for (const std::string& line : lines) {
+            EXPECT_TRUE(reading.count(operationOf(line)) == 1) << "changes something: " << line;
+        }
+        EXPECT_EQ(fileBytes(server.drawingFile()), unchanged);
+    }
+    {
+        // Busy from the third call on for far longer than the bound.
+        ServerProcess server(nextFolder(), sample, {L"--busy-at", L"3", L"--busy-for", L"60000"});
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            probe(server, true, {std::chrono::milliseconds(1500), std::chrono::milliseconds(3000)});
+            ADD_FAILURE() << "the probe ended without a word";
+        } catch (const host::HostError& e) {
+            EXPECT_EQ(e.kind(), host::HostFailure::Busy);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << "not bounded";
+        server.stop("save");
+        EXPECT_EQ(fileBytes(server.drawingFile()), unchanged);
+    }
+}
+
+} // namespace
+} // namespace tvx

@@ -1,0 +1,142 @@
+// hostprofile.json: what a probe recorded survives writing and reading, turns into exactly the
+// stand-in switches that answer alike, and the summary names every difference; a broken file
+// is refused with its place named.
+#include "tools/hostprofile/profile_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tvx::hostprofile {
+namespace {
+
+// Every reading call answered as the stand-in answers by default.
+HostProfile standInAnswers() {
+    HostProfile p;
+    p.revision = "0.0.0";
+    for (const ProbedCall& call : readingCalls()) {
+        CallRecord r = recordFor(call);
+        r.answer = call.standIn;
+        r.count = 5;
+        r.medianMs = 0.25;
+        p.calls.push_back(r);
+    }
+    return p;
+}
+
+CallRecord& call(HostProfile& p, const std::string& label) {
+    const auto it = std::find_if(p.calls.begin(), p.calls.end(), [&](const CallRecord& r) { return r.label == label; });
+    if (it == p.calls.end()) {
+        throw std::logic_error("no call " + label);
+    }
+    return *it;
+}
+
+bool has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswerAlike) {
+    HostProfile same = standInAnswers();
+    call(same, "GetText(2)").emptyText = "VT_BSTR";
+    call(same, "GetNext").nothing = "VT_DISPATCH null";
+    call(same, "GetProperties").lower = 0;
+    call(same, "GetProperties").upper = 6;
+    same.wrote = true;
+    same.nameScope = NameScope::Owner;
+    const StandInSwitches none = switchesFor(same);
+    EXPECT_TRUE(none.answerForms.empty());
+    EXPECT_EQ(none.emptyAs, "dispatch");
+    EXPECT_EQ(none.nameScope, NameScope::Owner);
+    for (const std::string& line : summaryLines(same)) {
+        SCOPED_TRACE(line);
+        EXPECT_TRUE(line.find("stand-in") == std::string::npos) << "a difference where there is none";
+    }
+    EXPECT_TRUE(has(summaryLines(same), "GetType: wie erwartet"));
+    EXPECT_TRUE(has(summaryLines(same), "Zeichnung unverändert"));
+
+    HostProfile other = standInAnswers();
+    call(other, "GetType").answer = "VT_I2";
+    call(other, "GetSymbolType").answer = "VT_I2";
+    call(other, "GetUserPreferenceToggle").answer = "VT_I4";
+    call(other, "GetText(2)").emptyText = "VT_BSTR null";
+    call(other, "GetProperties").answer = "VT_ARRAY|VT_VARIANT";
+    call(other, "GetProperties").wholeElements = "VT_I4";
+    call(other, "GetProperties").lower = 1;
+    call(other, "GetProperties").upper = 7;
+    call(other, "GetFirstView").answer = "VT_UNKNOWN";
+    call(other, "GetNextView").nothing = "VT_EMPTY";
+    call(other, "RevisionNumber").failure = "0x80020006 DISP_E_UNKNOWNNAME";
+    call(other, "RevisionNumber").answer.clear();
+    other.revision.clear();
+    other.wrote = true;
+    other.nameScope = NameScope::Document;
+    other.drawingChanges = {"Ansicht 1, Symbol 2: \"TvxProbe_Symbol\" neu"};
+
+    const std::string written = profileToJson(other);
+    const HostProfile read = parseProfile(written);
+    EXPECT_EQ(profileToJson(read), written);
+    EXPECT_EQ(read.calls.size(), readingCalls().size());
+    EXPECT_EQ(read.drawingChanges, other.drawingChanges);
+
+    // Integers alike everywhere become one rule; one object answered otherwise only its own.
+    const StandInSwitches s = switchesFor(read);
+    EXPECT_EQ(s.answerForms, (std::vector<std::string>{"int=i2", "bool=i4", "text=null", "array=variant",
+                                                       "GetFirstView:object=unknown", "GetProperties:int=i4"}));
+    EXPECT_EQ(s.emptyAs, "empty");
+    EXPECT_EQ(s.nameScope, NameScope::Document);
+
+    const std::vector<std::string> lines = summaryLines(read);
+    for (const char* expected : {"Revision: nicht gemeldet", "GetType: VT_I2, stand-in VT_I4",
+                                 "GetUserPreferenceToggle: VT_I4, stand-in VT_BOOL",
+                                 "GetText(2): leerer Text VT_BSTR null, stand-in VT_BSTR",
+                                 "GetProperties: VT_ARRAY|VT_VARIANT (ganze Zahlen VT_I4), stand-in VT_ARRAY|VT_R8",
+                                 "GetProperties: Grenzen 1..7, stand-in 0..6",
+                                 "GetNextView: leere Referenz VT_EMPTY, stand-in VT_DISPATCH null",
+                                 "RevisionNumber: Fehler 0x80020006 DISP_E_UNKNOWNNAME, stand-in VT_BSTR",
+                                 "Namensbereich: Dokument, stand-in je Ansicht", "Zeichnung verändert:",
+                                 "GetCurrentSheet: wie erwartet"}) {
+        EXPECT_TRUE(has(lines, expected)) << "missing: " << expected;
+    }
+    EXPECT_FALSE(has(lines, "GetType: wie erwartet"));
+}
+
+TEST(HostProfile, ABrokenFileIsRefusedWithItsPlaceNamed) {
+    const std::string good = profileToJson(standInAnswers());
+    const auto edited = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        const auto at = text.find(from);
+        if (at == std::string::npos) {
+            throw std::logic_error("not in the profile: " + from);
+        }
+        return text.replace(at, from.size(), to);
+    };
+    const struct {
+        const char* name;
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {"not JSON", good.substr(0, good.size() / 2), "not readable"},
+        {"another file", edited("tarvenix-hostprofile", "drawing"), "format: expected"},
+        {"a later version", edited("\"version\": 1", "\"version\": 2"), "only version 1"},
+        {"unknown scope", edited("\"unsettled\"", "\"sheet\""), "nameScope: expected"},
+        {"unknown kind", edited("\"kind\": \"int\"", "\"kind\": \"long\""), ".kind: expected"},
+        {"an operation that would smuggle in a rule", edited("\"operation\": \"GetType\"", "\"operation\": \"GetType:int=bstr\""),
+         ".operation: expected"},
+        {"negative count", edited("\"count\": 5", "\"count\": -5"), ".count: out of range"},
+        {"unknown key", edited("\"answer\":", "\"answers\":"), "unknown key \"answers\""},
+        {"count as text", edited("\"count\": 5", "\"count\": \"5\""), ".count: expected a whole number"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            parseProfile(c.text);
+            ADD_FAILURE() << "read";
+        } catch (const ProfileError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+    }
+}
+
+} // namespace
+} // namespace tvx::hostprofile

@@ -1,0 +1,153 @@
+// tvx-hostprobe: records how the running host answers, for the administrator to send back.
+#include "drawing/com/com_owners.h"
+#include "drawing/com/failure_text.h"
+#include "drawing/com/host_line.h"
+#include "drawing/com/retry_filter.h"
+#include "drawing/messages.h"
+#include "tools/hostprobe/probe.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tvx;
+
+enum ExitCode : int { kDone = 0, kFailed = 1, kUsage = 2, kNoDrawing = 3, kHostStopped = 4 };
+
+constexpr char kHelp[] =
+    "tvx-hostprobe [--write] [--out DATEI]\n"
+    "\n"
+    "Prüft, wie die laufende SolidWorks-Instanz auf die Aufrufe von Tarvenix antwortet, und\n"
+    "schreibt das Ergebnis nach hostprofile.json (oder DATEI). Eine Zeichnung muss offen sein.\n"
+    "\n"
+    "Ohne --write wird nur gelesen: Blatt, Ansichten, Oberflächensymbole und ihre Namen. Die\n"
+    "Zeichnung wird nicht verändert.\n"
+    "\n"
+    "Mit --write (nach Bestätigung) fügt das Programm auf dem aktuellen Blatt ein Symbol und\n"
+    "eine Notiz namens \"TvxProbe_...\" ein, prüft ihre Namen und löscht beide wieder. Die\n"
+    "Option \"Dynamische Aktivierung der Zeichenansicht\" wird dafür kurz ausgeschaltet und\n"
+    "danach zurückgesetzt. Zum Schluss wird die Zeichnung mit ihrem Anfang verglichen.\n"
+    "\n"
+    "Am Ende steht eine kurze Übersicht: jede Abweichung vom Testserver von Tarvenix, oder\n"
+    "\"wie erwartet\". Bitte die Datei hostprofile.json an den Administrator von Tarvenix senden.\n"
+    "\n"
+    "Rückgabewerte: 0 fertig, 1 Fehler, 2 falscher Aufruf, 3 keine Zeichnung offen,\n"
+    "4 SolidWorks beschäftigt oder antwortet nicht.\n";
+
+// German text on the console as the console shows it; redirected, as UTF-8.
+void say(const std::string& utf8, bool error = false) {
+    const HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(out, &mode)) {
+        const std::wstring wide = com::fromUtf8(utf8 + "\n");
+        DWORD written = 0;
+        WriteConsoleW(out, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::FILE* stream = error ? stderr : stdout;
+    std::fputs((utf8 + "\n").c_str(), stream);
+    std::fflush(stream);
+}
+
+void say(const wchar_t* text, bool error = false) { say(com::toUtf8(text), error); }
+
+bool confirmed() {
+    say("Mit --write fügt tvx-hostprobe auf dem aktuellen Blatt ein Symbol und eine Notiz ein und löscht\n"
+        "sie wieder. Fortfahren? (j/n)");
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+        return false;
+    }
+    while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' ')) {
+        answer.pop_back();
+    }
+    return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja";
+}
+
+bool writeFile(const std::wstring& path, const std::string& text) {
+    std::FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
+}
+
+int probe(bool write, const std::wstring& out) {
+    if (write && !confirmed()) {
+        say("Abgebrochen, nichts geändert.");
+        return kFailed;
+    }
+    const com::ComApartment apartment;
+    const com::CallBounds bounds = com::callBoundsFromEnvironment();
+    const com::MessageFilterRegistration retryRejected(bounds.busy);
+    auto line = std::make_shared<com::HostLine>(bounds);
+    // Runs inside the call that never came back: that call cannot be returned to.
+    line->onHung([](const char*) {
+        say(msg::kHostNotAnswering, true);
+        TerminateProcess(GetCurrentProcess(), kHostStopped);
+    });
+    try {
+        com::ComPtr<IDispatch> app;
+        try {
+            app = hostprobe::attachHost(*line);
+        } catch (const host::HostError& e) {
+            if (!e.stopsRun()) {
+                say(msg::kNoHostInstance, true);
+                return kNoDrawing;
+            }
+            throw;
+        }
+        const hostprofile::HostProfile profile = hostprobe::probeHost(app, line, {write});
+        if (!writeFile(out, hostprofile::profileToJson(profile))) {
+            say("Die Datei " + com::toUtf8(out) + " kann nicht geschrieben werden.", true);
+            return kFailed;
+        }
+        for (const std::string& text : hostprofile::summaryLines(profile)) {
+            say(text);
+        }
+        say("Geschrieben: " + com::toUtf8(out));
+        return profile.writeError.empty() ? kDone : kFailed;
+    } catch (const hostprobe::ProbeRefused& e) {
+        say(e.message().c_str(), true);
+        return kNoDrawing;
+    } catch (const host::HostError& e) {
+        if (e.stopsRun()) {
+            say(e.kind() == host::HostFailure::Busy ? msg::kHostBusy : msg::kHostNotAnswering, true);
+            return kHostStopped;
+        }
+        say(com::toUtf8(msg::kHostUnreachable) + ": " + e.what(), true);
+        return kFailed;
+    }
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    bool write = false;
+    std::wstring out = L"hostprofile.json";
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring option = argv[i];
+        if (option == L"--help" || option == L"-h" || option == L"/?") {
+            say(kHelp);
+            return kDone;
+        }
+        if (option == L"--write") {
+            write = true;
+        } else if (option == L"--out" && i + 1 < argc) {
+            out = argv[++i];
+        } else {
+            say("Unbekannte Angabe: " + tvx::com::toUtf8(option) + "\n\n" + kHelp, true);
+            return kUsage;
+        }
+    }
+    try {
+        return probe(write, out);
+    } catch (const std::exception& e) {
+        say(std::string("Unerwarteter Fehler: ") + e.what(), true);
+        return kFailed;
+    }
+}

@@ -1,0 +1,510 @@
+#include "tools/hostprobe/probe.h"
+
+#include "drawing/com/dispatch_client.h"
+#include "drawing/com/failure_text.h"
+#include "drawing/com/result_convert.h"
+#include "drawing/messages.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+
+namespace tvx::hostprobe {
+
+using com::ComPtr;
+using com::DispatchObject;
+using com::UniqueVariant;
+using hostprofile::CallRecord;
+using hostprofile::HostProfile;
+
+ProbeRefused::ProbeRefused(const std::wstring& message)
+    : std::runtime_error(com::toUtf8(message)), message_(message) {}
+
+com::ComPtr<IDispatch> attachHost(com::HostLine& line) {
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromProgID(host::kHostClassName, &clsid);
+    if (FAILED(hr)) {
+        throw host::HostError("attach", "the host's class is not registered: " + com::describeHresult(hr));
+    }
+    ComPtr<IUnknown> running;
+    hr = line.call("attach", [&] { return GetActiveObject(clsid, nullptr, running.put()); });
+    if (FAILED(hr)) {
+        throw host::HostError("attach", "no running host: " + com::describeHresult(hr));
+    }
+    ComPtr<IDispatch> app;
+    hr = line.call("attach", [&] { return running->QueryInterface(IID_IDispatch, app.putVoid()); });
+    if (FAILED(hr)) {
+        throw host::HostError("attach", "the running host cannot be called by name");
+    }
+    return app;
+}
+
+namespace {
+
+constexpr std::int32_t kDrawingType = 3;
+constexpr std::int32_t kViewActivationToggle = 24;
+constexpr std::int32_t kMaxRoughnessText = 5;
+constexpr std::int32_t kMethodText = 2;
+const std::wstring kSymbolName = L"TvxProbe_Symbol";
+const std::wstring kNoteName = L"TvxProbe_Notiz";
+const std::wstring kNoteText = L"TvxProbe";
+
+// An annotation as reading finds it: where it is, its name, kind and texts.
+struct SeenSymbol {
+    std::size_t view = 0;
+    std::wstring name;
+    std::string line; // how the comparison shows it
+};
+
+std::string describe(std::size_t view, std::size_t index, const std::wstring& name, const std::string& kind,
+                     const std::wstring& roughness, const std::wstring& method) {
+    return "Ansicht " + std::to_string(view + 1) + ", Symbol " + std::to_string(index + 1) + ": Name \"" +
+           com::toUtf8(name) + "\", Art " + kind + ", Texte \"" + com::toUtf8(roughness) + "\" / \"" +
+           com::toUtf8(method) + "\"";
+}
+
+class Prober {
+public:
+    Prober(ComPtr<IDispatch> app, std::shared_ptr<com::HostLine> line, const ProbeOptions& options)
+        : line_(std::move(line)), options_(options), app_(std::move(app), ids("App"), line_) {
+        for (const auto* table : {&hostprofile::readingCalls(), &hostprofile::writingCalls()}) {
+            for (const hostprofile::ProbedCall& call : *table) {
+                profile_.calls.push_back(hostprofile::recordFor(call));
+            }
+        }
+    }
+
+    HostProfile run() {
+        readHost();
+        const std::vector<SeenSymbol> before = readSheet();
+        if (options_.write) {
+            profile_.wrote = true;
+            writeAndTakeBack(before);
+            compare(before, readSheet());
+        }
+        finishTimes();
+        // Calls --write did not make stay out of the file rather than show as "not called".
+        if (!options_.write) {
+            profile_.calls.resize(hostprofile::readingCalls().size());
+        }
+        return std::move(profile_);
+    }
+
+private:
+    std::shared_ptr<com::MemberIds> ids(const std::string& kind) {
+        auto& known = ids_[kind];
+        if (!known) {
+            known = std::make_shared<com::MemberIds>();
+        }
+        return known;
+    }
+    DispatchObject object(ComPtr<IDispatch> raw, const std::string& kind) {
+        return DispatchObject(std::move(raw), ids(kind), line_);
+    }
+
+    CallRecord& record(const std::string& label) {
+        for (CallRecord& r : profile_.calls) {
+            if (r.label == label) {
+                return r;
+            }
+        }
+        throw std::logic_error("no record for " + label);
+    }
+
+    // One call, timed, its answer recorded as it came. A refused call is recorded and gives
+    // nothing; a host that takes no more calls ends the probe.
+    template <class... A>
+    std::optional<UniqueVariant> ask(const std::string& label, DispatchObject& target, const char* operation,
+                                     bool property, const A&... args) {
+        CallRecord& r = record(label);
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            UniqueVariant answer = property ? target.get(operation) : target.call(operation, args...);
+            times_[label].push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            observe(r, answer.get());
+            return answer;
+        } catch (const host::HostError& e) {
+            ++r.count;
+            if (e.stopsRun() || e.unreachable()) {
+                throw;
+            }
+            if (r.failure.empty()) {
+                r.failure = e.code() != 0 ? com::describeHresult(static_cast<HRESULT>(e.code())) : e.what();
+            }
+            return std::nullopt;
+        }
+    }
+    template <class... A>
+    std::optional<UniqueVariant> call(const std::string& label, DispatchObject& target, const char* operation,
+                                      const A&... args) {
+        return ask(label, target, operation, false, args...);
+    }
+    // The calls on the application, document and sheet are made once each otherwise: repeated
+    // for their median; the first answer is the one used.
+    template <class... A>
+    std::optional<UniqueVariant> repeated(const std::string& label, DispatchObject& target, const char* operation,
+                                          bool property, const A&... args) {
+        std::optional<UniqueVariant> first = ask(label, target, operation, property, args...);
+        for (unsigned i = 1; i < options_.repeats && first; ++i) {
+            ask(label, target, operation, property, args...);
+        }
+        return first;
+    }
+
+    static void observe(CallRecord& r, const VARIANT& v) {
+        const bool nothing = v.vt == VT_EMPTY || v.vt == VT_NULL ||
+                             ((v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) && v.punkVal == nullptr);
+        if (r.kind == hostprofile::AnswerKind::Object && nothing) {
+            if (r.nothing.empty()) {
+                r.nothing = v.vt == VT_EMPTY ? "VT_EMPTY" : v.vt == VT_NULL ? "VT_NULL" : com::vartypeName(v.vt) + " null";
+            }
+            return;
+        }
+        if (r.kind == hostprofile::AnswerKind::Text && (v.vt == VT_EMPTY || (v.vt == VT_BSTR && SysStringLen(v.bstrVal) == 0))) {
+            if (r.emptyText.empty()) {
+                r.emptyText = v.vt == VT_EMPTY ? "VT_EMPTY" : v.bstrVal == nullptr ? "VT_BSTR null" : "VT_BSTR";
+            }
+            return;
+        }
+        if (!r.answer.empty()) {
+            return;
+        }
+        r.answer = com::vartypeName(v.vt);
+        if ((v.vt & VT_ARRAY) != 0 && (v.vt & VT_BYREF) == 0 && v.parray != nullptr && SafeArrayGetDim(v.parray) == 1) {
+            LONG lower = 0;
+            LONG upper = -1;
+            if (SUCCEEDED(SafeArrayGetLBound(v.parray, 1, &lower)) && SUCCEEDED(SafeArrayGetUBound(v.parray, 1, &upper))) {
+                r.lower = lower;
+                r.upper = upper;
+            }
+            if ((v.vt & VT_TYPEMASK) == VT_VARIANT) {
+                r.wholeElements = wholeElementType(v.parray, lower, upper);
+            }
+        }
+    }
+
+    // The type of the first element holding a whole number: how the host sends integers inside.
+    static std::string wholeElementType(SAFEARRAY* array, LONG lower, LONG upper) {
+        for (LONG i = lower; i <= upper; ++i) {
+            UniqueVariant element;
+            if (FAILED(SafeArrayGetElement(array, &i, element.addressOf()))) {
+                return {};
+            }
+            const VARIANT& e = element.get();
+            const bool whole = e.vt == VT_I2 || e.vt == VT_I4 || e.vt == VT_BSTR ||
+                               (e.vt == VT_R8 && e.dblVal == static_cast<double>(static_cast<long long>(e.dblVal)) &&
+                                e.dblVal > -1e15 && e.dblVal < 1e15);
+            if (whole) {
+                return com::vartypeName(e.vt);
+            }
+        }
+        return {};
+    }
+
+    // The answers the probe goes on with. One the program could not take is recorded already;
+    // the probe then goes no further along that way.
+    static ComPtr<IDispatch> objectOf(const std::optional<UniqueVariant>& answer, const char* operation) {
+        return taken(answer, [&](const VARIANT& v) { return com::takeObject(operation, v); }).value_or(nullptr);
+    }
+    static std::optional<std::wstring> textOf(const std::optional<UniqueVariant>& answer) {
+        return taken(answer, [](const VARIANT& v) { return com::takeString("text", v); });
+    }
+    static std::optional<std::int32_t> wholeOf(const std::optional<UniqueVariant>& answer) {
+        return taken(answer, [](const VARIANT& v) { return com::takeInt32("number", v); });
+    }
+    static std::optional<bool> truthOf(const std::optional<UniqueVariant>& answer) {
+        return taken(answer, [](const VARIANT& v) { return com::takeBool("Boolean", v); });
+    }
+    template <class F>
+    static auto taken(const std::optional<UniqueVariant>& answer, F take) -> std::optional<decltype(take(answer->get()))> {
+        if (!answer) {
+            return std::nullopt;
+        }
+        try {
+            return take(answer->get());
+        } catch (const host::HostError&) {
+            return std::nullopt;
+        }
+    }
+
+    void readHost() {
+        profile_.revision = com::toUtf8(textOf(repeated("RevisionNumber", app_, "RevisionNumber", false)).value_or(L""));
+        ComPtr<IDispatch> doc = objectOf(repeated("ActiveDoc", app_, "ActiveDoc", true), "ActiveDoc");
+        if (!doc) {
+            throw ProbeRefused(msg::kNoDocument);
+        }
+        doc_ = object(doc, "Doc");
+        toggle_ = truthOf(repeated("GetUserPreferenceToggle", app_, "GetUserPreferenceToggle", false,
+                                   kViewActivationToggle)).value_or(false);
+        if (wholeOf(repeated("GetType", *doc_, "GetType", false)) != kDrawingType) {
+            throw ProbeRefused(msg::kNoDrawing);
+        }
+        ComPtr<IDispatch> sheet = objectOf(repeated("GetCurrentSheet", *doc_, "GetCurrentSheet", false), "GetCurrentSheet");
+        if (ComPtr<IDispatch> extension = objectOf(repeated("Extension", *doc_, "Extension", true), "Extension")) {
+            extension_ = object(extension, "Extension");
+        }
+        if (sheet) {
+            DispatchObject s = object(sheet, "Sheet");
+            sheetName_ = textOf(repeated("Sheet.GetName", s, "GetName", false)).value_or(L"");
+            repeated("GetProperties", s, "GetProperties", false);
+        }
+    }
+
+    // Every view of the current sheet, every symbol of each, in the host's order.
+    std::vector<SeenSymbol> readSheet() {
+        std::vector<SeenSymbol> seen;
+        ComPtr<IDispatch> view = objectOf(call("GetFirstView", *doc_, "GetFirstView"), "GetFirstView");
+        for (std::size_t v = 0; view; ++v) {
+            DispatchObject viewObject = object(view, "View");
+            ComPtr<IDispatch> symbol = objectOf(call("GetFirstSFSymbol", viewObject, "GetFirstSFSymbol"), "GetFirstSFSymbol");
+            for (std::size_t i = 0; symbol; ++i) {
+                DispatchObject s = object(symbol, "SFSymbol");
+                seen.push_back(readSymbol(s, v, i));
+                symbol = objectOf(call("GetNext", s, "GetNext"), "GetNext");
+            }
+            view = objectOf(call("GetNextView", viewObject, "GetNextView"), "GetNextView");
+        }
+        return seen;
+    }
+
+    SeenSymbol readSymbol(DispatchObject& symbol, std::size_t view, std::size_t index) {
+        SeenSymbol seen;
+        seen.view = view;
+        const auto type = wholeOf(call("GetSymbolType", symbol, "GetSymbolType"));
+        const auto roughness = textOf(call("GetText(5)", symbol, "GetText", kMaxRoughnessText));
+        const auto method = textOf(call("GetText(2)", symbol, "GetText", kMethodText));
+        if (ComPtr<IDispatch> a = objectOf(call("SFSymbol.GetAnnotation", symbol, "GetAnnotation"), "GetAnnotation")) {
+            DispatchObject annotation = object(a, "Annotation");
+            seen.name = textOf(call("Annotation.GetName", annotation, "GetName")).value_or(L"?");
+            call("gettextformat(0)", annotation, "gettextformat", std::int16_t{0});
+        }
+        seen.line = describe(view, index, seen.name, type ? std::to_string(*type) : "?", roughness.value_or(L"?"),
+                             method.value_or(L"?"));
+        return seen;
+    }
+
+    void compare(const std::vector<SeenSymbol>& before, const std::vector<SeenSymbol>& after) {
+        std::multiset<std::string> was;
+        std::multiset<std::string> is;
+        for (const SeenSymbol& s : before) {
+            was.insert(s.line);
+        }
+        for (const SeenSymbol& s : after) {
+            is.insert(s.line);
+        }
+        for (const SeenSymbol& s : before) {
+            if (auto it = is.find(s.line); it != is.end()) {
+                is.erase(it);
+            } else {
+                profile_.drawingChanges.push_back("fehlt: " + s.line);
+            }
+        }
+        for (const SeenSymbol& s : after) {
+            if (auto it = was.find(s.line); it != was.end()) {
+                was.erase(it);
+            } else {
+                profile_.drawingChanges.push_back("neu: " + s.line);
+            }
+        }
+    }
+
+    // What writing put into the drawing and still has to take out again.
+    struct Inserted {
+        std::optional<DispatchObject> symbolAnnotation;
+        std::optional<DispatchObject> noteAnnotation;
+    };
+
+    void writeAndTakeBack(const std::vector<SeenSymbol>& before) {
+        if (!extension_ || sheetName_.empty()) {
+            profile_.writeError = "kein Blattname oder keine Erweiterung: nichts geschrieben";
+            return;
+        }
+        const bool restoreToggle = toggle_;
+        Inserted inserted;
+        try {
+            // As Tarvenix places its output: with the view under the pointer not taking it.
+            if (restoreToggle) {
+                app_.call("SetUserPreferenceToggle", kViewActivationToggle, false);
+            }
+            insert(inserted, before);
+            settleNameScope(inserted, before);
+            takeBack(inserted);
+        } catch (const host::HostError& e) {
+            if (e.stopsRun() || e.unreachable()) {
+                throw;
+            }
+            profile_.writeError = e.what();
+            tryTakeBack(inserted);
+        }
+        if (restoreToggle) {
+            try {
+                app_.call("SetUserPreferenceToggle", kViewActivationToggle, true);
+            } catch (const host::HostError& e) {
+                if (e.stopsRun() || e.unreachable()) {
+                    throw;
+                }
+                profile_.writeError += std::string(profile_.writeError.empty() ? "" : "; ") +
+                                       "Option 24 nicht zurückgesetzt: " + e.what();
+            }
+        }
+    }
+
+    void selectSheetPoint(double x, double y) {
+        call("SelectByID (Blatt)", *doc_, "SelectByID", sheetName_, std::wstring(L"SHEET"), x, y, std::int16_t{0});
+    }
+
+    // Writing stops at the first step the host did not do; what it did is taken back.
+    static bool requireTruth(const std::optional<UniqueVariant>& answer, const char* operation) {
+        const auto truth = truthOf(answer);
+        if (!truth) {
+            throw host::HostError(operation, answer ? "answered no Boolean" : "refused");
+        }
+        return *truth;
+    }
+    static void requireTrue(const std::optional<UniqueVariant>& answer, const char* operation) {
+        if (!requireTruth(answer, operation)) {
+            throw host::HostError(operation, "answered False");
+        }
+    }
+
+    void insert(Inserted& inserted, const std::vector<SeenSymbol>& before) {
+        const std::size_t inSheetView = static_cast<std::size_t>(
+            std::count_if(before.begin(), before.end(), [](const SeenSymbol& s) { return s.view == 0; }));
+        selectSheetPoint(0.02, 0.02);
+        const std::wstring none;
+        requireTruth(call("InsertSurfaceFinishSymbol2", *doc_, "InsertSurfaceFinishSymbol2", std::int32_t{0},
+                     std::int16_t{0}, std::int16_t{0}, std::int16_t{0}, 0.0, std::int16_t{0}, std::int16_t{1}, none,
+                     none, std::wstring(L"TvxProbe"), none, std::wstring(L"1,6"), none, none),
+                "InsertSurfaceFinishSymbol2");
+        // A new symbol comes last in the sheet's own view.
+        ComPtr<IDispatch> view = objectOf(call("GetFirstView", *doc_, "GetFirstView"), "GetFirstView");
+        if (!view) {
+            throw host::HostError("GetFirstView", "no view after the insertion");
+        }
+        DispatchObject sheetView = object(view, "View");
+        ComPtr<IDispatch> last;
+        std::size_t count = 0;
+        for (ComPtr<IDispatch> s = objectOf(call("GetFirstSFSymbol", sheetView, "GetFirstSFSymbol"), "GetFirstSFSymbol"); s;) {
+            last = s;
+            ++count;
+            DispatchObject symbol = object(s, "SFSymbol");
+            s = objectOf(call("GetNext", symbol, "GetNext"), "GetNext");
+        }
+        if (count != inSheetView + 1) {
+            throw host::HostError("InsertSurfaceFinishSymbol2", "no new symbol in the sheet's own view");
+        }
+        DispatchObject symbol = object(last, "SFSymbol");
+        ComPtr<IDispatch> a = objectOf(call("SFSymbol.GetAnnotation", symbol, "GetAnnotation"), "GetAnnotation");
+        if (!a) {
+            throw host::HostError("GetAnnotation", "the new symbol has no annotation");
+        }
+        inserted.symbolAnnotation = object(a, "Annotation");
+        requireTrue(call("SetName", *inserted.symbolAnnotation, "SetName", kSymbolName), "SetName");
+        readSymbol(symbol, 0, count - 1);
+
+        selectSheetPoint(0.05, 0.02);
+        ComPtr<IDispatch> note = objectOf(call("InsertNote", *doc_, "InsertNote", kNoteText), "InsertNote");
+        if (!note) {
+            throw host::HostError("InsertNote", "no note");
+        }
+        DispatchObject noteObject = object(note, "Note");
+        ComPtr<IDispatch> na = objectOf(call("Note.GetAnnotation", noteObject, "GetAnnotation"), "GetAnnotation");
+        if (!na) {
+            throw host::HostError("GetAnnotation", "the new note has no annotation");
+        }
+        inserted.noteAnnotation = object(na, "Annotation");
+        requireTrue(call("SetName", *inserted.noteAnnotation, "SetName", kNoteName), "SetName");
+        if (textOf(call("Annotation.GetName", *inserted.noteAnnotation, "GetName")) != kNoteName) {
+            throw host::HostError("GetName", "the note's name did not stay");
+        }
+    }
+
+    // The probe's symbol takes a name already used in a drawing view (another owner): taken,
+    // names are unique per view; refused, per document. A name of its own view must be refused.
+    void settleNameScope(Inserted& inserted, const std::vector<SeenSymbol>& before) {
+        DispatchObject& annotation = *inserted.symbolAnnotation;
+        const auto used = [&](bool sheetView) -> const SeenSymbol* {
+            for (const SeenSymbol& s : before) {
+                if ((s.view == 0) == sheetView && !s.name.empty()) {
+                    return &s;
+                }
+            }
+            return nullptr;
+        };
+        if (const SeenSymbol* other = used(false)) {
+            profile_.nameScope = requireTruth(call("SetName", annotation, "SetName", other->name), "SetName")
+                                     ? hostprofile::NameScope::Owner
+                                     : hostprofile::NameScope::Document;
+        }
+        if (const SeenSymbol* same = used(true)) {
+            profile_.duplicateInOwnerAccepted = requireTruth(call("SetName", annotation, "SetName", same->name), "SetName");
+        }
+    }
+
+    void takeBack(Inserted& inserted) {
+        // The note as Tarvenix finds its own: by name and owner.
+        const auto selected = call("SelectByID (Name@Besitzer)", *extension_, "SelectByID", kNoteName + L"@" + sheetName_,
+                                   std::wstring(L"NOTE"), std::int16_t{0}, std::int16_t{0}, std::int16_t{0}, false,
+                                   std::int16_t{0}, host::EmptyRef{});
+        requireTrue(selected, "SelectByID");
+        requireTrue(call("DeleteSelection", *doc_, "DeleteSelection", true), "DeleteSelection");
+        inserted.noteAnnotation.reset();
+        requireTrue(call("Select2", *inserted.symbolAnnotation, "Select2", false, std::int16_t{0}), "Select2");
+        requireTrue(call("DeleteSelection", *doc_, "DeleteSelection", true), "DeleteSelection");
+        inserted.symbolAnnotation.reset();
+    }
+
+    // After a refused call: whatever was inserted goes again, as far as the host lets it.
+    void tryTakeBack(Inserted& inserted) {
+        for (auto* annotation : {&inserted.noteAnnotation, &inserted.symbolAnnotation}) {
+            if (!*annotation) {
+                continue;
+            }
+            try {
+                if (truthOf((*annotation)->call("Select2", false, std::int16_t{0})).value_or(false)) {
+                    doc_->call("DeleteSelection", true);
+                }
+            } catch (const host::HostError& e) {
+                if (e.stopsRun() || e.unreachable()) {
+                    throw;
+                }
+                profile_.writeError += std::string("; nicht entfernt: ") + e.what();
+            }
+            annotation->reset();
+        }
+    }
+
+    void finishTimes() {
+        for (CallRecord& r : profile_.calls) {
+            std::vector<double>& t = times_[r.label];
+            r.count += static_cast<std::uint32_t>(t.size());
+            if (!t.empty()) {
+                std::nth_element(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(t.size() / 2), t.end());
+                r.medianMs = t[t.size() / 2];
+            }
+        }
+    }
+
+    std::shared_ptr<com::HostLine> line_;
+    ProbeOptions options_;
+    std::map<std::string, std::shared_ptr<com::MemberIds>> ids_;
+    DispatchObject app_;
+    std::optional<DispatchObject> doc_;
+    std::optional<DispatchObject> extension_;
+    std::wstring sheetName_;
+    bool toggle_ = false;
+    std::map<std::string, std::vector<double>> times_;
+    HostProfile profile_;
+};
+
+} // namespace
+
+hostprofile::HostProfile probeHost(com::ComPtr<IDispatch> app, std::shared_ptr<com::HostLine> line,
+                                   const ProbeOptions& options) {
+    return Prober(std::move(app), std::move(line), options).run();
+}
+
+} // namespace tvx::hostprobe

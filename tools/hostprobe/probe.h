@@ -1,0 +1,40 @@
+// The host probe: asks the running host every reading call of the host-call table over the
+// whole current sheet and records each answer as it came, before any conversion; with writing,
+// inserts, names, selects and deletes one symbol and one note of its own.
+#pragma once
+
+#include "drawing/com/com_owners.h"
+#include "drawing/com/host_line.h"
+#include "tools/hostprofile/host_profile.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace tvx::hostprobe {
+
+// The host is there but cannot be probed (no document, not a drawing): the German message.
+class ProbeRefused : public std::runtime_error {
+public:
+    explicit ProbeRefused(const std::wstring& message);
+    const std::wstring& message() const noexcept { return message_; }
+
+private:
+    std::wstring message_;
+};
+
+struct ProbeOptions {
+    bool write = false;
+    // How often each call on the application, document and sheet is made, for its median.
+    unsigned repeats = 5;
+};
+
+// Attaches to the running host as Tarvenix does. Throws host::HostError when none runs.
+com::ComPtr<IDispatch> attachHost(com::HostLine& line);
+
+// Throws host::HostError when the host stops taking calls (busy past the bound); every other
+// failed call is recorded and the probe goes on where it can.
+hostprofile::HostProfile probeHost(com::ComPtr<IDispatch> app, std::shared_ptr<com::HostLine> line,
+                                   const ProbeOptions& options);
+
+} // namespace tvx::hostprobe

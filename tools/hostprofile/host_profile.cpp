@@ -1,0 +1,330 @@
+#include "tools/hostprofile/host_profile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+namespace tvx::hostprofile {
+
+namespace {
+
+constexpr AnswerKind kInt = AnswerKind::Integer;
+constexpr AnswerKind kBool = AnswerKind::Boolean;
+constexpr AnswerKind kText = AnswerKind::Text;
+constexpr AnswerKind kArray = AnswerKind::Array;
+constexpr AnswerKind kObject = AnswerKind::Object;
+
+struct KindForms {
+    AnswerKind kind;
+    const char* name;
+    const char* defaultForm;
+};
+
+constexpr KindForms kKinds[] = {
+    {kInt, "int", "i4"}, {kBool, "bool", "bool"}, {kText, "text", "bstr"}, {kArray, "array", "r8"}, {kObject, "object", "dispatch"},
+};
+
+const KindForms& formsOf(AnswerKind kind) {
+    for (const KindForms& k : kKinds) {
+        if (k.kind == kind) {
+            return k;
+        }
+    }
+    return kKinds[0];
+}
+
+// The stand-in's form that answers with this VARTYPE; empty when it has none.
+std::string formOf(AnswerKind kind, const CallRecord& r) {
+    static const std::map<std::string, std::string> integer{
+        {"VT_I4", "i4"}, {"VT_I2", "i2"}, {"VT_R8", "r8"}, {"VT_BSTR", "bstr"}};
+    static const std::map<std::string, std::string> boolean{{"VT_BOOL", "bool"}, {"VT_I4", "i4"}};
+    static const std::map<std::string, std::string> text{
+        {"VT_BSTR", "bstr"}, {"VT_BSTR null", "null"}, {"VT_EMPTY", "empty"}};
+    static const std::map<std::string, std::string> array{
+        {"VT_ARRAY|VT_R8", "r8"}, {"VT_ARRAY|VT_VARIANT", "variant"}, {"VT_ARRAY|VT_I4", "i4"}};
+    static const std::map<std::string, std::string> object{{"VT_DISPATCH", "dispatch"}, {"VT_UNKNOWN", "unknown"}};
+    const auto find = [](const std::map<std::string, std::string>& table, const std::string& vt) {
+        const auto it = table.find(vt);
+        return it == table.end() ? std::string() : it->second;
+    };
+    switch (kind) {
+    case kInt: return find(integer, r.answer);
+    case kBool: return find(boolean, r.answer);
+    case kText: return find(text, r.emptyText);
+    case kArray:
+        if (r.lower && r.upper && *r.upper < *r.lower) {
+            return "empty";
+        }
+        return find(array, r.answer);
+    case kObject: return find(object, r.answer);
+    }
+    return {};
+}
+
+std::string emptyAsOf(const std::string& nothing) {
+    if (nothing == "VT_EMPTY") {
+        return "empty";
+    }
+    if (nothing == "VT_NULL") {
+        return "null";
+    }
+    return nothing == kStandInNothing ? "dispatch" : std::string();
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", u);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string number(double value) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", value);
+    return buf;
+}
+
+// German decimal comma for the console.
+std::string millis(double value) {
+    std::string text = number(value);
+    std::replace(text.begin(), text.end(), '.', ',');
+    return text;
+}
+
+const char* scopeName(NameScope scope) {
+    switch (scope) {
+    case NameScope::Owner: return "owner";
+    case NameScope::Document: return "document";
+    case NameScope::Unsettled: break;
+    }
+    return "unsettled";
+}
+
+} // namespace
+
+const char* kindName(AnswerKind kind) { return formsOf(kind).name; }
+
+std::optional<AnswerKind> kindFromName(const std::string& name) {
+    for (const KindForms& k : kKinds) {
+        if (name == k.name) {
+            return k.kind;
+        }
+    }
+    return std::nullopt;
+}
+
+const std::vector<ProbedCall>& readingCalls() {
+    static const std::vector<ProbedCall> calls{
+        {"RevisionNumber", "App", "RevisionNumber", kText, "VT_BSTR"},
+        {"ActiveDoc", "App", "ActiveDoc", kObject, "VT_DISPATCH"},
+        {"GetUserPreferenceToggle", "App", "GetUserPreferenceToggle", kBool, "VT_BOOL"},
+        {"GetType", "Doc", "GetType", kInt, "VT_I4"},
+        {"GetFirstView", "Doc", "GetFirstView", kObject, "VT_DISPATCH"},
+        {"GetCurrentSheet", "Doc", "GetCurrentSheet", kObject, "VT_DISPATCH"},
+        {"Extension", "Doc", "Extension", kObject, "VT_DISPATCH"},
+        {"Sheet.GetName", "Sheet", "GetName", kText, "VT_BSTR"},
+        {"GetProperties", "Sheet", "GetProperties", kArray, "VT_ARRAY|VT_R8"},
+        {"GetFirstSFSymbol", "View", "GetFirstSFSymbol", kObject, "VT_DISPATCH"},
+        {"GetNextView", "View", "GetNextView", kObject, "VT_DISPATCH"},
+        {"GetNext", "SFSymbol", "GetNext", kObject, "VT_DISPATCH"},
+        {"GetSymbolType", "SFSymbol", "GetSymbolType", kInt, "VT_I4"},
+        {"GetText(5)", "SFSymbol", "GetText", kText, "VT_BSTR"},
+        {"GetText(2)", "SFSymbol", "GetText", kText, "VT_BSTR"},
+        {"SFSymbol.GetAnnotation", "SFSymbol", "GetAnnotation", kObject, "VT_DISPATCH"},
+        {"Annotation.GetName", "Annotation", "GetName", kText, "VT_BSTR"},
+        {"gettextformat(0)", "Annotation", "gettextformat", kObject, "VT_DISPATCH"},
+    };
+    return calls;
+}
+
+const std::vector<ProbedCall>& writingCalls() {
+    static const std::vector<ProbedCall> calls{
+        {"SelectByID (Blatt)", "Doc", "SelectByID", kBool, "VT_BOOL"},
+        {"InsertSurfaceFinishSymbol2", "Doc", "InsertSurfaceFinishSymbol2", kBool, "VT_BOOL"},
+        {"InsertNote", "Doc", "InsertNote", kObject, "VT_DISPATCH"},
+        {"Note.GetAnnotation", "Note", "GetAnnotation", kObject, "VT_DISPATCH"},
+        {"SetName", "Annotation", "SetName", kBool, "VT_BOOL"},
+        {"SelectByID (Name@Besitzer)", "Extension", "SelectByID", kBool, "VT_BOOL"},
+        {"Select2", "Annotation", "Select2", kBool, "VT_BOOL"},
+        {"DeleteSelection", "Doc", "DeleteSelection", kBool, "VT_BOOL"},
+    };
+    return calls;
+}
+
+CallRecord recordFor(const ProbedCall& call) {
+    CallRecord r;
+    r.label = call.label;
+    r.object = call.object;
+    r.operation = call.operation;
+    r.kind = call.kind;
+    r.standIn = call.standIn;
+    return r;
+}
+
+std::string profileToJson(const HostProfile& p) {
+    std::string out = "{\n  \"format\": \"tarvenix-hostprofile\",\n  \"version\": 1,\n";
+    out += "  \"revision\": " + jsonString(p.revision) + ",\n";
+    out += std::string("  \"wrote\": ") + (p.wrote ? "true" : "false") + ",\n";
+    out += std::string("  \"nameScope\": \"") + scopeName(p.nameScope) + "\",\n";
+    out += std::string("  \"duplicateInOwnerAccepted\": ") + (p.duplicateInOwnerAccepted ? "true" : "false") + ",\n";
+    out += "  \"writeError\": " + jsonString(p.writeError) + ",\n";
+    out += "  \"drawingChanges\": [";
+    for (std::size_t i = 0; i < p.drawingChanges.size(); ++i) {
+        out += (i == 0 ? "\n    " : ",\n    ") + jsonString(p.drawingChanges[i]);
+    }
+    out += p.drawingChanges.empty() ? "],\n" : "\n  ],\n";
+    out += "  \"calls\": [";
+    for (std::size_t i = 0; i < p.calls.size(); ++i) {
+        const CallRecord& r = p.calls[i];
+        out += i == 0 ? "\n" : ",\n";
+        out += "    {\"label\": " + jsonString(r.label) + ", \"object\": " + jsonString(r.object) +
+               ", \"operation\": " + jsonString(r.operation) + ", \"kind\": \"" + kindName(r.kind) +
+               "\", \"standIn\": " + jsonString(r.standIn) + ",\n     \"answer\": " + jsonString(r.answer);
+        const auto optional = [&out](const char* key, const std::string& value) {
+            if (!value.empty()) {
+                out += std::string(", \"") + key + "\": " + jsonString(value);
+            }
+        };
+        optional("nothing", r.nothing);
+        optional("emptyText", r.emptyText);
+        optional("wholeElements", r.wholeElements);
+        if (r.lower && r.upper) {
+            out += ", \"lower\": " + std::to_string(*r.lower) + ", \"upper\": " + std::to_string(*r.upper);
+        }
+        optional("failure", r.failure);
+        out += ", \"count\": " + std::to_string(r.count) + ", \"medianMs\": " + number(r.medianMs) + "}";
+    }
+    out += p.calls.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    return out;
+}
+
+StandInSwitches switchesFor(const HostProfile& profile) {
+    StandInSwitches s;
+    std::string integerForm = "i4";
+    for (const KindForms& k : kKinds) {
+        std::vector<std::pair<std::string, std::string>> seen; // operation, form
+        for (const CallRecord& r : profile.calls) {
+            if (r.kind == k.kind && r.failure.empty()) {
+                if (std::string form = formOf(k.kind, r); !form.empty()) {
+                    seen.emplace_back(r.operation, std::move(form));
+                }
+            }
+        }
+        if (seen.empty()) {
+            continue;
+        }
+        const bool alike = std::all_of(seen.begin(), seen.end(), [&](const auto& e) { return e.second == seen[0].second; });
+        if (alike) {
+            if (seen[0].second != k.defaultForm) {
+                s.answerForms.push_back(std::string(k.name) + "=" + seen[0].second);
+            }
+            if (k.kind == kInt) {
+                integerForm = seen[0].second;
+            }
+            continue;
+        }
+        for (const auto& [operation, form] : seen) {
+            const std::string rule = operation + ":" + k.name + "=" + form;
+            if (form != k.defaultForm && std::find(s.answerForms.begin(), s.answerForms.end(), rule) == s.answerForms.end()) {
+                s.answerForms.push_back(rule);
+            }
+        }
+    }
+    // An array of VARIANTs carries its whole numbers in the operation's integer form.
+    for (const CallRecord& r : profile.calls) {
+        if (r.kind == kArray && r.answer == "VT_ARRAY|VT_VARIANT" && !r.wholeElements.empty()) {
+            CallRecord whole;
+            whole.answer = r.wholeElements;
+            const std::string form = formOf(kInt, whole);
+            if (!form.empty() && form != integerForm) {
+                s.answerForms.push_back(r.operation + ":int=" + form);
+            }
+        }
+    }
+    for (const CallRecord& r : profile.calls) {
+        if (!r.nothing.empty()) {
+            s.emptyAs = emptyAsOf(r.nothing);
+            break;
+        }
+    }
+    s.nameScope = profile.nameScope;
+    return s;
+}
+
+std::vector<std::string> summaryLines(const HostProfile& p) {
+    std::vector<std::string> lines;
+    lines.push_back("Revision: " + (p.revision.empty() ? std::string("nicht gemeldet") : p.revision));
+    const CallRecord* slowest = nullptr;
+    for (const CallRecord& r : p.calls) {
+        if (r.count == 0) {
+            lines.push_back(r.label + ": nicht aufgerufen");
+            continue;
+        }
+        if (!r.failure.empty()) {
+            lines.push_back(r.label + ": Fehler " + r.failure + ", stand-in " + r.standIn);
+            continue;
+        }
+        if (slowest == nullptr || r.medianMs > slowest->medianMs) {
+            slowest = &r;
+        }
+        std::vector<std::string> points;
+        if (!r.answer.empty() && r.answer != r.standIn) {
+            points.push_back(r.answer + (r.wholeElements.empty() ? "" : " (ganze Zahlen " + r.wholeElements + ")") +
+                             ", stand-in " + r.standIn);
+        }
+        if (!r.emptyText.empty() && r.emptyText != kStandInEmptyText) {
+            points.push_back(std::string("leerer Text ") + r.emptyText + ", stand-in " + kStandInEmptyText);
+        }
+        if (!r.nothing.empty() && r.nothing != kStandInNothing) {
+            points.push_back(std::string("leere Referenz ") + r.nothing + ", stand-in " + kStandInNothing);
+        }
+        if (r.lower && r.upper && (*r.lower != kStandInPropertiesLower || *r.upper != kStandInPropertiesUpper)) {
+            points.push_back("Grenzen " + std::to_string(*r.lower) + ".." + std::to_string(*r.upper) + ", stand-in " +
+                             std::to_string(kStandInPropertiesLower) + ".." + std::to_string(kStandInPropertiesUpper));
+        }
+        if (points.empty()) {
+            lines.push_back(r.label + ": wie erwartet");
+        }
+        for (const std::string& point : points) {
+            lines.push_back(r.label + ": " + point);
+        }
+    }
+    if (!p.wrote) {
+        lines.push_back("Namensbereich: nicht geprüft (nur mit --write)");
+    } else if (p.nameScope == NameScope::Unsettled) {
+        lines.push_back("Namensbereich: nicht geklärt (kein benanntes Symbol in einer Zeichenansicht)");
+    } else if (p.nameScope == NameScope::Document) {
+        lines.push_back("Namensbereich: Dokument, stand-in je Ansicht");
+    } else {
+        lines.push_back("Namensbereich: wie erwartet");
+    }
+    if (p.duplicateInOwnerAccepted) {
+        lines.push_back("Doppelter Name in derselben Ansicht: angenommen, stand-in abgelehnt");
+    }
+    if (!p.writeError.empty()) {
+        lines.push_back("Schreiben abgebrochen: " + p.writeError);
+    }
+    if (p.wrote) {
+        lines.push_back(p.drawingChanges.empty() ? "Zeichnung unverändert" : "Zeichnung verändert:");
+        for (const std::string& change : p.drawingChanges) {
+            lines.push_back("  " + change);
+        }
+    }
+    if (slowest != nullptr) {
+        lines.push_back("Langsamster Aufruf (Median): " + slowest->label + " " + millis(slowest->medianMs) + " ms");
+    }
+    return lines;
+}
+
+} // namespace tvx::hostprofile

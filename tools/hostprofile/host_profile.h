@@ -1,0 +1,90 @@
+// What a host answered, call by call, as tvx-hostprobe records it in hostprofile.json, and what
+// follows from it: the stand-in's switches that answer alike, and the summary for the
+// administrator. Portable: the probe writes it, the stand-in and the tests read it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tvx::hostprofile {
+
+// The kinds of answer the stand-in can shape (its --answer-form kinds).
+enum class AnswerKind { Integer, Boolean, Text, Array, Object };
+
+const char* kindName(AnswerKind kind);
+std::optional<AnswerKind> kindFromName(const std::string& name);
+
+// A call the probe makes, with what the stand-in answers by default.
+struct ProbedCall {
+    const char* label;     // shown in the summary
+    const char* object;    // the host object's kind
+    const char* operation; // the stand-in's name for it
+    AnswerKind kind;
+    const char* standIn;   // VARTYPE of the stand-in's ordinary answer
+};
+
+// Every call of the host-call table that only reads, in the order the probe makes them, then
+// the calls --write makes.
+const std::vector<ProbedCall>& readingCalls();
+const std::vector<ProbedCall>& writingCalls();
+
+// How the stand-in answers "nothing" (an empty object reference), an empty text, and the
+// bounds of the sheet's properties.
+inline constexpr char kStandInNothing[] = "VT_DISPATCH null";
+inline constexpr char kStandInEmptyText[] = "VT_BSTR";
+inline constexpr std::int32_t kStandInPropertiesLower = 0;
+inline constexpr std::int32_t kStandInPropertiesUpper = 6;
+
+struct CallRecord {
+    std::string label;
+    std::string object;
+    std::string operation;
+    AnswerKind kind = AnswerKind::Integer;
+    std::string standIn;
+    std::string answer;        // VARTYPE of the first ordinary answer; empty when none came
+    std::string nothing;       // how an empty reference came, when one came
+    std::string emptyText;     // how an empty string came, when one came: VT_BSTR, VT_BSTR null, VT_EMPTY
+    std::string wholeElements; // an array of VARIANTs: the type its whole numbers came in
+    std::optional<std::int32_t> lower; // an array's bounds
+    std::optional<std::int32_t> upper;
+    std::string failure;       // the HRESULT of a failed call, "0x80020006 DISP_E_UNKNOWNNAME"
+    std::uint32_t count = 0;   // calls made
+    double medianMs = 0.0;
+};
+
+enum class NameScope { Unsettled, Owner, Document };
+
+struct HostProfile {
+    std::string revision; // the host's revision number; empty when it gave none
+    bool wrote = false;   // the writing part ran
+    NameScope nameScope = NameScope::Unsettled;
+    // A name already used in the same view was taken as well: the host keeps no names unique.
+    bool duplicateInOwnerAccepted = false;
+    std::vector<CallRecord> calls;
+    // Why writing stopped early; empty when it ran through.
+    std::string writeError;
+    // What differed in the drawing after writing; empty when it was unchanged.
+    std::vector<std::string> drawingChanges;
+};
+
+// A record for a call of the tables above, nothing observed yet.
+CallRecord recordFor(const ProbedCall& call);
+
+// hostprofile.json as UTF-8 text.
+std::string profileToJson(const HostProfile& profile);
+
+// The stand-in's switches that answer as the host did: --answer-form rules, --empty-as, and the
+// drawing's name scope. A kind nothing was observed for keeps the stand-in's default.
+struct StandInSwitches {
+    std::vector<std::string> answerForms;
+    std::string emptyAs; // empty: the default
+    NameScope nameScope = NameScope::Unsettled;
+};
+StandInSwitches switchesFor(const HostProfile& profile);
+
+// One line per point: "GetType: VT_I2, stand-in VT_I4", or "GetType: wie erwartet". UTF-8.
+std::vector<std::string> summaryLines(const HostProfile& profile);
+
+} // namespace tvx::hostprofile
