@@ -24,7 +24,7 @@ installed="$prefix/drive_c/Program Files/Tarvenix"
 # menu); Windows puts it into the common one. Either place counts, the other must stay empty.
 menus=("$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
   "$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs")
-shipped=(Tarvenix.exe Tarvenix.txt symbol_00.bmp symbol_01.bmp symbol_02.bmp)
+shipped=(Tarvenix.exe tvx-hostprobe.exe Tarvenix.txt symbol_00.bmp symbol_01.bmp symbol_02.bmp)
 
 msiexec() { # ARGS... -> exit code of the Windows Installer
   local status=0
@@ -78,6 +78,9 @@ if drv wait "$main" 30000 >/dev/null; then
 else
   fail "sample run: no main dialog"
 fi
+# The installed probe finds the same host and only reads: the drawing below stays the run's.
+expect "installed probe: reads the host" \
+  "$("$run" "$installed/tvx-hostprobe.exe" --out "$(winpath "$work/hostprofile.json")" >"$work/probe.out" 2>&1; echo $?)" 0
 stop_server
 mkdir -p "$out"
 cp -f "$work/saved.json" "$out/sample-run.json" 2>/dev/null

@@ -156,6 +156,11 @@ HostProfile readProfile(const json& root) {
 } // namespace
 
 HostProfile parseProfile(const std::string& content) {
+    // A probe of the largest drawing writes a few kilobytes; anything near this is no profile.
+    constexpr std::size_t kMaxBytes = std::size_t{4} << 20;
+    if (content.size() > kMaxBytes) {
+        throw ProfileError("hostprofile.json: larger than 4 MiB");
+    }
     try {
         return readProfile(json::parse(content));
     } catch (const json::exception& e) {

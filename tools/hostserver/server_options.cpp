@@ -54,7 +54,8 @@ std::string fileText(const std::wstring& path) {
     }
     std::string text;
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) {
+    // The reader refuses anything over 4 MiB; more need not be read to know.
+    for (std::size_t n; text.size() <= (std::size_t{4} << 20) && (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) {
         text.append(buffer, n);
     }
     return text;
