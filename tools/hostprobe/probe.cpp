@@ -397,12 +397,7 @@ private:
             throw host::HostError("InsertSurfaceFinishSymbol2", "no new symbol in the sheet's own view");
         }
         DispatchObject symbol = object(last, "SFSymbol");
-        ComPtr<IDispatch> a = objectOf(call("SFSymbol.GetAnnotation", symbol, "GetAnnotation"), "GetAnnotation");
-        if (!a) {
-            throw host::HostError("GetAnnotation", "the new symbol has no annotation");
-        }
-        inserted.symbolAnnotation = object(a, "Annotation");
-        requireTrue(call("SetName", *inserted.symbolAnnotation, "SetName", kSymbolName), "SetName");
+        name(symbol, "SFSymbol.GetAnnotation", kSymbolName, inserted.symbolAnnotation);
         readSymbol(symbol, 0, count - 1);
 
         selectSheetPoint(0.05, 0.02);
@@ -411,15 +406,21 @@ private:
             throw host::HostError("InsertNote", "no note");
         }
         DispatchObject noteObject = object(note, "Note");
-        ComPtr<IDispatch> na = objectOf(call("Note.GetAnnotation", noteObject, "GetAnnotation"), "GetAnnotation");
-        if (!na) {
-            throw host::HostError("GetAnnotation", "the new note has no annotation");
-        }
-        inserted.noteAnnotation = object(na, "Annotation");
-        requireTrue(call("SetName", *inserted.noteAnnotation, "SetName", kNoteName), "SetName");
+        name(noteObject, "Note.GetAnnotation", kNoteName, inserted.noteAnnotation);
         if (textOf(call("Annotation.GetName", *inserted.noteAnnotation, "GetName")) != kNoteName) {
             throw host::HostError("GetName", "the note's name did not stay");
         }
+    }
+
+    // A new symbol's or note's annotation, kept for taking back before it is named.
+    void name(DispatchObject& item, const std::string& label, const std::wstring& newName,
+              std::optional<DispatchObject>& annotation) {
+        ComPtr<IDispatch> a = objectOf(call(label, item, "GetAnnotation"), "GetAnnotation");
+        if (!a) {
+            throw host::HostError("GetAnnotation", "the new " + label + " has no annotation");
+        }
+        annotation = object(a, "Annotation");
+        requireTrue(call("SetName", *annotation, "SetName", newName), "SetName");
     }
 
     // The probe's symbol takes a name already used in a drawing view (another owner): taken,
