@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
 namespace tvx::hostserver {
 namespace {
 
@@ -60,6 +64,36 @@ TEST(ServerOptions, AFaultyCommandLineIsRefusedWithItsReason) {
     for (const auto& args : faulty) {
         EXPECT_THROW(parseServerOptions(args), UsageError) << args.size();
     }
+}
+
+TEST(ServerOptions, AProfileSetsWhatItRecordedLaterSwitchesWinAndAFaultyOneIsRefused) {
+    const auto file = std::filesystem::temp_directory_path() / "tvx-server-options-profile.json";
+    const auto profile = [&](const std::string& nameScope, const std::string& nothing) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc)
+            << R"({"format": "tarvenix-hostprofile", "version": 1, "revision": "", "wrote": true,
+                  "nameScope": ")" << nameScope << R"(", "duplicateInOwnerAccepted": false, "writeError": "",
+                  "drawingChanges": [], "calls": [
+                  {"label": "GetNext", "object": "SFSymbol", "operation": "GetNext", "kind": "object",
+                   "standIn": "VT_DISPATCH", "answer": "VT_DISPATCH", "nothing": ")" << nothing << R"(",
+                   "count": 3, "medianMs": 0.5}]})";
+        return file.wstring();
+    };
+    const ServerOptions recorded = parseServerOptions(with({L"--profile", profile("document", "VT_NULL")}));
+    EXPECT_EQ(recorded.emptyForm, EmptyForm::Null);
+    EXPECT_EQ(recorded.nameScope, sim::NameScope::document);
+    EXPECT_TRUE(recorded.answerForms.empty()) << "every answer was in the stand-in's own form";
+    const ServerOptions overridden =
+        parseServerOptions(with({L"--profile", profile("unsettled", "VT_EMPTY"), L"--empty-as", L"dispatch"}));
+    EXPECT_EQ(overridden.emptyForm, EmptyForm::NullDispatch);
+    EXPECT_FALSE(overridden.nameScope.has_value()) << "an unsettled scope leaves the drawing's own";
+    EXPECT_EQ(parseServerOptions(with({L"--profile", profile("owner", "VT_EMPTY")})).emptyForm, EmptyForm::Empty);
+
+    for (const auto& args : {with({L"--profile", profile("sheet", "VT_NULL")}),
+                             with({L"--profile", (file.parent_path() / "no-such-profile.json").wstring()}),
+                             with({L"--profile"})}) {
+        EXPECT_THROW(parseServerOptions(args), UsageError);
+    }
+    std::filesystem::remove(file);
 }
 
 } // namespace
