@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # tvx-hostprobe.exe under Wine against the stand-in host server: --write asks first and, refused,
 # calls nothing; confirmed, it prints the summary, writes hostprofile.json and saves the drawing
-# byte for byte as it was; a hung host and a busy one end it with their messages within the
-# bounds, the drawing untouched.
+# byte for byte as it was; a hung host ends it with its message within the bounds, the drawing
+# untouched; a host busy in the middle of writing ends it with its message and the names of what
+# it could not take out again.
 #   probe_e2e.sh PROBE.exe SERVER.exe DRAWING OUT
 set -uo pipefail
 probe=$1 server=$2 drawing=$3 out=$4
@@ -64,12 +65,20 @@ check "hung: within the bound" '[ $took -lt 20000 ]'
 check "hung: no profile" '[ ! -e "$out/hung/hostprofile.json" ]'
 check "hung: the drawing untouched" 'cmp -s "$drawing" "$out/hung/drawing.json"'
 
-probe_in "$out/busy" j --server-option --busy-at --server-option 4 --server-option --busy-for \
+# Busy from the call after the note's insertion on: the host takes nothing more, so the probe
+# cannot take its symbol and note out again; it says so and names both.
+busy_at=$(($(grep -n '^InsertNote(' "$out/write/trace.txt" | cut -d: -f1) + 1))
+probe_in "$out/busy" j --server-option --busy-at --server-option "$busy_at" --server-option --busy-for \
   --server-option 60000 -- --write
 status=$?
 check "busy: ends with 4" '[ $status -eq 4 ]'
 check "busy: says so" \
   'grep -q "SolidWorks ist beschäftigt ! Offenen Dialog schließen und neu starten." "$out/busy/probe.out"'
-check "busy: the drawing untouched" 'cmp -s "$drawing" "$out/busy/drawing.json"'
+check "busy: names what it left" \
+  'grep -A2 "In der Zeichnung geblieben, bitte von Hand löschen:" "$out/busy/probe.out" | grep -q "Notiz „TvxProbe“" &&
+   grep -q "Oberflächensymbol mit Methode „TvxProbe“" "$out/busy/probe.out"'
+check "busy: and that is what is left" \
+  '[ "$(grep -c "\"TvxProbe\"" "$out/busy/drawing.json")" -eq 2 ]'
+check "busy: nothing asked after the bound" '[ "$(grep -vc "^--" "$out/busy/trace.txt")" -eq $((busy_at - 1)) ]'
 
 exit $((failures > 0))

@@ -76,6 +76,21 @@ bool writeFile(const std::wstring& path, const std::string& text) {
     return std::fclose(file) == 0 && written;
 }
 
+// Filled while writing; read when the host stops taking calls.
+std::vector<std::wstring> leftInDrawing;
+
+// The host's stop, and what the probe could no longer take out of the drawing.
+void reportStopped(const wchar_t* message) {
+    say(message, true);
+    if (!leftInDrawing.empty()) {
+        std::string left = "In der Zeichnung geblieben, bitte von Hand löschen:";
+        for (const std::wstring& what : leftInDrawing) {
+            left += "\n  " + com::toUtf8(what);
+        }
+        say(left, true);
+    }
+}
+
 int probe(bool write, const std::wstring& out) {
     if (write && !confirmed()) {
         say("Abgebrochen, nichts geändert.");
@@ -87,7 +102,7 @@ int probe(bool write, const std::wstring& out) {
     auto line = std::make_shared<com::HostLine>(bounds);
     // Runs inside the call that never came back: that call cannot be returned to.
     line->onHung([](const char*) {
-        say(msg::kHostNotAnswering, true);
+        reportStopped(msg::kHostNotAnswering);
         TerminateProcess(GetCurrentProcess(), kHostStopped);
     });
     try {
@@ -101,7 +116,10 @@ int probe(bool write, const std::wstring& out) {
             }
             throw;
         }
-        const hostprofile::HostProfile profile = hostprobe::probeHost(app, line, {write});
+        hostprobe::ProbeOptions options;
+        options.write = write;
+        options.leftInDrawing = &leftInDrawing;
+        const hostprofile::HostProfile profile = hostprobe::probeHost(app, line, options);
         if (!writeFile(out, hostprofile::profileToJson(profile))) {
             say("Die Datei " + com::toUtf8(out) + " kann nicht geschrieben werden.", true);
             return kFailed;
@@ -116,10 +134,10 @@ int probe(bool write, const std::wstring& out) {
         return kNoDrawing;
     } catch (const host::HostError& e) {
         if (e.stopsRun()) {
-            say(e.kind() == host::HostFailure::Busy ? msg::kHostBusy : msg::kHostNotAnswering, true);
+            reportStopped(e.kind() == host::HostFailure::Busy ? msg::kHostBusy : msg::kHostNotAnswering);
             return kHostStopped;
         }
-        say(com::toUtf8(msg::kHostUnreachable) + ": " + e.what(), true);
+        reportStopped((std::wstring(msg::kHostUnreachable) + L": " + com::fromUtf8(e.what())).c_str());
         return kFailed;
     }
 }

@@ -51,6 +51,9 @@ constexpr std::int32_t kMethodText = 2;
 const std::wstring kSymbolName = L"TvxProbe_Symbol";
 const std::wstring kNoteName = L"TvxProbe_Notiz";
 const std::wstring kNoteText = L"TvxProbe";
+// How the administrator finds what the probe could not take out again.
+const std::wstring kSymbolLeft = L"Oberflächensymbol mit Methode \u201ETvxProbe\u201C";
+const std::wstring kNoteLeft = L"Notiz \u201ETvxProbe\u201C";
 
 // An annotation as reading finds it: where it is, its name, kind and texts.
 struct SeenSymbol {
@@ -375,10 +378,15 @@ private:
             std::count_if(before.begin(), before.end(), [](const SeenSymbol& s) { return s.view == 0; }));
         selectSheetPoint(0.02, 0.02);
         const std::wstring none;
-        requireTruth(call("InsertSurfaceFinishSymbol2", *doc_, "InsertSurfaceFinishSymbol2", std::int32_t{0},
-                     std::int16_t{0}, std::int16_t{0}, std::int16_t{0}, 0.0, std::int16_t{0}, std::int16_t{1}, none,
-                     none, std::wstring(L"TvxProbe"), none, std::wstring(L"1,6"), none, none),
-                "InsertSurfaceFinishSymbol2");
+        const auto symbolInserted = call("InsertSurfaceFinishSymbol2", *doc_, "InsertSurfaceFinishSymbol2",
+                                         std::int32_t{0}, std::int16_t{0}, std::int16_t{0}, std::int16_t{0}, 0.0,
+                                         std::int16_t{0}, std::int16_t{1}, none, none, kNoteText, none,
+                                         std::wstring(L"1,6"), none, none);
+        // A host may have placed it whatever it answered.
+        if (symbolInserted) {
+            inDrawing(kSymbolLeft, true);
+        }
+        requireTruth(symbolInserted, "InsertSurfaceFinishSymbol2");
         // A new symbol comes last in the sheet's own view.
         ComPtr<IDispatch> view = objectOf(call("GetFirstView", *doc_, "GetFirstView"), "GetFirstView");
         if (!view) {
@@ -394,6 +402,7 @@ private:
             s = objectOf(call("GetNext", symbol, "GetNext"), "GetNext");
         }
         if (count != inSheetView + 1) {
+            inDrawing(kSymbolLeft, count > inSheetView);
             throw host::HostError("InsertSurfaceFinishSymbol2", "no new symbol in the sheet's own view");
         }
         DispatchObject symbol = object(last, "SFSymbol");
@@ -402,6 +411,7 @@ private:
 
         selectSheetPoint(0.05, 0.02);
         ComPtr<IDispatch> note = objectOf(call("InsertNote", *doc_, "InsertNote", kNoteText), "InsertNote");
+        inDrawing(kNoteLeft, static_cast<bool>(note));
         if (!note) {
             throw host::HostError("InsertNote", "no note");
         }
@@ -453,20 +463,24 @@ private:
         requireTrue(selected, "SelectByID");
         requireTrue(call("DeleteSelection", *doc_, "DeleteSelection", true), "DeleteSelection");
         inserted.noteAnnotation.reset();
+        inDrawing(kNoteLeft, false);
         requireTrue(call("Select2", *inserted.symbolAnnotation, "Select2", false, std::int16_t{0}), "Select2");
         requireTrue(call("DeleteSelection", *doc_, "DeleteSelection", true), "DeleteSelection");
         inserted.symbolAnnotation.reset();
+        inDrawing(kSymbolLeft, false);
     }
 
     // After a refused call: whatever was inserted goes again, as far as the host lets it.
     void tryTakeBack(Inserted& inserted) {
-        for (auto* annotation : {&inserted.noteAnnotation, &inserted.symbolAnnotation}) {
+        for (auto [annotation, what] : {std::pair{&inserted.noteAnnotation, kNoteLeft},
+                                        std::pair{&inserted.symbolAnnotation, kSymbolLeft}}) {
             if (!*annotation) {
                 continue;
             }
             try {
-                if (truthOf((*annotation)->call("Select2", false, std::int16_t{0})).value_or(false)) {
-                    doc_->call("DeleteSelection", true);
+                if (truthOf((*annotation)->call("Select2", false, std::int16_t{0})).value_or(false) &&
+                    truthOf(doc_->call("DeleteSelection", true)).value_or(false)) {
+                    inDrawing(what, false);
                 }
             } catch (const host::HostError& e) {
                 if (e.stopsRun() || e.unreachable()) {
@@ -475,6 +489,17 @@ private:
                 profile_.writeError += std::string("; nicht entfernt: ") + e.what();
             }
             annotation->reset();
+        }
+    }
+
+    void inDrawing(const std::wstring& what, bool there) {
+        if (options_.leftInDrawing == nullptr) {
+            return;
+        }
+        auto& left = *options_.leftInDrawing;
+        left.erase(std::remove(left.begin(), left.end(), what), left.end());
+        if (there) {
+            left.push_back(what);
         }
     }
 

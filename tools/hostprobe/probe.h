@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tvx::hostprobe {
 
@@ -27,6 +28,9 @@ struct ProbeOptions {
     bool write = false;
     // How often each call on the application, document and sheet is made, for its median.
     unsigned repeats = 5;
+    // Kept up to date while writing: what the probe has put into the drawing and not taken out
+    // again, for the report when the host stops taking calls.
+    std::vector<std::wstring>* leftInDrawing = nullptr;
 };
 
 // Attaches to the running host as Tarvenix does. Throws host::HostError when none runs.
