@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# tvx-hostprobe.exe under Wine against the stand-in host server: --write asks first and, refused,
-# calls nothing; confirmed, it prints the summary, writes hostprofile.json and saves the drawing
-# byte for byte as it was; a hung host ends it with its message within the bounds, the drawing
-# untouched; a host busy in the middle of writing ends it with its message and the names of what
-# it could not take out again.
+# tvx-hostprobe.exe under Wine: without a host it says so; against the stand-in host server,
+# --write asks first and, refused, calls nothing; confirmed, it prints the summary, writes
+# hostprofile.json and saves the drawing byte for byte as it was; a hung host ends it with its
+# message within the bounds, the drawing untouched; a host busy in the middle of writing ends it
+# with its message and the names of what it could not take out again.
 #   probe_e2e.sh PROBE.exe SERVER.exe DRAWING OUT
 set -uo pipefail
 probe=$1 server=$2 drawing=$3 out=$4
@@ -33,6 +33,13 @@ probe_in() { # DIR STDIN [--server-option OPT]... -- [PROBE ARGS]...
     timeout 120 "$fixture" --server "$server" --drawing "$drawing" --out "$dir" \
       ${options[@]+"${options[@]}"} -- "$probe" "$@" >"$dir/probe.out" 2>&1)
 }
+
+mkdir -p "$out/no-host"
+(cd "$out/no-host" && timeout 60 "$root/scripts/wine-run.sh" "$probe" >"$out/no-host/probe.out" 2>&1)
+status=$?
+check "no host: ends with 3" '[ $status -eq 3 ]'
+check "no host: says so" 'tr -d "\\r" <"$out/no-host/probe.out" | grep -qx "Keine aktive SolidWorks Instanz gefunden !"'
+check "no host: no file" '[ ! -e "$out/no-host/hostprofile.json" ]'
 
 probe_in "$out/refused" n -- --write
 status=$?

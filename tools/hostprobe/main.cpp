@@ -32,10 +32,10 @@ constexpr char kHelp[] =
     "danach zurückgesetzt. Zum Schluss wird die Zeichnung mit ihrem Anfang verglichen.\n"
     "\n"
     "Am Ende steht eine kurze Übersicht: jede Abweichung vom Testserver von Tarvenix, oder\n"
-    "\"wie erwartet\". Bitte die Datei hostprofile.json an den Administrator von Tarvenix senden.\n"
+    "\"wie erwartet\". Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden.\n"
     "\n"
-    "Rückgabewerte: 0 fertig, 1 Fehler, 2 falscher Aufruf, 3 keine Zeichnung offen,\n"
-    "4 SolidWorks beschäftigt oder antwortet nicht.\n";
+    "Rückgabewerte: 0 fertig, 1 Fehler oder abgebrochen, 2 falscher Aufruf, 3 kein SolidWorks,\n"
+    "kein Dokument oder keine Zeichnung, 4 SolidWorks beschäftigt oder antwortet nicht.\n";
 
 // German text on the console as the console shows it; redirected, as UTF-8.
 void say(const std::string& utf8, bool error = false) {
