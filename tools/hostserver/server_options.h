@@ -1,9 +1,9 @@
 // The stand-in host server's command line.
 #pragma once
 
+#include "drawing/sim/model.h"
 #include "tools/hostserver/answer_forms.h"
 #include "tools/hostserver/dispatch_core.h"
-#include "drawing/sim/model.h"
 #include "tools/hostserver/host_moods.h"
 
 #include <cstdint>
