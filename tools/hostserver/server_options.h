@@ -32,6 +32,7 @@ struct ServerOptions {
     AnswerForms answerForms;
     std::uint32_t timeoutSeconds = 600; // then it ends without saving
     MoodOptions moods;
+    bool addins = false; // a frame window, and the add-ins the registry starts with the host
 };
 
 // Throws UsageError naming what is wrong.
