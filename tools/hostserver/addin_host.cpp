@@ -60,7 +60,7 @@ std::optional<DWORD> dwordValue(HKEY root, const std::wstring& key, const wchar_
 std::wstring stringValue(HKEY root, const std::wstring& key) {
     wchar_t text[MAX_PATH * 2] = {};
     DWORD size = sizeof text;
-    if (RegGetValueW(root, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
+    if (RegGetValueW(root, key.c_str(), nullptr, RRF_RT_REG_SZ,
                      nullptr, text, &size) != ERROR_SUCCESS) {
         return {};
     }

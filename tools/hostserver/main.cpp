@@ -71,11 +71,19 @@ LONG WINAPI reportFault(EXCEPTION_POINTERS* fault) {
     const auto code = fault != nullptr && fault->ExceptionRecord != nullptr
                           ? static_cast<unsigned long>(fault->ExceptionRecord->ExceptionCode)
                           : 0ul;
+    // Which module the fault is in, as far as it is still loaded.
+    char where[MAX_PATH] = "?";
+    HMODULE module = nullptr;
+    if (fault != nullptr && fault->ExceptionRecord != nullptr &&
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<LPCSTR>(fault->ExceptionRecord->ExceptionAddress), &module)) {
+        GetModuleFileNameA(module, where, MAX_PATH);
+    }
     if (faultTrace != nullptr) {
-        std::fprintf(faultTrace, "-- the host faulted: exception 0x%08lx --\n", code);
+        std::fprintf(faultTrace, "-- the host faulted: exception 0x%08lx in %s --\n", code, where);
         std::fflush(faultTrace);
     }
-    std::fprintf(stderr, "tvx-hostserver: an add-in faulted: exception 0x%08lx\n", code);
+    std::fprintf(stderr, "tvx-hostserver: an add-in faulted: exception 0x%08lx in %s\n", code, where);
     std::fflush(nullptr);
     TerminateProcess(GetCurrentProcess(), kAddinFaulted);
     return EXCEPTION_EXECUTE_HANDLER;
