@@ -2,8 +2,9 @@
 # The stand-in host hosting an add-in under Wine, played by the GUI driver and the stop file:
 # loaded from the registry at start and again by path, its menu item and toolbar button in the
 # frame, each way of clicking reaching the callback after the enable method, a disabled command
-# not called, every command gone after unloading; an add-in that refuses to connect, and one that
-# keeps a reference to a host object, which the host reports at its stop (exit code 5).
+# not called, every command gone after unloading; an add-in that refuses to connect, one that
+# keeps a reference to a host object, which the host reports at its stop (exit code 5), and one
+# that throws (reported, the host goes on) and then faults (named, exit code 6).
 #   hosting_e2e.sh [--server EXE] [--driver EXE] [--addin DLL] [--samples DIR]
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
@@ -158,5 +159,19 @@ stop_server
 expect "the host's exit code" "$ended_status" 5
 expect "the reference named" "$(traced '-- references left on host objects: 1 (CommandManager 1)')" 1
 cmp -s "$work/saved.json" "$samples/sample-drawing.json" || fail "the drawing was not saved"
+
+echo "== an add-in that throws is reported and the host goes on; one that faults is named"
+fresh_record
+TVX_TESTADDIN_MODE=misbehave serve "$samples/sample-drawing.json" --addins
+host_says click
+expect "thrown" "$(news)" "connect
+enable 1
+callback throws"
+expect "the throw reported" "$(grep -c '^-> Callbacks.TestCommand() failed: ' "$work/trace.txt")" 1
+echo click >"$work/stop.new"
+mv "$work/stop.new" "$work/stop"
+expect_ended "$server_pid" "the faulted host"
+expect "the host's exit code" "$ended_status" 6
+expect "the fault named" "$(grep -c '^-- the host faulted: exception 0xc0000005 in .*tvx_test_addin.dll --$' "$work/trace.txt")" 1
 
 finish

@@ -2,8 +2,8 @@
 // (a menu item, a command group with one toolbar button on a tab of its own), its enable method
 // answers enabled while a drawing is active, and its callback makes one host call. Each step
 // is appended to the file TVX_TESTADDIN_RECORD names. TVX_TESTADDIN_MODE may say
-// "refuse-connect" (it adds its menu item, takes it back and answers false) or "keep-reference"
-// (it never releases its command manager). TVX_TESTADDIN_ICONS names its toolbar picture.
+// "refuse-connect" (it adds its menu item, takes it back and answers false), "keep-reference"
+// (it never releases its command manager) or "misbehave" (its callback throws, then faults). TVX_TESTADDIN_ICONS names its toolbar picture.
 #include "drawing/com/com_owners.h"
 #include "tools/hostserver/addin_interface.h"
 
@@ -225,6 +225,16 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
+        if (id == 1 && inMode(L"misbehave")) {
+            // The first click throws out of the call, the second faults.
+            if (++misbehaved_ == 1) {
+                record("callback throws");
+                throw std::runtime_error("out of the callback");
+            }
+            record("callback faults");
+            // Address 0, out of the compiler's sight: a write fault inside this DLL.
+            *reinterpret_cast<volatile int*>(static_cast<std::uintptr_t>(misbehaved_ - 2)) = 1;
+        }
         try {
             if (id == 2) {
                 const bool drawing = activeDocType() == kDrawing;
@@ -258,6 +268,7 @@ private:
     }
 
     ComPtr<IDispatch> app_;
+    int misbehaved_ = 0;
 };
 
 class Addin final : public Counted<ISwAddin> {
