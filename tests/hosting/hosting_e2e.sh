@@ -5,12 +5,14 @@
 # not called, every command gone after unloading; an add-in that refuses to connect, one that
 # keeps a reference to a host object, which the host reports at its stop (exit code 5), and one
 # that throws (reported, the host goes on) and then faults (named, exit code 6).
-#   hosting_e2e.sh [--server EXE] [--driver EXE] [--addin DLL] [--samples DIR]
+#   hosting_e2e.sh [--server EXE] [--driver EXE] [--addin DLL] [--samples DIR] [--shot PNG]
+# With --shot, a picture of the screen with the frame's Extras menu open is kept in PNG.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
 addin=$build/tests/hosting/tvx_test_addin.dll
 samples=$root/samples
-e2e_values="server driver addin samples"
+shot=
+e2e_values="server driver addin samples shot"
 e2e_options "$@"
 source "$root/tests/gui/e2e_lib.sh"
 
@@ -95,6 +97,13 @@ expect "connected at start" "$(news)" "connect"
 expect "type information asked once" \
   "$(traced '-> Callbacks.GetTypeInfoCount() = 1') $(traced '-> Callbacks.GetTypeInfo(0) = ITypeInfo')" "1 1"
 expect "one toolbar button" "$(drv buttons "$frame" "$toolbar" | tr -d '\r')" 1
+if [ -n "$shot" ]; then
+  drv key "$frame" alt+x
+  shot "$shot"
+  drv key "$frame" escape
+  drv key "$frame" escape
+  news >/dev/null # opening the menu asked the enable method
+fi
 
 drv menu "$frame" Extras Testbefehl || fail "menu click refused"
 await "callback with a document"

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <chrono>
+#include <cwctype>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -34,7 +35,7 @@ const wchar_t* const kUsage =
     L"  type WIN CTRL TEXT       replaces the text field's content, one keystroke a character\n"
     L"  settext WIN CTRL TEXT    sets the text and reports it as edited\n"
     L"  click WIN CTRL           clicks a button\n"
-    L"  key WIN KEY              tab, shift+tab, enter, escape, space: typed into the window\n"
+    L"  key WIN KEY              tab, shift+tab, enter, escape, space, alt+LETTER: typed into the window\n"
     L"  menu WIN MENU ITEM       opens the menu bar's MENU and clicks ITEM (captions without \"&\");\n"
     L"                           fails when either is missing or the item is greyed\n"
     L"  buttons WIN CTRL         the number of buttons on a toolbar\n"
@@ -399,12 +400,18 @@ void cmdKey(const Words& w, std::wstring&) {
         {L"tab", {VK_TAB}},      {L"shift+tab", {VK_SHIFT, VK_TAB}}, {L"enter", {VK_RETURN}},
         {L"escape", {VK_ESCAPE}}, {L"space", {VK_SPACE}},
     };
-    const auto key = keys.find(word(w, 2));
-    if (key == keys.end()) {
-        throw std::runtime_error("unknown key " + narrow(w[2]));
+    const std::wstring& name = word(w, 2);
+    std::vector<WORD> pressed;
+    if (const auto key = keys.find(name); key != keys.end()) {
+        pressed = key->second;
+    } else if (name.size() == 5 && name.compare(0, 4, L"alt+") == 0 && std::iswalnum(name[4])) {
+        // A menu's mnemonic: opens it as the keyboard does.
+        pressed = {VK_MENU, static_cast<WORD>(std::towupper(name[4]))};
+    } else {
+        throw std::runtime_error("unknown key " + narrow(name));
     }
     SetForegroundWindow(window);
-    pressKeys(key->second);
+    pressKeys(pressed);
     // Input arrives through the window's queue; give it time before the next look.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
 }
