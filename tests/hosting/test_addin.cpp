@@ -3,8 +3,10 @@
 // answers enabled while a drawing is active, and its callback makes one host call. Each step
 // is appended to the file TVX_TESTADDIN_RECORD names. TVX_TESTADDIN_MODE may say
 // "refuse-connect" (it adds its menu item, takes it back and answers false), "keep-reference"
-// (it never releases its command manager) or "misbehave" (its callback throws, then faults). TVX_TESTADDIN_ICONS names its toolbar picture.
+// (it never releases its command manager) or "misbehave" (its callback throws, then faults).
+// TVX_TESTADDIN_ICONS names its toolbar picture.
 #include "drawing/com/com_owners.h"
+#include "drawing/com/dispatch_client.h"
 #include "tools/hostserver/addin_interface.h"
 
 #include <windows.h>
@@ -20,6 +22,7 @@
 
 namespace {
 
+using tvx::com::arg;
 using tvx::com::ComPtr;
 using tvx::com::UniqueBstr;
 using tvx::com::UniqueVariant;
@@ -95,35 +98,13 @@ void put(IDispatch* object, const wchar_t* member, UniqueVariant value) {
     invoke(object, member, DISPATCH_PROPERTYPUT, std::span<UniqueVariant>(&value, 1));
 }
 
-UniqueVariant i4(std::int32_t value) {
-    UniqueVariant v;
-    v.get().vt = VT_I4;
-    v.get().lVal = value;
-    return v;
-}
-
-UniqueVariant flag(bool value) {
-    UniqueVariant v;
-    v.get().vt = VT_BOOL;
-    v.get().boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
-
-UniqueVariant text(const std::wstring& value) {
-    UniqueVariant v;
-    v.get().vt = VT_BSTR;
-    v.get().bstrVal = UniqueBstr(value).detach();
-    return v;
+// Literal texts go as BSTR.
+UniqueVariant arg(const wchar_t* value) {
+    return tvx::com::arg(std::wstring(value));
 }
 
 UniqueVariant object(IDispatch* value) {
-    UniqueVariant v;
-    v.get().vt = VT_DISPATCH;
-    v.get().pdispVal = value;
-    if (value != nullptr) {
-        value->AddRef();
-    }
-    return v;
+    return tvx::com::arg(value);
 }
 
 template <class T>
@@ -193,7 +174,9 @@ class Callbacks final : public Counted<IDispatch> {
 public:
     explicit Callbacks(ComPtr<IDispatch> app) : app_(std::move(app)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return answer(iid, IID_IDispatch, out); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        return answer(iid, IID_IDispatch, out);
+    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (count == nullptr) {
             return E_POINTER;
@@ -240,7 +223,7 @@ public:
                 const bool drawing = activeDocType() == kDrawing;
                 record(drawing ? "enable 1" : "enable 0");
                 if (result != nullptr) {
-                    i4(drawing ? 1 : 0).detachTo(*result);
+                    arg(drawing ? 1 : 0).detachTo(*result);
                 }
                 return S_OK;
             }
@@ -287,9 +270,9 @@ public:
             UniqueVariant module;
             module.get().vt = VT_I8;
             module.get().llVal = reinterpret_cast<std::intptr_t>(thisModule);
-            call(app_.get(), L"SetAddinCallbackInfo2", std::move(module), object(callbacks_.get()), i4(cookie_));
-            const UniqueVariant id = call(app_.get(), L"AddMenuItem5", i4(kDrawing), i4(cookie_), text(kItem), i4(-1),
-                                          text(kCallback), text(kEnable), text(L"Testhinweis"), UniqueVariant());
+            call(app_.get(), L"SetAddinCallbackInfo2", std::move(module), object(callbacks_.get()), arg(cookie_));
+            const UniqueVariant id = call(app_.get(), L"AddMenuItem5", arg(kDrawing), arg(cookie_), arg(kItem), arg(-1),
+                                          arg(kCallback), arg(kEnable), arg(L"Testhinweis"), UniqueVariant());
             if (id.vt() != VT_I4 || id.get().lVal < 0) {
                 throw std::runtime_error("menu item refused");
             }
@@ -319,34 +302,36 @@ public:
 
 private:
     void addGroup() {
-        manager_ = dispatchOf(call(app_.get(), L"GetCommandManager", i4(cookie_)));
+        manager_ = dispatchOf(call(app_.get(), L"GetCommandManager", arg(cookie_)));
         std::int32_t errors = -1;
         UniqueVariant errorsOut;
         errorsOut.get().vt = VT_BYREF | VT_I4;
         errorsOut.get().plVal = reinterpret_cast<LONG*>(&errors);
         const ComPtr<IDispatch> group =
-            dispatchOf(call(manager_.get(), L"CreateCommandGroup2", i4(kGroupId), text(L"Testgruppe"),
-                            text(L"Testgruppe"), text(L"Testhinweis"), i4(-1), flag(true), std::move(errorsOut)));
+            dispatchOf(call(manager_.get(), L"CreateCommandGroup2", arg(kGroupId), arg(L"Testgruppe"),
+                            arg(L"Testgruppe"), arg(L"Testhinweis"), arg(-1), arg(true), std::move(errorsOut)));
         if (!group || errors != 0) {
             throw std::runtime_error("no command group");
         }
         const std::vector<std::wstring> icons{environment(L"TVX_TESTADDIN_ICONS")};
         put(group.get(), L"IconList", array(VT_BSTR, icons));
         put(group.get(), L"MainIconList", array(VT_BSTR, icons));
-        call(group.get(), L"AddCommandItem2", text(kItem), i4(-1), text(L"Testhinweis"), text(L"Testbefehl"), i4(0),
-             text(kCallback), text(kEnable), i4(1), i4(2));
-        put(group.get(), L"HasToolbar", flag(true));
-        put(group.get(), L"HasMenu", flag(false));
-        put(group.get(), L"ShowInDocumentType", i4(8));
+        call(group.get(), L"AddCommandItem2", arg(kItem), arg(-1), arg(L"Testhinweis"), arg(L"Testbefehl"), arg(0),
+             arg(kCallback), arg(kEnable), arg(1), arg(2));
+        put(group.get(), L"HasToolbar", arg(true));
+        put(group.get(), L"HasMenu", arg(false));
+        put(group.get(), L"ShowInDocumentType", arg(8));
         call(group.get(), L"Activate");
-        UniqueVariant index = i4(0);
-        const UniqueVariant id = invoke(group.get(), L"CommandID", DISPATCH_PROPERTYGET, std::span<UniqueVariant>(&index, 1));
-        tab_ = dispatchOf(call(manager_.get(), L"GetCommandTab", i4(kDrawing), text(kTab)));
+        UniqueVariant index = arg(0);
+        const UniqueVariant id =
+            invoke(group.get(), L"CommandID", DISPATCH_PROPERTYGET, std::span<UniqueVariant>(&index, 1));
+        tab_ = dispatchOf(call(manager_.get(), L"GetCommandTab", arg(kDrawing), arg(kTab)));
         if (!tab_) {
-            tab_ = dispatchOf(call(manager_.get(), L"AddCommandTab", i4(kDrawing), text(kTab)));
+            tab_ = dispatchOf(call(manager_.get(), L"AddCommandTab", arg(kDrawing), arg(kTab)));
         }
         const ComPtr<IDispatch> box = dispatchOf(call(tab_.get(), L"AddCommandTabBox"));
-        call(box.get(), L"AddCommands", array(VT_I4, std::vector<LONG>{id.get().lVal}), array(VT_I4, std::vector<LONG>{2}));
+        call(box.get(), L"AddCommands", array(VT_I4, std::vector<LONG>{id.get().lVal}),
+             array(VT_I4, std::vector<LONG>{2}));
         if (inMode(L"keep-reference")) {
             // Never released: the host must find it at the end.
             manager_.get()->AddRef();
@@ -362,13 +347,13 @@ private:
             }
         };
         if (app_) {
-            tryCall([&] { call(app_.get(), L"RemoveMenu", i4(kDrawing), text(kItem), text(kCallback)); });
+            tryCall([&] { call(app_.get(), L"RemoveMenu", arg(kDrawing), arg(kItem), arg(kCallback)); });
         }
         if (manager_) {
             if (tab_) {
                 tryCall([&] { call(manager_.get(), L"RemoveCommandTab", object(tab_.get())); });
             }
-            tryCall([&] { call(manager_.get(), L"RemoveCommandGroup2", i4(kGroupId), flag(false)); });
+            tryCall([&] { call(manager_.get(), L"RemoveCommandGroup2", arg(kGroupId), arg(false)); });
         }
         tab_.reset();
         manager_.reset();

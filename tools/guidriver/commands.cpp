@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "targets.h"
+#include "tools/hostserver/host_frame.h"
 
 #include <windows.h>
 
@@ -300,25 +301,15 @@ void cmdClick(const Words& w, std::wstring&) {
     }
 }
 
-std::wstring withoutAmpersands(const std::wstring& text) {
-    std::wstring out;
-    for (const wchar_t c : text) {
-        if (c != L'&') {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
 // The position of the entry whose caption is `caption` ("&" and any "\tShortcut" ignored), or -1.
 int menuPosition(HMENU menu, const std::wstring& caption) {
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
         wchar_t text[256] = {};
         GetMenuStringW(menu, static_cast<UINT>(i), text, static_cast<int>(std::size(text)), MF_BYPOSITION);
-        std::wstring shown = withoutAmpersands(text);
+        std::wstring shown = hostserver::withoutAmpersands(text);
         shown = shown.substr(0, shown.find(L'\t'));
-        if (shown == withoutAmpersands(caption)) {
+        if (shown == hostserver::withoutAmpersands(caption)) {
             return i;
         }
     }
@@ -346,9 +337,8 @@ LRESULT menuItemId(HWND window, const std::wstring& menuCaption, const std::wstr
                    ? -1
                    : static_cast<LRESULT>(id);
     }
-    constexpr ULONG_PTR kMenuLookupTag = 0x54564d31;
     const std::wstring request = menuCaption + L"\n" + item;
-    COPYDATASTRUCT data{kMenuLookupTag, static_cast<DWORD>(request.size() * sizeof(wchar_t)),
+    COPYDATASTRUCT data{hostserver::kMenuLookupTag, static_cast<DWORD>(request.size() * sizeof(wchar_t)),
                         const_cast<wchar_t*>(request.data())};
     return send(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
 }

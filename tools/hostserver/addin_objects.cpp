@@ -108,7 +108,8 @@ public:
                Param::I4}},
              [](DispCommandGroup& s, const CallArgs& a) {
                  CommandGroup& g = s.inactiveGroup();
-                 CommandGroupItem item{a.bstr(0), a.bstr(2), a.bstr(3), a.bstr(5), a.bstr(6), a.i4(4), a.i4(7), a.i4(8)};
+                 CommandGroupItem item{a.bstr(0), a.bstr(2), a.bstr(3), a.bstr(5),
+                                       a.bstr(6), a.i4(4),  a.i4(7),  a.i4(8)};
                  const std::int32_t position = a.i4(1);
                  if (item.option < 1 || item.option > 3 || item.callback.empty()) {
                      return Answer::int32(-1);

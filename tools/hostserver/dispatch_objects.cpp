@@ -262,7 +262,9 @@ public:
             {{L"GetCommandManager", kMethod, {Param::I4}},
              [](DispApp& s, const CallArgs& a) { return commandManagerFor(s.sharedContext(), a.i4(0)); }},
             {{L"LoadAddIn", kMethod, {Param::Bstr}},
-             [](DispApp& s, const CallArgs& a) { return Answer::int32(addinHostOf(s.context()).loadByPath(a.bstr(0))); }},
+             [](DispApp& s, const CallArgs& a) {
+                 return Answer::int32(addinHostOf(s.context()).loadByPath(a.bstr(0)));
+             }},
             {{L"UnloadAddIn", kMethod, {Param::Bstr}},
              [](DispApp& s, const CallArgs& a) {
                  return Answer::int32(addinHostOf(s.context()).unloadByPath(a.bstr(0)));

@@ -12,16 +12,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"TvxHostFrame";
 constexpr int kButtonSize = 20;
 
-std::wstring withoutAmpersands(const std::wstring& text) {
-    std::wstring out;
-    for (const wchar_t c : text) {
-        if (c != L'&') {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
 std::wstring menuText(HMENU menu, UINT position) {
     wchar_t text[256] = {};
     GetMenuStringW(menu, position, text, static_cast<int>(std::size(text)), MF_BYPOSITION);
@@ -94,8 +84,13 @@ HMENU HostFrame::popup(const std::wstring& caption, bool ignoreAmpersand) const 
     HMENU bar = GetMenu(window_);
     const int count = GetMenuItemCount(bar);
     for (int i = 0; i < count; ++i) {
-        std::wstring text = menuText(bar, static_cast<UINT>(i));
-        if (ignoreAmpersand ? withoutAmpersands(text) == withoutAmpersands(caption) : text == caption) {
+        const std::wstring text = menuText(bar, static_cast<UINT>(i));
+        bool same = text == caption;
+        if (!same && ignoreAmpersand) {
+            const std::wstring plain = withoutAmpersands(text);
+            same = plain == withoutAmpersands(caption);
+        }
+        if (same) {
             return GetSubMenu(bar, i);
         }
     }

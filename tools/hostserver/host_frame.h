@@ -17,6 +17,17 @@ namespace tvx::hostserver {
 // item, 0 for none. Where a driver cannot read another process's menu (Wine), it asks so.
 inline constexpr ULONG_PTR kMenuLookupTag = 0x54564d31;
 
+// A menu caption as a user reads it: "E&xtras" is "Extras".
+inline std::wstring withoutAmpersands(const std::wstring& caption) {
+    std::wstring out;
+    for (const wchar_t c : caption) {
+        if (c != L'&') {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 class HostFrame {
 public:
     using Click = std::function<void(std::int32_t id)>;
