@@ -132,10 +132,11 @@ AddinHost::AddinHost(std::shared_ptr<DispatchContext> context, ComPtr<IDispatch>
 }
 
 AddinHost::~AddinHost() {
-    context_->setAddinHost(nullptr);
+    // Add-ins still loaded (the host timed out) take back their commands through us.
     while (!addins_.empty()) {
         disconnect(addins_.back()->cookie);
     }
+    context_->setAddinHost(nullptr);
 }
 
 void AddinHost::showFrame() {

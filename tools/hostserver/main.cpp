@@ -83,7 +83,7 @@ LONG WINAPI reportFault(EXCEPTION_POINTERS* fault) {
         std::fprintf(faultTrace, "-- the host faulted: exception 0x%08lx in %s --\n", code, where);
         std::fflush(faultTrace);
     }
-    std::fprintf(stderr, "tvx-hostserver: an add-in faulted: exception 0x%08lx in %s\n", code, where);
+    std::fprintf(stderr, "tvx-hostserver: faulted: exception 0x%08lx in %s\n", code, where);
     std::fflush(nullptr);
     TerminateProcess(GetCurrentProcess(), kAddinFaulted);
     return EXCEPTION_EXECUTE_HANDLER;
