@@ -99,7 +99,26 @@ public:
     bool addToTabBox(std::int32_t tabId, std::size_t box, const std::vector<std::int32_t>& commandIds);
 
 private:
-    struct Addin;
+    struct Addin {
+        std::int32_t cookie = 0;
+        std::wstring path;           // the DLL
+        CLSID clsid{};
+        HMODULE module = nullptr;    // our own LoadLibrary, for an add-in loaded by path
+        ComPtr<IUnknown> object;     // the add-in object, asked for ISwAddin
+        ComPtr<IDispatch> callbacks; // from SetAddinCallbackInfo2
+
+        Addin() = default;
+        Addin(const Addin&) = delete;
+        Addin& operator=(const Addin&) = delete;
+        ~Addin() {
+            callbacks.reset();
+            object.reset();
+            if (module != nullptr) {
+                FreeLibrary(module);
+            }
+        }
+        ISwAddin* addin() const { return static_cast<ISwAddin*>(object.get()); }
+    };
     struct Command {
         std::int32_t id = 0;
         std::int32_t cookie = 0;
