@@ -12,30 +12,21 @@
 #                [--server EXE] [--driver EXE] [--check EXE]
 # The programs default to the windows preset's build; DIR keeps every run's files.
 set -uo pipefail
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
-build=$root/build/windows
-tarvenix=$build/app/win32/Tarvenix.exe
-server=$build/tools/hostserver/tvx-hostserver.exe
-driver=$build/tools/guidriver/tvx-guidriver.exe
+source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
 check=$build/tests/e2e/tvx-faultcheck.exe
 drawing=$here/fault-drawing.json
 all=
 moods=1
 out=
-while [ $# -gt 0 ]; do
+e2e_values="tarvenix server driver check drawing out"
+e2e_flag() {
   case $1 in
-    --all) all=--all; shift ;;
-    --no-moods) moods=0; shift ;;
-    --drawing) drawing=$2; shift 2 ;;
-    --out) out=$2; shift 2 ;;
-    --tarvenix) tarvenix=$2; shift 2 ;;
-    --server) server=$2; shift 2 ;;
-    --driver) driver=$2; shift 2 ;;
-    --check) check=$2; shift 2 ;;
-    *) sed -n '2,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+    all) all=--all ;;
+    no_moods) moods=0 ;;
+    *) return 1 ;;
   esac
-done
+}
+e2e_options "$@"
 for exe in "$tarvenix" "$server" "$driver" "$check" "$drawing"; do
   [ -f "$exe" ] || { echo "missing: $exe" >&2; exit 2; }
 done

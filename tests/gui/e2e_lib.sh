@@ -106,12 +106,15 @@ windows_process_of() { # PID
 }
 
 # Waits until the process has ended; fails the check when it does not within ten seconds.
+# Its exit status is then in ended_status.
+ended_status=
 expect_ended() { # PID LABEL
   checks=$((checks + 1))
   local i
   for i in $(seq 1 100); do
     if ! kill -0 "$1" 2>/dev/null; then
       wait "$1" 2>/dev/null
+      ended_status=$?
       return 0
     fi
     sleep 0.1

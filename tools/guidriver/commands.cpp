@@ -1,10 +1,14 @@
 #include "commands.h"
 
 #include "targets.h"
+#include "tools/hostserver/host_frame.h"
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <chrono>
+#include <cwctype>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -32,7 +36,11 @@ const wchar_t* const kUsage =
     L"  type WIN CTRL TEXT       replaces the text field's content, one keystroke a character\n"
     L"  settext WIN CTRL TEXT    sets the text and reports it as edited\n"
     L"  click WIN CTRL           clicks a button\n"
-    L"  key WIN KEY              tab, shift+tab, enter, escape, space: typed into the window\n"
+    L"  key WIN KEY              tab, shift+tab, enter, escape, space, alt+LETTER: typed into the window\n"
+    L"  menu WIN MENU ITEM       opens the menu bar's MENU and clicks ITEM (captions without \"&\");\n"
+    L"                           fails when either is missing or the item is greyed\n"
+    L"  buttons WIN CTRL         the number of buttons on a toolbar\n"
+    L"  toolbar WIN CTRL N       clicks the Nth toolbar button (from 0) as a mouse does\n"
     L"  close WIN                the window's close command\n"
     L"  dpi                      the display's DPI\n"
     L"  minimize WIN             the window's minimize command\n"
@@ -293,18 +301,107 @@ void cmdClick(const Words& w, std::wstring&) {
     }
 }
 
+// The position of the entry whose caption is `caption` ("&" and any "\tShortcut" ignored), or -1.
+int menuPosition(HMENU menu, const std::wstring& caption) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[256] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, static_cast<int>(std::size(text)), MF_BYPOSITION);
+        std::wstring shown = hostserver::withoutAmpersands(text);
+        shown = shown.substr(0, shown.find(L'\t'));
+        if (shown == hostserver::withoutAmpersands(caption)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// The item's command id after its menu was opened (its items greyed or enabled by then): -1
+// greyed, 0 none. Where another process's menu cannot be read (Wine keeps menus per process),
+// the window is asked by WM_COPYDATA, which the stand-in host answers.
+LRESULT menuItemId(HWND window, const std::wstring& menuCaption, const std::wstring& item) {
+    HMENU bar = GetMenu(window);
+    if (bar != nullptr && GetMenuItemCount(bar) >= 0) {
+        const int top = menuPosition(bar, menuCaption);
+        HMENU popup = top < 0 ? nullptr : GetSubMenu(bar, top);
+        if (popup == nullptr) {
+            return 0;
+        }
+        send(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(top, FALSE));
+        const int at = menuPosition(popup, item);
+        if (at < 0) {
+            return 0;
+        }
+        const UINT id = GetMenuItemID(popup, at);
+        return (GetMenuState(popup, static_cast<UINT>(at), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED)) != 0
+                   ? -1
+                   : static_cast<LRESULT>(id);
+    }
+    const std::wstring request = menuCaption + L"\n" + item;
+    COPYDATASTRUCT data{hostserver::kMenuLookupTag, static_cast<DWORD>(request.size() * sizeof(wchar_t)),
+                        const_cast<wchar_t*>(request.data())};
+    return send(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+}
+
+void cmdMenu(const Words& w, std::wstring&) {
+    const HWND window = requireWindow(word(w, 1));
+    const LRESULT id = menuItemId(window, word(w, 2), word(w, 3));
+    if (id == 0) {
+        throw std::runtime_error("no menu item " + narrow(w[2]) + " > " + narrow(w[3]));
+    }
+    if (id < 0) {
+        throw std::runtime_error("the menu item " + narrow(w[3]) + " is greyed");
+    }
+    // Posted, as the menu's own click is: the command may open a dialog and must not wait for it.
+    if (!PostMessageW(window, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0), 0)) {
+        throw std::runtime_error("menu click not delivered");
+    }
+}
+
+void cmdButtons(const Words& w, std::wstring& out) {
+    out += std::to_wstring(send(requireControl(w, 2), TB_BUTTONCOUNT, 0, 0)) + L"\n";
+}
+
+void cmdToolbar(const Words& w, std::wstring&) {
+    const HWND toolbar = requireControl(w, 2);
+    const int index = std::stoi(word(w, 3));
+    if (index < 0 || index >= send(toolbar, TB_BUTTONCOUNT, 0, 0)) {
+        throw std::runtime_error("no toolbar button " + std::to_string(index));
+    }
+    // The buttons are all of one size and side by side: the middle of the Nth one, pressed and
+    // released there.
+    const auto size = static_cast<DWORD>(send(toolbar, TB_GETBUTTONSIZE, 0, 0));
+    const int width = LOWORD(size);
+    const int height = HIWORD(size);
+    RECT client{};
+    GetClientRect(toolbar, &client);
+    const int top = (client.bottom - height) / 2 > 0 ? (client.bottom - height) / 2 : 0;
+    const LPARAM at = MAKELPARAM(index * width + width / 2, top + height / 2);
+    send(toolbar, WM_MOUSEMOVE, 0, at);
+    send(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    if (!PostMessageW(toolbar, WM_LBUTTONUP, 0, at)) {
+        throw std::runtime_error("toolbar click not delivered");
+    }
+}
+
 void cmdKey(const Words& w, std::wstring&) {
     const HWND window = requireWindow(word(w, 1));
     static const std::map<std::wstring, std::vector<WORD>> keys{
         {L"tab", {VK_TAB}},      {L"shift+tab", {VK_SHIFT, VK_TAB}}, {L"enter", {VK_RETURN}},
         {L"escape", {VK_ESCAPE}}, {L"space", {VK_SPACE}},
     };
-    const auto key = keys.find(word(w, 2));
-    if (key == keys.end()) {
-        throw std::runtime_error("unknown key " + narrow(w[2]));
+    const std::wstring& name = word(w, 2);
+    std::vector<WORD> pressed;
+    if (const auto key = keys.find(name); key != keys.end()) {
+        pressed = key->second;
+    } else if (name.size() == 5 && name.compare(0, 4, L"alt+") == 0 && std::iswalnum(name[4])) {
+        // A menu's mnemonic: opens it as the keyboard does.
+        pressed = {VK_MENU, static_cast<WORD>(std::towupper(name[4]))};
+    } else {
+        throw std::runtime_error("unknown key " + narrow(name));
     }
     SetForegroundWindow(window);
-    pressKeys(key->second);
+    pressKeys(pressed);
     // Input arrives through the window's queue; give it time before the next look.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
 }
@@ -357,6 +454,7 @@ void runCommand(const Words& words, std::wstring& out) {
         {L"close", cmdClose},   {L"sleep", cmdSleep},     {L"clock", cmdClock},
         {L"dpi", cmdDpi},
         {L"minimize", cmdMinimize}, {L"front", cmdFront},
+        {L"menu", cmdMenu},     {L"buttons", cmdButtons}, {L"toolbar", cmdToolbar},
     };
     const auto command = commands.find(words.at(0));
     if (command == commands.end()) {

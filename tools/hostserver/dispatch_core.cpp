@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
+#include <stdexcept>
 #include <type_traits>
 #include <variant>
 
@@ -61,6 +62,13 @@ const char* paramTypeName(Param p) {
     case Param::Bstr: return "VT_BSTR";
     case Param::TextFormat: return "VT_DISPATCH (a text format of this host)";
     case Param::EmptyRef: return "VT_DISPATCH holding null";
+    case Param::I8: return "VT_I8";
+    case Param::Object: return "VT_DISPATCH (not null)";
+    case Param::HostObject: return "VT_DISPATCH (an object of this host)";
+    case Param::ImageList: return "VT_EMPTY or VT_ARRAY|VT_BSTR";
+    case Param::BstrArray: return "VT_ARRAY|VT_BSTR";
+    case Param::I4Array: return "VT_ARRAY|VT_I4";
+    case Param::I4Out: return "VT_BYREF|VT_I4";
     }
     return "?";
 }
@@ -75,6 +83,13 @@ bool accepts(Param p, const VARIANT& v, const DispatchContext& context) {
     case Param::EmptyRef: return v.vt == VT_DISPATCH && v.pdispVal == nullptr;
     case Param::TextFormat:
         return v.vt == VT_DISPATCH && (v.pdispVal == nullptr || context.findTextFormat(v.pdispVal) != nullptr);
+    case Param::I8: return v.vt == VT_I8;
+    case Param::Object: return v.vt == VT_DISPATCH && v.pdispVal != nullptr;
+    case Param::HostObject: return v.vt == VT_DISPATCH && context.findObject(v.pdispVal) != nullptr;
+    case Param::ImageList: return v.vt == VT_EMPTY || (v.vt == (VT_ARRAY | VT_BSTR) && v.parray != nullptr);
+    case Param::BstrArray: return v.vt == (VT_ARRAY | VT_BSTR) && v.parray != nullptr;
+    case Param::I4Array: return v.vt == (VT_ARRAY | VT_I4) && v.parray != nullptr;
+    case Param::I4Out: return v.vt == (VT_BYREF | VT_I4) && v.plVal != nullptr;
     }
     return false;
 }
@@ -127,6 +142,19 @@ void DispatchContext::forgetTextFormat(const IUnknown* identity) {
     textFormats_.erase(identity);
 }
 
+DispatchCore* DispatchContext::findObject(IDispatch* object) const {
+    if (object == nullptr) {
+        return nullptr;
+    }
+    const auto identity = ComPtr<IDispatch>::borrow(object).query<IUnknown>();
+    for (const DispatchCore* mine : live_) {
+        if (static_cast<const IUnknown*>(mine) == identity.get()) {
+            return const_cast<DispatchCore*>(mine);
+        }
+    }
+    return nullptr;
+}
+
 const host::TextFormatRef* DispatchContext::findTextFormat(IDispatch* object) const {
     if (object == nullptr) {
         return nullptr;
@@ -142,6 +170,52 @@ const host::TextFormatRef* DispatchContext::findTextFormat(IDispatch* object) co
 std::wstring CallArgs::bstr(std::size_t index) const {
     const BSTR text = at(index).bstrVal;
     return text == nullptr ? std::wstring() : std::wstring(text, SysStringLen(text));
+}
+
+namespace {
+
+// The elements of a one-dimensional array of T.
+template <class T>
+std::vector<T> arrayItems(SAFEARRAY* array) {
+    std::vector<T> out;
+    LONG lower = 0;
+    LONG upper = -1;
+    if (array == nullptr || SafeArrayGetDim(array) != 1 || FAILED(SafeArrayGetLBound(array, 1, &lower)) ||
+        FAILED(SafeArrayGetUBound(array, 1, &upper))) {
+        throw std::invalid_argument("not a one-dimensional array");
+    }
+    for (LONG i = lower; i <= upper; ++i) {
+        T item{};
+        if (FAILED(SafeArrayGetElement(array, &i, &item))) {
+            throw std::invalid_argument("an array element cannot be read");
+        }
+        out.push_back(std::move(item));
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::wstring> CallArgs::bstrs(std::size_t index) const {
+    const VARIANT& v = at(index);
+    std::vector<std::wstring> out;
+    if (v.vt == VT_EMPTY) {
+        return out;
+    }
+    for (BSTR item : arrayItems<BSTR>(v.parray)) {
+        // SafeArrayGetElement hands out a copy.
+        const com::UniqueBstr owned = com::UniqueBstr::attach(item);
+        out.push_back(owned.str());
+    }
+    return out;
+}
+
+std::vector<std::int32_t> CallArgs::i4s(std::size_t index) const {
+    std::vector<std::int32_t> out;
+    for (const LONG item : arrayItems<LONG>(at(index).parray)) {
+        out.push_back(item);
+    }
+    return out;
 }
 
 host::TextFormatRef CallArgs::textFormat(std::size_t index) const {
@@ -161,10 +235,27 @@ sim::TracedArg traceArgument(const VARIANT& v, const DispatchContext& context) {
     case VT_R4: return {"R4", number(static_cast<double>(v.fltVal))};
     case VT_BSTR:
         return {"BSTR", v.bstrVal == nullptr ? std::string() : com::toUtf8(v.bstrVal, SysStringLen(v.bstrVal))};
-    case VT_DISPATCH:
-        return {"DISPATCH", v.pdispVal == nullptr                           ? "null"
-                            : context.findTextFormat(v.pdispVal) != nullptr ? "TextFormat"
-                                                                            : "foreign"};
+    case VT_DISPATCH: {
+        if (v.pdispVal == nullptr) {
+            return {"DISPATCH", "null"};
+        }
+        if (context.findTextFormat(v.pdispVal) != nullptr) {
+            return {"DISPATCH", "TextFormat"};
+        }
+        const DispatchCore* mine = context.findObject(v.pdispVal);
+        return {"DISPATCH", mine != nullptr ? mine->kind() : "foreign"};
+    }
+    case VT_BYREF | VT_I4: return {"I4|BYREF", v.plVal == nullptr ? "null" : std::to_string(*v.plVal)};
+    case VT_ARRAY | VT_BSTR:
+    case VT_ARRAY | VT_I4: {
+        LONG lower = 0;
+        LONG upper = -1;
+        if (v.parray != nullptr && SafeArrayGetDim(v.parray) == 1) {
+            SafeArrayGetLBound(v.parray, 1, &lower);
+            SafeArrayGetUBound(v.parray, 1, &upper);
+        }
+        return {shortType(v.vt), std::to_string(upper - lower + 1) + " items"};
+    }
     case VT_I1: return {"I1", std::to_string(v.cVal)};
     case VT_UI1: return {"UI1", std::to_string(v.bVal)};
     case VT_UI2: return {"UI2", std::to_string(v.uiVal)};
@@ -308,9 +399,13 @@ Answer Answer::hostValue(const host::HostValue& value) {
 // ---- IDispatch ------------------------------------------------------------------------------
 
 DispatchCore::DispatchCore(std::shared_ptr<DispatchContext> context, const char* kind)
-    : context_(std::move(context)), kind_(kind) {}
+    : context_(std::move(context)), kind_(kind) {
+    context_->registerObject(this);
+}
 
-DispatchCore::~DispatchCore() = default;
+DispatchCore::~DispatchCore() {
+    context_->forgetObject(this);
+}
 
 HRESULT STDMETHODCALLTYPE DispatchCore::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {

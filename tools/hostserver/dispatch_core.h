@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ using com::UniqueVariant;
 enum class EmptyForm { NullDispatch, Empty, Null };
 
 struct Answer;
+class DispatchCore;
+class AddinHost;
 
 // What all objects of one server share: the trace, the injected faults, the text formats it
 // handed out (so one passed back can be recognised).
@@ -80,6 +83,17 @@ public:
     // The text format behind an object the client passed back, or nothing when it is not ours.
     const host::TextFormatRef* findTextFormat(IDispatch* object) const;
 
+    // Every object alive, so the references left on them can be counted.
+    void registerObject(const DispatchCore* object) { live_.insert(object); }
+    void forgetObject(const DispatchCore* object) { live_.erase(object); }
+    const std::set<const DispatchCore*>& liveObjects() const noexcept { return live_; }
+    // The object behind one the client passed back, or null when it is not ours.
+    DispatchCore* findObject(IDispatch* object) const;
+
+    // Where the add-in calls go; none unless the server hosts add-ins.
+    void setAddinHost(AddinHost* host) { addinHost_ = host; }
+    AddinHost* addinHost() const noexcept { return addinHost_; }
+
 private:
     TraceSink trace_;
     EmptyForm emptyForm_ = EmptyForm::NullDispatch;
@@ -93,6 +107,8 @@ private:
     AnswerHook answerHook_;
     Gate gate_;
     std::map<const IUnknown*, host::TextFormatRef> textFormats_;
+    std::set<const DispatchCore*> live_;
+    AddinHost* addinHost_ = nullptr;
 };
 
 // Argument kinds, each one exact VARTYPE.
@@ -104,6 +120,13 @@ enum class Param {
     Bstr,       // VT_BSTR
     TextFormat, // VT_DISPATCH: null, or a text format of this server
     EmptyRef,   // VT_DISPATCH holding null
+    I8,         // VT_I8
+    Object,     // VT_DISPATCH, not null: an object of the caller's
+    HostObject, // VT_DISPATCH, not null: an object this server handed out
+    ImageList,  // VT_EMPTY, or VT_ARRAY|VT_BSTR
+    BstrArray,  // VT_ARRAY|VT_BSTR
+    I4Array,    // VT_ARRAY|VT_I4
+    I4Out,      // VT_BYREF|VT_I4, written back
 };
 
 enum class Access { Method, Get, Put };
@@ -119,6 +142,12 @@ public:
     double r8(std::size_t index) const { return at(index).dblVal; }
     std::wstring bstr(std::size_t index) const;
     host::TextFormatRef textFormat(std::size_t index) const;
+    std::int64_t i8(std::size_t index) const { return at(index).llVal; }
+    IDispatch* object(std::size_t index) const { return at(index).pdispVal; }
+    // EMPTY gives no entries.
+    std::vector<std::wstring> bstrs(std::size_t index) const;
+    std::vector<std::int32_t> i4s(std::size_t index) const;
+    void setI4Out(std::size_t index, std::int32_t value) const { *at(index).plVal = value; }
 
 private:
     const VARIANT& at(std::size_t index) const { return params_.rgvarg[params_.cArgs - 1 - index]; }
@@ -139,6 +168,10 @@ struct Answer {
     // A host object of the named kind, or the empty reference in the context's form.
     static Answer object(ComPtr<IDispatch> object, const char* kind, EmptyForm emptyForm);
     static Answer hostValue(const host::HostValue& value);
+    // A host object with no model behind it (the add-in interface's objects).
+    static Answer dispatch(ComPtr<IDispatch> made, const char* kind) {
+        return object(std::move(made), kind, EmptyForm::NullDispatch);
+    }
 };
 
 struct MemberInfo {
@@ -170,6 +203,7 @@ public:
                                      VARIANT* result, EXCEPINFO* error, UINT* argErr) override;
 
     const char* kind() const noexcept { return kind_; }
+    LONG references() const noexcept { return refs_; }
 
 protected:
     DispatchCore(std::shared_ptr<DispatchContext> context, const char* kind);

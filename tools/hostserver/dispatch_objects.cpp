@@ -1,57 +1,13 @@
 #include "tools/hostserver/dispatch_objects.h"
 
+#include "tools/hostserver/addin_objects.h"
+#include "tools/hostserver/table_object.h"
+
 #include <vector>
 
 namespace tvx::hostserver {
 
 namespace {
-
-template <class Self>
-struct Member {
-    MemberInfo info;
-    Answer (*handler)(Self&, const CallArgs&);
-};
-
-// An object kind whose members are Self::table(): names, access, argument types, handlers.
-template <class Self, class Ref>
-class TableObject : public DispatchCore {
-public:
-    TableObject(std::shared_ptr<DispatchContext> context, const char* kind, Ref ref)
-        : DispatchCore(std::move(context), kind), ref_(std::move(ref)) {}
-
-    Ref& ref() noexcept { return ref_; }
-
-    // A host object handed to the client, or the empty reference in the server's chosen form.
-    template <class Object, class ObjectRef>
-    Answer answer(const ObjectRef& object) {
-        if (!object) {
-            return Answer::object(nullptr, Object::kKind, context().emptyForm());
-        }
-        return Answer::object(makeDispatch<Object>(sharedContext(), object), Object::kKind, context().emptyForm());
-    }
-
-protected:
-    std::span<const MemberInfo> members() const override {
-        static const std::vector<MemberInfo> infos = [] {
-            std::vector<MemberInfo> out;
-            for (const auto& m : Self::table()) {
-                out.push_back(m.info);
-            }
-            return out;
-        }();
-        return infos;
-    }
-    Answer run(std::size_t member, const CallArgs& args) override {
-        return Self::table()[member].handler(static_cast<Self&>(*this), args);
-    }
-
-private:
-    Ref ref_;
-};
-
-constexpr Access kMethod = Access::Method;
-constexpr Access kGet = Access::Get;
-constexpr Access kPut = Access::Put;
 
 class DispTextFormat final : public TableObject<DispTextFormat, host::TextFormatRef> {
 public:
@@ -288,6 +244,32 @@ public:
              [](DispApp& s, const CallArgs& a) {
                  s.ref()->SetUserPreferenceToggle(a.i4(0), a.boolean(1));
                  return Answer::none();
+             }},
+            // The add-in interface: how an add-in puts its commands into the host.
+            {{L"SetAddinCallbackInfo2", kMethod, {Param::I8, Param::Object, Param::I4}},
+             [](DispApp& s, const CallArgs& a) {
+                 return Answer::boolean(addinHostOf(s.context()).setCallbackInfo(a.i8(0), a.object(1), a.i4(2)));
+             }},
+            {{L"AddMenuItem5", kMethod,
+              {Param::I4, Param::I4, Param::Bstr, Param::I4, Param::Bstr, Param::Bstr, Param::Bstr, Param::ImageList}},
+             [](DispApp& s, const CallArgs& a) {
+                 a.bstrs(7); // a list that cannot be read is refused, as the strict types are
+                 return Answer::int32(addinHostOf(s.context()).addMenuItem(a.i4(0), a.i4(1), a.bstr(2), a.i4(3),
+                                                                           a.bstr(4), a.bstr(5), a.bstr(6)));
+             }},
+            {{L"RemoveMenu", kMethod, {Param::I4, Param::Bstr, Param::Bstr}},
+             [](DispApp& s, const CallArgs& a) {
+                 return Answer::boolean(addinHostOf(s.context()).removeMenu(a.i4(0), a.bstr(1), a.bstr(2)));
+             }},
+            {{L"GetCommandManager", kMethod, {Param::I4}},
+             [](DispApp& s, const CallArgs& a) { return commandManagerFor(s.sharedContext(), a.i4(0)); }},
+            {{L"LoadAddIn", kMethod, {Param::Bstr}},
+             [](DispApp& s, const CallArgs& a) {
+                 return Answer::int32(addinHostOf(s.context()).loadByPath(a.bstr(0)));
+             }},
+            {{L"UnloadAddIn", kMethod, {Param::Bstr}},
+             [](DispApp& s, const CallArgs& a) {
+                 return Answer::int32(addinHostOf(s.context()).unloadByPath(a.bstr(0)));
              }},
         };
         return t;

@@ -4,6 +4,7 @@
 #include "drawing/com/failure_text.h"
 #include "drawing/sim/drawing_file.h"
 #include "drawing/sim/sim_host.h"
+#include "tools/hostserver/addin_host.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_class.h"
 #include "tools/hostserver/server_options.h"
@@ -18,7 +19,16 @@
 namespace tvx::hostserver {
 namespace {
 
-enum ExitCode : int { kOk = 0, kFailed = 1, kBadInput = 2, kSaveFailed = 3, kTimedOut = 4, kDied = 99 };
+enum ExitCode : int {
+    kOk = 0,
+    kFailed = 1,
+    kBadInput = 2,
+    kSaveFailed = 3,
+    kTimedOut = 4,
+    kAddinLeftSomething = 5,
+    kAddinFaulted = 6,
+    kDied = 99
+};
 
 using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
@@ -53,6 +63,37 @@ bool fileExists(const std::wstring& path) {
 
 enum class Stop { Save, Discard, TimedOut, NoSuchSheet };
 
+std::FILE* faultTrace = nullptr;
+
+// A fault in an add-in's code ends the host, as on Windows; said plainly instead of a debugger
+// waiting for someone.
+LONG WINAPI reportFault(EXCEPTION_POINTERS* fault) {
+    const auto code = fault != nullptr && fault->ExceptionRecord != nullptr
+                          ? static_cast<unsigned long>(fault->ExceptionRecord->ExceptionCode)
+                          : 0ul;
+    // Which module the fault is in, as far as it is still loaded.
+    char where[MAX_PATH] = "?";
+    HMODULE module = nullptr;
+    if (fault != nullptr && fault->ExceptionRecord != nullptr &&
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<LPCSTR>(fault->ExceptionRecord->ExceptionAddress), &module)) {
+        GetModuleFileNameA(module, where, MAX_PATH);
+    }
+    if (faultTrace != nullptr) {
+        std::fprintf(faultTrace, "-- the host faulted: exception 0x%08lx in %s --\n", code, where);
+        std::fflush(faultTrace);
+    }
+    std::fprintf(stderr, "tvx-hostserver: faulted: exception 0x%08lx in %s\n", code, where);
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), kAddinFaulted);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void reportAddinFaults(std::FILE* trace) {
+    faultTrace = trace;
+    SetUnhandledExceptionFilter(&reportFault);
+}
+
 bool switchSheet(host::App& app, const std::wstring& sheet) {
     try {
         const host::DocRef doc = app.ActiveDoc();
@@ -86,9 +127,48 @@ Stop waitForStopFile(const ServerOptions& o) {
     return readStopFile(o.stopFile).kind == StopFileCommand::Kind::Save ? Stop::Save : Stop::Discard;
 }
 
+// LoadAddIn and UnloadAddIn through the application object, as a script calling them would.
+void callAddinMember(IDispatch* app, const wchar_t* member, const std::wstring& path) {
+    std::wstring name = member;
+    LPOLESTR names[] = {name.data()};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(app->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
+        return;
+    }
+    com::UniqueVariant argument;
+    argument.get().vt = VT_BSTR;
+    argument.get().bstrVal = com::UniqueBstr(path).detach();
+    DISPPARAMS params{argument.addressOf(), nullptr, 1, 0};
+    com::UniqueVariant answer;
+    // The call's answer and any failure are in the trace.
+    app->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, answer.put(), nullptr, nullptr);
+}
+
+// A stop file that plays the user on the hosted add-ins; false when there are none.
+bool playAddinCommand(const StopFileCommand& command, AddinHost* addins, IDispatch* app) {
+    if (addins == nullptr) {
+        std::fputs("tvx-hostserver: the stop file asks for add-ins, but the host runs without --addins\n", stderr);
+        return false;
+    }
+    switch (command.kind) {
+    case StopFileCommand::Kind::Click: addins->clickFirst(); break;
+    case StopFileCommand::Kind::Load: callAddinMember(app, L"LoadAddIn", command.sheet); break;
+    case StopFileCommand::Kind::Unload:
+        if (command.sheet.empty()) {
+            addins->unloadAll();
+        } else {
+            callAddinMember(app, L"UnloadAddIn", command.sheet);
+        }
+        break;
+    default: break;
+    }
+    return true;
+}
+
 // Answers calls (an apartment's incoming calls arrive as window messages) until the stop file
-// appears or the time is up. A "sheet NAME" stop file switches sheets and is taken away.
-Stop serveUntilStopped(const ServerOptions& o, host::App& app) {
+// appears or the time is up. A "sheet NAME" stop file switches sheets and is taken away, as is
+// one that plays the user on the add-ins.
+Stop serveUntilStopped(const ServerOptions& o, host::App& app, AddinHost* addins, IDispatch* appObject) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
     for (;;) {
         MSG msg;
@@ -98,16 +178,20 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app) {
         }
         if (fileExists(o.stopFile)) {
             const StopFileCommand command = readStopFile(o.stopFile);
-            if (command.kind != StopFileCommand::Kind::Sheet) {
+            if (command.kind == StopFileCommand::Kind::Save || command.kind == StopFileCommand::Kind::Discard) {
                 return command.kind == StopFileCommand::Kind::Save ? Stop::Save : Stop::Discard;
             }
-            if (!switchSheet(app, command.sheet)) {
+            if (command.kind != StopFileCommand::Kind::Sheet) {
+                if (!playAddinCommand(command, addins, appObject)) {
+                    return Stop::NoSuchSheet;
+                }
+            } else if (!switchSheet(app, command.sheet)) {
                 std::fprintf(stderr, "tvx-hostserver: the drawing has no sheet named \"%s\"\n",
                              com::toUtf8(command.sheet).c_str());
                 return Stop::NoSuchSheet;
             }
             if (!DeleteFileW(o.stopFile.c_str())) {
-                throw std::runtime_error("cannot take the stop file away after switching sheets");
+                throw std::runtime_error("cannot take the stop file away after acting on it");
             }
         }
         if (GetTickCount64() >= deadline) {
@@ -133,6 +217,7 @@ int serve(const ServerOptions& o) {
     Stop stop = Stop::Discard;
     bool saveFailed = false;
     bool snapshotFailed = false;
+    int addinFailures = 0;
     {
         com::ComApartment apartment;
         auto context = std::make_shared<DispatchContext>();
@@ -203,15 +288,26 @@ int serve(const ServerOptions& o) {
         const host::AppRef hostApp = host.connector().attach(host::kHostClassName);
         const ComPtr<IDispatch> app = makeAppDispatch(context, hostApp);
         const ActiveRegistration registration(app.get(), kStandInHostClsid);
+        std::unique_ptr<AddinHost> addins;
+        if (o.addins) {
+            reportAddinFaults(traceOut);
+            addins = std::make_unique<AddinHost>(context, app);
+            addins->showFrame();
+            addins->loadStartup();
+        }
         if (!o.readyFile.empty()) {
             openForWriting(o.readyFile);
         }
         std::puts("ready");
         std::fflush(stdout);
 
-        stop = serveUntilStopped(o, *hostApp);
+        stop = serveUntilStopped(o, *hostApp, addins.get(), app.get());
         context->setBeforeCall({});
         context->setGate({});
+        // Disconnected before the save: an add-in ends its open run as Cancel does.
+        if (addins && stop != Stop::TimedOut) {
+            addinFailures = addins->unloadAllAndCheck();
+        }
         if (stop == Stop::Save) {
             saveFailed = !trySave(host, o.saveTo);
         }
@@ -226,7 +322,7 @@ int serve(const ServerOptions& o) {
         std::fputs("tvx-hostserver: no stop file within the time limit; nothing saved\n", stderr);
         return kTimedOut;
     }
-    return kOk;
+    return addinFailures > 0 ? kAddinLeftSomething : kOk;
 }
 
 } // namespace

@@ -17,7 +17,7 @@ const char* const kServerUsage =
     "                      [--empty-as dispatch|empty|null] [--timeout SECONDS] [--snapshots DIR]\n"
     "                      [--answer-form [OPERATION:]KIND=FORM]...\n"
     "                      [--busy-at N --busy-for MS [--busy-by invoke|retrylater|rejected]]\n"
-    "                      [--slow MS] [--hang-at N] [--profile hostprofile.json]\n"
+    "                      [--slow MS] [--hang-at N] [--profile hostprofile.json] [--addins]\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
     "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
     "\"sheet NAME\" makes that sheet current, as a user switching sheets would; the server\n"
@@ -26,7 +26,11 @@ const char* const kServerUsage =
     "milliseconds (a rejected call is not run and gets no number); --slow delays every call;\n"
     "--hang-at never answers call N and waits for the stop file. --profile answers in the\n"
     "forms and with the name scope a host probe recorded (--answer-form and --empty-as after\n"
-    "it still win).\n";
+    "it still win).\n"
+    "--addins shows the host's frame (menu bar and toolbar) and loads the add-ins the registry\n"
+    "starts with the host; then the stop file may also say \"click\" (the first add-in command,\n"
+    "as a user's click), \"load PATH\" or \"unload [PATH]\". At the stop every add-in is\n"
+    "disconnected and what it left behind is reported (exit code 5).\n";
 
 namespace {
 
@@ -163,6 +167,8 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
             o.moods.slowMs = static_cast<std::uint32_t>(positive(option, value(), 600'000));
         } else if (option == L"--hang-at") {
             o.moods.hangAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
+        } else if (option == L"--addins") {
+            o.addins = true;
         } else if (option == L"--timeout") {
             o.timeoutSeconds = static_cast<std::uint32_t>(positive(option, value(), 86400));
         } else {

@@ -35,6 +35,7 @@ struct ServerOptions {
     std::optional<sim::NameScope> nameScope;
     std::uint32_t timeoutSeconds = 600; // then it ends without saving
     MoodOptions moods;
+    bool addins = false; // a frame window, and the add-ins the registry starts with the host
 };
 
 // Throws UsageError naming what is wrong.

@@ -41,13 +41,19 @@ StopFileCommand readStopFile(const std::wstring& path) {
     StopFileCommand command;
     if (word == "save") {
         command.kind = StopFileCommand::Kind::Save;
-    } else if (word == "sheet" && word.size() < line.size()) {
+    } else if (word == "click" && word.size() == line.size()) {
+        command.kind = StopFileCommand::Kind::Click;
+    } else if (word == "unload" && word.size() == line.size()) {
+        command.kind = StopFileCommand::Kind::Unload;
+    } else if ((word == "sheet" || word == "load" || word == "unload") && word.size() < line.size()) {
         const std::string name = line.substr(line.find_first_not_of(" \t", word.size()));
-        command.kind = StopFileCommand::Kind::Sheet;
+        command.kind = word == "sheet" ? StopFileCommand::Kind::Sheet
+                       : word == "load" ? StopFileCommand::Kind::Load
+                                        : StopFileCommand::Kind::Unload;
         try {
             command.sheet = sim::fromUtf8(name);
         } catch (const sim::Utf8Error&) {
-            // No sheet has an empty name: the switch fails and says so.
+            // No sheet and no add-in has an empty name: the command fails and says so.
         }
     }
     return command;

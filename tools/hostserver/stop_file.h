@@ -1,5 +1,6 @@
 // What the stop file asks of the server: stop (saving or not), or make another sheet current
-// and go on, as a user switching sheets between two runs of the tool.
+// and go on, as a user switching sheets between two runs of the tool, or play the user on the
+// hosted add-ins (a click on the first add-in command, loading or unloading one) and go on.
 #pragma once
 
 #include <string>
@@ -7,12 +8,14 @@
 namespace tvx::hostserver {
 
 struct StopFileCommand {
-    enum class Kind { Save, Discard, Sheet };
+    enum class Kind { Save, Discard, Sheet, Click, Load, Unload };
     Kind kind = Kind::Discard;
-    std::wstring sheet; // for Sheet: the rest of the first line after "sheet "
+    std::wstring sheet; // for Sheet: the rest of the first line after "sheet "; for Load and
+                        // Unload: the add-in's path (Unload without one: every add-in)
 };
 
-// The file's first line, UTF-8: "save", "sheet NAME", or anything else (stop without saving).
+// The file's first line, UTF-8: "save", "sheet NAME", "click", "load PATH", "unload [PATH]", or
+// anything else (stop without saving).
 // A file that cannot be read counts as anything else.
 StopFileCommand readStopFile(const std::wstring& path);
 
