@@ -1,0 +1,320 @@
+// Tarvenix.dll in a test that plays its host in process: the DLL loaded as the host loads it, its
+// command clicked through the callbacks object by name, its dialog driven by messages. The run's
+// calls reach the stand-in's dispatch objects over an in-memory drawing, so a run's drawing can be
+// held to the exe's run on the same drawing.
+#include "addin/addin_interfaces.h"
+#include "app/sequences.h"
+#include "app/testing/fake_ui.h"
+#include "app/testing/run_fixture.h"
+#include "app/win32/control_ids.h"
+#include "app/win32/main_form.h"
+#include "app/win32/message_dialog.h"
+#include "config/config.h"
+#include "drawing/messages.h"
+#include "drawing/sim/drawing_file.h"
+#include "drawing/sim/sim_host.h"
+#include "tests/addin/fake_addin_host.h"
+#include "tests/com/server_process.h"
+#include "tests/gui/win32_test_support.h"
+#include "tools/hostserver/dispatch_objects.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace tvx {
+namespace {
+
+using addin::testing::FakeAddinHost;
+using com::ComPtr;
+
+using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+using SelfRegister = HRESULT(STDAPICALLTYPE*)();
+
+// Messages the add-in shows are read and confirmed from inside their own loop, as a user would.
+std::vector<std::wstring> shownMessages;
+
+void CALLBACK answerMessage(HWND, UINT, UINT_PTR, DWORD) {
+    const HWND message = FindWindowW(ids::kMessageDialogClass, nullptr);
+    if (message != nullptr && IsWindowVisible(message)) {
+        shownMessages.push_back(test::windowText(GetDlgItem(message, ids::Info)));
+        SendMessageW(message, WM_CLOSE, 0, 0);
+    }
+}
+
+// The in-memory drawing, the stand-in's dispatch objects over it and the host's own objects.
+struct Host {
+    explicit Host(sim::HostData data) : sim(std::move(data)) {
+        sim.setTracing(false);
+        context->setGate([this](std::uint64_t, const std::string& operation) {
+            if (!failAt.empty() && operation == failAt) {
+                failAt.clear();
+                return E_FAIL;
+            }
+            return S_OK;
+        });
+    }
+    std::string drawing() const { return sim::drawingToJson(std::as_const(sim).data()); }
+
+    sim::SimHost sim;
+    std::shared_ptr<hostserver::DispatchContext> context = std::make_shared<hostserver::DispatchContext>();
+    FakeAddinHost fake{hostserver::makeAppDispatch(context, sim.connector().attach(host::kHostClassName))};
+    std::string failAt; // "Kind.Operation" that fails once
+};
+
+class AddinInProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        shownMessages.clear();
+        const auto dll = com::testing::windowsPath(TVX_ADDIN_DLL);
+        const auto source = com::testing::windowsPath(TVX_SOURCE_DIR);
+        std::filesystem::copy_file(dll, folder.path() / "Tarvenix.dll");
+        for (const char* bitmap : {"symbol_00.bmp", "symbol_01.bmp", "symbol_02.bmp"}) {
+            std::filesystem::copy_file(source / "resources" / bitmap, folder.path() / bitmap);
+        }
+        writeConfig();
+        module = LoadLibraryW((folder.path() / "Tarvenix.dll").c_str());
+        ASSERT_NE(module, nullptr);
+        getClassObject = reinterpret_cast<GetClassObject>(exported("DllGetClassObject"));
+        canUnloadNow = reinterpret_cast<CanUnloadNow>(exported("DllCanUnloadNow"));
+        ASSERT_NE(getClassObject, nullptr);
+        ASSERT_NE(canUnloadNow, nullptr);
+        timer = SetTimer(nullptr, 0, 50, &answerMessage);
+    }
+    void TearDown() override {
+        KillTimer(nullptr, timer);
+        // A DLL with objects alive must stay: freeing it would pull code from under them.
+        if (module != nullptr && canUnloadNow() == S_OK) {
+            FreeLibrary(module);
+        }
+    }
+
+    // Through the one function type the compiler lets stand for any other.
+    void (*exported(const char* name) const)() { return reinterpret_cast<void (*)()>(GetProcAddress(module, name)); }
+
+    void writeConfig() const { std::ofstream(folder.path() / "Tarvenix.txt", std::ios::binary) << testing::configText(); }
+
+    ComPtr<ISwAddin> createAddin() const {
+        ComPtr<IClassFactory> factory;
+        EXPECT_EQ(getClassObject(addin::kAddinClsid, IID_IClassFactory, factory.putVoid()), S_OK);
+        ComPtr<ISwAddin> addin;
+        if (factory) {
+            EXPECT_EQ(factory->CreateInstance(nullptr, __uuidof(ISwAddin), addin.putVoid()), S_OK);
+        }
+        return addin;
+    }
+
+    static bool connect(ISwAddin& addin, FakeAddinHost& host) {
+        VARIANT_BOOL connected = VARIANT_FALSE;
+        EXPECT_EQ(addin.ConnectToSW(&host.app, 7, &connected), S_OK);
+        return connected == VARIANT_TRUE;
+    }
+
+    // Unloading as the host does it: disconnect, let go of the add-in and its callbacks; then
+    // nothing of the add-in may be left and the DLL may go.
+    void unload(ComPtr<ISwAddin>& addin, FakeAddinHost& host) const {
+        VARIANT_BOOL done = VARIANT_FALSE;
+        EXPECT_EQ(addin->DisconnectFromSW(&done), S_OK);
+        EXPECT_EQ(done, VARIANT_TRUE);
+        addin.reset();
+        host.dropCallbacks();
+        test::pumpPending();
+        EXPECT_FALSE(addinWindowLeft());
+        EXPECT_EQ(host.heldReferences(), 0);
+        EXPECT_EQ(host.unexpected(), std::vector<std::wstring>{});
+        EXPECT_EQ(canUnloadNow(), S_OK);
+        WNDCLASSEXW unused{};
+        unused.cbSize = sizeof unused;
+        EXPECT_FALSE(GetClassInfoExW(module, ids::kMainFormClass, &unused)) << "a window class is left";
+    }
+
+    static HWND mainForm() {
+        const HWND form = FindWindowW(ids::kMainFormClass, nullptr);
+        return form != nullptr && IsWindowVisible(form) ? form : nullptr;
+    }
+    static bool addinWindowLeft() {
+        return FindWindowW(ids::kMainFormClass, nullptr) != nullptr ||
+               FindWindowW(ids::kMessageDialogClass, nullptr) != nullptr ||
+               FindWindowExW(HWND_MESSAGE, nullptr, L"tvx_AddinShell", nullptr) != nullptr;
+    }
+    static void press(HWND form, int button) {
+        SendMessageW(form, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(form, button)));
+        test::pumpPending();
+    }
+    // The exe's run with Ok as the dialog offers it: the same sequences with the real dialogs of
+    // this process, measuring with the same GDI, on the drawing in memory.
+    std::string exeRunDrawing(const sim::HostData& drawing) const {
+        sim::SimHost sim(drawing);
+        struct Direct final : host::Connector {
+            host::AppRef app;
+            host::AppRef attach(const std::wstring&) override { return app; }
+        } connector;
+        connector.app = sim.connector().attach(host::kHostClassName);
+        const std::wstring programFolder = folder.path().wstring();
+        win::Win32MainForm form(GetModuleHandleW(nullptr), programFolder);
+        win::Win32MessageDialog gef(GetModuleHandleW(nullptr));
+        testing::UiLog log;
+        testing::TestTerminator terminator(log);
+        Program program(form, gef, terminator, connector, programFolder);
+        try {
+            runHandler(program, Form_Load);
+            runHandler(program, cmd_Ok_Click);
+        } catch (const RunEnded&) {
+        }
+        EXPECT_EQ(terminator.ended, 1);
+        return sim::drawingToJson(std::as_const(sim).data());
+    }
+
+    com::ComApartment apartment;
+    com::testing::ScratchFolder folder{"addin-in-process"};
+    HMODULE module = nullptr;
+    GetClassObject getClassObject = nullptr;
+    CanUnloadNow canUnloadNow = nullptr;
+    UINT_PTR timer = 0;
+};
+
+sim::HostData sampleDrawing() {
+    return sim::loadDrawingFile(com::testing::windowsPath(TVX_SOURCE_DIR) / "samples" / "sample-drawing.json");
+}
+
+std::vector<std::string> operationsOf(const std::vector<std::string>& log) {
+    std::vector<std::string> names;
+    for (const std::string& call : log) {
+        names.push_back(call.substr(0, call.find('(')));
+    }
+    return names;
+}
+
+TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisconnect) {
+    Host host(sampleDrawing());
+    ComPtr<ISwAddin> addin = createAddin();
+    ASSERT_TRUE(addin);
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+    EXPECT_EQ(operationsOf(host.fake.log),
+              (std::vector<std::string>{"app.SetAddinCallbackInfo2", "app.AddMenuItem5", "app.GetCommandManager",
+                                        "manager.CreateCommandGroup2", "group.IconList", "group.MainIconList",
+                                        "group.AddCommandItem2", "group.HasToolbar", "group.HasMenu",
+                                        "group.ShowInDocumentType", "group.Activate", "group.CommandID",
+                                        "manager.GetCommandTab", "manager.AddCommandTab", "tab.AddCommandTabBox",
+                                        "box.AddCommands"}));
+    EXPECT_EQ(host.fake.log[1], "app.AddMenuItem5(I4 3, I4 7, BSTR \"Oberflächenangabe...\", I4 -1, "
+                                "BSTR \"TvxSurfaceFinish\", BSTR \"TvxSurfaceFinishEnable\", "
+                                "BSTR \"Allgemeine Oberflächenangabe in die Zeichnung setzen\", EMPTY)");
+
+    // A host may ask for the callbacks' type information: the dual interface, from the DLL's library.
+    UINT infos = 0;
+    ASSERT_EQ(host.fake.callbacks->GetTypeInfoCount(&infos), S_OK);
+    EXPECT_EQ(infos, 1u);
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(host.fake.callbacks->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()), S_OK);
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->guid, __uuidof(ITvxCallbacks));
+    info->ReleaseTypeAttr(attributes);
+
+    // Ok with what the dialog offers: the drawing the exe's run leaves.
+    ASSERT_EQ(host.fake.click(), 1);
+    const HWND form = mainForm();
+    ASSERT_NE(form, nullptr);
+    host.fake.click(); // a second click only brings the open dialog forward
+    EXPECT_EQ(mainForm(), form);
+    press(form, ids::cmd_Ok);
+    EXPECT_EQ(mainForm(), nullptr);
+    EXPECT_EQ(host.drawing(), exeRunDrawing(sampleDrawing()));
+
+    // Cancel changes nothing.
+    const std::string afterOk = host.drawing();
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    press(mainForm(), ids::cmd_Cancel);
+    EXPECT_EQ(mainForm(), nullptr);
+    EXPECT_EQ(host.drawing(), afterOk);
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+
+    // Disconnect while the dialog is open ends the run as Cancel does.
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    host.fake.log.clear();
+    unload(addin, host.fake);
+    EXPECT_EQ(operationsOf(host.fake.log),
+              (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandTab", "manager.RemoveCommandGroup2"}));
+    EXPECT_EQ(host.drawing(), afterOk);
+}
+
+TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
+    Host host(sampleDrawing());
+    ComPtr<ISwAddin> addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+
+    // During the scan, and during Ok: each time one message, the run over, the host still here.
+    const std::pair<const char*, const wchar_t*> failures[] = {{"View.GetFirstSFSymbol", msg::kUnexpectedError},
+                                                                {"Doc.InsertNote", msg::kInsertError}};
+    for (const auto& [failing, message] : failures) {
+        SCOPED_TRACE(failing);
+        shownMessages.clear();
+        host.failAt = failing;
+        ASSERT_EQ(host.fake.click(), 1);
+        if (const HWND form = mainForm()) {
+            press(form, ids::cmd_Ok);
+        }
+        EXPECT_TRUE(host.failAt.empty()) << "the call never came";
+        ASSERT_EQ(shownMessages.size(), 1u);
+        EXPECT_EQ(shownMessages[0].rfind(message, 0), 0u);
+        EXPECT_EQ(mainForm(), nullptr);
+
+        shownMessages.clear();
+        ASSERT_EQ(host.fake.click(), 1);
+        ASSERT_NE(mainForm(), nullptr);
+        press(mainForm(), ids::cmd_Ok);
+        EXPECT_EQ(mainForm(), nullptr);
+        EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+    }
+
+    // No drawing: the command is disabled, and a forced click says why.
+    host.fake.noActiveDocument = true;
+    EXPECT_EQ(host.fake.enableState(), 0);
+    host.fake.forceClick();
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{msg::kNoDocument});
+    EXPECT_EQ(mainForm(), nullptr);
+    host.fake.noActiveDocument = false;
+
+    // No configuration file: its message, and again nothing left open.
+    shownMessages.clear();
+    std::filesystem::remove(folder.path() / "Tarvenix.txt");
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_EQ(shownMessages.size(), 1u);
+    EXPECT_EQ(mainForm(), nullptr);
+    writeConfig();
+
+    unload(addin, host.fake);
+}
+
+TEST_F(AddinInProcess, ARefusedConnectionTakesBackWhatItAddedAndAnswersFalse) {
+    Host host(sampleDrawing());
+    host.fake.refuseMenu = true;
+    ComPtr<ISwAddin> addin = createAddin();
+    EXPECT_FALSE(connect(*addin.get(), host.fake));
+    EXPECT_EQ(operationsOf(host.fake.log), (std::vector<std::string>{"app.SetAddinCallbackInfo2", "app.AddMenuItem5"}));
+
+    host.fake.refuseMenu = false;
+    host.fake.refuseActivate = true;
+    host.fake.log.clear();
+    addin = createAddin();
+    EXPECT_FALSE(connect(*addin.get(), host.fake));
+    const std::vector<std::string> calls = operationsOf(host.fake.log);
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(calls.end() - 2, calls.end()),
+              (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandGroup2"}));
+    for (const std::string& call : calls) {
+        EXPECT_NE(call, "manager.AddCommandTab");
+    }
+    addin.reset();
+    host.fake.dropCallbacks();
+    EXPECT_EQ(host.fake.heldReferences(), 0);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+} // namespace
+} // namespace tvx
