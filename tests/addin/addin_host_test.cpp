@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 
 namespace tvx {
@@ -40,6 +41,16 @@ void CALLBACK answerMessage(HWND, UINT, UINT_PTR, DWORD) {
     if (message != nullptr && IsWindowVisible(message)) {
         shownMessages.push_back(test::windowText(GetDlgItem(message, ids::Info)));
         SendMessageW(message, WM_CLOSE, 0, 0);
+    }
+}
+
+// Only what a host's own loop does: no dialog manager. The add-in's dialog keys must come
+// through its own hook.
+void hostPump() {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
     }
 }
 
@@ -119,7 +130,7 @@ protected:
         EXPECT_EQ(done, VARIANT_TRUE);
         addin.reset();
         host.dropCallbacks();
-        test::pumpPending();
+        hostPump();
         EXPECT_FALSE(addinWindowLeft());
         EXPECT_EQ(host.heldReferences(), 0);
         EXPECT_EQ(host.unexpected(), std::vector<std::wstring>{});
@@ -141,7 +152,7 @@ protected:
     static void press(HWND form, int button) {
         SendMessageW(form, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(form, button)));
-        test::pumpPending();
+        hostPump();
     }
     // The exe's run with Ok as the dialog offers it: the same sequences with the real dialogs of
     // this process, measuring with the same GDI, on the drawing in memory.
@@ -214,13 +225,17 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
     EXPECT_EQ(attributes->guid, __uuidof(ITvxCallbacks));
     info->ReleaseTypeAttr(attributes);
 
-    // Ok with what the dialog offers: the drawing the exe's run leaves.
+    // Ok by Enter with what the dialog offers: the drawing the exe's run leaves.
     ASSERT_EQ(host.fake.click(), 1);
     const HWND form = mainForm();
     ASSERT_NE(form, nullptr);
     host.fake.click(); // a second click only brings the open dialog forward
     EXPECT_EQ(mainForm(), form);
-    press(form, ids::cmd_Ok);
+    const HWND ok = GetDlgItem(form, ids::cmd_Ok);
+    SetFocus(ok);
+    PostMessageW(ok, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(ok, WM_KEYUP, VK_RETURN, 1);
+    hostPump();
     EXPECT_EQ(mainForm(), nullptr);
     EXPECT_EQ(host.drawing(), exeRunDrawing(sampleDrawing()));
 
@@ -314,6 +329,96 @@ TEST_F(AddinInProcess, ARefusedConnectionTakesBackWhatItAddedAndAnswersFalse) {
     host.fake.dropCallbacks();
     EXPECT_EQ(host.fake.heldReferences(), 0);
     EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+// The registry as seen through roots redirected into a scratch key of the test's own.
+class RedirectedRegistry {
+public:
+    RedirectedRegistry() {
+        for (std::size_t i = 0; i < kRoots.size(); ++i) {
+            HKEY key = nullptr;
+            const std::wstring path = std::wstring(kScratch) + L"\\" + std::to_wstring(i);
+            EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                      nullptr),
+                      ERROR_SUCCESS);
+            keys_[i] = key;
+        }
+        for (std::size_t i = 0; i < kRoots.size(); ++i) {
+            EXPECT_EQ(RegOverridePredefKey(kRoots[i], keys_[i]), ERROR_SUCCESS);
+        }
+    }
+    RedirectedRegistry(const RedirectedRegistry&) = delete;
+    RedirectedRegistry& operator=(const RedirectedRegistry&) = delete;
+    ~RedirectedRegistry() {
+        for (std::size_t i = 0; i < kRoots.size(); ++i) {
+            RegOverridePredefKey(kRoots[i], nullptr);
+            RegCloseKey(keys_[i]);
+        }
+        RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
+    }
+
+private:
+    static constexpr wchar_t kScratch[] = L"Software\\TarvenixAddinTest";
+    const std::array<HKEY, 3> kRoots{HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+    std::array<HKEY, 3> keys_{};
+};
+
+std::wstring text(HKEY root, const std::wstring& key, const wchar_t* name) {
+    wchar_t value[512] = {};
+    DWORD size = sizeof value;
+    const LSTATUS status = RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size);
+    return status == ERROR_SUCCESS ? value : L"<" + std::to_wstring(status) + L">";
+}
+
+DWORD number(HKEY root, const std::wstring& key) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    return RegGetValueW(root, key.c_str(), nullptr, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS ? value
+                                                                                                               : 99;
+}
+
+bool exists(HKEY root, const std::wstring& key) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(opened);
+    return true;
+}
+
+TEST_F(AddinInProcess, RegistersExactlyItsOwnKeysAndRemovesOnlyThose) {
+    const std::wstring clsid = addin::kAddinClsidText;
+    const std::wstring classKey = L"CLSID\\" + clsid;
+    const std::wstring addinKey = L"SOFTWARE\\SOLIDWORKS\\AddIns\\" + clsid;
+    const std::wstring startupKey = L"Software\\SolidWorks\\AddInsStartup\\" + clsid;
+    const std::wstring otherAddin = L"SOFTWARE\\SOLIDWORKS\\AddIns\\{00000000-0000-0000-0000-000000000001}";
+    const auto registerServer = reinterpret_cast<SelfRegister>(exported("DllRegisterServer"));
+    const auto unregisterServer = reinterpret_cast<SelfRegister>(exported("DllUnregisterServer"));
+    ASSERT_NE(registerServer, nullptr);
+    ASSERT_NE(unregisterServer, nullptr);
+
+    const RedirectedRegistry registry;
+    HKEY other = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, otherAddin.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &other,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(other);
+
+    ASSERT_EQ(registerServer(), S_OK);
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey, nullptr), L"Tarvenix");
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", nullptr), (folder.path() / "Tarvenix.dll").wstring());
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+    EXPECT_EQ(number(HKEY_LOCAL_MACHINE, addinKey), 1u);
+    EXPECT_EQ(text(HKEY_LOCAL_MACHINE, addinKey, L"Title"), L"Tarvenix");
+    EXPECT_EQ(text(HKEY_LOCAL_MACHINE, addinKey, L"Description"), L"Allgemeine Oberflächenangabe für Zeichnungen");
+    EXPECT_EQ(number(HKEY_CURRENT_USER, startupKey), 1u);
+
+    ASSERT_EQ(unregisterServer(), S_OK);
+    EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, classKey));
+    EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, addinKey));
+    EXPECT_FALSE(exists(HKEY_CURRENT_USER, startupKey));
+    EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, otherAddin));
+    EXPECT_EQ(unregisterServer(), S_OK) << "keys already gone are no failure";
 }
 
 } // namespace
