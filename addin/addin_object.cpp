@@ -22,7 +22,7 @@ std::vector<std::wstring> iconPaths() {
     const std::wstring folder = moduleFolder();
     std::vector<std::wstring> paths;
     for (const int size : kIconSizes) {
-        paths.push_back(folder + L"\\Tarvenix_" + std::to_wstring(size) + L".bmp");
+        paths.push_back(folder + L"\\command_" + std::to_wstring(size) + L".bmp");
     }
     return paths;
 }
