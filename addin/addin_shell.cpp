@@ -163,6 +163,10 @@ AddinShell::~AddinShell() {
 
 void AddinShell::command() noexcept {
     try {
+        // A run that ended but is not yet taken down must not swallow the click.
+        if (run_ && run_->ended()) {
+            destroyRun();
+        }
         if (run_) {
             run_->bringForward();
             return;
