@@ -22,6 +22,7 @@
 
 #include <array>
 #include <fstream>
+#include <thread>
 
 namespace tvx {
 namespace {
@@ -52,6 +53,50 @@ void hostPump() {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+}
+
+// The session-wide claim the exe takes for its run, seen from another thread as from another
+// process: a mutex is its owner thread's.
+constexpr wchar_t kInstanceClaim[] = L"Local\\Tarvenix.OneInstance";
+
+class ClaimHeldElsewhere {
+public:
+    ClaimHeldElsewhere() : thread_([this] {
+        const HANDLE claim = CreateMutexW(nullptr, TRUE, kInstanceClaim);
+        SetEvent(taken_);
+        WaitForSingleObject(release_, 10000);
+        ReleaseMutex(claim);
+        CloseHandle(claim);
+    }) {
+        WaitForSingleObject(taken_, 10000);
+    }
+    ClaimHeldElsewhere(const ClaimHeldElsewhere&) = delete;
+    ClaimHeldElsewhere& operator=(const ClaimHeldElsewhere&) = delete;
+    ~ClaimHeldElsewhere() {
+        SetEvent(release_);
+        thread_.join();
+        CloseHandle(taken_);
+        CloseHandle(release_);
+    }
+
+private:
+    HANDLE taken_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread thread_;
+};
+
+bool claimFreeElsewhere() {
+    bool free = false;
+    std::thread([&free] {
+        const HANDLE claim = CreateMutexW(nullptr, FALSE, kInstanceClaim);
+        const DWORD waited = WaitForSingleObject(claim, 0);
+        free = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        if (free) {
+            ReleaseMutex(claim);
+        }
+        CloseHandle(claim);
+    }).join();
+    return free;
 }
 
 // The in-memory drawing, the stand-in's dispatch objects over it and the host's own objects.
@@ -286,6 +331,21 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
         EXPECT_EQ(mainForm(), nullptr);
         EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
     }
+
+    // One run at a time across the add-in and the exe: while the exe runs, a click opens
+    // nothing of its own; while the add-in's dialog is open, the exe finds the claim taken.
+    shownMessages.clear();
+    {
+        const ClaimHeldElsewhere exeRunning;
+        ASSERT_EQ(host.fake.click(), 1);
+        EXPECT_EQ(mainForm(), nullptr);
+    }
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    EXPECT_FALSE(claimFreeElsewhere());
+    press(mainForm(), ids::cmd_Cancel);
+    EXPECT_TRUE(claimFreeElsewhere());
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
 
     // No drawing: the command is disabled, and a forced click says why.
     host.fake.noActiveDocument = true;
