@@ -20,8 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
+#include <iostream>
 #include <thread>
 
 namespace tvx {
@@ -199,28 +201,46 @@ protected:
                      reinterpret_cast<LPARAM>(GetDlgItem(form, button)));
         hostPump();
     }
+    struct ExeRun {
+        std::string drawing;
+        std::vector<std::wstring> messages;
+        std::vector<std::string> operations; // "Doc.GetFirstView", in call order
+    };
     // The exe's run with Ok as the dialog offers it: the same sequences with the real dialogs of
-    // this process, measuring with the same GDI, on the drawing in memory.
-    std::string exeRunDrawing(const sim::HostData& drawing) const {
+    // this process, measuring with the same GDI, on the drawing in memory; its call failAt
+    // (1-based, 0: none) fails.
+    ExeRun exeRun(const sim::HostData& drawing, std::uint64_t failAt = 0) const {
         sim::SimHost sim(drawing);
         struct Direct final : host::Connector {
             host::AppRef app;
             host::AppRef attach(const std::wstring&) override { return app; }
         } connector;
         connector.app = sim.connector().attach(host::kHostClassName);
+        const std::uint64_t before = sim.callCount();
+        sim.clearTrace();
+        if (failAt != 0) {
+            sim.failAtCall(before + failAt);
+        }
         const std::wstring programFolder = folder.path().wstring();
         win::Win32MainForm form(GetModuleHandleW(nullptr), programFolder);
         win::Win32MessageDialog gef(GetModuleHandleW(nullptr));
         testing::UiLog log;
         testing::TestTerminator terminator(log);
         Program program(form, gef, terminator, connector, programFolder);
+        const std::size_t shownBefore = shownMessages.size();
         try {
             runHandler(program, Form_Load);
             runHandler(program, cmd_Ok_Click);
         } catch (const RunEnded&) {
         }
         EXPECT_EQ(terminator.ended, 1);
-        return sim::drawingToJson(std::as_const(sim).data());
+        ExeRun run{sim::drawingToJson(std::as_const(sim).data()),
+                   {shownMessages.begin() + static_cast<std::ptrdiff_t>(shownBefore), shownMessages.end()},
+                   {}};
+        for (const auto& entry : sim.trace()) {
+            run.operations.push_back(entry.object + "." + entry.operation);
+        }
+        return run;
     }
 
     com::ComApartment apartment;
@@ -282,7 +302,7 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
     PostMessageW(ok, WM_KEYUP, VK_RETURN, 1);
     hostPump();
     EXPECT_EQ(mainForm(), nullptr);
-    EXPECT_EQ(host.drawing(), exeRunDrawing(sampleDrawing()));
+    EXPECT_EQ(host.drawing(), exeRun(sampleDrawing()).drawing);
 
     // Cancel changes nothing.
     const std::string afterOk = host.drawing();
@@ -363,6 +383,55 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
     EXPECT_EQ(mainForm(), nullptr);
     writeConfig();
 
+    unload(addin, host.fake);
+}
+
+// A message up to the host's own words, which differ between a call in memory and one through
+// automation.
+std::wstring withoutDetail(const std::wstring& message) { return message.substr(0, message.find(L':')); }
+
+TEST_F(AddinInProcess, AtTheFirstCallOfEachOperationFailingTheRunEndsAsTheExesAndTheNextRunsCleanly) {
+    Host host(sampleDrawing());
+    ComPtr<ISwAddin> addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+    const ExeRun clean = exeRun(host.sim.data());
+    ASSERT_GT(clean.operations.size(), 50u) << "not a whole run";
+
+    std::vector<std::string> tried;
+    std::size_t reported = 0;
+    for (std::uint64_t n = 1; n <= clean.operations.size(); ++n) {
+        const std::string& operation = clean.operations[n - 1];
+        if (std::find(tried.begin(), tried.end(), operation) != tried.end()) {
+            continue;
+        }
+        tried.push_back(operation);
+        SCOPED_TRACE("call " + std::to_string(n) + " " + operation);
+        const ExeRun expected = exeRun(host.sim.data(), n);
+        reported += expected.messages.empty() ? 0u : 1u;
+
+        shownMessages.clear();
+        host.sim.failAtCall(host.sim.callCount() + n);
+        host.fake.forceClick();
+        if (const HWND form = mainForm()) {
+            press(form, ids::cmd_Ok);
+        }
+        host.sim.clearFaults();
+        EXPECT_EQ(mainForm(), nullptr);
+        ASSERT_EQ(shownMessages.size(), expected.messages.size());
+        for (std::size_t i = 0; i < shownMessages.size(); ++i) {
+            EXPECT_EQ(withoutDetail(shownMessages[i]), withoutDetail(expected.messages[i]));
+        }
+        EXPECT_EQ(host.drawing(), expected.drawing);
+
+        shownMessages.clear();
+        host.fake.forceClick();
+        ASSERT_NE(mainForm(), nullptr);
+        press(mainForm(), ids::cmd_Ok);
+        EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+    }
+    // Most failures are reported; a few the run passes over by design.
+    EXPECT_GT(reported * 2, tried.size());
+    std::cout << "operations failed in turn: " << tried.size() << ", reported: " << reported << '\n';
     unload(addin, host.fake);
 }
 
