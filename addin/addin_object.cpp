@@ -146,6 +146,7 @@ private:
         connection_->shell->endRun();
         connection_->commands.reset();
         connection_->callbacks.reset();
+        AddinShell::release(std::move(connection_->shell));
         connection_.reset();
     }
 

@@ -111,6 +111,12 @@ public:
     bool ended() const noexcept { return ended_; }
     bool inHandler() const noexcept { return depth_ > 0; }
 
+    void closeMessage() const noexcept {
+        if (gef_.hwnd() != nullptr) {
+            ShowWindow(gef_.hwnd(), SW_HIDE);
+        }
+    }
+
     void bringForward() const noexcept {
         const HWND message = gef_.hwnd();
         const HWND window = message != nullptr && IsWindowVisible(message) ? message : form_.hwnd();
@@ -157,6 +163,7 @@ AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app) : module_(m
 
 AddinShell::~AddinShell() {
     endRun();
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
     UnregisterClassW(kShellClass, module_);
 }
@@ -207,7 +214,29 @@ void AddinShell::endRun() noexcept {
     }
 }
 
+void AddinShell::release(std::shared_ptr<AddinShell> shell) noexcept {
+    if (!shell) {
+        return;
+    }
+    shell->endRun();
+    if (shell->run_ && shell->run_->inHandler()) {
+        shell->run_->closeMessage();
+        shell->lingering_ = shell;
+    }
+}
+
 void AddinShell::finishLater() noexcept { PostMessageW(window_, kFinishRun, 0, 0); }
+
+void AddinShell::runFinished() noexcept {
+    if (run_ && !run_->ended()) {
+        return;
+    }
+    destroyRun();
+    if (!run_ && lingering_) {
+        // The last reference: the shell goes here, and nothing of it may be touched after.
+        const std::shared_ptr<AddinShell> last = std::move(lingering_);
+    }
+}
 
 void AddinShell::destroyRun() noexcept {
     if (run_ && run_->inHandler()) {
@@ -216,13 +245,15 @@ void AddinShell::destroyRun() noexcept {
     run_.reset();
     // Unlike the exe, the classes go with the run: the DLL may be unloaded before the host ends.
     unregisterRunClasses(module_);
+    if (lingering_) {
+        finishLater();
+    }
 }
 
 LRESULT CALLBACK AddinShell::shellWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kFinishRun) {
-        auto* shell = reinterpret_cast<AddinShell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (shell != nullptr && shell->run_ && shell->run_->ended()) {
-            shell->destroyRun();
+        if (auto* shell = reinterpret_cast<AddinShell*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+            shell->runFinished();
         }
         return 0;
     }

@@ -3,6 +3,7 @@
 // the process.
 #pragma once
 
+#include "addin/module.h"
 #include "drawing/com/com_owners.h"
 
 #include <windows.h>
@@ -25,6 +26,10 @@ public:
     long enableState() noexcept;
     // Ends an open run as Cancel does; then nothing of the add-in is left on screen.
     void endRun() noexcept;
+    // Lets go of the shell at disconnection. A run still inside one of its handlers (the host
+    // disconnects from within a message's loop) keeps the shell until that has returned; its
+    // message is closed so that it returns.
+    static void release(std::shared_ptr<AddinShell> shell) noexcept;
     bool running() const noexcept { return run_ != nullptr; }
 
 private:
@@ -33,11 +38,14 @@ private:
     static LRESULT CALLBACK shellWindowProc(HWND, UINT, WPARAM, LPARAM);
     void finishLater() noexcept;
     void destroyRun() noexcept;
+    void runFinished() noexcept;
 
+    ModuleRef counted_; // a shell that outlives its add-in object still keeps the DLL
     HINSTANCE module_;
     com::ComPtr<IDispatch> app_;
     std::unique_ptr<Run> run_;
     HWND window_ = nullptr; // message-only: a run that ends inside its own window is taken down from here
+    std::shared_ptr<AddinShell> lingering_; // itself, while a run outlives the disconnection
 };
 
 } // namespace tvx::addin

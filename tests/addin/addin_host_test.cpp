@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <functional>
+#include <utility>
 #include <iostream>
 #include <thread>
 
@@ -38,12 +40,19 @@ using SelfRegister = HRESULT(STDAPICALLTYPE*)();
 
 // Messages the add-in shows are read and confirmed from inside their own loop, as a user would.
 std::vector<std::wstring> shownMessages;
+// What the host does while a message shows, once, before it is confirmed.
+std::function<void()> whileMessageShows;
 
 void CALLBACK answerMessage(HWND, UINT, UINT_PTR, DWORD) {
     const HWND message = FindWindowW(ids::kMessageDialogClass, nullptr);
     if (message != nullptr && IsWindowVisible(message)) {
         shownMessages.push_back(test::windowText(GetDlgItem(message, ids::Info)));
-        SendMessageW(message, WM_CLOSE, 0, 0);
+        if (const auto action = std::exchange(whileMessageShows, nullptr)) {
+            action();
+        }
+        if (IsWindow(message)) {
+            SendMessageW(message, WM_CLOSE, 0, 0);
+        }
     }
 }
 
@@ -125,6 +134,7 @@ class AddinInProcess : public ::testing::Test {
 protected:
     void SetUp() override {
         shownMessages.clear();
+        whileMessageShows = nullptr;
         const auto dll = com::testing::windowsPath(TVX_ADDIN_DLL);
         const auto source = com::testing::windowsPath(TVX_SOURCE_DIR);
         std::filesystem::copy_file(dll, folder.path() / "Tarvenix.dll");
@@ -383,7 +393,28 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
     EXPECT_EQ(mainForm(), nullptr);
     writeConfig();
 
-    unload(addin, host.fake);
+    // The host unloads the add-in from inside a message's loop, under the dialog's Ok: the run
+    // ends once the message has gone, and only then does the add-in let go of the rest.
+    shownMessages.clear();
+    whileMessageShows = [&] {
+        VARIANT_BOOL done = VARIANT_FALSE;
+        EXPECT_EQ(addin->DisconnectFromSW(&done), S_OK);
+        addin.reset();
+        host.fake.dropCallbacks();
+        // Its code is still under way on this thread: the DLL must stay, and so must the run's host.
+        EXPECT_EQ(canUnloadNow(), S_FALSE);
+        EXPECT_GT(host.fake.app.refs, 1);
+    };
+    host.failAt = "Doc.InsertNote";
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    press(mainForm(), ids::cmd_Ok);
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
+    EXPECT_FALSE(whileMessageShows);
+    hostPump();
+    EXPECT_FALSE(addinWindowLeft());
+    EXPECT_EQ(host.fake.heldReferences(), 0);
+    EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
 // A message up to the host's own words, which differ between a call in memory and one through

@@ -109,12 +109,14 @@ HRESULT FakeAddinHost::forward(const wchar_t* name, const DISPPARAMS& params, VA
 }
 
 void FakeAddinHost::invokeCallback(const wchar_t* name, VARIANT* result) {
-    ASSERT_TRUE(callbacks) << "no callbacks object was announced";
+    // Held for the call, as a host holds what it calls: the add-in may be unloaded meanwhile.
+    const com::ComPtr<IDispatch> called = callbacks;
+    ASSERT_TRUE(called) << "no callbacks object was announced";
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = DISPID_UNKNOWN;
-    ASSERT_EQ(callbacks->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    ASSERT_EQ(called->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
     DISPPARAMS none{};
-    ASSERT_EQ(callbacks->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, result, nullptr, nullptr),
+    ASSERT_EQ(called->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, result, nullptr, nullptr),
               S_OK);
 }
 
