@@ -9,11 +9,11 @@
 
 extern "C" {
 
-// Only what must happen at load: anything more could run under the loader's lock.
+// Only what must happen at load: anything more could run under the loader's lock. Thread
+// notifications stay on: the statically linked runtime needs them for its thread data.
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         tvx::addin::setModuleHandle(module);
-        DisableThreadLibraryCalls(module);
     }
     return TRUE;
 }
