@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/win32/dialog_layouts.h"
+#include "app/win32/event_loop.h"
 
 #include <windows.h>
 
@@ -33,14 +34,17 @@ Dialog* dialogOf(HWND window, UINT message, LPARAM lParam) {
 }
 
 // The window procedure of a dialog class: hands every message to the dialog object once its
-// window exists. Dialogs declare it a friend so their handleMessage can stay private.
+// window exists. Dialogs declare it a friend so their handleMessage can stay private. No
+// exception may unwind through the system's frames: what one lets out goes the guarded way.
 template <typename Dialog>
 LRESULT CALLBACK dialogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Dialog* self = dialogOf<Dialog>(window, message, lParam);
     if (self == nullptr || self->hwnd() == nullptr) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->handleMessage(window, message, wParam, lParam);
+    LRESULT result = 0;
+    runGuarded([&] { result = self->handleMessage(window, message, wParam, lParam); });
+    return result;
 }
 
 } // namespace tvx::win

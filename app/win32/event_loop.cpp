@@ -10,6 +10,7 @@ namespace tvx::win {
 namespace {
 
 std::exception_ptr pendingError;
+std::function<void(std::exception_ptr)> guardedFailure;
 
 void rethrowPending() {
     if (pendingError) {
@@ -40,12 +41,21 @@ void runGuarded(const std::function<void()>& handler) noexcept {
     try {
         handler();
     } catch (...) {
+        if (guardedFailure) {
+            try {
+                guardedFailure(std::current_exception());
+            } catch (...) {
+            }
+            return;
+        }
         if (!pendingError) {
             pendingError = std::current_exception();
         }
         PostQuitMessage(1);
     }
 }
+
+void onGuardedFailure(std::function<void(std::exception_ptr)> handler) { guardedFailure = std::move(handler); }
 
 bool pumpMessages(const std::function<bool()>& keepGoing) {
     MSG message{};

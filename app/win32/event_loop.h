@@ -5,12 +5,17 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 
 namespace tvx::win {
 
 // Runs a handler; an exception it lets out is kept for the event loop to rethrow.
 void runGuarded(const std::function<void()>& handler) noexcept;
+
+// Inside a host's process there is no loop of ours to stop: while set, a guarded handler's
+// exception goes here instead. Empty: back to the event loop's way.
+void onGuardedFailure(std::function<void(std::exception_ptr)> handler);
 
 // Pumps messages, with the dialogs' keyboard handling (Tab, arrows, Space), until WM_QUIT or
 // until keepGoing answers false. A WM_QUIT seen while keepGoing is set is posted again, so the

@@ -1,5 +1,5 @@
-// IUnknown for a COM object of our own that offers one interface: counted, and gone with its last
-// Release.
+// IUnknown for a COM object of our own that offers one interface (and the interfaces it derives
+// from, named in Bases): counted, and gone with its last Release.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +16,7 @@ namespace tvx::com {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #endif
-template <class I>
+template <class I, class... Bases>
 class ComObject : public I {
 public:
     ComObject(const ComObject&) = delete;
@@ -27,7 +27,7 @@ public:
         if (object == nullptr) {
             return E_POINTER;
         }
-        if (iid == IID_IUnknown || iid == __uuidof(I)) {
+        if (iid == IID_IUnknown || iid == __uuidof(I) || ((iid == __uuidof(Bases)) || ...)) {
             *object = static_cast<I*>(this);
             AddRef();
             return S_OK;

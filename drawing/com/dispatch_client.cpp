@@ -90,6 +90,10 @@ UniqueVariant DispatchObject::get(const char* operation) {
     return invoke(operation, DISPATCH_PROPERTYGET, {});
 }
 
+UniqueVariant DispatchObject::get(const char* operation, std::span<UniqueVariant> args) {
+    return invoke(operation, DISPATCH_PROPERTYGET, args);
+}
+
 void DispatchObject::put(const char* operation, UniqueVariant value) {
     invoke(operation, DISPATCH_PROPERTYPUT, std::span<UniqueVariant>(&value, 1));
 }

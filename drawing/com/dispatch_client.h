@@ -52,6 +52,8 @@ public:
     // A method call; arguments in the order the host's table lists them.
     UniqueVariant call(const char* operation, std::span<UniqueVariant> args);
     UniqueVariant get(const char* operation);
+    // A property that takes arguments (an indexed property).
+    UniqueVariant get(const char* operation, std::span<UniqueVariant> args);
     void put(const char* operation, UniqueVariant value);
 
     template <class... A>

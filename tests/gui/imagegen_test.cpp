@@ -37,6 +37,9 @@ TEST(Pictures, GeneratorReproducesTheCommittedFiles) {
     EXPECT_EQ(encodeBmp24(symbolPreview(SymbolKind::basic)), committed("symbol_00.bmp"));
     EXPECT_EQ(encodeBmp24(symbolPreview(SymbolKind::removalRequired)), committed("symbol_01.bmp"));
     EXPECT_EQ(encodeBmp24(symbolPreview(SymbolKind::noRemoval)), committed("symbol_02.bmp"));
+    for (const int size : kCommandIconSizes) {
+        EXPECT_EQ(encodeBmp24(commandIcon(size)), committed("command_" + std::to_string(size) + ".bmp")) << size;
+    }
 }
 
 TEST(Pictures, ProgramIconIsYellowShadesOnBlackWithA256ColourPalette) {

@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <string>
 
 int main(int argc, char** argv) {
     using namespace tvx::imagegen;
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
         writeFile(out / "symbol_00.bmp", encodeBmp24(symbolPreview(SymbolKind::basic)));
         writeFile(out / "symbol_01.bmp", encodeBmp24(symbolPreview(SymbolKind::removalRequired)));
         writeFile(out / "symbol_02.bmp", encodeBmp24(symbolPreview(SymbolKind::noRemoval)));
+        for (const int size : kCommandIconSizes) {
+            writeFile(out / ("command_" + std::to_string(size) + ".bmp"), encodeBmp24(commandIcon(size)));
+        }
     } catch (const std::exception& e) {
         std::cerr << "tvx-imagegen: " << e.what() << '\n';
         return 1;

@@ -75,6 +75,15 @@ IndexedImage programIcon() {
     return icon;
 }
 
+RgbImage commandIcon(int size) {
+    // The program icon's geometry, scaled: every size shows the same symbol.
+    const double scale = size / 32.0;
+    Coverage c(size, size);
+    drawSymbol(c, {{11.0 * scale, 28.0 * scale}, 12.0 * scale, 31.5 * scale, 2.2 * scale},
+               SymbolKind::removalRequired);
+    return greysOnWhite(c);
+}
+
 RgbImage designPreview() {
     Coverage c(24, 24);
     drawSymbol(c, {{9.0, 20.5}, 9.0, 0.0, 1.6}, SymbolKind::removalRequired);

@@ -21,4 +21,10 @@ IndexedImage messageIcon();
 // 24 x 24, true colour: the complete symbol of one kind, black on white.
 RgbImage symbolPreview(SymbolKind kind);
 
+// size x size, true colour: the program icon's symbol, black on white, for the host's toolbar.
+RgbImage commandIcon(int size);
+
+// The sizes a host asks of a command's icon, smallest first.
+inline constexpr int kCommandIconSizes[] = {20, 32, 40, 64, 96, 128};
+
 } // namespace tvx::imagegen

@@ -1,0 +1,196 @@
+#include "addin/addin_object.h"
+
+#include "addin/addin_interfaces.h"
+#include "addin/addin_shell.h"
+#include "addin/host_commands.h"
+#include "addin/module.h"
+#include "drawing/com/com_object.h"
+#include "drawing/host.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tvx::addin {
+namespace {
+
+using com::ComPtr;
+
+constexpr int kIconSizes[] = {20, 32, 40, 64, 96, 128};
+
+std::vector<std::wstring> iconPaths() {
+    const std::wstring folder = moduleFolder();
+    std::vector<std::wstring> paths;
+    for (const int size : kIconSizes) {
+        paths.push_back(folder + L"\\command_" + std::to_wstring(size) + L".bmp");
+    }
+    return paths;
+}
+
+// Everything one connection holds; the host's object last of all.
+struct Connection {
+    std::shared_ptr<AddinShell> shell;
+    ComPtr<IDispatch> callbacks;
+    std::unique_ptr<HostCommands> commands;
+};
+
+// The host calls the command by name: the names resolve through the type library built into the
+// DLL, which also answers a host that asks for type information.
+class AddinCallbacks final : public com::ComObject<ITvxCallbacks, IDispatch> {
+public:
+    AddinCallbacks(std::weak_ptr<AddinShell> shell, ComPtr<ITypeInfo> info)
+        : shell_(std::move(shell)), info_(std::move(info)) {}
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        if (info == nullptr) {
+            return E_POINTER;
+        }
+        *info = nullptr;
+        if (index != 0) {
+            return DISP_E_BADINDEX;
+        }
+        *info = ComPtr<ITypeInfo>(info_).detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        return DispGetIDsOfNames(info_.get(), names, count, ids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* error, UINT* argErr) override {
+        return DispInvoke(static_cast<ITvxCallbacks*>(this), info_.get(), id, flags, params, result, error, argErr);
+    }
+
+    HRESULT STDMETHODCALLTYPE TvxSurfaceFinish() override {
+        if (const auto shell = shell_.lock()) {
+            shell->command();
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE TvxSurfaceFinishEnable(long* state) override {
+        if (state == nullptr) {
+            return E_POINTER;
+        }
+        const auto shell = shell_.lock();
+        *state = shell ? shell->enableState() : 0;
+        return S_OK;
+    }
+
+private:
+    ModuleRef counted_;
+    // The host may keep this object past DisconnectFromSW; it then does nothing.
+    std::weak_ptr<AddinShell> shell_;
+    ComPtr<ITypeInfo> info_;
+};
+
+ComPtr<ITypeInfo> callbacksTypeInfo() {
+    ComPtr<ITypeLib> library;
+    HRESULT hr = LoadTypeLibEx(modulePath().c_str(), REGKIND_NONE, library.put());
+    ComPtr<ITypeInfo> info;
+    if (SUCCEEDED(hr)) {
+        hr = library->GetTypeInfoOfGuid(__uuidof(ITvxCallbacks), info.put());
+    }
+    if (FAILED(hr) || !info) {
+        throw host::HostError("LoadTypeLibEx", "the add-in's type library cannot be read");
+    }
+    return info;
+}
+
+class TarvenixAddin final : public com::ComObject<ISwAddin> {
+public:
+    HRESULT STDMETHODCALLTYPE ConnectToSW(IDispatch* app, long cookie, VARIANT_BOOL* connected) override {
+        if (connected == nullptr) {
+            return E_POINTER;
+        }
+        *connected = VARIANT_FALSE;
+        if (app == nullptr || connection_) {
+            return S_OK;
+        }
+        try {
+            auto connection = std::make_unique<Connection>();
+            const ComPtr<IDispatch> host = ComPtr<IDispatch>::borrow(app);
+            connection->shell = std::make_shared<AddinShell>(moduleHandle(), host);
+            connection->callbacks =
+                ComPtr<IDispatch>::attach(std::make_unique<AddinCallbacks>(connection->shell, callbacksTypeInfo()).release());
+            connection->commands = std::make_unique<HostCommands>(host, cookie, moduleHandle(),
+                                                                  connection->callbacks.get(), iconPaths());
+            connection_ = std::move(connection);
+            *connected = VARIANT_TRUE;
+        } catch (...) {
+            // Whatever was added is taken back by the parts' destructors.
+        }
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE DisconnectFromSW(VARIANT_BOOL* disconnected) override {
+        if (disconnected != nullptr) {
+            *disconnected = VARIANT_TRUE;
+        }
+        disconnect();
+        return S_OK;
+    }
+
+    ~TarvenixAddin() override { disconnect(); }
+
+private:
+    void disconnect() noexcept {
+        if (!connection_) {
+            return;
+        }
+        connection_->shell->endRun();
+        connection_->commands.reset();
+        connection_->callbacks.reset();
+        AddinShell::release(std::move(connection_->shell));
+        connection_.reset();
+    }
+
+    ModuleRef counted_;
+    std::unique_ptr<Connection> connection_;
+};
+
+class ClassFactory final : public com::ComObject<IClassFactory> {
+public:
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        *object = nullptr;
+        return outer != nullptr ? CLASS_E_NOAGGREGATION : createAddin(iid, object);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        lock ? lockModule() : unlockModule();
+        return S_OK;
+    }
+
+private:
+    ModuleRef counted_;
+};
+
+template <class T>
+HRESULT create(REFIID iid, void** object) noexcept {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    try {
+        // The new object's own reference goes with `owner`; the caller keeps the one it asked for.
+        const auto owner = ComPtr<IUnknown>::attach(static_cast<IUnknown*>(std::make_unique<T>().release()));
+        return owner->QueryInterface(iid, object);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+} // namespace
+
+HRESULT createAddin(REFIID iid, void** object) noexcept { return create<TarvenixAddin>(iid, object); }
+
+HRESULT createClassFactory(REFIID iid, void** object) noexcept { return create<ClassFactory>(iid, object); }
+
+} // namespace tvx::addin

@@ -1,0 +1,51 @@
+// The add-in's shell around the exe's run: the same sequences, dialogs and messages, started by
+// the host's command on the host's thread, and ended by returning to the host instead of ending
+// the process.
+#pragma once
+
+#include "addin/module.h"
+#include "drawing/com/com_owners.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <memory>
+
+namespace tvx::addin {
+
+class AddinShell {
+public:
+    AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app);
+    AddinShell(const AddinShell&) = delete;
+    AddinShell& operator=(const AddinShell&) = delete;
+    ~AddinShell();
+
+    // The command: starts a run, or brings the open one (or the exe's) to the front.
+    void command() noexcept;
+    // 1 while a drawing is the active document, else 0.
+    long enableState() noexcept;
+    // Ends an open run as Cancel does; then nothing of the add-in is left on screen.
+    void endRun() noexcept;
+    // Lets go of the shell at disconnection. A run still inside one of its handlers (the host
+    // disconnects from within a message's loop) keeps the shell until that has returned; its
+    // message is closed so that it returns.
+    static void release(std::shared_ptr<AddinShell> shell) noexcept;
+    bool running() const noexcept { return run_ != nullptr; }
+
+private:
+    class Run;
+    friend class Run;
+    static LRESULT CALLBACK shellWindowProc(HWND, UINT, WPARAM, LPARAM);
+    void finishLater() noexcept;
+    void destroyRun() noexcept;
+    void runFinished() noexcept;
+
+    ModuleRef counted_; // a shell that outlives its add-in object still keeps the DLL
+    HINSTANCE module_;
+    com::ComPtr<IDispatch> app_;
+    std::unique_ptr<Run> run_;
+    HWND window_ = nullptr; // message-only: a run that ends inside its own window is taken down from here
+    std::shared_ptr<AddinShell> lingering_; // itself, while a run outlives the disconnection
+};
+
+} // namespace tvx::addin

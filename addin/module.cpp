@@ -1,0 +1,47 @@
+#include "addin/module.h"
+
+#include <atomic>
+#include <stdexcept>
+#include <vector>
+
+namespace tvx::addin {
+namespace {
+
+HINSTANCE module = nullptr;
+std::atomic<long> liveCount{0};
+
+} // namespace
+
+HINSTANCE moduleHandle() noexcept { return module; }
+
+void setModuleHandle(HINSTANCE handle) noexcept { module = handle; }
+
+std::wstring modulePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            throw std::runtime_error("the add-in's own path is unknown");
+        }
+        if (length < buffer.size()) {
+            return std::wstring(buffer.data(), length);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::wstring moduleFolder() {
+    const std::wstring path = modulePath();
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+ModuleRef::ModuleRef() noexcept { lockModule(); }
+ModuleRef::ModuleRef(const ModuleRef&) noexcept { lockModule(); }
+ModuleRef::~ModuleRef() { unlockModule(); }
+
+void lockModule() noexcept { ++liveCount; }
+void unlockModule() noexcept { --liveCount; }
+bool moduleInUse() noexcept { return liveCount.load() != 0; }
+
+} // namespace tvx::addin

@@ -1,0 +1,159 @@
+#include "tests/addin/fake_addin_host.h"
+
+#include <gtest/gtest.h>
+
+namespace tvx::addin::testing {
+namespace {
+
+using com::testing::FakeDispatch;
+using com::testing::variantBool;
+using com::testing::variantDispatch;
+using com::testing::variantI4;
+
+std::string callText(const std::string& object, const DISPPARAMS& params, const std::string& name) {
+    std::string text = object + "." + name + "(";
+    for (UINT i = params.cArgs; i > 0; --i) {
+        text += com::testing::describe(params.rgvarg[i - 1]) + (i > 1 ? ", " : "");
+    }
+    return text + ")";
+}
+
+std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+} // namespace
+
+FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::move(standIn)) {
+    // Each answer of the host's own objects is logged, then given.
+    const auto answer = [this](FakeDispatch& object, const std::string& objectName, const std::wstring& name,
+                               std::function<void(const DISPPARAMS&, VARIANT*)> respond) {
+        object.on(name, [this, objectName, name, respond](const DISPPARAMS& params, VARIANT* result, EXCEPINFO*, UINT*) {
+            log.push_back(callText(objectName, params, narrow(name)));
+            if (result != nullptr) {
+                VariantInit(result);
+            }
+            respond(params, result);
+            return S_OK;
+        });
+    };
+    // Made afresh at each answer: a kept copy would hold a reference of its own.
+    const auto giveObject = [](IDispatch* object) {
+        return [object](const DISPPARAMS&, VARIANT* result) {
+            if (result != nullptr) {
+                VariantCopy(result, variantDispatch(object).addressOf());
+            }
+        };
+    };
+    const auto give = [](com::UniqueVariant value) {
+        return [held = std::make_shared<com::UniqueVariant>(std::move(value))](const DISPPARAMS&, VARIANT* result) {
+            if (result != nullptr) {
+                VariantCopy(result, held->addressOf());
+            }
+        };
+    };
+
+    answer(app, "app", L"SetAddinCallbackInfo2", [this](const DISPPARAMS& params, VARIANT* result) {
+        // Arguments arrive last to first: the callbacks object is the middle one.
+        if (params.cArgs == 3 && params.rgvarg[1].vt == VT_DISPATCH) {
+            callbacks = com::ComPtr<IDispatch>::borrow(params.rgvarg[1].pdispVal);
+        }
+        VariantCopy(result, variantBool(true).addressOf());
+    });
+    answer(app, "app", L"AddMenuItem5", [this](const DISPPARAMS&, VARIANT* result) {
+        VariantCopy(result, variantI4(refuseMenu ? -1 : 31).addressOf());
+    });
+    answer(app, "app", L"GetCommandManager", giveObject(&manager));
+    answer(app, "app", L"RemoveMenu", give(variantBool(true)));
+    // The run's calls on the application go on to the stand-in; with no active document the
+    // host answers an empty reference, as it does.
+    app.on(L"ActiveDoc", [this](const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error, UINT* argErr) {
+        if (noActiveDocument) {
+            VariantCopy(result, variantDispatch(nullptr).addressOf());
+            return S_OK;
+        }
+        return forward(L"ActiveDoc", params, result, error, argErr);
+    });
+    for (const wchar_t* name : {L"GetUserPreferenceToggle", L"SetUserPreferenceToggle"}) {
+        app.on(name, [this, name](const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error, UINT* argErr) {
+            return forward(name, params, result, error, argErr);
+        });
+    }
+
+    answer(manager, "manager", L"CreateCommandGroup2", giveObject(&group));
+    answer(manager, "manager", L"GetCommandTab", giveObject(nullptr));
+    answer(manager, "manager", L"AddCommandTab", giveObject(&tab));
+    answer(manager, "manager", L"RemoveCommandTab", give(variantBool(true)));
+    answer(manager, "manager", L"RemoveCommandGroup2", give(variantI4(0)));
+    for (const wchar_t* name : {L"IconList", L"MainIconList", L"HasToolbar", L"HasMenu", L"ShowInDocumentType"}) {
+        answer(group, "group", name, give(com::UniqueVariant()));
+    }
+    answer(group, "group", L"AddCommandItem2", give(variantI4(0)));
+    answer(group, "group", L"Activate", [this](const DISPPARAMS&, VARIANT* result) {
+        VariantCopy(result, variantBool(!refuseActivate).addressOf());
+    });
+    answer(group, "group", L"CommandID", give(variantI4(32)));
+    answer(tab, "tab", L"AddCommandTabBox", giveObject(&box));
+    answer(box, "box", L"AddCommands", give(variantBool(true)));
+}
+
+HRESULT FakeAddinHost::forward(const wchar_t* name, const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error,
+                               UINT* argErr) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    const HRESULT hr = standIn_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const WORD flags = params.cNamedArgs > 0 ? WORD{DISPATCH_PROPERTYPUT} : WORD{DISPATCH_METHOD | DISPATCH_PROPERTYGET};
+    return standIn_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, const_cast<DISPPARAMS*>(&params), result,
+                            error, argErr);
+}
+
+void FakeAddinHost::invokeCallback(const wchar_t* name, VARIANT* result) {
+    // Held for the call, as a host holds what it calls: the add-in may be unloaded meanwhile.
+    const com::ComPtr<IDispatch> called = callbacks;
+    ASSERT_TRUE(called) << "no callbacks object was announced";
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    ASSERT_EQ(called->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    DISPPARAMS none{};
+    ASSERT_EQ(called->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, result, nullptr, nullptr),
+              S_OK);
+}
+
+long FakeAddinHost::enableState() {
+    com::UniqueVariant state;
+    invokeCallback(L"TvxSurfaceFinishEnable", state.addressOf());
+    EXPECT_EQ(state.vt(), VT_I4);
+    return state.vt() == VT_I4 ? state.get().lVal : -1;
+}
+
+void FakeAddinHost::forceClick() {
+    com::UniqueVariant ignored;
+    invokeCallback(L"TvxSurfaceFinish", ignored.addressOf());
+}
+
+long FakeAddinHost::click() {
+    const long state = enableState();
+    if (state != 0) {
+        forceClick();
+    }
+    return state;
+}
+
+std::vector<std::wstring> FakeAddinHost::unexpected() const {
+    std::vector<std::wstring> all;
+    for (const FakeDispatch* object : {&app, &manager, &group, &tab, &box}) {
+        all.insert(all.end(), object->unexpected.begin(), object->unexpected.end());
+    }
+    return all;
+}
+
+long FakeAddinHost::heldReferences() const {
+    long held = 0;
+    for (const FakeDispatch* object : {&app, &manager, &group, &tab, &box}) {
+        held += object->refs - 1;
+    }
+    return held;
+}
+
+} // namespace tvx::addin::testing
