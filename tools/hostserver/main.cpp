@@ -51,7 +51,7 @@ bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-enum class Stop { Save, Discard, TimedOut, NoSuchSheet };
+enum class Stop { Save, Discard, TimedOut, NoSuchSheet, BadUndo };
 
 bool switchSheet(host::App& app, const std::wstring& sheet) {
     try {
@@ -86,9 +86,24 @@ Stop waitForStopFile(const ServerOptions& o) {
     return readStopFile(o.stopFile).kind == StopFileCommand::Kind::Save ? Stop::Save : Stop::Discard;
 }
 
+// As the user's Ctrl+Z pressed N times. False, with the reason on stderr, when it cannot be done.
+bool takeBack(sim::SimHost& host, int steps) {
+    if (steps == 0) {
+        std::fputs("tvx-hostserver: \"undo N\" needs a number N from 1 to 1000\n", stderr);
+        return false;
+    }
+    try {
+        host.editUndo(steps);
+        return true;
+    } catch (const host::HostError& e) {
+        std::fprintf(stderr, "tvx-hostserver: undo: %s\n", e.what());
+        return false;
+    }
+}
+
 // Answers calls (an apartment's incoming calls arrive as window messages) until the stop file
-// appears or the time is up. A "sheet NAME" stop file switches sheets and is taken away.
-Stop serveUntilStopped(const ServerOptions& o, host::App& app) {
+// appears or the time is up. A "sheet NAME" or "undo N" stop file is carried out and taken away.
+Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& host) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
     for (;;) {
         MSG msg;
@@ -98,16 +113,19 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app) {
         }
         if (fileExists(o.stopFile)) {
             const StopFileCommand command = readStopFile(o.stopFile);
-            if (command.kind != StopFileCommand::Kind::Sheet) {
+            if (command.kind == StopFileCommand::Kind::Undo) {
+                if (!takeBack(host, command.undoSteps)) {
+                    return Stop::BadUndo;
+                }
+            } else if (command.kind != StopFileCommand::Kind::Sheet) {
                 return command.kind == StopFileCommand::Kind::Save ? Stop::Save : Stop::Discard;
-            }
-            if (!switchSheet(app, command.sheet)) {
+            } else if (!switchSheet(app, command.sheet)) {
                 std::fprintf(stderr, "tvx-hostserver: the drawing has no sheet named \"%s\"\n",
                              com::toUtf8(command.sheet).c_str());
                 return Stop::NoSuchSheet;
             }
             if (!DeleteFileW(o.stopFile.c_str())) {
-                throw std::runtime_error("cannot take the stop file away after switching sheets");
+                throw std::runtime_error("cannot take the stop file away after carrying it out");
             }
         }
         if (GetTickCount64() >= deadline) {
@@ -206,7 +224,7 @@ int serve(const ServerOptions& o) {
         std::puts("ready");
         std::fflush(stdout);
 
-        stop = serveUntilStopped(o, *hostApp);
+        stop = serveUntilStopped(o, *hostApp, host);
         context->setBeforeCall({});
         context->setGate({});
         if (stop == Stop::Save) {
@@ -216,7 +234,7 @@ int serve(const ServerOptions& o) {
     if (saveFailed || snapshotFailed) {
         return kSaveFailed;
     }
-    if (stop == Stop::NoSuchSheet) {
+    if (stop == Stop::NoSuchSheet || stop == Stop::BadUndo) {
         return kBadInput;
     }
     if (stop == Stop::TimedOut) {

@@ -1,5 +1,5 @@
 // What the stop file asks of the server: stop (saving or not), or make another sheet current
-// and go on, as a user switching sheets between two runs of the tool.
+// or take back Undo entries and go on, as a user between two runs of the tool.
 #pragma once
 
 #include <string>
@@ -7,12 +7,16 @@
 namespace tvx::hostserver {
 
 struct StopFileCommand {
-    enum class Kind { Save, Discard, Sheet };
+    enum class Kind { Save, Discard, Sheet, Undo };
     Kind kind = Kind::Discard;
     std::wstring sheet; // for Sheet: the rest of the first line after "sheet "
+    int undoSteps = 0;  // for Undo: N of "undo N", 1 to kMaxUndoSteps; 0 when N is no such number
 };
 
-// The file's first line, UTF-8: "save", "sheet NAME", or anything else (stop without saving).
+inline constexpr int kMaxUndoSteps = 1000;
+
+// The file's first line, UTF-8: "save", "sheet NAME", "undo N", or anything else (stop without
+// saving).
 // A file that cannot be read counts as anything else.
 StopFileCommand readStopFile(const std::wstring& path);
 
