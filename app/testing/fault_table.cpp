@@ -578,7 +578,7 @@ void totals(std::ostringstream& out, const char* what, const std::vector<FaultRo
 
 std::string formatFaultTable(const FaultTable& table) {
     std::ostringstream out;
-    out << pad("N", 5) << pad("operation", 34) << pad("step", 12) << pad("message", 54)
+    out << pad("N", 5) << pad("operation", 38) << pad("step", 12) << pad("message", 54)
         << pad("drawing", 10) << pad("re-run", 8) << pad("undo 1", 8) << pad("busy past bound", 17) << "hung\n";
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const FaultRow& row = table.rows[i];
@@ -596,7 +596,7 @@ std::string formatFaultTable(const FaultTable& table) {
         if (!row.ended) {
             message += " DID NOT END";
         }
-        out << pad(std::to_string(row.call), 5) << pad(row.operation, 34) << pad(row.step, 12)
+        out << pad(std::to_string(row.call), 5) << pad(row.operation, 38) << pad(row.step, 12)
             << pad(message, 54) << pad(drawing, 10)
             << pad(row.rerunOk ? std::string("clean") : "FAILED: " + row.rerunNote, 8)
             << pad(!row.undoJudged ? std::string("-") : row.undoOk ? "before" : "WRONG: " + row.undoNote, 8)

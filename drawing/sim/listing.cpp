@@ -135,7 +135,8 @@ std::string listAnnotations(const HostData& data) {
     if (!doc.undoList.empty()) {
         out += "undo list (oldest first):";
         for (const auto& entry : doc.undoList) {
-            out += " " + visible(entry.name);
+            out += ' ';
+            out += visible(entry.name);
         }
         out += "\n";
     }
