@@ -29,20 +29,6 @@ make_program_folder "$app" "$tarvenix"
 
 sheetcheck() { "$run" "$check" "$@" | tr -d '\r'; }
 
-# A command for the running host through its stop file, carried out once the file is gone.
-host_command() { # TEXT
-  local i
-  printf '%s\n' "$1" >"$work/stop.new"
-  mv "$work/stop.new" "$work/stop"
-  for i in $(seq 1 200); do
-    [ -e "$work/stop" ] || return 0
-    kill -0 "$server_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  fail "the host did not carry out \"$1\""
-  return 1
-}
-
 undo_story() { # LABEL DRAWING [SHEET]
   local label=$1 out=$work/$1 verdict
   mkdir -p "$out"
