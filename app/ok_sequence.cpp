@@ -70,9 +70,9 @@ void cmd_Ok_Click(Program& program) {
         placeOutput(program.session, program.symbols, program.config, program.layout.notePoint,
                     program.layout.noteText, route);
     } catch (...) {
-        // A host that takes no more calls cannot be asked to finish. That is safe: the recording
-        // only groups the changes for Undo, it changes nothing in the drawing, and a hung host
-        // loses it with its restart. A busy one may be asked again once it answers.
+        // A host that takes no more calls cannot be asked to finish. Leaving the recording open is
+        // safe: it only groups the changes for Undo and changes nothing in the drawing. A busy
+        // host may be asked again once it answers (the recording stays in the session).
         if (hostStillAnswers()) {
             tryFinishUndoRecording(program.session);
         }
