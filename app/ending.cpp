@@ -68,6 +68,20 @@ void runHandler(Program& program, Handler handler) {
     reportAndEnd(program, report);
 }
 
+void runDialogHandler(Program& program, Handler handler) {
+    if (program.handlerRunning) {
+        return;
+    }
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+    } running(program.handlerRunning);
+    runHandler(program, handler);
+}
+
 void shutDown(Program& program) {
     releaseHost(program.session);
     program.terminator.endProcess();

@@ -4,6 +4,7 @@
 #include "drawing/messages.h"
 #include "drawing/placing.h"
 #include "drawing/run_errors.h"
+#include "drawing/undo_recording.h"
 #include "drawing/unchanged_check.h"
 #include "layout/positions.h"
 
@@ -13,7 +14,11 @@ namespace {
 class ProgramInsertErrorRoute final : public InsertErrorRoute {
 public:
     explicit ProgramInsertErrorRoute(Program& program) : program_(program) {}
-    [[noreturn]] void reportInsertError() override { tvx::reportInsertError(program_); }
+    // The message shows a drawing whose changes are already one Undo step.
+    [[noreturn]] void reportInsertError() override {
+        tryFinishUndoRecording(program_.session);
+        tvx::reportInsertError(program_);
+    }
 
 private:
     Program& program_;
@@ -59,9 +64,21 @@ void cmd_Ok_Click(Program& program) {
     computeLayoutOrReport(program);
     program.form.hide();
     ProgramInsertErrorRoute route(program);
-    clearOldOutput(program.session, program.symbols, route);
-    placeOutput(program.session, program.symbols, program.config, program.layout.notePoint,
-                program.layout.noteText, route);
+    tryStartUndoRecording(program.session);
+    try {
+        clearOldOutput(program.session, program.symbols, route);
+        placeOutput(program.session, program.symbols, program.config, program.layout.notePoint,
+                    program.layout.noteText, route);
+    } catch (...) {
+        // A host that takes no more calls cannot be asked to finish. Leaving the recording open is
+        // safe: it only groups the changes for Undo and changes nothing in the drawing. A busy
+        // host may be asked again once it answers (the recording stays in the session).
+        if (hostStillAnswers()) {
+            tryFinishUndoRecording(program.session);
+        }
+        throw;
+    }
+    tryFinishUndoRecording(program.session);
     require(program.session.hostDoc, "EditRebuild")->EditRebuild();
     shutDown(program);
 }

@@ -34,6 +34,8 @@ struct Program {
     SymbolRegister symbols;
     HostSession session;
     LayoutResult layout;
+    // A handler of the dialog runs: start-up, Ok, Cancel, with any message they show.
+    bool handlerRunning = false;
 };
 
 } // namespace tvx

@@ -16,6 +16,11 @@ using Handler = void (*)(Program&);
 // the main dialog's caption and icon, and ends the run. RunEnded passes through.
 void runHandler(Program& program, Handler handler);
 
+// Runs a handler of the dialog (start-up, Ok, Cancel, the close command) through runHandler,
+// unless one already runs: a click that arrives before start-up has finished, while a message is
+// shown or while the run waits for the host does nothing.
+void runDialogHandler(Program& program, Handler handler);
+
 // Start-up: topmost, configuration, host, scan, dialog shown, lists filled.
 void Form_Load(Program& program);
 // OK: the choice into slot 0, layout, dialog hidden, old output cleared, new placed, rebuild, end.

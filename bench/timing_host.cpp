@@ -136,6 +136,13 @@ public:
                     std::int16_t z, bool a, std::int16_t m, host::EmptyRef e) override {
         return timed(c, [&] { return in->SelectByID(n, t, x, y, z, a, m, e); });
     }
+    void StartRecordingUndoObject() override { timed(c, [&] { in->StartRecordingUndoObject(); }); }
+    bool FinishRecordingUndoObject2(const std::wstring& n, bool h) override {
+        return timed(c, [&] { return in->FinishRecordingUndoObject2(n, h); });
+    }
+    bool FinishRecordingUndoObject(const std::wstring& n) override {
+        return timed(c, [&] { return in->FinishRecordingUndoObject(n); });
+    }
 
 private:
     host::ExtensionRef in;

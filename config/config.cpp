@@ -21,6 +21,13 @@ bool readItems(FreeFormatInput& in, Config& cfg) {
            in.readWholeNumber(cfg.cfgNotePoints);
 }
 
+// Values with which no run could ever give a readable output: the host would refuse the
+// insertion halfway through placing.
+bool givesReadableOutput(const Config& cfg) {
+    return cfg.cfgSymbolHeight > 0 && cfg.cfgNotePoints > 0 && !cfg.cfgSymbolFont.empty() &&
+           !cfg.cfgNoteFont.empty();
+}
+
 }  // namespace
 
 std::wstring readConfig(Config& cfg, const std::wstring& programFolder) {
@@ -30,7 +37,7 @@ std::wstring readConfig(Config& cfg, const std::wstring& programFolder) {
         return std::wstring(kConfigErrorText);
     }
     FreeFormatInput in(file);
-    if (!in.skipLine() || !in.skipLine() || !readItems(in, cfg)) {
+    if (!in.skipLine() || !in.skipLine() || !readItems(in, cfg) || !givesReadableOutput(cfg)) {
         return std::wstring(kConfigErrorText);
     }
     // Whatever follows the last item stays unread; the file closes on return.

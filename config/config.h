@@ -34,7 +34,8 @@ struct Config {
 
 // Reads programFolder + "\Tarvenix.txt" into cfg. Returns "" on success, otherwise
 // kConfigErrorText; the items read before the faulty one keep their new values, the rest
-// keep what they held. No range or sense check: that is the layout's business.
+// keep what they held. A symbol height or note size of 0 or less, or an empty font name, makes
+// the file faulty (read to its end all the same); other values are not checked.
 std::wstring readConfig(Config& cfg, const std::wstring& programFolder);
 
 }  // namespace tvx

@@ -37,6 +37,9 @@ public:
     // The host takes no more calls in this run: busy past the bound or hung. Nothing may be
     // asked of it any more, not even to tidy up.
     bool stopsRun() const noexcept { return kind_ == HostFailure::Busy || kind_ == HostFailure::Hung; }
+    // The host does not know the operation's name (DISP_E_UNKNOWNNAME): an older host.
+    bool unknownName() const noexcept { return code_ == kUnknownNameCode; }
+    static constexpr std::int32_t kUnknownNameCode = static_cast<std::int32_t>(0x80020006u);
 
 private:
     std::string operation_;
@@ -130,6 +133,13 @@ public:
     virtual bool SelectByID(const std::wstring& name, const std::wstring& type, std::int16_t x,
                             std::int16_t y, std::int16_t z, bool append, std::int16_t mark,
                             EmptyRef callout) = 0;
+    // Everything changed between a start and a finish becomes one named entry of the host's Undo
+    // list. A second start before the finish is ignored.
+    virtual void StartRecordingUndoObject() = 0;
+    // False when nothing was recording. Never hidden: a hidden first entry is discarded.
+    virtual bool FinishRecordingUndoObject2(const std::wstring& name, bool hidden) = 0;
+    // The same for hosts older than the two-argument form.
+    virtual bool FinishRecordingUndoObject(const std::wstring& name) = 0;
 };
 
 // The 14 arguments of InsertSurfaceFinishSymbol2, in the host's order and types.

@@ -16,6 +16,8 @@ struct HostSession {
     host::DocRef hostDoc;
     host::ViewRef hostView; // first view after openSession; the scan and placing use it as a cursor
     std::wstring sheetName;
+    // Where the run's Undo recording was started and is not yet finished; empty otherwise.
+    host::ExtensionRef undoRecording;
 };
 
 // Shows a message modally with the main dialog's caption and icon; returns once dismissed.

@@ -89,6 +89,8 @@ public:
     void Raise(const std::wstring& errText, const std::wstring& errTitle, FormIcon formIcon) override;
 
     std::vector<Shown> shown;
+    // What the user does while the message stands, before dismissing it.
+    std::function<void()> whileShown;
 
 private:
     UiLog& log_;

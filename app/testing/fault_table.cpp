@@ -2,6 +2,7 @@
 
 #include "app/testing/run_fixture.h"
 #include "drawing/messages.h"
+#include "drawing/undo_recording.h"
 #include "drawing/sim/listing.h"
 #include "drawing/sim/utf8.h"
 
@@ -103,6 +104,8 @@ public:
         sessionEnd_ = indexOf(b, "Sheet.GetName");
         placingStart_ = indexOf(b, "App.GetUserPreferenceToggle", b.hiddenAt + 1);
         rebuild_ = indexOf(b, "Doc.EditRebuild");
+        const std::uint64_t start = indexOf(b, "Extension.StartRecordingUndoObject");
+        recording_ = {start - 1, start, indexOf(b, "Extension.FinishRecordingUndoObject2")};
         // An insertion the tool could not name is taken back: a fault between the insertion
         // and the naming leaves the drawing as it was before the insertion.
         for (const char* insert : {"Doc.InsertSurfaceFinishSymbol2", "Doc.InsertNote"}) {
@@ -123,6 +126,10 @@ public:
         }
         if (n <= b_.hiddenAt) {
             return {"layout", msg::kCalcError, false, n - 1, false};
+        }
+        if (std::find(recording_.begin(), recording_.end(), n) != recording_.end()) {
+            // A host that refuses the recording gets the run as before, without a message.
+            return {"recording", {}, false, 0, true};
         }
         if (n < placingStart_) {
             return {"clearing", msg::kInsertError, false, n - 1, false};
@@ -164,13 +171,16 @@ private:
     std::uint64_t sessionEnd_ = 0;
     std::uint64_t placingStart_ = 0;
     std::uint64_t rebuild_ = 0;
+    std::vector<std::uint64_t> recording_; // the extension, the start and the finish
     std::vector<std::pair<std::uint64_t, std::uint64_t>> windows_;
 };
 
 // The first line in which two listings differ, for a note.
 std::string firstDifference(sim::HostData expected, sim::HostData actual) {
-    // The toggles are checked on their own.
+    // The toggles and the Undo list are checked on their own.
     expected.toggles = actual.toggles;
+    expected.activeDoc->undoList.clear();
+    actual.activeDoc->undoList.clear();
     std::istringstream e(sim::listAnnotations(expected));
     std::istringstream a(sim::listAnnotations(actual));
     std::string le;
@@ -189,7 +199,38 @@ std::string firstDifference(sim::HostData expected, sim::HostData actual) {
     }
 }
 
-bool sameDrawing(const sim::HostData& a, const sim::HostData& b) { return a.activeDoc == b.activeDoc; }
+// The Undo list aside, which the undo column judges.
+bool sameDrawing(const sim::HostData& a, const sim::HostData& b) {
+    sim::DocumentData left = *a.activeDoc;
+    left.undoList = b.activeDoc->undoList;
+    return left == *b.activeDoc;
+}
+
+// The drawing as before the run, Undo list included, the rebuild count aside.
+bool asBeforeTheRun(const sim::HostData& before, const sim::HostData& d) {
+    sim::DocumentData doc = *d.activeDoc;
+    doc.rebuildCount = before.activeDoc->rebuildCount;
+    return doc == *before.activeDoc;
+}
+
+void judgeUndo(FaultRow& row, const Baseline& b, RunFixture& run) {
+    row.undoJudged = true;
+    if (asBeforeTheRun(b.before, run.drawing())) {
+        return; // nothing changed, and no entry made
+    }
+    const auto& list = run.drawing().activeDoc->undoList;
+    const auto& earlier = b.before.activeDoc->undoList;
+    if (list.size() != earlier.size() + 1 || list.back().name != kUndoEntryName) {
+        row.undoOk = false;
+        row.undoNote = std::to_string(list.size() - earlier.size()) + " entries, not one for the run";
+        return;
+    }
+    run.sim.editUndo(1);
+    row.undoOk = asBeforeTheRun(b.before, run.drawing());
+    if (!row.undoOk) {
+        row.undoNote = firstDifference(b.before, run.drawing());
+    }
+}
 
 std::vector<const sim::SymbolData*> allSymbols(const sim::HostData& d) {
     std::vector<const sim::SymbolData*> out;
@@ -371,6 +412,9 @@ FaultRow faultRun(const Baseline& b, const Expectations& expectations, std::uint
     const std::int32_t rebuilt = actual.activeDoc->rebuildCount - b.before.activeDoc->rebuildCount;
     row.rebuildOk = rebuilt == (expect.completes ? 1 : 0);
     judgeRerun(row, b, actual, {});
+    if (expect.step != "recording") {
+        judgeUndo(row, b, f.run);
+    }
     return row;
 }
 
@@ -460,6 +504,14 @@ std::size_t rowsOk(const std::vector<FaultRow>& rows) {
     return countRows(rows, [](const FaultRow& r) { return r.ok(); });
 }
 
+std::size_t undoJudged(const std::vector<FaultRow>& rows) {
+    return countRows(rows, [](const FaultRow& r) { return r.undoJudged; });
+}
+
+std::size_t undoneInOne(const std::vector<FaultRow>& rows) {
+    return countRows(rows, [](const FaultRow& r) { return r.undoJudged && r.undoOk; });
+}
+
 bool FaultTable::allOk() const {
     return rowsOk(rows) == rows.size() && rowsOk(busyRows) == busyRows.size() &&
            rowsOk(hungRows) == hungRows.size() && rows.size() == calls && busyRows.size() == calls &&
@@ -526,8 +578,8 @@ void totals(std::ostringstream& out, const char* what, const std::vector<FaultRo
 
 std::string formatFaultTable(const FaultTable& table) {
     std::ostringstream out;
-    out << pad("N", 5) << pad("operation", 34) << pad("step", 12) << pad("message", 54)
-        << pad("drawing", 10) << pad("re-run", 8) << pad("busy past bound", 17) << "hung\n";
+    out << pad("N", 5) << pad("operation", 38) << pad("step", 12) << pad("message", 54)
+        << pad("drawing", 10) << pad("re-run", 8) << pad("undo 1", 8) << pad("busy past bound", 17) << "hung\n";
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const FaultRow& row = table.rows[i];
         std::string drawing = row.drawingOk ? "intact" : "CHANGED: " + row.drawingNote;
@@ -544,15 +596,18 @@ std::string formatFaultTable(const FaultTable& table) {
         if (!row.ended) {
             message += " DID NOT END";
         }
-        out << pad(std::to_string(row.call), 5) << pad(row.operation, 34) << pad(row.step, 12)
+        out << pad(std::to_string(row.call), 5) << pad(row.operation, 38) << pad(row.step, 12)
             << pad(message, 54) << pad(drawing, 10)
             << pad(row.rerunOk ? std::string("clean") : "FAILED: " + row.rerunNote, 8)
+            << pad(!row.undoJudged ? std::string("-") : row.undoOk ? "before" : "WRONG: " + row.undoNote, 8)
             << pad(i < table.busyRows.size() ? stopCell(table.busyRows[i]) : "-", 17)
             << (i < table.hungRows.size() ? stopCell(table.hungRows[i]) : "-") << '\n';
     }
     out << "\nkept 1: the host stopped between an insertion and its naming, and keeps that symbol or note\n"
            "(!): the next run takes it for a foreign symbol and does not end with one clean set of output\n\n";
     totals(out, "calls faulted: ", table.rows, table.calls);
+    out << "one undo after the fault gives the drawing before the run: " << undoneInOne(table.rows) << " of "
+        << undoJudged(table.rows) << " (the recording's own calls not judged: the run goes on without it)\n";
     totals(out, "busy past the bound: ", table.busyRows, table.calls);
     totals(out, "hung: ", table.hungRows, table.calls);
     return out.str();

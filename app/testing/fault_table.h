@@ -35,10 +35,16 @@ struct FaultRow {
     // message asks the user to check the drawing.
     bool quietAfter = true;
     std::size_t leftovers = 0;
+    // The run's changes are one Undo entry: either nothing changed and no entry was made, or one
+    // entry named for the run was, and one Undo gives the drawing as before the run (rebuild count
+    // aside). Not judged where the recording calls themselves fail: the run goes on without one.
+    bool undoJudged = false;
+    bool undoOk = true;
+    std::string undoNote;
 
     bool ok() const {
         return ended && messageOk && drawingOk && toggleOk && rebuildOk && (rerunOk || leftovers == 1) &&
-               quietAfter;
+               quietAfter && undoOk;
     }
 };
 
@@ -58,6 +64,8 @@ std::size_t messagesAsExpected(const std::vector<FaultRow>& rows);
 std::size_t drawingsIntact(const std::vector<FaultRow>& rows);
 std::size_t rerunsClean(const std::vector<FaultRow>& rows);
 std::size_t rowsOk(const std::vector<FaultRow>& rows);
+std::size_t undoJudged(const std::vector<FaultRow>& rows);
+std::size_t undoneInOne(const std::vector<FaultRow>& rows);
 
 // Start-up and OK with the dialog's preselection, on this drawing, once without fault and then
 // with each call failing. Throws std::runtime_error when the run without fault does not complete.

@@ -46,7 +46,7 @@ RunFixture::~RunFixture() {
 
 bool RunFixture::run(Handler handler) {
     try {
-        runHandler(program, handler);
+        runDialogHandler(program, handler);
         return true;
     } catch (const RunEnded&) {
         return false;

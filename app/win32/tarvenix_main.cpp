@@ -60,12 +60,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             runHandler(program, reportHostHung);
         });
         form.setHandlers({
-            [&program] { runHandler(program, cmd_Ok_Click); },
-            [&program] { runHandler(program, cmd_Cancel_Click); },
+            [&program] { runDialogHandler(program, cmd_Ok_Click); },
+            [&program] { runDialogHandler(program, cmd_Cancel_Click); },
             // Closing the window ends the run as Cancel does; the drawing stays untouched.
-            [&program] { runHandler(program, cmd_Cancel_Click); },
+            [&program] { runDialogHandler(program, cmd_Cancel_Click); },
         });
-        runHandler(program, Form_Load);
+        runDialogHandler(program, Form_Load);
         return win::runEventLoop();
     } catch (const std::exception& e) {
         return reportStartFailure(e.what());

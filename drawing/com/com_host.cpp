@@ -168,6 +168,13 @@ public:
                     std::int16_t z, bool append, std::int16_t mark, host::EmptyRef callout) override {
         return takeBool("SelectByID", d_.call("SelectByID", name, type, x, y, z, append, mark, callout).get());
     }
+    void StartRecordingUndoObject() override { d_.call("StartRecordingUndoObject"); }
+    bool FinishRecordingUndoObject2(const std::wstring& name, bool hidden) override {
+        return takeBool("FinishRecordingUndoObject2", d_.call("FinishRecordingUndoObject2", name, hidden).get());
+    }
+    bool FinishRecordingUndoObject(const std::wstring& name) override {
+        return takeBool("FinishRecordingUndoObject", d_.call("FinishRecordingUndoObject", name).get());
+    }
 
 private:
     DispatchObject d_;

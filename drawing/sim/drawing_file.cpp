@@ -293,7 +293,7 @@ private:
 
     Behaviour behaviour(const json& v, const std::string& path) const {
         r_.object(v, path);
-        r_.onlyKeys(v, path, {"refuseSymbolInsert", "noteInsertReturnsEmpty", "nameScope"});
+        r_.onlyKeys(v, path, {"refuseSymbolInsert", "noteInsertReturnsEmpty", "nameScope", "undoCalls"});
         Behaviour b;
         if (const json* f = r_.member(v, path, "refuseSymbolInsert", false)) {
             b.refuseSymbolInsert = r_.boolean(*f, Reader::join(path, "refuseSymbolInsert"));
@@ -311,6 +311,19 @@ private:
                 b.nameScope = NameScope::document;
             } else {
                 r_.fail(scopePath, "expected \"owner\" or \"document\"");
+            }
+        }
+        if (const json* f = r_.member(v, path, "undoCalls", false)) {
+            const std::string callsPath = Reader::join(path, "undoCalls");
+            const std::wstring calls = r_.text(*f, callsPath);
+            if (calls == L"current") {
+                b.undoCalls = UndoCalls::current;
+            } else if (calls == L"older") {
+                b.undoCalls = UndoCalls::older;
+            } else if (calls == L"none") {
+                b.undoCalls = UndoCalls::none;
+            } else {
+                r_.fail(callsPath, "expected \"current\", \"older\" or \"none\"");
             }
         }
         return b;
@@ -332,7 +345,7 @@ private:
     DocumentData document(const json& v, const std::string& path) {
         r_.object(v, path);
         r_.onlyKeys(v, path,
-                    {"type", "title", "currentSheet", "rebuildCount", "defaultFormat", "sheets"});
+                    {"type", "title", "currentSheet", "rebuildCount", "defaultFormat", "sheets", "undo"});
         DocumentData doc;
         doc.type = r_.int32(*r_.member(v, path, "type", true), Reader::join(path, "type"), 0, 4);
         if (const json* f = r_.member(v, path, "title", false)) {
@@ -357,6 +370,14 @@ private:
         }
         if (doc.type == kDrawingDocType && doc.sheets.empty()) {
             r_.fail(sheetsPath, "a drawing needs at least one sheet");
+        }
+        // Only the names: a host that opens a drawing cannot take back what was done before.
+        if (const json* f = r_.member(v, path, "undo", false)) {
+            const std::string undoPath = Reader::join(path, "undo");
+            const json& names = r_.array(*f, undoPath, kMaxUndoNames);
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                doc.undoList.push_back(UndoEntry{r_.text(names[i], Reader::index(undoPath, i)), nullptr});
+            }
         }
         if (const json* f = r_.member(v, path, "currentSheet", false)) {
             const auto last = doc.sheets.empty() ? 0 : doc.sheets.size() - 1;
@@ -584,6 +605,10 @@ public:
             {"refuseSymbolInsert", data.behaviour.refuseSymbolInsert},
             {"noteInsertReturnsEmpty", data.behaviour.noteInsertReturnsEmpty},
             {"nameScope", data.behaviour.nameScope == NameScope::document ? "document" : "owner"}};
+        // Written only where it differs from a current host, so older files keep their bytes.
+        if (data.behaviour.undoCalls != UndoCalls::current) {
+            root["behaviour"]["undoCalls"] = data.behaviour.undoCalls == UndoCalls::older ? "older" : "none";
+        }
         root["document"] = data.activeDoc ? document(*data.activeDoc, "document") : json(nullptr);
         return root;
     }
@@ -620,6 +645,13 @@ private:
             sheets.push_back(sheet(doc.sheets[i], path + ".sheets[" + std::to_string(i) + "]"));
         }
         out["sheets"] = std::move(sheets);
+        if (!doc.undoList.empty()) {
+            json names = json::array();
+            for (std::size_t i = 0; i < doc.undoList.size(); ++i) {
+                names.push_back(text(doc.undoList[i].name, path + ".undo[" + std::to_string(i) + "]"));
+            }
+            out["undo"] = std::move(names);
+        }
         return out;
     }
 

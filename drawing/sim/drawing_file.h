@@ -25,6 +25,7 @@ inline constexpr std::size_t kMaxSheets = 100;
 inline constexpr std::size_t kMaxViews = 1000;       // in the whole document
 inline constexpr std::size_t kMaxAnnotations = 100000; // symbols, and notes, in the whole document
 inline constexpr std::size_t kMaxTextBytes = 64u * 1024u;
+inline constexpr std::size_t kMaxUndoNames = 1000;
 // Values of any kind in the file; each costs far more in memory than in the file.
 inline constexpr std::size_t kMaxJsonValues = 1'000'000;
 

@@ -132,6 +132,14 @@ std::string listAnnotations(const HostData& data) {
     out += "document " + visible(doc.title) + " type " + std::to_string(doc.type) +
            ", current sheet " + std::to_string(doc.currentSheet) + ", rebuilt " +
            std::to_string(doc.rebuildCount) + " times, " + font(doc.defaultFormat) + "\n";
+    if (!doc.undoList.empty()) {
+        out += "undo list (oldest first):";
+        for (const auto& entry : doc.undoList) {
+            out += ' ';
+            out += visible(entry.name);
+        }
+        out += "\n";
+    }
     for (const auto& sheet : doc.sheets) {
         out += "sheet " + visible(sheet.name) + " paper " + std::to_string(sheet.paperCode) + ", " +
                mm(sheet.width) + " x " + mm(sheet.height) + " mm\n";

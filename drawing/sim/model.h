@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -101,6 +102,18 @@ struct SheetData {
     friend bool operator==(const SheetData&, const SheetData&) = default;
 };
 
+struct DocumentData;
+
+// One entry of the host's Undo list: its name, and the document as it stood before the entry's
+// changes (without an Undo list of its own). Entries read from a drawing file have no such
+// record and cannot be taken back. Entries compare by name, the part drawing files keep.
+struct UndoEntry {
+    std::wstring name;
+    std::shared_ptr<const DocumentData> before;
+
+    friend bool operator==(const UndoEntry& a, const UndoEntry& b) { return a.name == b.name; }
+};
+
 struct DocumentData {
     std::int32_t type = kDrawingDocType;
     std::wstring title;
@@ -110,6 +123,10 @@ struct DocumentData {
     // What SetTextFormat with "use document format" returns an annotation to; new annotations
     // start with it.
     TextFormatData defaultFormat;
+    // The Undo list, oldest first: every change to the drawing is an entry, and everything changed
+    // while an Undo recording runs is one entry named at its finish. Rebuilding, switching sheets
+    // and the preference toggles are no entries.
+    std::vector<UndoEntry> undoList;
     ObjectId id;
 
     friend bool operator==(const DocumentData&, const DocumentData&) = default;
@@ -119,10 +136,15 @@ struct DocumentData {
 // holds it, the sheet's own view or a drawing view), or among all of the document's.
 enum class NameScope { owner, document };
 
+// Which Undo recording calls the host knows: all, only the one-argument finish of older hosts,
+// or none (both answer that the name is unknown).
+enum class UndoCalls { current, older, none };
+
 struct Behaviour {
     bool refuseSymbolInsert = false;     // InsertSurfaceFinishSymbol2 answers False, inserts nothing
     bool noteInsertReturnsEmpty = false; // InsertNote inserts nothing, returns an empty reference
     NameScope nameScope = NameScope::owner;
+    UndoCalls undoCalls = UndoCalls::current;
 
     friend bool operator==(const Behaviour&, const Behaviour&) = default;
 };

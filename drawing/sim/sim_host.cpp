@@ -89,6 +89,79 @@ void SimState::fail(std::optional<std::size_t> entry, const std::string& message
     }
 }
 
+// ---- the Undo list ---------------------------------------------------------------------------
+
+namespace {
+
+// Bounds the memory a long session of the server can take, as hosts bound their Undo lists.
+constexpr std::size_t kMaxUndoEntries = 100;
+
+std::shared_ptr<const DocumentData> snapshot(const DocumentData& doc) {
+    auto copy = std::make_shared<DocumentData>(doc);
+    copy->undoList.clear();
+    return copy;
+}
+
+void pushEntry(DocumentData& doc, UndoEntry entry) {
+    if (doc.undoList.size() >= kMaxUndoEntries) {
+        doc.undoList.erase(doc.undoList.begin());
+    }
+    doc.undoList.push_back(std::move(entry));
+}
+
+} // namespace
+
+void SimState::beforeChange(DocumentData& doc, const wchar_t* entryName) {
+    if (recording) {
+        if (!recordedBefore) {
+            recordedBefore = snapshot(doc);
+        }
+        return;
+    }
+    pushEntry(doc, UndoEntry{entryName, snapshot(doc)});
+}
+
+bool SimState::finishRecording(DocumentData& doc, const std::wstring& name, bool hidden) {
+    if (!recording) {
+        return false;
+    }
+    recording = false;
+    std::shared_ptr<const DocumentData> before = std::move(recordedBefore);
+    recordedBefore.reset();
+    // Nothing changed: nothing to take back. A hidden first entry is discarded, as the host does.
+    if (before && !(hidden && doc.undoList.empty())) {
+        pushEntry(doc, UndoEntry{name, std::move(before)});
+    }
+    return true;
+}
+
+void SimState::undo(DocumentData& doc, std::int32_t steps) {
+    if (recording) {
+        throw host::HostError("EditUndo2", "an Undo recording is under way");
+    }
+    std::size_t taken = 0;
+    while (steps > 0 && taken < doc.undoList.size() &&
+           doc.undoList[doc.undoList.size() - 1 - taken].before) {
+        ++taken;
+        --steps;
+    }
+    if (taken == 0) {
+        return;
+    }
+    std::vector<UndoEntry> rest(doc.undoList.begin(),
+                                doc.undoList.end() - static_cast<std::ptrdiff_t>(taken));
+    const std::shared_ptr<const DocumentData> before = doc.undoList[rest.size()].before;
+    const std::int32_t rebuilds = doc.rebuildCount;
+    const std::size_t current = doc.currentSheet;
+    doc = *before;
+    doc.undoList = std::move(rest);
+    doc.rebuildCount = rebuilds;
+    if (current < doc.sheets.size()) {
+        doc.currentSheet = current;
+    }
+    selection.clear();
+}
+
 // ---- lookups --------------------------------------------------------------------------------
 
 namespace {
@@ -284,6 +357,12 @@ void SimHost::clearFaults() {
     state_->failAt = 0;
     state_->failOps.clear();
     state_->stopAt = 0;
+}
+
+void SimHost::editUndo(std::int32_t steps) {
+    if (state_->data.activeDoc) {
+        state_->undo(*state_->data.activeDoc, steps);
+    }
 }
 
 void SimHost::kill() { state_->data.running = false; }

@@ -26,6 +26,14 @@ struct PickPoint {
     friend bool operator==(const PickPoint&, const PickPoint&) = default;
 };
 
+// The host's own Undo command, which the tool never calls; the stand-in's documents answer it.
+class UndoCommand {
+public:
+    virtual ~UndoCommand() = default;
+    // Takes back the last `steps` entries of the Undo list, as Ctrl+Z pressed that often.
+    virtual void EditUndo2(std::int32_t steps) = 0;
+};
+
 class SimHost {
 public:
     explicit SimHost(HostData data = {});
@@ -52,6 +60,8 @@ public:
     // Every later call of that operation throws HostError(op, "injected fault").
     void failOperation(std::string op);
     void clearFaults();
+    // The user takes back the last `steps` Undo entries (no host call; see UndoCommand).
+    void editUndo(std::int32_t steps);
     // The host dies: running becomes false and every later call throws.
     void kill();
     // Told the number of every call as it begins, before any fault or effect: the drawing is

@@ -1,5 +1,6 @@
 // The host port's objects over the stand-in's state. Each holds only an identity; every call
 // finds its object again, so a reference to something deleted fails as the host's would.
+#include "drawing/sim/sim_host.h"
 #include "drawing/sim/sim_state.h"
 
 #include <algorithm>
@@ -14,6 +15,19 @@ using StatePtr = std::shared_ptr<SimState>;
 
 const wchar_t kSymbolNamePrefix[] = L"Oberfl\u00e4cheng\u00fcte";
 const wchar_t kNoteNamePrefix[] = L"DetailItem";
+
+// The names the stand-in gives its Undo entries.
+const wchar_t kUndoInsert[] = L"Einf\u00fcgen";
+const wchar_t kUndoDelete[] = L"L\u00f6schen";
+const wchar_t kUndoRename[] = L"Umbenennen";
+const wchar_t kUndoTextFormat[] = L"Textformat";
+const wchar_t kUndoBalloon[] = L"Sprechblase";
+const wchar_t kUndoAngle[] = L"Winkel";
+
+[[noreturn]] void unknownName(const char* operation) {
+    throw host::HostError(operation, "unknown name", host::HostFailure::Refused,
+                          host::HostError::kUnknownNameCode);
+}
 
 // ---- helpers over the document --------------------------------------------------------------
 
@@ -171,6 +185,7 @@ public:
                 if (name.empty() || nameTakenInScope(name)) {
                     return false;
                 }
+                state_->beforeChange(*state_->data.activeDoc, kUndoRename);
                 current = name;
                 return true;
             },
@@ -213,8 +228,10 @@ public:
             {argI2(index), argBool(useDoc), argDispatch(format != nullptr, "TextFormat")},
             [&] {
                 TextFormatData& target = formatOf("SetTextFormat");
-                target = useDoc ? state_->data.activeDoc->defaultFormat
-                                : ownFormat(*state_, format, "SetTextFormat");
+                const TextFormatData next = useDoc ? state_->data.activeDoc->defaultFormat
+                                                   : ownFormat(*state_, format, "SetTextFormat");
+                state_->beforeChange(*state_->data.activeDoc, kUndoTextFormat);
+                target = next;
                 return true;
             },
             resultBool);
@@ -400,7 +417,11 @@ public:
     void setAngle(std::int16_t angle) override {
         tracedCall(
             *state_, "Note", "angle", {argI2(angle)},
-            [&] { state_->note(id_, hint_, "angle").note->angle = angle; },
+            [&] {
+                NoteData& note = *state_->note(id_, hint_, "angle").note;
+                state_->beforeChange(*state_->data.activeDoc, kUndoAngle);
+                note.angle = angle;
+            },
             [] { return std::string(); });
     }
 
@@ -413,14 +434,15 @@ public:
                 if (style < 0 || style > 20) {
                     return false;
                 }
+                if ((style != 0 && style != kSplitCircle) && (size < 0 || size > 6)) {
+                    return false;
+                }
+                state_->beforeChange(*state_->data.activeDoc, kUndoBalloon);
                 if (style == 0 || style == kSplitCircle) {
                     // No balloon: the size means nothing then.
                     note.balloonStyle = 0;
                     note.balloonSize = 0;
                     return true;
-                }
-                if (size < 0 || size > 6) {
-                    return false;
                 }
                 note.balloonStyle = style;
                 note.balloonSize = size;
@@ -442,7 +464,9 @@ public:
             {argI2(index), argDispatch(format != nullptr, "TextFormat")},
             [&] {
                 NoteData& note = *state_->note(id_, hint_, "SetTextFormat").note;
-                note.format = ownFormat(*state_, format, "SetTextFormat");
+                const TextFormatData next = ownFormat(*state_, format, "SetTextFormat");
+                state_->beforeChange(*state_->data.activeDoc, kUndoTextFormat);
+                note.format = next;
                 return true;
             },
             resultBool);
@@ -521,13 +545,56 @@ private:
         return 0;
     }
 
+public:
+    void StartRecordingUndoObject() override {
+        tracedCall(
+            *state_, "Extension", "StartRecordingUndoObject", {},
+            [&] {
+                state_->doc(docId_, "StartRecordingUndoObject");
+                if (undoCalls() == UndoCalls::none) {
+                    unknownName("StartRecordingUndoObject");
+                }
+                state_->recording = true; // a second start counts as the first
+            },
+            [] { return std::string(); });
+    }
+
+    bool FinishRecordingUndoObject2(const std::wstring& name, bool hidden) override {
+        return tracedCall(
+            *state_, "Extension", "FinishRecordingUndoObject2", {argBstr(name), argBool(hidden)},
+            [&] {
+                DocumentData& doc = state_->doc(docId_, "FinishRecordingUndoObject2");
+                if (undoCalls() != UndoCalls::current) {
+                    unknownName("FinishRecordingUndoObject2");
+                }
+                return state_->finishRecording(doc, name, hidden);
+            },
+            resultBool);
+    }
+
+    bool FinishRecordingUndoObject(const std::wstring& name) override {
+        return tracedCall(
+            *state_, "Extension", "FinishRecordingUndoObject", {argBstr(name)},
+            [&] {
+                DocumentData& doc = state_->doc(docId_, "FinishRecordingUndoObject");
+                if (undoCalls() == UndoCalls::none) {
+                    unknownName("FinishRecordingUndoObject");
+                }
+                return state_->finishRecording(doc, name, false);
+            },
+            resultBool);
+    }
+
+private:
+    UndoCalls undoCalls() const { return state_->data.behaviour.undoCalls; }
+
     StatePtr state_;
     std::uint64_t docId_;
 };
 
 // ---- document -------------------------------------------------------------------------------
 
-class SimDoc final : public host::Doc {
+class SimDoc final : public host::Doc, public UndoCommand {
 public:
     SimDoc(StatePtr state, std::uint64_t id) : state_(std::move(state)), id_(id) {}
 
@@ -604,6 +671,11 @@ public:
             [&] {
                 DocumentData& doc = state_->doc(id_, "DeleteSelection");
                 Selection& selection = state_->selection;
+                const bool any = std::any_of(selection.objects.begin(), selection.objects.end(),
+                                             [&](std::uint64_t id) { return holds(doc, id); });
+                if (any) {
+                    state_->beforeChange(doc, kUndoDelete);
+                }
                 bool deleted = false;
                 for (const std::uint64_t id : selection.objects) {
                     deleted = eraseObject(doc, id) || deleted;
@@ -666,6 +738,7 @@ public:
                 symbol.x = pick->x;
                 symbol.y = pick->y;
                 symbol.id.value = state_->newId();
+                state_->beforeChange(doc, kUndoInsert);
                 sheet->views.front().symbols.push_back(std::move(symbol));
                 return true;
             },
@@ -701,12 +774,20 @@ public:
                 note.format = doc.defaultFormat;
                 note.id.value = state_->newId();
                 const std::uint64_t id = note.id.value;
+                state_->beforeChange(doc, kUndoInsert);
                 auto& notes = sheet->views.front().notes;
                 notes.push_back(std::move(note));
                 const auto s = static_cast<std::size_t>(sheet - doc.sheets.data());
                 return std::make_shared<SimNote>(state_, id, Hint{s, 0, notes.size() - 1});
             },
             [](const host::NoteRef& n) { return resultDispatch(n != nullptr, "Note"); });
+    }
+
+    void EditUndo2(std::int32_t steps) override {
+        tracedCall(
+            *state_, "Doc", "EditUndo2", {argI4(steps)},
+            [&] { state_->undo(state_->doc(id_, "EditUndo2"), steps); },
+            [] { return std::string(); });
     }
 
     void EditRebuild() override {
@@ -728,6 +809,19 @@ private:
             throw host::HostError(operation, "the drawing has no current sheet");
         }
         return doc.currentSheet;
+    }
+
+    static bool holds(const DocumentData& doc, std::uint64_t id) {
+        const auto same = [id](const auto& a) { return a.id.value == id; };
+        for (const auto& sheet : doc.sheets) {
+            for (const auto& view : sheet.views) {
+                if (std::any_of(view.symbols.begin(), view.symbols.end(), same) ||
+                    std::any_of(view.notes.begin(), view.notes.end(), same)) {
+                    return true;
+                }
+            }
+        }
+        return false;
     }
 
     static bool eraseObject(DocumentData& doc, std::uint64_t id) {

@@ -68,6 +68,19 @@ struct SimState {
     std::vector<TraceEntry> trace;
     bool tracing = true;
 
+    // An Undo recording under way, and the document as it stood before its first change.
+    bool recording = false;
+    std::shared_ptr<const DocumentData> recordedBefore;
+
+    // Called right before a change to the document: the change becomes an Undo entry of its own,
+    // or part of the recording under way.
+    void beforeChange(DocumentData& doc, const wchar_t* entryName);
+    // Ends a recording: what it recorded becomes one entry. False when none was under way.
+    bool finishRecording(DocumentData& doc, const std::wstring& name, bool hidden);
+    // Takes back the last `steps` entries, the newest first; stops at an entry it has no record
+    // of. The rebuild count and the current sheet stay as they are.
+    void undo(DocumentData& doc, std::int32_t steps);
+
     // Gives every object without an identity (or with one copied from another object) a new one.
     void ensureIds();
     std::uint64_t newId() { return nextId++; }

@@ -30,6 +30,12 @@ TEST(StartupFailures, EachShowsItsOneMessageAndNoLaterHostCallIsMade) {
     sim::HostData part = testing::drawingWith({});
     part.activeDoc->type = 2;
     const std::string noConfig;
+    // Files whose output could never be read: the host would refuse an insertion halfway.
+    const std::string good = testing::configText();
+    const std::string head = good.substr(0, good.rfind('\n', good.size() - 2) + 1);
+    const std::string zeroHeight = head + "\"ISOCP\", 0, \"ISOCP\", 14\n";
+    const std::string zeroNote = head + "\"ISOCP\", 14, \"ISOCP\", 0\n";
+    const std::string noFont = head + "\"\", 14, \"ISOCP\", 14\n";
     struct Case {
         sim::HostData data;
         const std::string* config;
@@ -38,6 +44,9 @@ TEST(StartupFailures, EachShowsItsOneMessageAndNoLaterHostCallIsMade) {
     };
     const Case cases[] = {
         {testing::drawingWith({}), &noConfig, std::wstring(kConfigErrorText), {}},
+        {testing::rerunDrawing(), &zeroHeight, std::wstring(kConfigErrorText), {}},
+        {testing::rerunDrawing(), &zeroNote, std::wstring(kConfigErrorText), {}},
+        {testing::rerunDrawing(), &noFont, std::wstring(kConfigErrorText), {}},
         {noHost, nullptr, msg::kNoHostInstance, {"attach"}},
         {sim::HostData{}, nullptr, msg::kNoDocument, {"attach", "ActiveDoc"}},
         {part, nullptr, msg::kNoDrawing, {"attach", "ActiveDoc", "GetType"}},
@@ -47,6 +56,7 @@ TEST(StartupFailures, EachShowsItsOneMessageAndNoLaterHostCallIsMade) {
         EXPECT_FALSE(run.start());
         expectOnlyMessage(run, c.message);
         EXPECT_EQ(run.operations(), c.calls);
+        EXPECT_EQ(run.drawing(), c.data);
     }
 }
 

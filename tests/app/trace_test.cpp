@@ -28,6 +28,8 @@ const std::map<std::string, Types> kHostTable = {
     {"Sheet.GetProperties", {}},
     {"Doc.Extension", {}},
     {"Extension.SelectByID", {"BSTR", "BSTR", "I2", "I2", "I2", "BOOL", "I2", "DISPATCH"}},
+    {"Extension.StartRecordingUndoObject", {}},
+    {"Extension.FinishRecordingUndoObject2", {"BSTR", "BOOL"}},
     {"Doc.SelectByID", {"BSTR", "BSTR", "R8", "R8", "I2"}},
     {"Doc.DeleteSelection", {"BOOL"}},
     {"Doc.ActivateSheet", {"BSTR"}},

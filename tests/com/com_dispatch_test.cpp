@@ -289,6 +289,41 @@ TEST_F(DispatchServer, AHostErrorBecomesTheHostsExceptionWithItsWords) {
     }
 }
 
+// EditUndo2 is a Sub; a host without the recording calls answers as for a name it does not know,
+// and the client takes that for an older host.
+TEST_F(DispatchServer, TheUndoCallsAnswerAsTheHostsDo) {
+    sim::HostData older = cv::sampleHost();
+    older.behaviour.undoCalls = sim::UndoCalls::older;
+    InProcessHost server(older);
+    const ComPtr<IDispatch> doc = objectFrom(server.app.get(), L"ActiveDoc", DISPATCH_PROPERTYGET);
+    const ComPtr<IDispatch> extension = objectFrom(doc.get(), L"Extension", DISPATCH_PROPERTYGET);
+    RawResult start;
+    invokeRaw(start, extension.get(), L"StartRecordingUndoObject", DISPATCH_METHOD, {});
+    EXPECT_EQ(start.hr, S_OK);
+    RawResult note;
+    invokeRaw(note, doc.get(), L"InsertNote", DISPATCH_METHOD, args(cv::variantBstr(L"()")));
+    RawResult finish2;
+    invokeRaw(finish2, extension.get(), L"FinishRecordingUndoObject2", DISPATCH_METHOD,
+              args(cv::variantBstr(L"Oberfl\u00e4chenangabe"), cv::variantBool(false)));
+    EXPECT_EQ(finish2.hr, DISP_E_UNKNOWNNAME);
+    const host::ExtensionRef client = com::wrapApp(server.app)->ActiveDoc()->Extension();
+    try {
+        client->FinishRecordingUndoObject2(L"Oberfl\u00e4chenangabe", false);
+        ADD_FAILURE() << "no error";
+    } catch (const host::HostError& e) {
+        EXPECT_TRUE(e.unknownName()) << e.what();
+    }
+    EXPECT_TRUE(client->FinishRecordingUndoObject(L"Oberfl\u00e4chenangabe"));
+    ASSERT_EQ(server.sim.data().activeDoc->undoList.size(), 1u);
+
+    RawResult undo;
+    invokeRaw(undo, doc.get(), L"EditUndo2", DISPATCH_METHOD, args(com::arg(std::int32_t{1})));
+    EXPECT_EQ(undo.hr, S_OK);
+    EXPECT_EQ(undo.result.vt(), VT_EMPTY);
+    EXPECT_TRUE(server.sim.data().activeDoc->undoList.empty());
+    EXPECT_EQ(server.sim.data().activeDoc->sheets[0].views[0].notes.size(), 1u) << "the note is gone again";
+}
+
 TEST_F(DispatchServer, InjectedFaultsFailTheChosenCallBeforeItActs) {
     InProcessHost server;
     server.context->failAtCall(3);

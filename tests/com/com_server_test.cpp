@@ -96,6 +96,11 @@ TEST_F(CrossProcess, EveryOperationOnceTheServersTraceShowsEachArgumentsTypeInOr
         "GetAnnotation() -> DISPATCH Annotation",
         "SetName(BSTR \"ZyrNote\") -> BOOL true",
         "EditRebuild()",
+        "Extension() -> DISPATCH Extension",
+        "StartRecordingUndoObject()",
+        "angle(I2 0)",
+        "FinishRecordingUndoObject2(BSTR \"Oberflächenangabe\", BOOL false) -> BOOL true",
+        "FinishRecordingUndoObject(BSTR \"Oberflächenangabe\") -> BOOL false",
     };
     EXPECT_EQ(server.traceLines(), expected);
 }

@@ -64,6 +64,12 @@ void runEveryOperation(const host::AppRef& app) {
     EXPECT_TRUE(note->SetTextFormat(0, noteFormat));
     EXPECT_TRUE(note->GetAnnotation()->SetName(L"ZyrNote"));
     doc->EditRebuild();
+    // A recording around one change; the older finish then has nothing left to finish.
+    const host::ExtensionRef extension = doc->Extension();
+    extension->StartRecordingUndoObject();
+    note->setAngle(0);
+    EXPECT_TRUE(extension->FinishRecordingUndoObject2(L"Oberfl\u00e4chenangabe", false));
+    EXPECT_FALSE(extension->FinishRecordingUndoObject(L"Oberfl\u00e4chenangabe"));
 }
 
 } // namespace tvx::com::testing

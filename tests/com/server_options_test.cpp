@@ -1,5 +1,6 @@
 // The stand-in host server's command line.
 #include "tools/hostserver/server_options.h"
+#include "tools/hostserver/stop_file.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,34 @@ TEST(ServerOptions, AProfileSetsWhatItRecordedLaterSwitchesWinAndAFaultyOneIsRef
                              with({L"--profile", (file.parent_path() / "no-such-profile.json").wstring()}),
                              with({L"--profile"})}) {
         EXPECT_THROW(parseServerOptions(args), UsageError);
+    }
+    std::filesystem::remove(file);
+}
+
+TEST(StopFile, UndoTakesAWholeNumberOfStepsFromOneToAThousand) {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "tvx-stop-file-test";
+    const struct {
+        const char* text;
+        StopFileCommand::Kind kind;
+        int steps;
+    } cases[] = {
+        {"undo 1\n", StopFileCommand::Kind::Undo, 1},
+        {"  undo\t12 \r\n", StopFileCommand::Kind::Undo, 12},
+        {"undo 1000", StopFileCommand::Kind::Undo, 1000},
+        {"undo 1001", StopFileCommand::Kind::Undo, 0},
+        {"undo 0", StopFileCommand::Kind::Undo, 0},
+        {"undo -1", StopFileCommand::Kind::Undo, 0},
+        {"undo 2x", StopFileCommand::Kind::Undo, 0},
+        {"undo", StopFileCommand::Kind::Undo, 0},
+        {"undone 1", StopFileCommand::Kind::Discard, 0},
+        {"save", StopFileCommand::Kind::Save, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::ofstream(file, std::ios::binary) << c.text;
+        const StopFileCommand command = readStopFile(file.wstring());
+        EXPECT_EQ(command.kind, c.kind);
+        EXPECT_EQ(command.undoSteps, c.steps);
     }
     std::filesystem::remove(file);
 }

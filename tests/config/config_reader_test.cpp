@@ -264,16 +264,19 @@ TEST_F(ConfigFile, DecimalCommaSplitsAnItemAndShiftsEveryLaterOne) {
 }
 
 TEST_F(ConfigFile, EmptyFieldIsAnItemButAnEmptyLineIsNot) {
+    // An empty font name is read as an item (the height after it is read as such), and then the
+    // file is faulty: no output in an unnamed font could be read.
     write(file(itemsWith(15, ""), ","));
     Config cfg = earlierConfig();
-    EXPECT_EQ(read(cfg), L"");
+    EXPECT_EQ(read(cfg), kError);
     EXPECT_EQ(cfg.cfgSymbolFont, L"");
     EXPECT_EQ(cfg.cfgSymbolHeight, 14);
 
     write(file(itemsWith(17, "\"\"")));
     cfg = earlierConfig();
-    EXPECT_EQ(read(cfg), L"");
+    EXPECT_EQ(read(cfg), kError);
     EXPECT_EQ(cfg.cfgNoteFont, L"");
+    EXPECT_EQ(cfg.cfgNotePoints, 12);
 
     // The empty line is skipped, so the height takes the symbol font's place.
     write(file(itemsWith(15, "")));
@@ -281,6 +284,26 @@ TEST_F(ConfigFile, EmptyFieldIsAnItemButAnEmptyLineIsNot) {
     EXPECT_EQ(read(cfg), kError);
     EXPECT_EQ(cfg.cfgSymbolFont, L"14");
     EXPECT_EQ(cfg.cfgSymbolHeight, -7);
+}
+
+TEST_F(ConfigFile, SizesAndFontsThatCanNeverBeReadMakeTheFileFaulty) {
+    const struct {
+        int item;
+        std::string raw;
+        bool faulty;
+    } cases[] = {
+        {16, "0", true},   {16, "-14", true}, {16, "1", false},
+        {18, "0", true},   {18, "-1", true},  {18, "1", false},
+        {15, "\"\"", true}, {17, "\"\"", true}, {15, "\" \"", false},
+        // Other values stay unchecked.
+        {9, "-0.01", false}, {14, "0", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("item " + std::to_string(c.item) + " = " + c.raw);
+        write(file(itemsWith(c.item, c.raw)));
+        Config cfg = earlierConfig();
+        EXPECT_EQ(read(cfg), c.faulty ? kError : L"");
+    }
 }
 
 TEST_F(ConfigFile, TextItemsQuotedAndUnquoted) {
@@ -302,7 +325,8 @@ TEST_F(ConfigFile, TextItemsQuotedAndUnquoted) {
     for (const auto& c : cases) {
         write(file(itemsWith(15, c.raw), ","));
         Config cfg = earlierConfig();
-        EXPECT_EQ(read(cfg), L"") << c.raw;
+        // Read all the same where the name is empty, which makes the file faulty.
+        EXPECT_EQ(read(cfg), c.text.empty() ? kError : L"") << c.raw;
         EXPECT_EQ(cfg.cfgSymbolFont, c.text) << c.raw;
         EXPECT_EQ(cfg.cfgSymbolHeight, 14) << c.raw;
     }

@@ -53,6 +53,9 @@ std::string compareDrawings(const sim::HostData& expected, const sim::HostData& 
     sim::HostData a = expected;
     sim::HostData b = actual;
     b.toggles = a.toggles;
+    if (a.activeDoc && b.activeDoc) {
+        b.activeDoc->undoList = a.activeDoc->undoList;
+    }
     if (a == b) {
         return {};
     }

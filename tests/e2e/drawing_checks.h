@@ -8,7 +8,8 @@
 
 namespace tvx::e2e {
 
-// The drawings are equal apart from the preference toggles.
+// The drawings are equal apart from the preference toggles and the Undo list (the in-memory fault
+// table judges that; the server keeps the same model).
 std::string compareDrawings(const sim::HostData& expected, const sim::HostData& actual);
 
 // The toggles are as they were.

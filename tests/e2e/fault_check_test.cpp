@@ -58,6 +58,22 @@ TEST(FaultPlan, AWholeRunSplitsIntoItsStepsAndInsertionsReachToTheirNaming) {
     EXPECT_EQ(before, expected);
 }
 
+TEST(FaultPlan, TheRecordingsCallsAreAStepOfTheirOwnThatNeedsNoMessage) {
+    auto run = wholeRun();
+    run.insert(run.begin() + 16, {"Extension() -> DISPATCH Extension", "StartRecordingUndoObject()"});
+    run.insert(run.end() - 1, "FinishRecordingUndoObject2(BSTR \"Oberfl\u00e4chenangabe\", BOOL false) -> BOOL true");
+    const auto calls = classifyCalls(run, 14);
+    ASSERT_EQ(calls.size(), 35u);
+    for (const std::size_t n : {17u, 18u, 34u}) {
+        EXPECT_EQ(calls.at(n - 1).step, Step::Recording) << n;
+        const Expectation e = expectationFor(calls.at(n - 1));
+        EXPECT_TRUE(e.message.empty()) << n;
+        EXPECT_EQ(e.drawing, DrawingRule::Completed) << n;
+    }
+    EXPECT_EQ(calls.at(18).step, Step::Clearing) << "the clearing's own extension";
+    EXPECT_EQ(calls.at(34).step, Step::Rebuild);
+}
+
 TEST(FaultPlan, ATraceThatIsNoWholeFaultFreeRunIsRefused) {
     auto failed = wholeRun();
     failed[20] = "SetUserPreferenceToggle(I4 24, BOOL false) -> FAILED injected fault";

@@ -16,6 +16,7 @@ const char* stepName(Step step) {
     case Step::Connection: return "connection";
     case Step::Scan: return "scan";
     case Step::Layout: return "layout";
+    case Step::Recording: return "recording";
     case Step::Clearing: return "clearing";
     case Step::Placing: return "placing";
     case Step::Rebuild: return "rebuild";
@@ -69,6 +70,10 @@ std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std:
             step = Step::Clearing;
         } else if (i + 1 == total) {
             step = Step::Rebuild;
+        }
+        const bool startsRecording = ops[i] == "Extension" && i + 1 < total && ops[i + 1] == "StartRecordingUndoObject";
+        if (startsRecording || ops[i] == "StartRecordingUndoObject" || ops[i] == "FinishRecordingUndoObject2") {
+            step = Step::Recording;
         }
         const std::uint64_t n = i + 1;
         if (step == Step::Placing && (ops[i] == "InsertSurfaceFinishSymbol2" || ops[i] == "InsertNote")) {
@@ -148,6 +153,10 @@ Expectation expectationFor(const Call& call) {
         e.messageIsPrefix = true;
         break;
     case Step::Layout: e.message = utf8(msg::kCalcError); break;
+    case Step::Recording:
+        // A host that refuses the recording gets the run as before, without a message.
+        e.drawing = DrawingRule::Completed;
+        break;
     case Step::Clearing:
     case Step::Placing: e.message = utf8(msg::kInsertError); break;
     case Step::Rebuild:

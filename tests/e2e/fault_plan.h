@@ -8,7 +8,8 @@
 
 namespace tvx::e2e {
 
-enum class Step { Connection, Scan, Layout, Clearing, Placing, Rebuild };
+// Recording: the calls that make the run one Undo step (the extension, its start and its finish).
+enum class Step { Connection, Scan, Layout, Recording, Clearing, Placing, Rebuild };
 
 const char* stepName(Step step);
 

@@ -4,6 +4,8 @@
 //                                                             sheet as it was
 //   tvx-sheetcheck same BEFORE AFTER                          nothing changed but the current
 //                                                             sheet, toggles included
+//   tvx-sheetcheck undone BEFORE AFTER                        as `same`, the Undo list included,
+//                                                             the rebuild count aside
 // Prints what does not hold. Exit codes: 0 it holds, 1 it does not, 2 unusable input.
 #include "drawing/sim/drawing_file.h"
 #include "drawing/sim/utf8.h"
@@ -24,8 +26,10 @@ int main(int argc, char** argv) {
                                        std::stod(argv[7]));
         } else if (command == "same" && argc == 4) {
             fault = e2e::checkUnchanged(sim::loadDrawingFile(argv[2]), sim::loadDrawingFile(argv[3]));
+        } else if (command == "undone" && argc == 4) {
+            fault = e2e::checkUndone(sim::loadDrawingFile(argv[2]), sim::loadDrawingFile(argv[3]));
         } else {
-            std::fputs("usage: tvx-sheetcheck run BEFORE AFTER SHEET CORNER_X Y REACH | same BEFORE AFTER\n", stderr);
+            std::fputs("usage: tvx-sheetcheck run BEFORE AFTER SHEET CORNER_X Y REACH | same|undone BEFORE AFTER\n", stderr);
             return 2;
         }
         if (!fault.empty()) {

@@ -37,6 +37,20 @@ std::string checkUnchanged(sim::HostData before, const sim::HostData& after) {
     return fault.empty() ? compareToggles(before, after) : fault;
 }
 
+std::string checkUndone(sim::HostData before, const sim::HostData& after) {
+    if (!sameSheets(before, after)) {
+        return "not the same drawing of sheets";
+    }
+    before.activeDoc->rebuildCount = after.activeDoc->rebuildCount;
+    before.activeDoc->currentSheet = after.activeDoc->currentSheet;
+    std::string fault = checkUnchanged(before, after);
+    if (fault.empty() && !(before.activeDoc->undoList == after.activeDoc->undoList)) {
+        fault = "the Undo list holds " + std::to_string(after.activeDoc->undoList.size()) + " entries, " +
+                std::to_string(before.activeDoc->undoList.size()) + " before";
+    }
+    return fault;
+}
+
 std::string checkSheetRun(sim::HostData before, const sim::HostData& after, const std::wstring& sheet,
                           double cornerX, double y, double reach) {
     if (!sameSheets(before, after)) {

@@ -18,4 +18,8 @@ std::string checkSheetRun(sim::HostData before, const sim::HostData& after, cons
 // Nothing changed but the current sheet, toggles included.
 std::string checkUnchanged(sim::HostData before, const sim::HostData& after);
 
+// After runs and Undo: the drawing as before, its Undo list included; only the rebuild count and
+// the current sheet may differ, which no Undo takes back.
+std::string checkUndone(sim::HostData before, const sim::HostData& after);
+
 } // namespace tvx::e2e

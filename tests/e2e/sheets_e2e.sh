@@ -46,18 +46,7 @@ declare -A corner=([Blatt1]=0.38 [Blatt2]=0.55 [Blatt3]=0.19)
 sheetcheck() { "$run" "$check" "$@" | tr -d '\r'; }
 
 # The running host shows another sheet, as after a click on its tab.
-switch_sheet() { # NAME
-  local i
-  printf 'sheet %s\n' "$1" >"$work/stop.new"
-  mv "$work/stop.new" "$work/stop"
-  for i in $(seq 1 200); do
-    [ -e "$work/stop" ] || return 0
-    kill -0 "$server_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  fail "the host did not switch to $1"
-  return 1
-}
+switch_sheet() { host_command "sheet $1"; }
 
 # One run: the dialog's preselection read, the user's choice made, Ok; the host then saves.
 run_on() { # LABEL SHEET PRESELECTED(kind|method|roughness) KIND METHOD ROUGHNESS

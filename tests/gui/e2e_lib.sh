@@ -79,6 +79,20 @@ serve() { # DRAWING [SERVER OPTIONS...]
   fail "the stand-in host did not get ready"
   return 1
 }
+# A command the running host carries out from its stop file ("sheet NAME", "undo N"); it takes
+# the file away once done.
+host_command() { # TEXT
+  local i
+  printf '%s\n' "$1" >"$work/stop.new"
+  mv "$work/stop.new" "$work/stop"
+  for i in $(seq 1 200); do
+    [ -e "$work/stop" ] || return 0
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  fail "the host did not carry out \"$1\""
+  return 1
+}
 stop_server() { # -> the drawing as the host holds it now, in $work/saved.json
   # Written beside it and renamed: a server that found the file still empty would stop unsaved.
   echo save >"$work/stop.new"

@@ -57,9 +57,12 @@ void expectEveryRowAsDescribed(const FaultTable& table) {
             EXPECT_TRUE(row.ok()) << describe(row) << (row.quietAfter ? "" : " called the host again");
         }
     }
-    for (const char* step : {"connection", "scan", "layout", "clearing", "placing", "rebuild"}) {
+    for (const char* step : {"connection", "scan", "layout", "recording", "clearing", "placing", "rebuild"}) {
         EXPECT_GT(perStep[step], 0u) << step;
     }
+    // One undo after each fault, the recording's own three calls (extension, start, finish) aside.
+    EXPECT_EQ(testing::undoJudged(table.rows), table.calls - 3);
+    EXPECT_EQ(testing::undoneInOne(table.rows), testing::undoJudged(table.rows));
 }
 
 TEST(FaultAtEveryHostCall, TheSampleRerunDrawingSurvivesEachOne) {

@@ -562,6 +562,11 @@ HRESULT DispatchCore::invokeChecked(DISPID id, WORD flags, DISPPARAMS* params, V
         }
         return S_OK;
     } catch (const host::HostError& e) {
+        if (e.unknownName()) {
+            // What a host without the member answers; the name is in our table only for hosts
+            // that have it.
+            failure = DISP_E_UNKNOWNNAME;
+        }
         // The host's words without our own "operation: " prefix; the source names the operation.
         message = e.what();
         const std::string prefix = e.operation() + ": ";

@@ -1,5 +1,6 @@
 #include "tools/hostserver/dispatch_objects.h"
 
+#include "drawing/sim/sim_host.h"
 #include "tools/hostserver/addin_objects.h"
 #include "tools/hostserver/table_object.h"
 
@@ -162,6 +163,19 @@ public:
                  return Answer::boolean(s.ref()->SelectByID(a.bstr(0), a.bstr(1), a.i2(2), a.i2(3), a.i2(4),
                                                             a.boolean(5), a.i2(6), host::EmptyRef{}));
              }},
+            {{L"StartRecordingUndoObject", kMethod, {}},
+             [](DispExtension& s, const CallArgs&) {
+                 s.ref()->StartRecordingUndoObject();
+                 return Answer::none();
+             }},
+            {{L"FinishRecordingUndoObject2", kMethod, {Param::Bstr, Param::Bool}},
+             [](DispExtension& s, const CallArgs& a) {
+                 return Answer::boolean(s.ref()->FinishRecordingUndoObject2(a.bstr(0), a.boolean(1)));
+             }},
+            {{L"FinishRecordingUndoObject", kMethod, {Param::Bstr}},
+             [](DispExtension& s, const CallArgs& a) {
+                 return Answer::boolean(s.ref()->FinishRecordingUndoObject(a.bstr(0)));
+             }},
         };
         return t;
     }
@@ -220,6 +234,16 @@ public:
              [](DispDoc& s, const CallArgs& a) { return s.answer<DispNote>(s.ref()->InsertNote(a.bstr(0))); }},
             {{L"EditRebuild", kMethod, {}},
              [](DispDoc& s, const CallArgs&) { s.ref()->EditRebuild(); return Answer::none(); }},
+            // A Sub: it answers nothing.
+            {{L"EditUndo2", kMethod, {Param::I4}},
+             [](DispDoc& s, const CallArgs& a) {
+                 auto* undo = dynamic_cast<sim::UndoCommand*>(s.ref().get());
+                 if (undo == nullptr) {
+                     throw host::HostError("EditUndo2", "this document has no Undo list");
+                 }
+                 undo->EditUndo2(a.i4(0));
+                 return Answer::none();
+             }},
         };
         return t;
     }

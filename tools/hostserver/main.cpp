@@ -61,7 +61,7 @@ bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-enum class Stop { Save, Discard, TimedOut, NoSuchSheet };
+enum class Stop { Save, Discard, TimedOut, NoSuchSheet, BadUndo };
 
 std::FILE* faultTrace = nullptr;
 
@@ -165,10 +165,26 @@ bool playAddinCommand(const StopFileCommand& command, AddinHost* addins, IDispat
     return true;
 }
 
+// As the user's Ctrl+Z pressed N times. False, with the reason on stderr, when it cannot be done.
+bool takeBack(sim::SimHost& host, int steps) {
+    if (steps == 0) {
+        std::fputs("tvx-hostserver: \"undo N\" needs a number N from 1 to 1000\n", stderr);
+        return false;
+    }
+    try {
+        host.editUndo(steps);
+        return true;
+    } catch (const host::HostError& e) {
+        std::fprintf(stderr, "tvx-hostserver: undo: %s\n", e.what());
+        return false;
+    }
+}
+
 // Answers calls (an apartment's incoming calls arrive as window messages) until the stop file
-// appears or the time is up. A "sheet NAME" stop file switches sheets and is taken away, as is
-// one that plays the user on the add-ins.
-Stop serveUntilStopped(const ServerOptions& o, host::App& app, AddinHost* addins, IDispatch* appObject) {
+// appears or the time is up. A "sheet NAME" or "undo N" stop file is carried out and taken away,
+// as is one that plays the user on the add-ins.
+Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& host, AddinHost* addins,
+                       IDispatch* appObject) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
     for (;;) {
         MSG msg;
@@ -181,7 +197,11 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, AddinHost* addins
             if (command.kind == StopFileCommand::Kind::Save || command.kind == StopFileCommand::Kind::Discard) {
                 return command.kind == StopFileCommand::Kind::Save ? Stop::Save : Stop::Discard;
             }
-            if (command.kind != StopFileCommand::Kind::Sheet) {
+            if (command.kind == StopFileCommand::Kind::Undo) {
+                if (!takeBack(host, command.undoSteps)) {
+                    return Stop::BadUndo;
+                }
+            } else if (command.kind != StopFileCommand::Kind::Sheet) {
                 if (!playAddinCommand(command, addins, appObject)) {
                     return Stop::NoSuchSheet;
                 }
@@ -191,7 +211,7 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, AddinHost* addins
                 return Stop::NoSuchSheet;
             }
             if (!DeleteFileW(o.stopFile.c_str())) {
-                throw std::runtime_error("cannot take the stop file away after acting on it");
+                throw std::runtime_error("cannot take the stop file away after carrying it out");
             }
         }
         if (GetTickCount64() >= deadline) {
@@ -301,7 +321,7 @@ int serve(const ServerOptions& o) {
         std::puts("ready");
         std::fflush(stdout);
 
-        stop = serveUntilStopped(o, *hostApp, addins.get(), app.get());
+        stop = serveUntilStopped(o, *hostApp, host, addins.get(), app.get());
         context->setBeforeCall({});
         context->setGate({});
         // Disconnected before the save: an add-in ends its open run as Cancel does.
@@ -315,7 +335,7 @@ int serve(const ServerOptions& o) {
     if (saveFailed || snapshotFailed) {
         return kSaveFailed;
     }
-    if (stop == Stop::NoSuchSheet) {
+    if (stop == Stop::NoSuchSheet || stop == Stop::BadUndo) {
         return kBadInput;
     }
     if (stop == Stop::TimedOut) {

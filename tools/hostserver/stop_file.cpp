@@ -55,6 +55,15 @@ StopFileCommand readStopFile(const std::wstring& path) {
         } catch (const sim::Utf8Error&) {
             // No sheet and no add-in has an empty name: the command fails and says so.
         }
+    } else if (word == "undo") {
+        command.kind = StopFileCommand::Kind::Undo;
+        const std::string steps = line.substr(word.size());
+        const std::size_t first = steps.find_first_not_of(" \t");
+        if (first != std::string::npos && steps.size() - first <= 4 &&
+            steps.find_first_not_of("0123456789", first) == std::string::npos) {
+            const int n = std::stoi(steps.substr(first));
+            command.undoSteps = n >= 1 && n <= kMaxUndoSteps ? n : 0;
+        }
     }
     return command;
 }

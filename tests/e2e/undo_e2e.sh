@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Tarvenix.exe under Wine, then the user's one Undo in the running host ("undo 1"): the drawing is
+# as before the run (the rebuild count aside) on the sample drawing, on the re-run drawing (the
+# earlier output comes back) and on a second sheet. Then Ok clicked again and again from the
+# moment the dialog is there: on a drawing whose start-up fails, only the start-up message and the
+# drawing untouched; on the sample drawing, the run once.
+#   undo_e2e.sh [--tarvenix EXE] [--server EXE] [--driver EXE] [--check EXE]
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$root/build/windows
+tarvenix=$build/app/win32/Tarvenix.exe
+server=$build/tools/hostserver/tvx-hostserver.exe
+driver=$build/tools/guidriver/tvx-guidriver.exe
+check=$build/tests/e2e/tvx-sheetcheck.exe
+while [ $# -gt 0 ]; do
+  case $1 in
+    --tarvenix) tarvenix=$2; shift 2 ;;
+    --server) server=$2; shift 2 ;;
+    --driver) driver=$2; shift 2 ;;
+    --check) check=$2; shift 2 ;;
+    *) sed -n '2,7p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+  esac
+done
+source "$root/tests/gui/e2e_lib.sh"
+
+app=$work/app
+make_program_folder "$app" "$tarvenix"
+
+sheetcheck() { "$run" "$check" "$@" | tr -d '\r'; }
+
+undo_story() { # LABEL DRAWING [SHEET]
+  local label=$1 out=$work/$1 verdict
+  mkdir -p "$out"
+  cp "$2" "$out/before.json"
+  serve "$out/before.json" || return 1
+  if [ $# -gt 2 ]; then host_command "sheet $3"; fi
+  start_tarvenix "$app"
+  observe_run "$out" 60
+  expect "$label: the run completed" "$(grep -v '^startup' "$out/outcome.txt" | paste -sd' ')" "ended 1 dialog 1"
+  expect "$label: one recording" \
+    "$(grep -c '^StartRecordingUndoObject()' "$work/trace.txt")/$(grep -c '^FinishRecordingUndoObject2(BSTR "Oberflächenangabe", BOOL false) -> BOOL true' "$work/trace.txt")" \
+    "1/1"
+  host_command "undo 1"
+  stop_server
+  checks=$((checks + 1))
+  verdict=$(sheetcheck undone "$(winpath "$out/before.json")" "$(winpath "$work/saved.json")") ||
+    fail "$label: one Undo did not give the drawing back: $verdict"
+}
+
+echo "== one Undo takes the run back"
+undo_story "sample" "$root/samples/sample-drawing.json"
+undo_story "re-run" "$root/samples/rerun-drawing.json"
+undo_story "second sheet" "$here/three-sheets.json" Blatt2
+
+# Ok posted to the button again and again, as a quick user's clicks are queued, from the moment
+# the dialog is visible until the program has gone.
+click_ok_until_gone() {
+  local i
+  drv wait "$main" 15000 >/dev/null 2>&1 || return 0
+  for i in $(seq 1 10); do
+    printf 'click %s cmd_Ok\n' "$main" "$main" "$main" "$main" "$main" | drv_script >/dev/null 2>&1 || return 0
+  done
+}
+
+echo "== Ok clicked early and often"
+# The earlier main symbol has a kind the dialog does not offer: start-up ends with a message.
+sed '/"name": "ZyrSymbol_99"/,/"type"/ s/"type": [0-9]*/"type": 7/' "$root/samples/rerun-drawing.json" >"$work/unknown-kind.json"
+expect "the drawing has a main symbol of unknown kind" "$(grep -c '"type": 7' "$work/unknown-kind.json")" 1
+mkdir -p "$work/early"
+serve "$work/unknown-kind.json"
+start_tarvenix "$app"
+click_ok_until_gone
+observe_run "$work/early" 60
+stop_server
+expect "failing start-up: only its message" "$(grep '^message' "$work/early/outcome.txt")" \
+  "message Hauptsymbol mit unbekannter Art gefunden: 7"
+expect "failing start-up: ended" "$(grep '^ended' "$work/early/outcome.txt")" "ended 1"
+expect "failing start-up: nothing deleted or placed" \
+  "$(grep -cE '^(DeleteSelection|InsertSurfaceFinishSymbol2|InsertNote|SetName)\(' "$work/trace.txt")" 0
+checks=$((checks + 1))
+verdict=$(sheetcheck same "$(winpath "$work/unknown-kind.json")" "$(winpath "$work/saved.json")") ||
+  fail "failing start-up: the drawing changed: $verdict"
+
+mkdir -p "$work/often"
+cp "$root/samples/sample-drawing.json" "$work/often/before.json"
+serve "$work/often/before.json"
+start_tarvenix "$app"
+click_ok_until_gone
+expect_ended "$tarvenix_pid" "clicked often"
+stop_server
+expect "clicked often: the run once" \
+  "$(grep -c '^StartRecordingUndoObject()' "$work/trace.txt")/$(grep -c '^EditRebuild()' "$work/trace.txt")" "1/1"
+expect "clicked often: one main symbol" "$(grep -c '"name": "ZyrSymbol_99"' "$work/saved.json")" 1
+
+finish
