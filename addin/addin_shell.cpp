@@ -97,7 +97,7 @@ public:
         }
         ++depth_;
         try {
-            runHandler(program_, handler);
+            runDialogHandler(program_, handler);
             --depth_;
             return true;
         } catch (...) {

@@ -6,22 +6,10 @@
 # drawing untouched; on the sample drawing, the run once.
 #   undo_e2e.sh [--tarvenix EXE] [--server EXE] [--driver EXE] [--check EXE]
 set -uo pipefail
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
-build=$root/build/windows
-tarvenix=$build/app/win32/Tarvenix.exe
-server=$build/tools/hostserver/tvx-hostserver.exe
-driver=$build/tools/guidriver/tvx-guidriver.exe
+source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
 check=$build/tests/e2e/tvx-sheetcheck.exe
-while [ $# -gt 0 ]; do
-  case $1 in
-    --tarvenix) tarvenix=$2; shift 2 ;;
-    --server) server=$2; shift 2 ;;
-    --driver) driver=$2; shift 2 ;;
-    --check) check=$2; shift 2 ;;
-    *) sed -n '2,7p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
-  esac
-done
+e2e_values="tarvenix server driver check"
+e2e_options "$@"
 source "$root/tests/gui/e2e_lib.sh"
 
 app=$work/app
