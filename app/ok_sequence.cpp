@@ -25,8 +25,6 @@ void confirmDrawingAsScanned(Program& program) {
     bool asScanned = false;
     try {
         asScanned = drawingAsScanned(program.session, program.symbols);
-    } catch (const ReportedError&) {
-        throw;
     } catch (const std::exception&) {
         rethrowIfHostStopped();
         reportCalcError(program);

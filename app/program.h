@@ -34,6 +34,9 @@ struct Program {
     SymbolRegister symbols;
     HostSession session;
     LayoutResult layout;
+    // shutDown has begun: a host call that goes unanswered now ends the run without a report,
+    // as it was ending anyway.
+    bool ending = false;
 };
 
 } // namespace tvx

@@ -55,6 +55,7 @@ bool openSession(HostSession& session, host::Connector& connector, const RaiseMe
 }
 
 void releaseHost(HostSession& session) {
+    session.owed.clear();
     session.hostView.reset();
     session.hostDoc.reset();
     session.hostApp.reset();

@@ -58,6 +58,9 @@ void FakeMessageDialog::Raise(const std::wstring& errText, const std::wstring& e
                               FormIcon formIcon) {
     shown.push_back({errText, errTitle, formIcon, form_.visible});
     log_.add("Raise");
+    if (whileShown) {
+        whileShown();
+    }
 }
 
 void TestTerminator::endProcess() {

@@ -89,6 +89,9 @@ public:
     void Raise(const std::wstring& errText, const std::wstring& errTitle, FormIcon formIcon) override;
 
     std::vector<Shown> shown;
+    // What happens while the message is up, before the user confirms it (the host answering
+    // again, say). Empty: nothing.
+    std::function<void()> whileShown;
 
 private:
     UiLog& log_;
