@@ -22,8 +22,8 @@ namespace {
     shutDown(program);
 }
 
-// The user has just been asked to close the host's own dialog, so a busy host is asked once more
-// for what the run owes the drawing. A hung one is asked nothing.
+// What the run still owes the drawing, tried once more on the way out. After the busy report the
+// user has just closed the host's own dialog, so a busy host is asked again; a hung one never is.
 void tidyUp(Program& program) noexcept {
     HostSession& session = program.session;
     if (session.hostHung || session.owed.empty()) {
