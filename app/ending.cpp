@@ -22,6 +22,17 @@ namespace {
     shutDown(program);
 }
 
+// What the run still owes the drawing, tried once more on the way out. After the busy report the
+// user has just closed the host's own dialog, so a busy host is asked again; a hung one never is.
+void tidyUp(Program& program) noexcept {
+    HostSession& session = program.session;
+    if (session.hostHung || session.owed.empty()) {
+        return;
+    }
+    program.connector.takeCallsAgain();
+    session.owed.settle();
+}
+
 // Host messages may carry UTF-8; anything else is shown as the ANSI text it then most likely is.
 std::wstring decodeDetail(std::string_view text) {
     return decodeUtf8(text).value_or(decodeCp1252(text));
@@ -59,6 +70,9 @@ void runHandler(Program& program, Handler handler) {
     } catch (const ReportedError& e) {
         report = e.report();
     } catch (const host::HostError& e) {
+        if (e.kind() == host::HostFailure::Hung) {
+            program.session.hostHung = true;
+        }
         report = hostFailureReport(e);
     } catch (const std::exception& e) {
         report = unexpectedReport(e.what());
@@ -83,10 +97,20 @@ void runDialogHandler(Program& program, Handler handler) {
 }
 
 void shutDown(Program& program) {
+    program.ending = true;
+    tidyUp(program);
     releaseHost(program.session);
     program.terminator.endProcess();
     // A terminator that came back would let the caller's sequence go on; nothing may run now.
     std::terminate();
+}
+
+void hostNotAnswering(Program& program) {
+    program.session.hostHung = true;
+    if (program.ending) {
+        program.terminator.endProcess();
+    }
+    reportAndEnd(program, msg::kHostNotAnswering);
 }
 
 void raiseMessage(Program& program, const std::wstring& message) {

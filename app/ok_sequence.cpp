@@ -30,8 +30,6 @@ void confirmDrawingAsScanned(Program& program) {
     bool asScanned = false;
     try {
         asScanned = drawingAsScanned(program.session, program.symbols);
-    } catch (const ReportedError&) {
-        throw;
     } catch (const std::exception&) {
         rethrowIfHostStopped();
         reportCalcError(program);
@@ -65,6 +63,10 @@ void cmd_Ok_Click(Program& program) {
     program.form.hide();
     ProgramInsertErrorRoute route(program);
     tryStartUndoRecording(program.session);
+    // Owed before anything else, so that it is settled last: what a busy host gets taken back
+    // once it answers again lands inside the one Undo entry.
+    const OwedSteps::Ticket undo = program.session.owed.owe(
+        "finish the Undo recording", [&session = program.session] { tryFinishUndoRecording(session); });
     try {
         clearOldOutput(program.session, program.symbols, route);
         placeOutput(program.session, program.symbols, program.config, program.layout.notePoint,
@@ -79,6 +81,7 @@ void cmd_Ok_Click(Program& program) {
         throw;
     }
     tryFinishUndoRecording(program.session);
+    program.session.owed.paid(undo);
     require(program.session.hostDoc, "EditRebuild")->EditRebuild();
     shutDown(program);
 }

@@ -34,6 +34,9 @@ struct Program {
     SymbolRegister symbols;
     HostSession session;
     LayoutResult layout;
+    // shutDown has begun: a host call that goes unanswered now ends the run without a report,
+    // as it was ending anyway.
+    bool ending = false;
     // A handler of the dialog runs: start-up, Ok, Cancel, with any message they show.
     bool handlerRunning = false;
 };

@@ -31,8 +31,13 @@ void cmd_Cancel_Click(Program& program);
 // when no earlier one was found. A kind the list does not offer throws ReportedError.
 void fillChoiceLists(MainForm& form, SymbolRegister& symbols);
 
-// Releases the host references and ends the process; never returns.
+// Tries once more what the run still owes the drawing (not on a host that hung), releases the
+// host references and ends the process; never returns.
 [[noreturn]] void shutDown(Program& program);
+// Called from inside a host call that did not come back within its bound, which it can never
+// return to: the not-answering report, then the end. While shutDown runs, the run ends at once
+// without a report, as it was ending anyway.
+[[noreturn]] void hostNotAnswering(Program& program);
 // The message dialog with the main dialog's caption and icon; returns once dismissed.
 void raiseMessage(Program& program, const std::wstring& message);
 // The error route: the message, then shutDown.

@@ -190,6 +190,10 @@ public:
     virtual ~Connector() = default;
     // Throws HostError when no such object runs.
     virtual AppRef attach(const std::wstring& className) = 0;
+    // After the user has closed the host's own dialog: a host that kept rejecting calls past the
+    // busy bound is asked again, each call within that bound once more. A host that did not
+    // answer a call is never asked again.
+    virtual void takeCallsAgain() noexcept {}
 };
 
 inline constexpr wchar_t kHostClassName[] = L"SldWorks.Application";

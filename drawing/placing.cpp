@@ -62,41 +62,32 @@ void applySymbolFont(host::Annotation& annotation, const Config& cfg) {
     annotation.SetTextFormat(0, false, format);
 }
 
-// The error that ends placing is what gets reported; a host that cannot take the toggle back
-// either changes nothing about that.
-void restoreToggle(host::App& app) noexcept {
-    try {
-        app.SetUserPreferenceToggle(kViewActivationToggle, true);
-    } catch (...) {
-    }
-}
-
 // A symbol inserted but not named would pass for one of the user's on the next run and stay for
-// good, so it goes again. Only a view that gained exactly the one symbol is touched. The failure
-// that led here is what gets reported, whatever this achieves.
-void takeBackUnnamedSymbol(HostSession& session, std::size_t countBefore,
-                           const std::wstring& name) noexcept {
-    try {
-        const SheetSymbols now = lastSheetSymbol(session);
-        if (now.count != countBefore + 1) {
-            return;
-        }
-        const host::AnnotationRef annotation = require(now.last->GetAnnotation(), "GetAnnotation");
-        if (annotation->GetName() != name && annotation->Select2(false, 0)) {
-            require(session.hostDoc, "DeleteSelection")->DeleteSelection(true);
-        }
-    } catch (...) {
+// good, so it goes again. Only a view that gained exactly the one symbol is touched.
+void takeBackUnnamedSymbol(HostSession& session, std::size_t countBefore, const std::wstring& name) {
+    const SheetSymbols now = lastSheetSymbol(session);
+    if (now.count != countBefore + 1) {
+        return;
+    }
+    const host::AnnotationRef annotation = require(now.last->GetAnnotation(), "GetAnnotation");
+    if (annotation->GetName() != name && annotation->Select2(false, 0)) {
+        require(session.hostDoc, "DeleteSelection")->DeleteSelection(true);
     }
 }
 
 // Likewise a note that did not get its name: the next run could not find it to replace it.
-void takeBackUnnamedNote(host::Doc& doc, host::Note& note) noexcept {
-    try {
-        const host::AnnotationRef annotation = require(note.GetAnnotation(), "GetAnnotation");
-        if (annotation->GetName() != kOwnNoteName && annotation->Select2(false, 0)) {
-            doc.DeleteSelection(true);
-        }
-    } catch (...) {
+void takeBackUnnamedNote(host::Doc& doc, host::Note& note) {
+    const host::AnnotationRef annotation = require(note.GetAnnotation(), "GetAnnotation");
+    if (annotation->GetName() != kOwnNoteName && annotation->Select2(false, 0)) {
+        doc.DeleteSelection(true);
+    }
+}
+
+// Called inside a catch block. A host that still answers is tidied up at once; one that stopped
+// taking calls leaves the step owed, for the end of the run to try once more.
+void payNowIfHostAnswers(OwedSteps& owed, OwedSteps::Ticket ticket) {
+    if (hostStillAnswers()) {
+        owed.payNow(ticket);
     }
 }
 
@@ -126,8 +117,11 @@ void placeOutput(HostSession& session, const SymbolRegister& symbols, const Conf
 void placeSymbols(HostSession& session, const SymbolRegister& symbols, const Config& cfg) {
     const host::AppRef app = require(session.hostApp, "GetUserPreferenceToggle");
     const bool toggleWasOn = app->GetUserPreferenceToggle(kViewActivationToggle);
+    OwedSteps::Ticket toggleBack = 0;
     if (toggleWasOn) {
         app->SetUserPreferenceToggle(kViewActivationToggle, false);
+        toggleBack = session.owed.owe("toggle 24 back on",
+                                      [app] { app->SetUserPreferenceToggle(kViewActivationToggle, true); });
     }
     try {
         require(session.hostDoc, "ActivateSheet")->ActivateSheet(session.sheetName);
@@ -138,12 +132,12 @@ void placeSymbols(HostSession& session, const SymbolRegister& symbols, const Con
         }
         if (toggleWasOn) {
             app->SetUserPreferenceToggle(kViewActivationToggle, true);
+            session.owed.paid(toggleBack);
         }
     } catch (...) {
         // Also when switching it back on was what failed: the user's setting must not stay off.
-        // A host that takes no calls cannot be asked, and waiting for it again would not end.
-        if (toggleWasOn && hostStillAnswers()) {
-            restoreToggle(*app);
+        if (toggleWasOn) {
+            payNowIfHostAnswers(session.owed, toggleBack);
         }
         throw;
     }
@@ -156,6 +150,10 @@ std::size_t placeSymbol(HostSession& session, const Config& cfg, const SymbolSlo
     const std::wstring name = ownSymbolName(slot.slotId);
     host::AnnotationRef annotation;
     SheetSymbols after;
+    // Owed before the insertion: a call that failed may still have made the symbol.
+    const OwedSteps::Ticket takeBack =
+        session.owed.owe("take back the unnamed symbol",
+                         [&session, countBefore, name] { takeBackUnnamedSymbol(session, countBefore, name); });
     try {
         doc->InsertSurfaceFinishSymbol2(insertArgs(slot));
         after = lastSheetSymbol(session);
@@ -167,11 +165,10 @@ std::size_t placeSymbol(HostSession& session, const Config& cfg, const SymbolSlo
             throw InsertionFailed("the host refused the symbol's name");
         }
     } catch (...) {
-        if (hostStillAnswers()) {
-            takeBackUnnamedSymbol(session, countBefore, name);
-        }
+        payNowIfHostAnswers(session.owed, takeBack);
         throw;
     }
+    session.owed.paid(takeBack);
     if (cfg.cfgKeepSymbolFont == 0) {
         applySymbolFont(*annotation, cfg);
     }
@@ -186,6 +183,8 @@ void placeNote(HostSession& session, const Config& cfg, const SheetPoint& notePo
     if (!note) {
         throw InsertionFailed("the host made no note");
     }
+    const OwedSteps::Ticket takeBack =
+        session.owed.owe("take back the unnamed note", [doc, note] { takeBackUnnamedNote(*doc, *note); });
     try {
         note->setAngle(0);
         note->SetBalloon(0, 0);
@@ -198,11 +197,10 @@ void placeNote(HostSession& session, const Config& cfg, const SheetPoint& notePo
             throw InsertionFailed("the host refused the note's name");
         }
     } catch (...) {
-        if (hostStillAnswers()) {
-            takeBackUnnamedNote(*doc, *note);
-        }
+        payNowIfHostAnswers(session.owed, takeBack);
         throw;
     }
+    session.owed.paid(takeBack);
 }
 
 } // namespace tvx

@@ -25,18 +25,19 @@ void placeOutput(HostSession& session, const SymbolRegister& symbols, const Conf
                  const SheetPoint& notePoint, const std::wstring& noteText, InsertErrorRoute& route);
 
 // Toggle 24 is off while the symbols go in when it was on, and on again afterwards, also when
-// placing fails.
+// placing fails: at once while the host answers, else owed to the end of the run.
 void placeSymbols(HostSession& session, const SymbolRegister& symbols, const Config& cfg);
 
 // countBefore is how many symbols the sheet's own view holds now; the result is how many it
 // holds afterwards. Throws InsertionFailed when the view did not gain exactly one symbol (so a
 // symbol the user placed is never renamed) or when the host refuses the name. A symbol it
-// inserted but could not name is deleted again before the failure goes on.
+// inserted but could not name is deleted again before the failure goes on, or owed to the end of
+// the run when the host stopped taking calls.
 std::size_t placeSymbol(HostSession& session, const Config& cfg, const SymbolSlot& slot,
                         std::size_t countBefore);
 
 // Throws InsertionFailed when the host makes no note or refuses its name. A note it inserted but
-// could not name is deleted again before the failure goes on.
+// could not name is deleted again before the failure goes on (or owed, as a symbol is).
 void placeNote(HostSession& session, const Config& cfg, const SheetPoint& notePoint,
                const std::wstring& noteText);
 

@@ -56,6 +56,7 @@ bool openSession(HostSession& session, host::Connector& connector, const RaiseMe
 
 void releaseHost(HostSession& session) {
     session.undoRecording.reset();
+    session.owed.clear();
     session.hostView.reset();
     session.hostDoc.reset();
     session.hostApp.reset();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "drawing/host.h"
+#include "drawing/owed_steps.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,11 @@ struct HostSession {
     host::DocRef hostDoc;
     host::ViewRef hostView; // first view after openSession; the scan and placing use it as a cursor
     std::wstring sheetName;
+    // What the run must take back should it end before it is done.
+    OwedSteps owed;
+    // A call went unanswered past its bound: nothing more may be asked of the host, not even to
+    // tidy up.
+    bool hostHung = false;
     // Where the run's Undo recording was started and is not yet finished; empty otherwise.
     host::ExtensionRef undoRecording;
 };
@@ -28,6 +34,7 @@ using RaiseMessage = std::function<void(const std::wstring& message)>;
 // it leaves openSession, since a document of unknown type must not be taken for a drawing.
 bool openSession(HostSession& session, host::Connector& connector, const RaiseMessage& raise);
 
+// Drops the owed steps (they hold host references too), then the references, view first.
 void releaseHost(HostSession& session);
 
 } // namespace tvx

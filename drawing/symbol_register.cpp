@@ -48,11 +48,12 @@ void SymbolRegister::appendOther(std::int32_t symbolType, const std::wstring& ro
     s.method = method;
 }
 
-void SymbolRegister::appendOwn(host::SFSymbolRef symbol) {
+void SymbolRegister::appendOwn(host::SFSymbolRef symbol, std::wstring name) {
     if (ownSymbolCount < 0 || ownSymbolCount >= kOwnCapacity) {
         throw IndexError("own symbol index " + std::to_string(ownSymbolCount) + " outside 0..20");
     }
     ownSymbols[static_cast<std::size_t>(ownSymbolCount)] = std::move(symbol);
+    ownNames[static_cast<std::size_t>(ownSymbolCount)] = std::move(name);
     ++ownSymbolCount;
 }
 

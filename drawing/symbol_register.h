@@ -38,6 +38,8 @@ struct SymbolRegister {
     std::int32_t slotCount = 0;
     std::array<host::SFSymbolRef, kOwnCapacity> ownSymbols{};
     std::int32_t ownSymbolCount = 0;
+    // Their names as found, so that Ok can tell them from symbols named so since.
+    std::array<std::wstring, kOwnCapacity> ownNames{};
 
     // Index 1..slotCount of the other symbol with this key, or -1. Slot 0 is never searched.
     std::int32_t findSymbol(std::int32_t symbolType, const std::wstring& roughness,
@@ -55,7 +57,7 @@ struct SymbolRegister {
                      const std::wstring& method);
 
     // Appends a symbol of an earlier run to ownSymbols.
-    void appendOwn(host::SFSymbolRef symbol);
+    void appendOwn(host::SFSymbolRef symbol, std::wstring name = {});
 };
 
 } // namespace tvx

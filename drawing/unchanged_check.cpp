@@ -3,7 +3,9 @@
 #include "drawing/run_errors.h"
 #include "drawing/scan.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <vector>
 
 namespace tvx {
 namespace {
@@ -31,6 +33,12 @@ bool sameSymbols(const SymbolRegister& scanned, const SymbolRegister& now) {
     return true;
 }
 
+std::vector<std::wstring> sortedOwnNames(const SymbolRegister& symbols) {
+    std::vector<std::wstring> names(symbols.ownNames.begin(), symbols.ownNames.begin() + symbols.ownSymbolCount);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // A scanned symbol deleted while another was named by hand leaves the count as it was; clearing
 // would then fail on the deleted one after the note is gone.
 bool scannedStillOwn(const SymbolRegister& symbols) {
@@ -49,10 +57,18 @@ bool drawingAsScanned(const HostSession& session, const SymbolRegister& symbols)
     if (!sameSheet(session)) {
         return false;
     }
-    HostSession cursor = session; // the scan walks hostView
+    HostSession cursor; // the scan walks hostView
+    cursor.hostDoc = session.hostDoc;
     SymbolRegister now;
-    scanDrawing(cursor, now);
-    return sameSymbols(symbols, now) && scannedStillOwn(symbols);
+    try {
+        scanDrawing(cursor, now);
+    } catch (const ReportedError&) {
+        // The start read the drawing within the register's limits: it has changed since.
+        return false;
+    }
+    // The names first: a scanned symbol deleted since would only answer with an error.
+    return sameSymbols(symbols, now) && sortedOwnNames(symbols) == sortedOwnNames(now) &&
+           scannedStillOwn(symbols);
 }
 
 } // namespace tvx

@@ -13,7 +13,8 @@ namespace tvx {
 // scanned one still there under such a name. Call it before slot 0 has changed the other
 // symbols. What the scan does not look at (notes, positions, duplicates of other symbols) is not
 // compared: a note named as the tool's is found by its name alone on Ok, as at any time.
-// Only reads. Host errors, and the scan's own errors, pass.
+// Only reads. Host errors pass; a drawing the scan now finds beyond the register's limits has
+// changed.
 bool drawingAsScanned(const HostSession& session, const SymbolRegister& symbols);
 
 } // namespace tvx

@@ -34,6 +34,14 @@ msibuild "$tmp" -q "UPDATE \`Component\` SET \`Attributes\` = 400 WHERE \`Compon
 upgrade_code=$(msiinfo export "$tmp" Property | awk -F'\t' '$1 == "UpgradeCode" { print $2 }' | tr -d '\r')
 msibuild "$tmp" -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
 msibuild "$tmp" -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$upgrade_code', '$version', 513, 'WIX_UPGRADE_DETECTED')"
+# wixl writes language 1033 into the summary information whatever the package names; the
+# product is German (1031) and so is the package.
+msibuild "$tmp" -s "Tarvenix $version" Tarvenix "x64;1031"
+template=$(msiinfo suminfo "$tmp" | awk -F': ' '$1 == "Template" { print $2 }' | tr -d '\r')
+if [ "$template" != "x64;1031" ]; then
+  echo "$0: the package's summary says \"$template\", not \"x64;1031\"" >&2
+  exit 1
+fi
 attributes=$(msiinfo export "$tmp" Component | awk -F'\t' '$1 == "Configuration" { print $4 }' | tr -d '\r')
 if [ "$attributes" != 400 ]; then
   echo "$0: the configuration's component attributes are \"$attributes\", not 400" >&2

@@ -89,7 +89,8 @@ public:
     void Raise(const std::wstring& errText, const std::wstring& errTitle, FormIcon formIcon) override;
 
     std::vector<Shown> shown;
-    // What the user does while the message stands, before dismissing it.
+    // What happens while the message is up, before the user confirms it (the host answering
+    // again, say). Empty: nothing.
     std::function<void()> whileShown;
 
 private:

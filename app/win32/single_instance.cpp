@@ -3,6 +3,9 @@
 #include "app/win32/control_ids.h"
 
 #include <cwchar>
+#include <future>
+#include <memory>
+#include <thread>
 
 namespace tvx::win {
 namespace {
@@ -11,6 +14,8 @@ constexpr std::chrono::milliseconds kPollStep{100};
 // An instance that has just ended may hold the claim for a moment longer while the system takes
 // the process down; a start right then is a start of its own, not a second one.
 constexpr DWORD kHandOverMs = 500;
+// Past this, a start whose bringing forward has not come back ends without it.
+constexpr std::chrono::milliseconds kForwardPatience{3000};
 
 bool claimed(DWORD waitResult) { return waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED; }
 
@@ -40,11 +45,13 @@ HWND visibleInstanceWindow() {
     return found.message != nullptr ? found.message : found.mainForm;
 }
 
+// Nothing here waits for the other instance: a window of another thread answers a synchronous
+// show only when its thread takes messages, and a run stuck in a host call may not for minutes.
 void bringForward(HWND window) {
     const HWND owner = GetWindow(window, GW_OWNER);
     for (const HWND w : {owner, window}) {
         if (w != nullptr && IsIconic(w)) {
-            ShowWindow(w, SW_RESTORE);
+            ShowWindowAsync(w, SW_RESTORE);
         }
     }
     // The system may refuse the focus to a process the user did not just start; the taskbar
@@ -55,6 +62,22 @@ void bringForward(HWND window) {
         flash.hwnd = window;
         flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
         FlashWindowEx(&flash);
+    }
+}
+
+// Should the system wait for the other instance after all, this start does not: past the bound
+// it ends and leaves the call to the system.
+void bringForwardWithin(HWND window, std::chrono::milliseconds bound) {
+    try {
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> finished = done->get_future();
+        std::thread([window, done] {
+            bringForward(window);
+            done->set_value();
+        }).detach();
+        finished.wait_for(bound);
+    } catch (const std::exception&) {
+        // Without a thread of its own it does not risk the wait: the user still sees the window.
     }
 }
 
@@ -86,7 +109,7 @@ bool InstanceClaim::takeOnceFree(std::chrono::milliseconds wait) {
 bool bringRunningInstanceForward(InstanceClaim& claim, std::chrono::milliseconds patience) {
     for (auto waited = std::chrono::milliseconds::zero();; waited += kPollStep) {
         if (const HWND window = visibleInstanceWindow()) {
-            bringForward(window);
+            bringForwardWithin(window, kForwardPatience);
             return true;
         }
         // The wait is the poll's pause, and it ends early should the other instance end.

@@ -28,12 +28,6 @@ int reportStartFailure(const char* what) {
     return 1;
 }
 
-const char* hostHungAt = "";
-
-[[noreturn]] void reportHostHung(tvx::Program&) {
-    throw tvx::host::HostError(hostHungAt, "no answer within the bound", tvx::host::HostFailure::Hung);
-}
-
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -54,11 +48,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         win::Win32MessageDialog gef(instance);
         com::ComConnector connector(bounds);
         Program program(form, gef, processEnd, connector, folder);
-        // Runs inside the call that did not come back: the report, then the process ends there.
-        connector.onHostHung([&program](const char* operation) {
-            hostHungAt = operation;
-            runHandler(program, reportHostHung);
-        });
+        // Runs inside the call that did not come back, a release at the end included: the
+        // process ends there.
+        connector.onHostHung([&program](const char*) { hostNotAnswering(program); });
         form.setHandlers({
             [&program] { runDialogHandler(program, cmd_Ok_Click); },
             [&program] { runDialogHandler(program, cmd_Cancel_Click); },

@@ -270,7 +270,13 @@ host::AppRef ComConnector::attach(const std::wstring& className) {
                                             describeHresult(hr));
     }
     ComPtr<IDispatch> app;
-    hr = line_->call("attach", [&] { return running->QueryInterface(IID_IDispatch, app.putVoid()); });
+    try {
+        hr = line_->call("attach", [&] { return running->QueryInterface(IID_IDispatch, app.putVoid()); });
+    } catch (...) {
+        line_->release(running);
+        throw;
+    }
+    line_->release(running);
     if (FAILED(hr) || !app) {
         throw host::HostError("attach", "the running \"" + toUtf8(className) + "\" cannot be called by name");
     }

@@ -19,6 +19,7 @@ public:
     host::AppRef attach(const std::wstring& className) override;
     // Watches every call for the answer bound; see HostLine::onHung.
     void onHostHung(HostLine::HungHandler handler);
+    void takeCallsAgain() noexcept override { line_->takeCallsAgain(); }
     const HostLine& line() const noexcept { return *line_; }
 
 private:

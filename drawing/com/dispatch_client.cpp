@@ -75,10 +75,10 @@ DispatchObject::DispatchObject(ComPtr<IDispatch> object, std::shared_ptr<MemberI
 }
 
 DispatchObject::~DispatchObject() {
-    // Releasing is a call into the host's process too; one that takes no calls would keep the
-    // process from ending. The reference goes with the process instead.
-    if (line_ && line_->lost()) {
-        static_cast<void>(object_.detach());
+    // Releasing is a call into the host's process too; a host that does not answer must not keep
+    // the run from ending.
+    if (line_) {
+        line_->release(object_);
     }
 }
 

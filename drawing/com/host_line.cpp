@@ -145,22 +145,27 @@ private:
         }
     }
 
+    // An entry point called by the system: nothing may leave it.
     static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == kCallPastBound) {
-            auto* self = reinterpret_cast<Watchdog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-            const char* operation = nullptr;
+        if (message != kCallPastBound) {
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        auto* self = reinterpret_cast<Watchdog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        const char* operation = nullptr;
+        try {
             if (self != nullptr) {
                 std::lock_guard<std::mutex> lock(self->mutex_);
                 if (self->armed_ && self->generation_ == static_cast<std::uint64_t>(wParam)) {
                     operation = self->operation_;
                 }
             }
-            if (operation != nullptr) {
-                self->line_.hung(operation);
-            }
+        } catch (...) {
             return 0;
         }
-        return DefWindowProcW(window, message, wParam, lParam);
+        if (operation != nullptr) {
+            self->line_.hung(operation);
+        }
+        return 0;
     }
 
     HostLine& line_;
@@ -192,10 +197,40 @@ void HostLine::throwLost(const char* operation) const {
                           lost_);
 }
 
-void HostLine::hung(const char* operation) {
+void HostLine::hung(const char* operation) noexcept {
     lost_ = host::HostFailure::Hung;
-    if (handler_) {
-        handler_(operation);
+    // Runs from the watch window's procedure: an exception must not cross the system's frames.
+    // Should the report fail, the call it interrupts still comes back to a lost line, if ever.
+    try {
+        if (handler_) {
+            handler_(operation);
+        }
+    } catch (...) {
+    }
+}
+
+void HostLine::watch(const char* operation) noexcept {
+    try {
+        if (watchdog_) {
+            watchdog_->arm(operation);
+        }
+    } catch (...) {
+        // Unwatched, the call is made as it would be without a handler.
+    }
+}
+
+void HostLine::unwatch() noexcept {
+    try {
+        if (watchdog_) {
+            watchdog_->disarm();
+        }
+    } catch (...) {
+    }
+}
+
+void HostLine::takeCallsAgain() noexcept {
+    if (lost_ == host::HostFailure::Busy) {
+        lost_ = host::HostFailure::Refused;
     }
 }
 
@@ -205,13 +240,9 @@ HRESULT HostLine::call(const char* operation, const std::function<HRESULT()>& at
     }
     const auto start = Clock::now();
     for (unsigned retry = 0;; ++retry) {
-        if (watchdog_) {
-            watchdog_->arm(operation);
-        }
+        watch(operation);
         const HRESULT hr = attempt();
-        if (watchdog_) {
-            watchdog_->disarm();
-        }
+        unwatch();
         if (lost()) {
             // Came back after the report of a hung call: what it brings is not used.
             throwLost(operation);

@@ -2,6 +2,7 @@
 // for an answer that never comes, and refused once the host has stopped taking calls.
 #pragma once
 
+#include "drawing/com/com_owners.h"
 #include "drawing/host.h"
 
 #include <windows.h>
@@ -55,6 +56,27 @@ public:
     // other result is returned as it came. On a lost line it throws without calling.
     HRESULT call(const char* operation, const std::function<HRESULT()>& attempt);
 
+    // Drops a reference to a host object. The last release of a proxy is a call into the host's
+    // process as well, so it is watched with the same bound; on a lost line it is not made at all
+    // and the reference goes with the process.
+    template <class I>
+    void release(ComPtr<I>& object) noexcept {
+        if (!object) {
+            return;
+        }
+        if (lost()) {
+            static_cast<void>(object.detach());
+            return;
+        }
+        watch("Release");
+        object.reset();
+        unwatch();
+    }
+
+    // A host that kept rejecting calls past the busy bound is tried again: the next call goes to
+    // it once more, within the same bound. A line lost to a call that was never answered stays lost.
+    void takeCallsAgain() noexcept;
+
     // The host takes no more calls: references to it are dropped without telling it.
     bool lost() const noexcept { return lost_ != host::HostFailure::Refused; }
     std::uint64_t retries() const noexcept { return retries_; }
@@ -64,7 +86,9 @@ private:
     class Watchdog;
 
     [[noreturn]] void throwLost(const char* operation) const;
-    void hung(const char* operation);
+    void hung(const char* operation) noexcept;
+    void watch(const char* operation) noexcept;
+    void unwatch() noexcept;
 
     CallBounds bounds_;
     HungHandler handler_;

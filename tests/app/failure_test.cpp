@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace tvx {
@@ -136,6 +137,55 @@ TEST(OkFailures, PlacingBrokenOffKeepsWhatWasPlacedAndSwitchesToggle24BackOn) {
     EXPECT_FALSE(withoutNote.ok(testing::kFirstChoice));
     expectInsertError(withoutNote, noNote);
     EXPECT_EQ(testing::ownSymbols(withoutNote.drawing()).size(), 4u);
+}
+
+// Busy is not hung: the message asks the user to close the host's dialog, so once it is confirmed
+// the run takes back what it owes the drawing, if the host answers by then. Here the host stops
+// at the main symbol's naming, with toggle 24 on and the symbol inserted but not yet named.
+TEST(OkFailures, ABusyHostIsTidiedUpOnceItAnswersAgainAndAHungOneIsAskedNothing) {
+    const sim::HostData before = testing::rerunDrawing();
+    ASSERT_TRUE(before.toggles.at(24));
+    RunFixture dry(before);
+    dry.start();
+    dry.ok(testing::kFirstChoice);
+    const std::uint64_t naming = dry.callNumber("SetName", 1);
+    const std::vector<std::wstring> known = allNames(before);
+    struct Case {
+        const char* what;
+        host::HostFailure kind;
+        bool answersAgain;
+        bool tidied;
+    };
+    const Case cases[] = {
+        {"busy, answering again before the user confirms", host::HostFailure::Busy, true, true},
+        {"still busy", host::HostFailure::Busy, false, false},
+        {"hung", host::HostFailure::Hung, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunFixture run(before);
+        run.sim.stopAnsweringAt(naming, c.kind);
+        if (c.answersAgain) {
+            run.gef.whileShown = [&run] { run.sim.clearFaults(); };
+        }
+        ASSERT_TRUE(run.start());
+        EXPECT_FALSE(run.ok(testing::kFirstChoice));
+        EXPECT_EQ(run.messages().size(), 1u);
+        EXPECT_EQ(run.terminator.ended, 1);
+        EXPECT_EQ(run.drawing().toggles.at(24), c.tidied);
+        std::size_t unnamed = 0;
+        for (const std::wstring& name : allNames(run.drawing())) {
+            unnamed += name.rfind(L"ZyrSymbol_", 0) != 0 && name != L"ZyrNote" &&
+                       std::count(known.begin(), known.end(), name) == 0;
+        }
+        EXPECT_EQ(unnamed, c.tidied ? 0u : 1u);
+        const std::uint64_t callsAfter = run.sim.callCount() - naming;
+        if (c.kind == host::HostFailure::Hung) {
+            EXPECT_EQ(callsAfter, 0u) << "nothing may be asked of a hung host";
+        } else if (!c.tidied) {
+            EXPECT_EQ(callsAfter, 1u) << "one more try, rejected, and nothing after it";
+        }
+    }
 }
 
 } // namespace

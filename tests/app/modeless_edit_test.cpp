@@ -63,15 +63,23 @@ TEST(ModelessDialog, OkStopsBeforeClearingWhenTheUserChangedWhatClearingReliesOn
              sheetSymbols(d).push_back(sfSymbol(2, L"25", L"gefräst", L"Oberflächengüte9"));
          },
          msg::kDrawingChanged},
+        // More kinds than the bracket holds: the start found them within its limits.
+        {"three kinds added, six in all", testing::rerunDrawing,
+         [](sim::HostData& d) {
+             sheetSymbols(d).push_back(sfSymbol(2, L"25", L"gefräst", L"Oberflächengüte9"));
+             sheetSymbols(d).push_back(sfSymbol(2, L"12,5", L"gefräst", L"Oberflächengüte10"));
+             sheetSymbols(d).push_back(sfSymbol(0, L"50", L"", L"Oberflächengüte11"));
+         },
+         msg::kDrawingChanged},
         {"another sheet made current", twoSheets, [](sim::HostData& d) { d.activeDoc->currentSheet = 1; },
          msg::kDrawingChanged},
-        // The scanned reference no longer answers: read-only so far, so nothing is lost either.
+        // As many own names as before, but not the same ones.
         {"an earlier run's symbol replaced by one named by hand", testing::rerunDrawing,
          [](sim::HostData& d) {
              eraseNamed(d, L"ZyrSymbol_02");
              sheetSymbols(d).push_back(sfSymbol(1, L"0,4", L"", L"ZyrSymbol_07"));
          },
-         msg::kCalcError},
+         msg::kDrawingChanged},
         {"the earlier note deleted and a foreign symbol's duplicate added", testing::rerunDrawing,
          [](sim::HostData& d) {
              testing::firstSheet(d).views.at(0).notes.clear();

@@ -134,6 +134,41 @@ TEST_F(BusyHost, ACallPastTheAnswerBoundIsReportedFromInsideItAndTheHostIsAskedN
     EXPECT_EQ(host.calls.size(), calls);
 }
 
+// Giving a reference back is a call into the host's process too. One the host does not answer is
+// reported from inside it like any call, and what is left is dropped without asking. Only a busy
+// line is tried again when the run asks; a hung one never is.
+TEST_F(BusyHost, AReleaseIsWatchedLikeACallAndOnlyABusyHostIsAskedAgain) {
+    std::vector<std::string> reported;
+    auto line = std::make_shared<HostLine>(CallBounds{Millis(300), Millis(200)});
+    line->onHung([&reported](const char* operation) { reported.emplace_back(operation); });
+    host::AppRef app = wrapApp(ComPtr<IDispatch>::borrow(&host), line);
+    host::DocRef doc = app->ActiveDoc();
+
+    answerInTurn(std::vector<HRESULT>(100000, RPC_E_CALL_REJECTED));
+    EXPECT_THROW(doc->GetType(), host::HostError);
+    ASSERT_TRUE(line->lost());
+    line->takeCallsAgain();
+    answerInTurn({});
+    EXPECT_EQ(doc->GetType(), 3) << "a host that answers again is asked again";
+
+    host.whileReleasing = [&reported] {
+        const ULONGLONG giveUp = GetTickCount64() + 20'000;
+        while (reported.empty() && GetTickCount64() < giveUp) {
+            MsgWaitForMultipleObjectsEx(0, nullptr, 50, QS_SENDMESSAGE, 0);
+            MSG message;
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    };
+    const LONG before = host.refs;
+    doc.reset();
+    EXPECT_EQ(reported, std::vector<std::string>{"Release"});
+    EXPECT_EQ(host.refs, before - 1);
+    app.reset();
+    EXPECT_EQ(host.refs, before - 1) << "the host was asked again after it hung";
+    line->takeCallsAgain();
+    EXPECT_TRUE(line->lost());
+}
+
 TEST(CallBounds, ATestMayOnlyShortenThem) {
     const CallBounds defaults;
     struct Case {

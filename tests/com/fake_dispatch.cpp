@@ -86,6 +86,9 @@ ULONG STDMETHODCALLTYPE FakeDispatch::AddRef() {
 }
 
 ULONG STDMETHODCALLTYPE FakeDispatch::Release() {
+    if (whileReleasing) {
+        whileReleasing();
+    }
     return static_cast<ULONG>(--refs);
 }
 

@@ -43,6 +43,9 @@ public:
     std::vector<std::wstring> unexpected;
     int idLookups = 0;
     LONG refs = 1;
+    // Runs inside every Release, before the count drops: a proxy's last release waits for the
+    // host's process.
+    std::function<void()> whileReleasing;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;

@@ -3,10 +3,14 @@
 //   tvx-faultcheck table ORIGINAL BASE RUNS
 //   tvx-faultcheck moods BASE             the calls a busy or hung host is tried at
 //   tvx-faultcheck mood-table ORIGINAL BASE RUNS LIMIT_MS
+//   tvx-faultcheck again BASE [--all]     the calls a host busy past the bound answers again after
+//   tvx-faultcheck again-table ORIGINAL BASE RUNS
 // RUNS/busy-N holds the run with the host busy for a moment at call N, RUNS/past-N or RUNS/hung-N
 // the one with the host busy past the program's bound or hung there: outcome.txt, drawing.json,
 // trace.txt and (not for busy-N) rerun.txt; a hung run's outcome.txt also has "stopped_ms MS", the
 // time from the hang to the program's end, which must stay within LIMIT_MS.
+// RUNS/again-N: the host busy past the bound at call N answers again before the message is
+// confirmed; with outcome.txt, drawing.json, trace.txt and rerun.txt.
 // BASE holds the fault-free run: trace.txt, startup.txt (calls before the dialog showed),
 // outcome.txt, drawing.json and snapshots/N.json (the drawing before call N). RUNS/N holds the
 // run with call N failing: outcome.txt, drawing.json, and rerun.txt naming the folder of the
@@ -272,6 +276,53 @@ std::string checkStopped(const fs::path& runs, const fs::path& base, const Call&
     return why.empty() ? checkRerun(runs, run, original, after) : why;
 }
 
+// Busy past the bound at call n, answering again before the user confirms: the busy message, then
+// what the run owed the drawing taken back: the drawing as a failed call there leaves it (an
+// unnamed insertion taken back), toggle 24 as before the run, and a clean re-run.
+std::string checkAnsweredAgain(const fs::path& runs, const fs::path& base, const Call& call,
+                               const sim::HostData& original) {
+    const fs::path run = runs / ("again-" + std::to_string(call.n));
+    std::string why = checkMessage(stopExpectation(call, true), readOutcome(run));
+    if (!why.empty()) {
+        return why;
+    }
+    const sim::HostData expected =
+        sim::loadDrawingFile(base / "snapshots" / (std::to_string(call.drawingBefore) + ".json"));
+    const sim::HostData after = sim::loadDrawingFile(run / "drawing.json");
+    why = compareDrawings(expected, after) + compareToggles(original, after);
+    return why.empty() ? checkRerun(runs, run, original, after) : why;
+}
+
+int againTable(const fs::path& originalFile, const fs::path& base, const fs::path& runs) {
+    const sim::HostData original = sim::loadDrawingFile(originalFile);
+    int tried = 0, tidied = 0;
+    std::vector<std::string> reasons;
+    std::printf("%4s  %-10s  %-27s  %s\n", "N", "step", "operation", "busy past bound, answering again");
+    for (const auto& call : answerAgainCalls(baseCalls(base), true)) {
+        if (!fs::exists(runs / ("again-" + std::to_string(call.n)))) {
+            continue;
+        }
+        ++tried;
+        std::string why;
+        try {
+            why = checkAnsweredAgain(runs, base, call, original);
+        } catch (const std::exception& ex) {
+            why = ex.what();
+        }
+        tidied += why.empty() ? 1 : 0;
+        std::printf("%4llu  %-10s  %-27s  %s\n", static_cast<unsigned long long>(call.n), stepName(call.step),
+                    call.operation.c_str(), why.empty() ? "ok" : "FAIL");
+        if (!why.empty()) {
+            reasons.push_back(std::to_string(call.n) + " " + call.operation + ": " + why);
+        }
+    }
+    for (const auto& r : reasons) {
+        std::printf("FAIL %s\n", r.c_str());
+    }
+    std::printf("busy past the bound and answering again: %d tried, tidied up as described %d\n", tried, tidied);
+    return tried > 0 && reasons.empty() ? 0 : 1;
+}
+
 int moodTable(const fs::path& originalFile, const fs::path& base, const fs::path& runs, long long limitMs) {
     const sim::HostData original = sim::loadDrawingFile(originalFile);
     const sim::HostData completed = sim::loadDrawingFile(base / "drawing.json");
@@ -355,8 +406,19 @@ int main(int argc, char** argv) {
         if (args.size() == 5 && args[0] == "mood-table") {
             return moodTable(args[1], args[2], args[3], std::stoll(args[4]));
         }
+        if (args.size() >= 2 && args.size() <= 3 && args[0] == "again" && (args.size() == 2 || args[2] == "--all")) {
+            for (const auto& call : answerAgainCalls(baseCalls(args[1]), args.size() == 3)) {
+                std::printf("%llu %s %s\n", static_cast<unsigned long long>(call.n), stepName(call.step),
+                            call.operation.c_str());
+            }
+            return 0;
+        }
+        if (args.size() == 4 && args[0] == "again-table") {
+            return againTable(args[1], args[2], args[3]);
+        }
         std::fputs("usage: tvx-faultcheck plan BASE [--all] | table ORIGINAL BASE RUNS | moods BASE\n"
-                   "       | mood-table ORIGINAL BASE RUNS LIMIT_MS\n",
+                   "       | mood-table ORIGINAL BASE RUNS LIMIT_MS | again BASE [--all]\n"
+                   "       | again-table ORIGINAL BASE RUNS\n",
                    stderr);
         return 2;
     } catch (const std::exception& e) {

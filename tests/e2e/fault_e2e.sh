@@ -6,8 +6,10 @@
 # every one, a run with that call failing, and a run without fault on the drawing it left. Then,
 # at the first call of each operation, the host busy for a moment, and in turn busy past the
 # program's bound or hung (the bounds shortened through TARVENIX_TEST_HOST_BOUNDS), each stopped
-# run followed by a run without fault. Prints both tables (tests/e2e/fault_check_main.cpp)
-# and their totals; exits non-zero when a check failed.
+# run followed by a run without fault. Last, at the first call of each operation from the first
+# change to the last naming, the host busy past the bound and then answering again: the run takes
+# back what it owed the drawing (the in-memory fault table tries every call). Prints the tables
+# (tests/e2e/fault_check_main.cpp) and their totals; exits non-zero when a check failed.
 #   fault_e2e.sh [--all] [--no-moods] [--drawing FILE] [--out DIR] [--tarvenix EXE]
 #                [--server EXE] [--driver EXE] [--check EXE]
 # The programs default to the windows preset's build; DIR keeps every run's files.
@@ -172,5 +174,22 @@ if [ "$moods" -eq 1 ]; then
   checks=$((checks + 1))
   "$run" "$check" mood-table "$(winpath "$drawing")" "$(winpath "$base")" "$(winpath "$runs")" "$hang_limit_ms" |
     tr -d '\r' || fail "the busy and hung table shows failed checks"
+
+  # Busy past the bound, then answering again: the message is confirmed at once, and the host takes
+  # calls again within the bound the run's tidy-up gets, which takes back toggle 24 and an unnamed
+  # insertion.
+  again_started=$SECONDS
+  again_busy_ms=$((busy_bound_ms + 1000))
+  again_plan=$("$run" "$check" again "$(winpath "$base")" | tr -d '\r')
+  echo "== busy past the bound, then answering again, at $(wc -l <<<"$again_plan") calls"
+  while read -r n step operation; do
+    run_once "$drawing" "$runs/again-$n" --busy-at "$n" --busy-for "$again_busy_ms"
+    rerun_after "$runs/again-$n"
+    printf '%4s %-10s %-27s %s\n' "$n" "$step" "$operation" "$(grep -c '^message' "$runs/again-$n/outcome.txt") message(s)"
+  done <<<"$again_plan"
+  echo "== $((SECONDS - again_started)) s for the runs answering again"
+  checks=$((checks + 1))
+  "$run" "$check" again-table "$(winpath "$drawing")" "$(winpath "$base")" "$(winpath "$runs")" | tr -d '\r' ||
+    fail "the table of runs answering again shows failed checks"
 fi
 finish

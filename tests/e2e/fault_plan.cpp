@@ -110,6 +110,24 @@ std::vector<Call> moodCalls(const std::vector<Call>& calls) {
     return sample;
 }
 
+std::vector<Call> answerAgainCalls(const std::vector<Call>& calls, bool all) {
+    std::uint64_t lastNaming = 0;
+    for (const auto& call : calls) {
+        if (call.step == Step::Placing && call.operation == "SetName") {
+            lastNaming = call.n;
+        }
+    }
+    std::set<std::string> seen;
+    std::vector<Call> sample;
+    for (const auto& call : calls) {
+        const bool changing = call.step == Step::Clearing || call.step == Step::Placing;
+        if (changing && call.n <= lastNaming && (all || seen.insert(call.operation).second)) {
+            sample.push_back(call);
+        }
+    }
+    return sample;
+}
+
 Expectation stopExpectation(const Call& call, bool busy) {
     Expectation e;
     e.message = sim::toUtf8(busy ? msg::kHostBusy : msg::kHostNotAnswering);

@@ -54,6 +54,10 @@ Expectation expectationFor(const Call& call);
 // The first call of each operation: where a busy or hung host is tried.
 std::vector<Call> moodCalls(const std::vector<Call>& calls);
 
+// From the first change to the drawing to the last naming: where a host busy past the bound owes
+// the run a tidy-up once it answers again. All of them, or the first call of each operation.
+std::vector<Call> answerAgainCalls(const std::vector<Call>& calls, bool all);
+
 // A host that stops taking calls at this call (busy past the bound, or hung): its one message,
 // wherever it happens, and the drawing exactly as the calls before it left it.
 Expectation stopExpectation(const Call& call, bool busy);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Tarvenix.exe under Wine when the host goes away: killed while the dialog waits, then Ok; dying
 # in the middle of a long scan; killed from outside during a long scan. Each time one clear
-# message, then the program ends by itself.
+# message, then the program ends by itself. And a host whose process stops while the dialog
+# waits, then Abbruch or Ok: the program ends within the call bound all the same, and once the
+# host goes on, a new start runs as usual.
 #   host_gone_e2e.sh [--tarvenix EXE] [--server EXE] [--driver EXE]
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
@@ -95,5 +97,64 @@ expect "killed in scan: no dialog" "$(grep '^dialog' "$out/outcome.txt")" "dialo
 expect_one_message "killed in scan" "$out"
 checks=$((checks + 1))
 [[ $message == "$host_gone"* ]] || fail "killed in scan: not the report of a host that no longer answers"
+
+# ---------------------------------------------------------------------------------------------
+# Stopped, not gone: the host's process is there but answers nothing, not even the release of a
+# reference, until it goes on.
+answer_ms=3000
+margin_ms=5000
+not_answering='SolidWorks antwortet nicht ! Bitte die Zeichnung prüfen.'
+export TARVENIX_TEST_HOST_BOUNDS=1500,$answer_ms
+for ending in Abbruch Ok; do
+  echo "== the host stopped while the dialog waits, then $ending"
+  serve "$root/tests/e2e/fault-drawing.json"
+  start_tarvenix "$app"
+  if ! drv wait "$main" 30000 >/dev/null; then
+    fail "stopped, $ending: no main dialog"
+    stop_server
+    continue
+  fi
+  host=$(windows_process_of "$server_pid")
+  kill -STOP "$host"
+  button=cmd_Cancel
+  [ "$ending" = Ok ] && button=cmd_Ok
+  drv click "$main" "$button" >/dev/null
+  pressed_ms=$(date +%s%3N)
+  shown=
+  shown_ms=
+  limit_ms=$((pressed_ms + answer_ms + margin_ms))
+  # Only calls that cannot wait for the program: its windows may be stuck in a host call.
+  while kill -0 "$tarvenix_pid" 2>/dev/null && [ "$(date +%s%3N)" -lt "$limit_ms" ]; do
+    if [ -z "$shown" ] && [ "$(drv visible "$gef" 2>/dev/null | tr -d '\r')" = 1 ]; then
+      shown_ms=$(date +%s%3N)
+      shown=$(drv text "$gef" Info | tr -d '\r')
+      drv click "$gef" Ok >/dev/null
+      limit_ms=$(($(date +%s%3N) + margin_ms))
+    fi
+    sleep 0.05
+  done
+  if kill -0 "$tarvenix_pid" 2>/dev/null; then
+    fail "stopped, $ending: still running $(($(date +%s%3N) - pressed_ms)) ms after $ending"
+    kill "$(windows_process_of "$tarvenix_pid")" "$tarvenix_pid" 2>/dev/null
+  else
+    wait "$tarvenix_pid" 2>/dev/null
+    echo "    ended $(($(date +%s%3N) - pressed_ms)) ms after $ending${shown_ms:+, the message $((shown_ms - pressed_ms)) ms after it}"
+  fi
+  if [ "$ending" = Ok ]; then
+    expect "stopped, Ok: the not-answering message" "$shown" "$not_answering"
+  else
+    expect "stopped, Abbruch: no message" "$shown" ""
+  fi
+  kill -CONT "$host"
+  echo "== the stopped host goes on: a new start runs as usual"
+  out=$work/stopped-$ending-again
+  mkdir -p "$out"
+  start_tarvenix "$app"
+  observe_run "$out" 60
+  expect "goes on after $ending: ended without a message" "$(grep -v '^startup' "$out/outcome.txt")" \
+    "$(printf 'ended 1\ndialog 1')"
+  stop_server
+done
+unset TARVENIX_TEST_HOST_BOUNDS
 
 finish

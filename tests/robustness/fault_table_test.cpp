@@ -102,7 +102,8 @@ TEST(FaultAtEveryHostCall, EachStepGivesItsOwnReport) {
 }
 
 // A host that stops taking calls gets the same report wherever it happens, even where a failing
-// call is passed over; an insertion it stopped before the tool could name is all it keeps.
+// call is passed over. A hung host keeps an insertion it stopped before the tool could name; a busy
+// one that answers again before the user confirms keeps nothing.
 TEST(FaultAtEveryHostCall, AHostThatStopsTakingCallsIsReportedAsSuchEverywhere) {
     const FaultTable& table = twoOthersTable();
     using V = std::vector<std::wstring>;
@@ -112,6 +113,7 @@ TEST(FaultAtEveryHostCall, AHostThatStopsTakingCallsIsReportedAsSuchEverywhere) 
         EXPECT_EQ(table.busyRows[i].shown, V{L"SolidWorks ist beschäftigt ! Offenen Dialog schließen und neu starten."});
         EXPECT_EQ(table.hungRows[i].shown, V{L"SolidWorks antwortet nicht ! Bitte die Zeichnung prüfen."});
         kept += table.hungRows[i].leftovers;
+        EXPECT_EQ(table.busyRows[i].leftovers, 0u);
         if (table.rows[i].operation == "Doc.GetFirstView" && table.rows[i].step == "connection") {
             EXPECT_TRUE(table.rows[i].shown.empty()) << "a failure here is passed over, a host that stopped is not";
         }
