@@ -23,6 +23,16 @@ using hostprofile::NameScope;
 using testing::AutomationRun;
 using testing::fileBytes;
 
+// The probe's writes stay in the host's Undo list, as they would on a real host; the drawing
+// itself must be as it was.
+std::string withoutUndoList(const std::string& json) {
+    sim::HostData saved = sim::parseDrawing(json, "saved drawing");
+    if (saved.activeDoc) {
+        saved.activeDoc->undoList.clear();
+    }
+    return sim::drawingToJson(saved);
+}
+
 const testing::UserChoice kChoice{0, L"geschliffen", L"6,4"};
 
 struct Setting {
@@ -118,7 +128,7 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
             ServerProcess server(probeDir, drawing, setting.options);
             recorded = probe(server, true);
             EXPECT_EQ(server.stop("save"), 0u);
-            EXPECT_EQ(fileBytes(server.drawingFile()), unchanged) << "the probe changed the drawing";
+            EXPECT_EQ(withoutUndoList(fileBytes(server.drawingFile())), unchanged) << "the probe changed the drawing";
         }
         EXPECT_TRUE(recorded.drawingChanges.empty()) << recorded.drawingChanges.front();
         EXPECT_EQ(recorded.writeError, "");
