@@ -194,3 +194,31 @@ observe_run() { # OUT [TIMEOUT]
   fi
   printf 'ended %s\ndialog %s\n' "$ended" "$dialog" >>"$out/outcome.txt"
 }
+
+# The keys an installer writes for an add-in (the class, listed in the Add-in Manager, started
+# with the host), taken away again when the script ends.
+register_addin() { # CLSID DLL(windows path) TITLE
+  cat >"$work/add.reg" <<REG
+REGEDIT4
+
+[HKEY_CLASSES_ROOT\\CLSID\\$1\\InprocServer32]
+@="${2//\\/\\\\}"
+"ThreadingModel"="Apartment"
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\SOLIDWORKS\\AddIns\\$1]
+@=dword:00000001
+"Title"="$3"
+
+[HKEY_CURRENT_USER\\Software\\SolidWorks\\AddInsStartup\\$1]
+@=dword:00000001
+REG
+  cat >"$work/remove.reg" <<REG
+REGEDIT4
+
+[-HKEY_CLASSES_ROOT\\CLSID\\$1]
+[-HKEY_LOCAL_MACHINE\\SOFTWARE\\SOLIDWORKS\\AddIns\\$1]
+[-HKEY_CURRENT_USER\\Software\\SolidWorks\\AddInsStartup\\$1]
+REG
+  "$run" regedit /S "$(winpath "$work/add.reg")" >/dev/null 2>&1
+  trap '"$run" regedit /S "$(winpath "$work/remove.reg")" >/dev/null 2>&1; e2e_cleanup' EXIT
+}

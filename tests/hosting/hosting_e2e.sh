@@ -31,32 +31,7 @@ cat >"$work/no-document.json" <<'JSON'
 JSON
 
 # The keys an installer writes: the class, listed in the Add-in Manager, started with the host.
-registry() { # KEYS.reg
-  "$run" regedit /S "$(winpath "$1")" >/dev/null 2>&1
-}
-cat >"$work/add.reg" <<REG
-REGEDIT4
-
-[HKEY_CLASSES_ROOT\\CLSID\\$clsid\\InprocServer32]
-@="${dll//\\/\\\\}"
-"ThreadingModel"="Apartment"
-
-[HKEY_LOCAL_MACHINE\\SOFTWARE\\SOLIDWORKS\\AddIns\\$clsid]
-@=dword:00000001
-"Title"="Testzusatz"
-
-[HKEY_CURRENT_USER\\Software\\SolidWorks\\AddInsStartup\\$clsid]
-@=dword:00000001
-REG
-cat >"$work/remove.reg" <<REG
-REGEDIT4
-
-[-HKEY_CLASSES_ROOT\\CLSID\\$clsid]
-[-HKEY_LOCAL_MACHINE\\SOFTWARE\\SOLIDWORKS\\AddIns\\$clsid]
-[-HKEY_CURRENT_USER\\Software\\SolidWorks\\AddInsStartup\\$clsid]
-REG
-registry "$work/add.reg"
-trap 'registry "$work/remove.reg"; e2e_cleanup' EXIT
+register_addin "$clsid" "$dll" Testzusatz
 
 # A stop-file command the host acts on and takes away, then goes on.
 host_says() { # COMMAND...
