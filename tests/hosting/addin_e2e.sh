@@ -4,11 +4,13 @@
 # menu, the dialog answered inside the host's process. Ok on the sample drawing gives the drawing
 # the exe's run gives (byte for byte); Abbruch leaves it as it was. The host lives on after each,
 # and at its stop the add-in has left nothing behind.
-#   addin_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
+#   addin_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE] [--shot PNG]
+# With --shot, a picture of the screen with the host's Extras menu open is kept in PNG.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
 addin=$build/addin/Tarvenix.dll
-e2e_values="tarvenix addin server driver"
+shot=
+e2e_values="tarvenix addin server driver shot"
 e2e_options "$@"
 source "$root/tests/gui/e2e_lib.sh"
 
@@ -27,6 +29,13 @@ run_in_host() { # LABEL DRAWING BUTTON
   cp "$2" "$work/$1-before.json"
   serve "$work/$1-before.json" --addins || return 1
   drv wait "$frame" 10000 >/dev/null || fail "$1: no host frame"
+  if [ -n "$shot" ]; then
+    drv key "$frame" alt+x
+    shot "$shot"
+    drv key "$frame" escape
+    drv key "$frame" escape
+    shot=
+  fi
   drv menu "$frame" Extras "$command" || fail "$1: the menu command was refused"
   drv wait "$main" 10000 >/dev/null || fail "$1: no dialog after the click"
   drv click "$main" "$3" >/dev/null 2>&1

@@ -24,7 +24,9 @@ installed="$prefix/drive_c/Program Files/Tarvenix"
 # menu); Windows puts it into the common one. Either place counts, the other must stay empty.
 menus=("$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
   "$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs")
-shipped=(Tarvenix.exe tvx-hostprobe.exe Tarvenix.txt symbol_00.bmp symbol_01.bmp symbol_02.bmp)
+shipped=(Tarvenix.exe tvx-hostprobe.exe Tarvenix.txt symbol_00.bmp symbol_01.bmp symbol_02.bmp
+  Tarvenix.dll command_20.bmp command_32.bmp command_40.bmp command_64.bmp command_96.bmp command_128.bmp)
+addin_clsid='{1AD2230B-474E-46A1-9E25-9DF73EBF3393}'
 
 msiexec() { # ARGS... -> exit code of the Windows Installer
   local status=0
@@ -36,6 +38,17 @@ installed_versions() {
   "$run" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
     tr -d '\r' | awk '/DisplayName +REG_SZ +Tarvenix$/ { found = 1 } /^HKEY/ { found = 0 }
       found && /DisplayVersion/ { print $3 }' | sort
+}
+# The add-in's keys as the host reads them: the DLL's path, its threading model, listed and ticked
+# in the Add-in Manager, started with the host. Empty when none is there.
+addin_keys() {
+  local key
+  for key in "HKCR\\CLSID\\$addin_clsid\\InprocServer32" "HKLM\\SOFTWARE\\SOLIDWORKS\\AddIns\\$addin_clsid" \
+    "HKCU\\Software\\SolidWorks\\AddInsStartup\\$addin_clsid"; do
+    # reg writes the console's OEM code page; the values of one key come in no set order.
+    "$run" reg query "$key" 2>/dev/null | tr -d '\r' | iconv -f CP850 -t UTF-8 |
+      awk 'NF >= 3 && $2 ~ /^REG_/ { $2 = ""; print }' | sort
+  done
 }
 shortcuts() { find "${menus[@]}" -maxdepth 1 -iname 'Tarvenix*.lnk' 2>/dev/null; }
 
@@ -64,6 +77,12 @@ if [ -n "$link" ] && ! tr -d '\0' <"$link" | grep -qi 'Program Files\\Tarvenix\\
   fail "install: the shortcut does not start the installed Tarvenix.exe"
 fi
 expect "install: registered once, as $version" "$(installed_versions)" "$version"
+expect "install: the add-in's keys" "$(addin_keys)" "(Default)  C:\\Program Files\\Tarvenix\\Tarvenix.dll
+ThreadingModel  Apartment
+(Default)  0x1
+Description  Allgemeine Oberflächenangabe für Zeichnungen
+Title  Tarvenix
+(Default)  0x1"
 
 echo "== the installed program on the sample drawing: dialog, Ok, the expected drawing"
 serve "$sample"
@@ -103,6 +122,7 @@ if bash "$root/installer/build-package.sh" "$newer" "$higher" "$work/Tarvenix-$h
   cmp -s "$newer/symbol_02.bmp" "$installed/symbol_02.bmp" || fail "upgrade: the new files were not installed"
   expect "upgrade: only $higher is registered" "$(installed_versions)" "$higher"
   expect "upgrade: one shortcut" "$(shortcuts | grep -c .)" 1
+  expect "upgrade: the add-in still registered" "$(addin_keys | head -n 1)" "(Default)  C:\\Program Files\\Tarvenix\\Tarvenix.dll"
 
   echo "== the older package over the newer installation is refused"
   checks=$((checks + 1))
@@ -116,6 +136,7 @@ if bash "$root/installer/build-package.sh" "$newer" "$higher" "$work/Tarvenix-$h
   cmp -s "$work/edited.txt" "$installed/Tarvenix.txt" || fail "uninstall: the edited Tarvenix.txt changed"
   expect "uninstall: no shortcut" "$(shortcuts | grep -c .)" 0
   expect "uninstall: nothing registered" "$(installed_versions)" ""
+  expect "uninstall: no add-in keys" "$(addin_keys)" ""
 else
   fail "the package of version $higher could not be built"
   sed 's/^/    /' "$work/build.log"
