@@ -16,6 +16,7 @@
 
 #include "app/testing/fake_ui.h"
 #include "app/testing/run_fixture.h"
+#include "app/testing/bench_drawings.h"
 #include "../tests/drawing/drawing_builders.h"
 
 #include <benchmark/benchmark.h>
@@ -30,31 +31,10 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr int kViews = 20;
-constexpr int kSymbols = 2000;
-
 const testing::UserChoice kChoice{1, L"geschliffen", L"1,6"};
 
-// The i-th foreign symbol: the five keys in turn, each with a name of its own.
-sim::SymbolData foreignSymbol(int i) {
-    static const sim::SymbolData keys[] = {
-        testing::sfSymbol(0, L"0,4", L"", L""), testing::sfSymbol(1, L"0,8", L"geschliffen", L""),
-        testing::sfSymbol(1, L"3,2", L"", L""), testing::sfSymbol(2, L"6,4", L"poliert", L""),
-        testing::sfSymbol(0, L"1,6", L"poliert", L"")};
-    sim::SymbolData s = keys[i % 5];
-    s.name = L"Oberflächengüte" + std::to_wstring(i + 1);
-    return s;
-}
-
-sim::HostData bigDrawing() {
-    std::vector<std::vector<sim::SymbolData>> views(kViews);
-    for (int i = 0; i < kSymbols; ++i) {
-        views[static_cast<std::size_t>(i % kViews)].push_back(foreignSymbol(i));
-    }
-    std::vector<sim::SymbolData> onSheet = std::move(views.front());
-    views.erase(views.begin());
-    return testing::drawingWith(std::move(onSheet), std::move(views));
-}
+using testing::bigDrawing;
+using testing::foreignSymbol;
 
 // 36 symbols on the sheet itself and no drawing views.
 sim::HostData crowdedSheet() {

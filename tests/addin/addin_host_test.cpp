@@ -14,6 +14,7 @@
 #include "drawing/sim/drawing_file.h"
 #include "drawing/sim/sim_host.h"
 #include "tests/addin/fake_addin_host.h"
+#include "tests/addin/loaded_addin.h"
 #include "tests/com/server_process.h"
 #include "tests/gui/win32_test_support.h"
 #include "tools/hostserver/dispatch_objects.h"
@@ -26,16 +27,16 @@
 #include <functional>
 #include <utility>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 namespace tvx {
 namespace {
 
 using addin::testing::FakeAddinHost;
+using addin::testing::hostPump;
 using com::ComPtr;
 
-using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
 using SelfRegister = HRESULT(STDAPICALLTYPE*)();
 
 // Messages the add-in shows are read and confirmed from inside their own loop, as a user would.
@@ -53,16 +54,6 @@ void CALLBACK answerMessage(HWND, UINT, UINT_PTR, DWORD) {
         if (IsWindow(message)) {
             SendMessageW(message, WM_CLOSE, 0, 0);
         }
-    }
-}
-
-// Only what a host's own loop does: no dialog manager. The add-in's dialog keys must come
-// through its own hook.
-void hostPump() {
-    MSG message{};
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
     }
 }
 
@@ -110,10 +101,9 @@ bool claimFreeElsewhere() {
     return free;
 }
 
-// The in-memory drawing, the stand-in's dispatch objects over it and the host's own objects.
-struct Host {
-    explicit Host(sim::HostData data) : sim(std::move(data)) {
-        sim.setTracing(false);
+// The in-memory drawing host, one of whose calls can be made to fail.
+struct Host : addin::testing::DrawingHost {
+    explicit Host(sim::HostData data) : DrawingHost(std::move(data)) {
         context->setGate([this](std::uint64_t, const std::string& operation) {
             if (!failAt.empty() && operation == failAt) {
                 failAt.clear();
@@ -124,9 +114,6 @@ struct Host {
     }
     std::string drawing() const { return sim::drawingToJson(std::as_const(sim).data()); }
 
-    sim::SimHost sim;
-    std::shared_ptr<hostserver::DispatchContext> context = std::make_shared<hostserver::DispatchContext>();
-    FakeAddinHost fake{hostserver::makeAppDispatch(context, sim.connector().attach(host::kHostClassName))};
     std::string failAt; // "Kind.Operation" that fails once
 };
 
@@ -135,41 +122,22 @@ protected:
     void SetUp() override {
         shownMessages.clear();
         whileMessageShows = nullptr;
-        const auto dll = com::testing::windowsPath(TVX_ADDIN_DLL);
-        const auto source = com::testing::windowsPath(TVX_SOURCE_DIR);
-        std::filesystem::copy_file(dll, folder.path() / "Tarvenix.dll");
-        for (const char* bitmap : {"symbol_00.bmp", "symbol_01.bmp", "symbol_02.bmp"}) {
-            std::filesystem::copy_file(source / "resources" / bitmap, folder.path() / bitmap);
-        }
-        writeConfig();
-        module = LoadLibraryW((folder.path() / "Tarvenix.dll").c_str());
-        ASSERT_NE(module, nullptr);
-        getClassObject = reinterpret_cast<GetClassObject>(exported("DllGetClassObject"));
-        canUnloadNow = reinterpret_cast<CanUnloadNow>(exported("DllCanUnloadNow"));
-        ASSERT_NE(getClassObject, nullptr);
-        ASSERT_NE(canUnloadNow, nullptr);
+        loaded.emplace(folder.path(), com::testing::windowsPath(TVX_ADDIN_DLL),
+                       com::testing::windowsPath(TVX_SOURCE_DIR));
         timer = SetTimer(nullptr, 0, 50, &answerMessage);
     }
     void TearDown() override {
         KillTimer(nullptr, timer);
-        // A DLL with objects alive must stay: freeing it would pull code from under them.
-        if (module != nullptr && canUnloadNow() == S_OK) {
-            FreeLibrary(module);
-        }
+        loaded.reset();
     }
 
-    // Through the one function type the compiler lets stand for any other.
-    void (*exported(const char* name) const)() { return reinterpret_cast<void (*)()>(GetProcAddress(module, name)); }
-
-    void writeConfig() const { std::ofstream(folder.path() / "Tarvenix.txt", std::ios::binary) << testing::configText(); }
+    void (*exported(const char* name) const)() { return loaded->exported(name); }
+    HRESULT canUnloadNow() const { return loaded->canUnloadNow(); }
+    void writeConfig() const { loaded->writeConfig(); }
 
     ComPtr<ISwAddin> createAddin() const {
-        ComPtr<IClassFactory> factory;
-        EXPECT_EQ(getClassObject(addin::kAddinClsid, IID_IClassFactory, factory.putVoid()), S_OK);
-        ComPtr<ISwAddin> addin;
-        if (factory) {
-            EXPECT_EQ(factory->CreateInstance(nullptr, __uuidof(ISwAddin), addin.putVoid()), S_OK);
-        }
+        ComPtr<ISwAddin> addin = loaded->create();
+        EXPECT_TRUE(addin) << "no add-in object from the class object";
         return addin;
     }
 
@@ -194,23 +162,16 @@ protected:
         EXPECT_EQ(canUnloadNow(), S_OK);
         WNDCLASSEXW unused{};
         unused.cbSize = sizeof unused;
-        EXPECT_FALSE(GetClassInfoExW(module, ids::kMainFormClass, &unused)) << "a window class is left";
+        EXPECT_FALSE(GetClassInfoExW(loaded->module(), ids::kMainFormClass, &unused)) << "a window class is left";
     }
 
-    static HWND mainForm() {
-        const HWND form = FindWindowW(ids::kMainFormClass, nullptr);
-        return form != nullptr && IsWindowVisible(form) ? form : nullptr;
-    }
+    static HWND mainForm() { return addin::testing::visibleMainForm(); }
     static bool addinWindowLeft() {
         return FindWindowW(ids::kMainFormClass, nullptr) != nullptr ||
                FindWindowW(ids::kMessageDialogClass, nullptr) != nullptr ||
                FindWindowExW(HWND_MESSAGE, nullptr, L"tvx_AddinShell", nullptr) != nullptr;
     }
-    static void press(HWND form, int button) {
-        SendMessageW(form, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(form, button)));
-        hostPump();
-    }
+    static void press(HWND form, int button) { addin::testing::press(form, button); }
     struct ExeRun {
         std::string drawing;
         std::vector<std::wstring> messages;
@@ -255,9 +216,7 @@ protected:
 
     com::ComApartment apartment;
     com::testing::ScratchFolder folder{"addin-in-process"};
-    HMODULE module = nullptr;
-    GetClassObject getClassObject = nullptr;
-    CanUnloadNow canUnloadNow = nullptr;
+    std::optional<addin::testing::LoadedAddin> loaded;
     UINT_PTR timer = 0;
 };
 

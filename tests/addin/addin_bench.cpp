@@ -1,0 +1,287 @@
+// Not a test: it prints figures. Click to filled dialog, and Ok to the end of the run, with
+// Tarvenix.dll in this process playing its host, against the exe's run across processes: the same
+// sequences and dialogs through the automation client against a tvx-hostserver process holding the
+// same drawing. On the sample drawing and on the 2,000-symbol drawing; medians and exe/add-in.
+//   scripts/wine-run.sh .../addin_bench.exe [--runs N] [--big-exe-runs N] [--sample-only]
+// The exe's figures leave out the start and the end of its process.
+#include "app/sequences.h"
+#include "app/testing/bench_drawings.h"
+#include "app/testing/fake_ui.h"
+#include "app/win32/control_ids.h"
+#include "app/win32/main_form.h"
+#include "app/win32/message_dialog.h"
+#include "drawing/com/com_host.h"
+#include "drawing/sim/drawing_file.h"
+#include "tests/addin/loaded_addin.h"
+#include "tests/com/server_process.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tvx {
+namespace {
+
+using addin::testing::hostPump;
+using addin::testing::visibleMainForm;
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n == 0 ? 0.0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// A message would hold its run in a modal loop: it is closed there and the run counts as failed.
+std::vector<std::wstring> messagesShown;
+
+void CALLBACK closeMessage(HWND, UINT, UINT_PTR, DWORD) {
+    const HWND message = FindWindowW(ids::kMessageDialogClass, nullptr);
+    if (message != nullptr && IsWindowVisible(message)) {
+        wchar_t text[512] = {};
+        GetWindowTextW(GetDlgItem(message, ids::Info), text, 512);
+        messagesShown.emplace_back(text);
+        SendMessageW(message, WM_CLOSE, 0, 0);
+    }
+}
+
+struct Timing {
+    double toDialog = 0; // ms
+    double okToEnd = 0;  // ms
+    std::uint64_t callsToDialog = 0, callsOk = 0; // host calls, counted on the add-in's side
+    std::string drawing; // as the run left it
+};
+
+void require(bool condition, const std::string& what) {
+    if (!condition) {
+        throw std::runtime_error(what);
+    }
+}
+
+void requireNoMessage(const char* where) {
+    if (!messagesShown.empty()) {
+        const std::wstring& text = messagesShown.front();
+        throw std::runtime_error(std::string(where) + ": the run showed a message: " +
+                                 std::string(text.begin(), text.end()));
+    }
+}
+
+// One click on the add-in's command over a fresh copy of the drawing, then Ok on its dialog.
+Timing addinRun(const addin::testing::LoadedAddin& loaded, const sim::HostData& drawing) {
+    addin::testing::DrawingHost host(drawing);
+    com::ComPtr<ISwAddin> addin = loaded.create();
+    require(static_cast<bool>(addin), "no add-in object");
+    VARIANT_BOOL connected = VARIANT_FALSE;
+    require(addin->ConnectToSW(&host.fake.app, 7, &connected) == S_OK && connected == VARIANT_TRUE,
+            "the add-in did not connect");
+    messagesShown.clear();
+
+    Timing timing;
+    const std::uint64_t before = host.sim.callCount();
+    auto start = Clock::now();
+    require(host.fake.click() == 1, "the command is not enabled");
+    hostPump();
+    timing.toDialog = msSince(start);
+    timing.callsToDialog = host.sim.callCount() - before;
+    const HWND form = visibleMainForm();
+    requireNoMessage("add-in, start-up");
+    require(form != nullptr, "the add-in's dialog did not come up");
+
+    start = Clock::now();
+    addin::testing::press(form, ids::cmd_Ok);
+    timing.okToEnd = msSince(start);
+    timing.callsOk = host.sim.callCount() - before - timing.callsToDialog;
+    requireNoMessage("add-in, Ok");
+    require(visibleMainForm() == nullptr, "the add-in's dialog is still up after Ok");
+    timing.drawing = sim::drawingToJson(std::as_const(host.sim).data());
+
+    VARIANT_BOOL done = VARIANT_FALSE;
+    addin->DisconnectFromSW(&done);
+    addin.reset();
+    host.fake.dropCallbacks();
+    hostPump();
+    return timing;
+}
+
+// The exe's run: its dialogs in this process, its host calls through the automation client to a
+// stand-in host process of its own, started before the clock.
+Timing exeRun(const std::filesystem::path& folder, const sim::HostData& drawing) {
+    std::filesystem::create_directories(folder / "server");
+    com::testing::ServerProcess server(folder / "server", drawing, {}, false);
+    messagesShown.clear();
+    Timing timing;
+    {
+        const HINSTANCE instance = GetModuleHandleW(nullptr);
+        auto start = Clock::now();
+        win::Win32MainForm form(instance, folder.wstring());
+        win::Win32MessageDialog gef(instance);
+        testing::UiLog log;
+        testing::TestTerminator terminator(log);
+        com::ComConnector connector;
+        Program program(form, gef, terminator, connector, folder.wstring());
+        bool endedEarly = false;
+        try {
+            runHandler(program, Form_Load);
+        } catch (const RunEnded&) {
+            endedEarly = true;
+        }
+        hostPump();
+        timing.toDialog = msSince(start);
+        requireNoMessage("exe, start-up");
+        require(!endedEarly && visibleMainForm() != nullptr, "the exe's dialog did not come up");
+
+        start = Clock::now();
+        try {
+            runHandler(program, cmd_Ok_Click);
+        } catch (const RunEnded&) {
+        }
+        hostPump();
+        timing.okToEnd = msSince(start);
+        requireNoMessage("exe, Ok");
+        require(terminator.ended == 1, "the exe's run did not end");
+    }
+    require(server.stop("save") == 0, "the stand-in host did not save");
+    timing.drawing = sim::drawingToJson(sim::loadDrawingFile(server.drawingFile()));
+    return timing;
+}
+
+struct Row {
+    const char* drawing;
+    std::vector<Timing> addin;
+    std::vector<Timing> exe;
+};
+
+// The first run of each side pays for what stays loaded afterwards (fonts, bitmaps, classes):
+// one of each, untimed, on the sample.
+void warmUp(const addin::testing::LoadedAddin& loaded, const std::filesystem::path& folder,
+            const sim::HostData& sample) {
+    addinRun(loaded, sample);
+    exeRun(folder, sample);
+}
+
+Row measure(const char* name, const sim::HostData& drawing, int addinRuns, int exeRuns,
+            const addin::testing::LoadedAddin& loaded, const std::filesystem::path& folder) {
+    Row row{name, {}, {}};
+    // Alternating, so that neither side gets the quieter moments of a shared machine.
+    for (int i = 0; i < std::max(addinRuns, exeRuns); ++i) {
+        if (i < addinRuns) {
+            row.addin.push_back(addinRun(loaded, drawing));
+        }
+        if (i < exeRuns) {
+            row.exe.push_back(exeRun(folder, drawing));
+        }
+        std::fprintf(stderr, "  %s: run %d done\n", name, i + 1);
+    }
+    return row;
+}
+
+std::vector<double> pick(const std::vector<Timing>& runs, double Timing::*field) {
+    std::vector<double> values;
+    for (const Timing& t : runs) {
+        values.push_back(t.*field);
+    }
+    return values;
+}
+
+bool sameDrawings(const Row& row) {
+    for (const Timing& t : row.exe) {
+        if (t.drawing != row.addin.front().drawing) {
+            return false;
+        }
+    }
+    for (const Timing& t : row.addin) {
+        if (t.drawing != row.addin.front().drawing) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void print(const std::vector<Row>& rows) {
+    std::printf("\nTarvenix.dll in process against the exe's run across processes (median ms)\n");
+    std::printf("%-14s %-24s %11s %6s %12s %6s %12s %11s\n", "drawing", "step", "host calls", "runs", "add-in",
+                "runs", "exe", "exe/add-in");
+    struct Step {
+        const char* name;
+        double Timing::*time;
+        std::uint64_t Timing::*calls;
+    };
+    const Step steps[] = {{"click to filled dialog", &Timing::toDialog, &Timing::callsToDialog},
+                          {"Ok to end", &Timing::okToEnd, &Timing::callsOk}};
+    for (const Row& row : rows) {
+        for (const Step& step : steps) {
+            const double addin = median(pick(row.addin, step.time));
+            const double exe = median(pick(row.exe, step.time));
+            std::printf("%-14s %-24s %11llu %6zu %12.1f %6zu %12.1f %11.1f\n", row.drawing, step.name,
+                        static_cast<unsigned long long>(row.addin.front().*step.calls), row.addin.size(), addin,
+                        row.exe.size(), exe, addin > 0 ? exe / addin : 0.0);
+        }
+    }
+    for (const Row& row : rows) {
+        std::printf("%s: every run left %s\n", row.drawing,
+                    sameDrawings(row) ? "the same drawing" : "NOT THE SAME DRAWING in every run");
+    }
+}
+
+int number(const wchar_t* text) {
+    const int n = static_cast<int>(std::wcstol(text, nullptr, 10));
+    if (n < 1) {
+        throw std::runtime_error("a number of runs is 1 or more");
+    }
+    return n;
+}
+
+} // namespace
+} // namespace tvx
+
+int wmain(int argc, wchar_t** argv) {
+    using namespace tvx;
+    int runs = 5;
+    int bigExeRuns = 2;
+    bool sampleOnly = false;
+    try {
+        for (int i = 1; i < argc; ++i) {
+            const std::wstring option = argv[i];
+            if (option == L"--sample-only") {
+                sampleOnly = true;
+            } else if (option == L"--runs" && i + 1 < argc) {
+                runs = number(argv[++i]);
+            } else if (option == L"--big-exe-runs" && i + 1 < argc) {
+                bigExeRuns = number(argv[++i]);
+            } else {
+                std::fprintf(stderr, "usage: addin_bench [--runs N] [--big-exe-runs N] [--sample-only]\n");
+                return 2;
+            }
+        }
+        const com::ComApartment apartment;
+        const com::testing::ScratchFolder folder("addin-bench");
+        const addin::testing::LoadedAddin loaded(folder.path(), com::testing::windowsPath(TVX_ADDIN_DLL),
+                                                 com::testing::windowsPath(TVX_SOURCE_DIR));
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, &closeMessage);
+        const sim::HostData sample = sim::loadDrawingFile(com::testing::windowsPath(TVX_SOURCE_DIR) / "samples" /
+                                                          "sample-drawing.json");
+        std::vector<Row> rows;
+        warmUp(loaded, folder.path(), sample);
+        rows.push_back(measure("sample", sample, runs, runs, loaded, folder.path()));
+        if (!sampleOnly) {
+            rows.push_back(measure("2000 symbols", testing::bigDrawing(), runs, bigExeRuns, loaded, folder.path()));
+        }
+        KillTimer(nullptr, timer);
+        print(rows);
+        return std::all_of(rows.begin(), rows.end(), sameDrawings) ? 0 : 3;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "addin_bench: %s\n", e.what());
+        return 1;
+    }
+}
