@@ -175,13 +175,16 @@ Row measure(const char* name, const sim::HostData& drawing, int addinRuns, int e
     Row row{name, {}, {}};
     // Alternating, so that neither side gets the quieter moments of a shared machine.
     for (int i = 0; i < std::max(addinRuns, exeRuns); ++i) {
+        std::fprintf(stderr, "  %s, run %d (ms to dialog + Ok to end):", name, i + 1);
         if (i < addinRuns) {
             row.addin.push_back(addinRun(loaded, drawing));
+            std::fprintf(stderr, " add-in %.1f + %.1f", row.addin.back().toDialog, row.addin.back().okToEnd);
         }
         if (i < exeRuns) {
             row.exe.push_back(exeRun(folder, drawing));
+            std::fprintf(stderr, " exe %.1f + %.1f", row.exe.back().toDialog, row.exe.back().okToEnd);
         }
-        std::fprintf(stderr, "  %s: run %d done\n", name, i + 1);
+        std::fprintf(stderr, "\n");
     }
     return row;
 }
