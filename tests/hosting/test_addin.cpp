@@ -5,9 +5,9 @@
 // "refuse-connect" (it adds its menu item, takes it back and answers false), "keep-reference"
 // (it never releases its command manager) or "misbehave" (its callback throws, then faults).
 // TVX_TESTADDIN_ICONS names its toolbar picture.
+#include "drawing/com/addin_interface.h"
 #include "drawing/com/com_owners.h"
 #include "drawing/com/dispatch_client.h"
-#include "tools/hostserver/addin_interface.h"
 
 #include <windows.h>
 
@@ -26,8 +26,6 @@ using tvx::com::arg;
 using tvx::com::ComPtr;
 using tvx::com::UniqueBstr;
 using tvx::com::UniqueVariant;
-using tvx::hostserver::ISwAddin;
-using tvx::hostserver::kIidSwAddin;
 
 // {9D150035-8215-4525-AC95-CA2D4CBB951A}
 constexpr CLSID kClsid = {0x9d150035, 0x8215, 0x4525, {0xac, 0x95, 0xca, 0x2d, 0x4c, 0xbb, 0x95, 0x1a}};
@@ -256,7 +254,7 @@ private:
 
 class Addin final : public Counted<ISwAddin> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return answer(iid, kIidSwAddin, out); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return answer(iid, __uuidof(ISwAddin), out); }
 
     HRESULT STDMETHODCALLTYPE ConnectToSW(IDispatch* thisSw, long cookie, VARIANT_BOOL* connected) override {
         if (connected == nullptr) {

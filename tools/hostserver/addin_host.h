@@ -3,7 +3,7 @@
 // check at the end that every add-in gave back what it took.
 #pragma once
 
-#include "tools/hostserver/addin_interface.h"
+#include "drawing/com/addin_interface.h"
 #include "tools/hostserver/dispatch_core.h"
 
 #include <cstdint>
