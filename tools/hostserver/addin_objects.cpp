@@ -216,7 +216,32 @@ public:
     }
 };
 
+// The host's main window. Without add-ins the stand-in shows none: its handle is then 0.
+class DispFrame final : public TableObject<DispFrame, std::int32_t> {
+public:
+    static constexpr const char* kKind = "Frame";
+
+    explicit DispFrame(std::shared_ptr<DispatchContext> context) : TableObject(std::move(context), kKind, 0) {}
+
+    static const std::vector<Member<DispFrame>>& table() {
+        static const std::vector<Member<DispFrame>> t{
+            // VT_I4, as late binding gets it; a window handle's significant bits fit.
+            {{L"GetHWnd", kMethod, {}},
+             [](DispFrame& s, const CallArgs&) {
+                 const AddinHost* host = s.context().addinHost();
+                 const HWND window = host == nullptr ? nullptr : host->frameWindow();
+                 return Answer::int32(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window)));
+             }},
+        };
+        return t;
+    }
+};
+
 } // namespace
+
+Answer frameOf(const std::shared_ptr<DispatchContext>& context) {
+    return Answer::dispatch(makeDispatch<DispFrame>(context), DispFrame::kKind);
+}
 
 Answer commandManagerFor(const std::shared_ptr<DispatchContext>& context, std::int32_t cookie) {
     if (!addinHostOf(*context).knowsCookie(cookie)) {

@@ -287,6 +287,7 @@ public:
              }},
             {{L"GetCommandManager", kMethod, {Param::I4}},
              [](DispApp& s, const CallArgs& a) { return commandManagerFor(s.sharedContext(), a.i4(0)); }},
+            {{L"Frame", kMethod, {}}, [](DispApp& s, const CallArgs&) { return frameOf(s.sharedContext()); }},
             {{L"LoadAddIn", kMethod, {Param::Bstr}},
              [](DispApp& s, const CallArgs& a) {
                  return Answer::int32(addinHostOf(s.context()).loadByPath(a.bstr(0)));
