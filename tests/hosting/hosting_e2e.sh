@@ -72,6 +72,7 @@ expect "connected at start" "$(news)" "connect"
 expect "type information asked once" \
   "$(traced '-> Callbacks.GetTypeInfoCount() = 1') $(traced '-> Callbacks.GetTypeInfo(0) = ITypeInfo')" "1 1"
 expect "one toolbar button" "$(drv buttons "$frame" "$toolbar" | tr -d '\r')" 1
+expect "the older hosts' icons taken" "$(grep -c '^\(Small\|Large\)IconList(BSTR ' "$work/trace.txt")" 2
 if [ -n "$shot" ]; then
   drv key "$frame" alt+x
   shot "$shot"
@@ -138,7 +139,8 @@ expect "the host's exit code" "$ended_status" 0
 
 echo "== an add-in that keeps a host object: reported at the stop, the drawing saved all the same"
 fresh_record
-TVX_TESTADDIN_MODE=keep-reference serve "$samples/sample-drawing.json" --addins
+TVX_TESTADDIN_MODE=keep-reference,older-icons serve "$samples/sample-drawing.json" --addins
+expect "the older hosts' icons alone give the button" "$(drv buttons "$frame" "$toolbar" | tr -d '\r')" 1
 stop_server
 expect "the host's exit code" "$ended_status" 5
 expect "the reference named" "$(traced '-- references left on host objects: 1 (CommandManager 1)')" 1

@@ -1,9 +1,10 @@
 // A tiny add-in for the stand-in host's tests: it makes the add-in calls a real add-in makes
-// (a menu item, a command group with one toolbar button on a tab of its own), its enable method
-// answers enabled while a drawing is active, and its callback makes one host call. Each step
-// is appended to the file TVX_TESTADDIN_RECORD names. TVX_TESTADDIN_MODE may say
-// "refuse-connect" (it adds its menu item, takes it back and answers false), "keep-reference"
-// (it never releases its command manager) or "misbehave" (its callback throws, then faults).
+// (a menu item, a command group with one toolbar button on a tab of its own, its icons for
+// current and older hosts), its enable method answers enabled while a drawing is active, and its
+// callback makes one host call. Each step is appended to the file TVX_TESTADDIN_RECORD names.
+// TVX_TESTADDIN_MODE may say "refuse-connect" (it adds its menu item, takes it back and answers
+// false), "keep-reference" (it never releases its command manager), "misbehave" (its callback
+// throws, then faults) and "older-icons" (only the older hosts' icon lists).
 // TVX_TESTADDIN_ICONS names its toolbar picture.
 #include "drawing/com/addin_interface.h"
 #include "drawing/com/com_owners.h"
@@ -312,8 +313,12 @@ private:
             throw std::runtime_error("no command group");
         }
         const std::vector<std::wstring> icons{environment(L"TVX_TESTADDIN_ICONS")};
-        put(group.get(), L"IconList", array(VT_BSTR, icons));
-        put(group.get(), L"MainIconList", array(VT_BSTR, icons));
+        if (!inMode(L"older-icons")) {
+            put(group.get(), L"IconList", array(VT_BSTR, icons));
+            put(group.get(), L"MainIconList", array(VT_BSTR, icons));
+        }
+        put(group.get(), L"SmallIconList", arg(icons.front().c_str()));
+        put(group.get(), L"LargeIconList", arg(icons.front().c_str()));
         call(group.get(), L"AddCommandItem2", arg(kItem), arg(-1), arg(L"Testhinweis"), arg(L"Testbefehl"), arg(0),
              arg(kCallback), arg(kEnable), arg(1), arg(2));
         put(group.get(), L"HasToolbar", arg(true));

@@ -11,8 +11,10 @@ namespace tvx::hostserver {
 
 namespace {
 
-// A menu item with no "@menu" part goes where a German host has its Tools menu.
-constexpr wchar_t kToolsMenu[] = L"E&xtras";
+constexpr std::int32_t kFileMenuId = 0;
+constexpr std::int32_t kToolsMenuId = 4;
+constexpr int kIconListSize = 20;  // IconList's first strip
+constexpr int kSmallIconSize = 16; // SmallIconList's strip
 
 std::string utf8(const std::wstring& text) {
     return com::toUtf8(text);
@@ -88,6 +90,14 @@ NamedCall callByName(IDispatch* callbacks, const std::wstring& name) {
 }
 
 } // namespace
+
+std::wstring localizedMenuName(std::int32_t menuId) {
+    switch (menuId) {
+    case kFileMenuId: return kFileMenu;
+    case kToolsMenuId: return kToolsMenu;
+    default: return {};
+    }
+}
 
 const AddinHost::Command* AddinHost::findCommand(std::int32_t id) const {
     for (const Command& c : commands_) {
@@ -174,6 +184,7 @@ std::int32_t AddinHost::addMenuItem(std::int32_t docType, std::int32_t cookie, c
     }
     const auto at = item.find(L'@');
     const std::wstring text = at == std::wstring::npos ? item : item.substr(0, at);
+    // No "@menu" part: where a German host has its Tools menu.
     const std::wstring menu = at == std::wstring::npos ? std::wstring(kToolsMenu) : item.substr(at + 1);
     Command command{newCommandId(), cookie, docType, -1, item, callback, enable, hint};
     if (text.empty()) {
@@ -229,8 +240,9 @@ bool AddinHost::activate(std::int32_t cookie, std::int32_t userId) {
         refusal = "already active";
     } else if (addin == nullptr || !addin->callbacks) {
         refusal = "SetAddinCallbackInfo2 was not called";
-    } else if (g.hasToolbar && (g.iconList.empty() || g.mainIconList.empty())) {
-        refusal = "a toolbar needs IconList and MainIconList";
+    } else if (g.hasToolbar && (g.iconList.empty() || g.mainIconList.empty()) &&
+               (g.smallIconList.empty() || g.largeIconList.empty())) {
+        refusal = "a toolbar needs IconList and MainIconList (or SmallIconList and LargeIconList)";
     } else if (g.iconList.size() != g.mainIconList.size()) {
         refusal = "IconList and MainIconList differ in length";
     }
@@ -250,12 +262,14 @@ bool AddinHost::activate(std::int32_t cookie, std::int32_t userId) {
         say("-- Activate refused: " + refusal);
         return false;
     }
+    const bool newIcons = !g.iconList.empty();
     for (CommandGroupItem& item : g.items) {
         item.commandId = newCommandId();
         commands_.push_back({item.commandId, cookie, 3, g.userId, item.name, item.callback, item.enable, item.hint});
         if (g.hasToolbar && (item.option & 2) != 0) {
             frame_->addToolbarButton(item.commandId, item.tooltip.empty() ? item.name : item.tooltip,
-                                     g.iconList.empty() ? std::wstring() : g.iconList.front(), item.imageIndex);
+                                     newIcons ? g.iconList.front() : g.smallIconList, item.imageIndex,
+                                     newIcons ? kIconListSize : kSmallIconSize);
         }
         if (g.hasMenu && (item.option & 1) != 0) {
             frame_->addMenuItem(kToolsMenu, item.name, item.commandId, -1);

@@ -17,6 +17,10 @@ namespace tvx::hostserver {
 
 class HostFrame;
 
+// GetLocalizedMenuName's answer for a menu id of the host's list (File 0, ..., Tools 4), as a
+// German host names the menu, "&" included; empty for a menu the frame does not have.
+std::wstring localizedMenuName(std::int32_t menuId);
+
 // LoadAddIn's answers, as the host's API help lists them.
 enum LoadResult : std::int32_t { kLoaded = 0, kNotLoaded = 1, kAlreadyLoaded = 2, kFileNotFound = 3 };
 
@@ -33,6 +37,7 @@ struct CommandGroup {
     std::int32_t userId = 0;
     std::wstring title, tooltip, hint;
     std::vector<std::wstring> iconList, mainIconList;
+    std::wstring smallIconList, largeIconList; // older hosts' strips: 16 and 24 px pictures
     std::vector<CommandGroupItem> items;
     bool hasToolbar = false;
     bool hasMenu = true;

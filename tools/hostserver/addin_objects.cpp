@@ -103,6 +103,17 @@ public:
                  s.inactiveGroup().mainIconList = a.bstrs(0);
                  return Answer::none();
              }},
+            // Older hosts' icons: one strip each, of 16 and of 24 px pictures.
+            {{L"SmallIconList", kPut, {Param::Bstr}},
+             [](DispCommandGroup& s, const CallArgs& a) {
+                 s.inactiveGroup().smallIconList = a.bstr(0);
+                 return Answer::none();
+             }},
+            {{L"LargeIconList", kPut, {Param::Bstr}},
+             [](DispCommandGroup& s, const CallArgs& a) {
+                 s.inactiveGroup().largeIconList = a.bstr(0);
+                 return Answer::none();
+             }},
             {{L"AddCommandItem2", kMethod,
               {Param::Bstr, Param::I4, Param::Bstr, Param::Bstr, Param::I4, Param::Bstr, Param::Bstr, Param::I4,
                Param::I4}},
