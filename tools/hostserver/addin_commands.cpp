@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::int32_t kFileMenuId = 0;
 constexpr std::int32_t kToolsMenuId = 4;
+constexpr std::int32_t kEveryDocType = 15;
 constexpr int kIconListSize = 20;  // IconList's first strip
 constexpr int kSmallIconSize = 16; // SmallIconList's strip
 
@@ -131,6 +132,22 @@ std::int32_t AddinHost::askEnable(std::int32_t commandId) {
     return call.answer.get().lVal;
 }
 
+bool AddinHost::onMenuNow(const Command& command) const {
+    if (!activeDocType_) {
+        return true;
+    }
+    const std::int32_t type = activeDocType_();
+    return type >= 0 && type < 4 && ((command.docMask >> type) & 1) != 0;
+}
+
+std::int32_t AddinHost::menuState(std::int32_t commandId) {
+    const Command* command = findCommand(commandId);
+    if (command == nullptr || !onMenuNow(*command)) {
+        return 0;
+    }
+    return askEnable(commandId);
+}
+
 bool AddinHost::click(std::int32_t commandId) {
     const Command* found = findCommand(commandId);
     if (found == nullptr) {
@@ -138,6 +155,11 @@ bool AddinHost::click(std::int32_t commandId) {
     }
     // The add-in may change its commands from its callback.
     const Command command = *found;
+    // A menu item of another document type is not on the menu; a group's command has its button.
+    if (command.groupId < 0 && !onMenuNow(command)) {
+        say("-- command " + std::to_string(commandId) + " is not on the menu of this document type, not called");
+        return false;
+    }
     if (askEnable(commandId) % 2 != 1) {
         say("-- command " + std::to_string(commandId) + " is disabled, not called");
         return false;
@@ -186,7 +208,7 @@ std::int32_t AddinHost::addMenuItem(std::int32_t docType, std::int32_t cookie, c
     const std::wstring text = at == std::wstring::npos ? item : item.substr(0, at);
     // No "@menu" part: where a German host has its Tools menu.
     const std::wstring menu = at == std::wstring::npos ? std::wstring(kToolsMenu) : item.substr(at + 1);
-    Command command{newCommandId(), cookie, docType, -1, item, callback, enable, hint};
+    Command command{newCommandId(), cookie, docType, 1 << docType, -1, item, callback, enable, hint};
     if (text.empty()) {
         frame_->addSeparator(menu, command.id);
     } else if (!frame_->addMenuItem(menu, text, command.id, position)) {
@@ -262,10 +284,13 @@ bool AddinHost::activate(std::int32_t cookie, std::int32_t userId) {
         say("-- Activate refused: " + refusal);
         return false;
     }
+    // ShowInDocumentType is a mask for the group's menu items; never set, they are for every type.
+    const std::int32_t docMask = g.showInDocumentType == 0 ? kEveryDocType : g.showInDocumentType;
     const bool newIcons = !g.iconList.empty();
     for (CommandGroupItem& item : g.items) {
         item.commandId = newCommandId();
-        commands_.push_back({item.commandId, cookie, 3, g.userId, item.name, item.callback, item.enable, item.hint});
+        commands_.push_back(
+            {item.commandId, cookie, 3, docMask, g.userId, item.name, item.callback, item.enable, item.hint});
         if (g.hasToolbar && (item.option & 2) != 0) {
             frame_->addToolbarButton(item.commandId, item.tooltip.empty() ? item.name : item.tooltip,
                                      newIcons ? g.iconList.front() : g.smallIconList, item.imageIndex,

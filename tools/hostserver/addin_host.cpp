@@ -93,7 +93,7 @@ AddinHost::AddinHost(std::shared_ptr<DispatchContext> context, ComPtr<IDispatch>
         appBaseline_ = core->references();
     }
     frame_ = std::make_unique<HostFrame>([this](std::int32_t id) { click(id); },
-                                         [this](std::int32_t id) { return askEnable(id); });
+                                         [this](std::int32_t id) { return menuState(id); });
     context_->setAddinHost(this);
 }
 
