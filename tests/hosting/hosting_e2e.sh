@@ -2,9 +2,10 @@
 # The stand-in host hosting an add-in under Wine, played by the GUI driver and the stop file:
 # loaded from the registry at start and again by path, its menu item and toolbar button in the
 # frame, each way of clicking reaching the callback after the enable method, a disabled command
-# not called, a menu item only on its document type's menu, every command gone after unloading; an add-in that refuses to connect, one that
-# keeps a reference to a host object, which the host reports at its stop (exit code 5), and one
-# that throws (reported, the host goes on) and then faults (named, exit code 6).
+# not called, a menu item only on its document type's menu, every command gone after unloading;
+# an add-in that refuses to connect, one that keeps a reference to a host object, which the host
+# reports at its stop (exit code 5), and one that throws (reported, the host goes on) and then
+# faults (named, exit code 6).
 #   hosting_e2e.sh [--server EXE] [--driver EXE] [--addin DLL] [--samples DIR] [--shot PNG]
 # With --shot, a picture of the screen with the frame's Extras menu open is kept in PNG.
 set -uo pipefail

@@ -1,7 +1,8 @@
 // A tiny add-in for the stand-in host's tests: it makes the add-in calls a real add-in makes
 // (a drawing's menu item, a part's on the menu the host names, a command group with one toolbar
-// button on a tab of its own, its icons for current and older hosts), its enable method answers enabled while a drawing is active, and its
-// callback makes one host call. Each step is appended to the file TVX_TESTADDIN_RECORD names.
+// button on a tab of its own, its icons for current and older hosts), its enable method answers
+// enabled while a drawing is active, and its callback makes one host call. Each step is appended
+// to the file TVX_TESTADDIN_RECORD names.
 // TVX_TESTADDIN_MODE may say "refuse-connect" (it adds its menu item, takes it back and answers
 // false), "keep-reference" (it never releases its command manager), "misbehave" (its callback
 // throws, then faults) and "older-icons" (only the older hosts' icon lists).
@@ -258,7 +259,9 @@ private:
 
 class Addin final : public Counted<ISwAddin> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return answer(iid, __uuidof(ISwAddin), out); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        return answer(iid, __uuidof(ISwAddin), out);
+    }
 
     HRESULT STDMETHODCALLTYPE ConnectToSW(IDispatch* thisSw, long cookie, VARIANT_BOOL* connected) override {
         if (connected == nullptr) {

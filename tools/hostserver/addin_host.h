@@ -136,7 +136,7 @@ private:
         std::int32_t id = 0;
         std::int32_t cookie = 0;
         std::int32_t docType = 0;  // menu items
-        std::int32_t docMask = 0;  // the document types its menu item is for: none 1, part 2, assembly 4, drawing 8
+        std::int32_t docMask = 0;  // its menu item's document types: none 1, part 2, assembly 4, drawing 8
         std::int32_t groupId = -1; // toolbar buttons and group menu items: the group's user id
         std::wstring item;         // as the add-in named it, "@menu" part included
         std::wstring callback, enable, hint;
