@@ -1,7 +1,7 @@
-// The interfaces between Tarvenix.dll and its host, and the identities both sides use. The host's
-// add-in interface is declared here, not taken from the host's type library, which is not ours
-// to ship; its layout is fixed by the host.
+// The interfaces between Tarvenix.dll and its host, and the identities both sides use.
 #pragma once
+
+#include "drawing/com/addin_interface.h"
 
 #include <windows.h>
 #include <oaidl.h>
@@ -11,11 +11,6 @@
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #endif
-struct ISwAddin : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE ConnectToSW(IDispatch* thisSW, long cookie, VARIANT_BOOL* isConnected) = 0;
-    virtual HRESULT STDMETHODCALLTYPE DisconnectFromSW(VARIANT_BOOL* isDisconnected) = 0;
-};
-
 // Must match tarvenix_addin.idl: the type library describes this very vtable.
 struct ITvxCallbacks : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE TvxSurfaceFinish() = 0;
@@ -25,7 +20,6 @@ struct ITvxCallbacks : public IDispatch {
 #pragma GCC diagnostic pop
 #endif
 
-__CRT_UUID_DECL(ISwAddin, 0xda306a0d, 0xeac5, 0x4406, 0x86, 0x10, 0xb1, 0xda, 0x80, 0x5d, 0x92, 0x70)
 __CRT_UUID_DECL(ITvxCallbacks, 0xf6790dea, 0x19e8, 0x4030, 0xb1, 0x27, 0xc6, 0xf6, 0xf5, 0x98, 0xa6, 0x59)
 
 namespace tvx::addin {

@@ -1,6 +1,7 @@
 #include "addin/addin_shell.h"
 
 #include "addin/dialog_keys.h"
+#include "addin/host_commands.h"
 #include "addin/module.h"
 #include "app/sequences.h"
 #include "app/win32/control_ids.h"
@@ -61,9 +62,10 @@ void unregisterRunClasses(HINSTANCE module) {
 
 class AddinShell::Run {
 public:
-    Run(AddinShell& shell, std::unique_ptr<win::InstanceClaim> claim)
-        : shell_(shell), claim_(std::move(claim)), folder_(moduleFolder()), form_(shell.module_, folder_),
-          gef_(shell.module_), connector_(shell.app_), program_(form_, gef_, ending_, connector_, folder_) {
+    // Unlike the exe's, the dialog and its messages are owned by the host's window (null: none).
+    Run(AddinShell& shell, std::unique_ptr<win::InstanceClaim> claim, HWND owner)
+        : shell_(shell), claim_(std::move(claim)), folder_(moduleFolder()), form_(shell.module_, folder_, owner),
+          gef_(shell.module_, owner), connector_(shell.app_), program_(form_, gef_, ending_, connector_, folder_) {
         form_.setHandlers({
             [this] { fromDialog(cmd_Ok_Click); },
             [this] { fromDialog(cmd_Cancel_Click); },
@@ -185,7 +187,7 @@ void AddinShell::command() noexcept {
             win::bringRunningInstanceForward(*claim, std::chrono::milliseconds::zero());
             return;
         }
-        run_ = std::make_unique<Run>(*this, std::move(claim));
+        run_ = std::make_unique<Run>(*this, std::move(claim), hostFrameWindow(app_));
         if (!run_->start()) {
             destroyRun();
         }

@@ -49,12 +49,12 @@ void registerDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC proced
 }
 
 HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* caption,
-                        SIZE clientTwips, int dpi, void* self) {
+                        SIZE clientTwips, int dpi, void* self, HWND owner) {
     const SIZE client{twipsToPixels(clientTwips.cx, dpi), twipsToPixels(clientTwips.cy, dpi)};
     const RECT frame = centredFrame(client, kDialogStyle, kDialogExStyle);
     const HWND window = CreateWindowExW(kDialogExStyle, className, caption, kDialogStyle, frame.left,
                                         frame.top, frame.right - frame.left, frame.bottom - frame.top,
-                                        nullptr, nullptr, instance, self);
+                                        owner, nullptr, instance, self);
     if (window == nullptr) {
         throw std::runtime_error("the dialog window could not be created");
     }

@@ -12,9 +12,10 @@ namespace tvx::win {
 // through the creation parameter.
 void registerDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HBRUSH background);
 
-// A hidden dialog window of the given client size in twips, centred on the screen, with no owner.
+// A hidden dialog window of the given client size in twips, centred on the screen, owned by
+// `owner` (none when null).
 HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* caption,
-                        SIZE clientTwips, int dpi, void* self);
+                        SIZE clientTwips, int dpi, void* self, HWND owner = nullptr);
 
 // One control of a layout table; `framed` gives picture boxes the sunken frame.
 HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout, int dpi, HFONT font,

@@ -11,7 +11,7 @@
 
 namespace tvx::win {
 
-Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder)
+Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder, HWND owner)
     : instance_(instance), previewFolder_(std::move(previewFolder)), dpi_(screenDpi()),
       dialogFont_(createDialogFont(dpi_)), largeBoldFont_(createLargeBoldFont(dpi_)),
       background_(CreateSolidBrush(kMainFormBackground)),
@@ -20,7 +20,8 @@ Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder)
       smallIcon_(loadIconResource(instance, IDI_TARVENIX, GetSystemMetrics(SM_CXSMICON))) {
     PictureBox::registerClass(instance);
     registerDialogClass(instance, ids::kMainFormClass, &dialogWindowProc<Win32MainForm>, nullptr);
-    window_.reset(createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this));
+    window_.reset(
+        createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this, owner));
     SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     createControls();

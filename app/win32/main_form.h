@@ -26,8 +26,9 @@ public:
         std::function<void()> closeCommand;
     };
 
-    // Creates the dialog, hidden. Preview bitmaps are looked for in previewFolder.
-    Win32MainForm(HINSTANCE instance, std::wstring previewFolder);
+    // Creates the dialog, hidden, owned by `owner` (none when null). Preview bitmaps are looked
+    // for in previewFolder.
+    Win32MainForm(HINSTANCE instance, std::wstring previewFolder, HWND owner = nullptr);
     Win32MainForm(const Win32MainForm&) = delete;
     Win32MainForm& operator=(const Win32MainForm&) = delete;
     ~Win32MainForm() override;

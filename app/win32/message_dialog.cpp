@@ -61,8 +61,8 @@ private:
 
 } // namespace
 
-Win32MessageDialog::Win32MessageDialog(HINSTANCE instance)
-    : instance_(instance), dpi_(screenDpi()), dialogFont_(createDialogFont(dpi_)),
+Win32MessageDialog::Win32MessageDialog(HINSTANCE instance, HWND owner)
+    : instance_(instance), owner_(owner), dpi_(screenDpi()), dialogFont_(createDialogFont(dpi_)),
       picture_(loadIconResource(instance, IDI_MESSAGE, 32)) {}
 
 Win32MessageDialog::~Win32MessageDialog() {
@@ -87,7 +87,7 @@ void Win32MessageDialog::Form_Load() {
     registerDialogClass(instance_, ids::kMessageDialogClass, &dialogWindowProc<Win32MessageDialog>,
                         GetSysColorBrush(COLOR_BTNFACE));
     window_.reset(createDialogWindow(instance_, ids::kMessageDialogClass, kMessageDialogCaption,
-                                     kMessageDialogClient, dpi_, this));
+                                     kMessageDialogClient, dpi_, this, owner_));
     for (const ControlLayout& layout : kMessageDialogControls) {
         const HWND control = createControl(window_.get(), instance_, layout, dpi_, dialogFont_.get(), false);
         if (layout.id == ids::Picture1) {

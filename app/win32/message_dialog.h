@@ -14,7 +14,8 @@ namespace tvx::win {
 
 class Win32MessageDialog final : public MessageDialog {
 public:
-    explicit Win32MessageDialog(HINSTANCE instance);
+    // The dialog, once loaded, is owned by `owner` (none when null).
+    explicit Win32MessageDialog(HINSTANCE instance, HWND owner = nullptr);
     Win32MessageDialog(const Win32MessageDialog&) = delete;
     Win32MessageDialog& operator=(const Win32MessageDialog&) = delete;
     ~Win32MessageDialog() override;
@@ -34,6 +35,7 @@ private:
     void showModal();
 
     HINSTANCE instance_;
+    HWND owner_;
     int dpi_;
     UniqueFont dialogFont_;
     UniqueIcon picture_;

@@ -292,6 +292,40 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
     EXPECT_EQ(host.drawing(), afterOk);
 }
 
+TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowWhenTheHostDoesNotSay) {
+    Host host(sampleDrawing());
+    const win::UniqueWindow frame(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                                  nullptr, GetModuleHandleW(nullptr), nullptr));
+    ASSERT_NE(frame.get(), nullptr);
+    host.fake.frameWindow = frame.get();
+    ComPtr<ISwAddin> addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    EXPECT_EQ(GetWindow(mainForm(), GW_OWNER), frame.get());
+    HWND messageOwner = nullptr;
+    whileMessageShows = [&] {
+        messageOwner = GetWindow(FindWindowW(ids::kMessageDialogClass, nullptr), GW_OWNER);
+    };
+    host.failAt = "Doc.InsertNote";
+    press(mainForm(), ids::cmd_Ok);
+    ASSERT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
+    EXPECT_EQ(messageOwner, frame.get());
+
+    // A host that does not say: no owner, as the exe's, and no message about it.
+    shownMessages.clear();
+    host.fake.refuseFrame = true;
+    host.fake.log.clear();
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    EXPECT_EQ(GetWindow(mainForm(), GW_OWNER), nullptr);
+    EXPECT_EQ(operationsOf(host.fake.log), std::vector<std::string>{"app.Frame"});
+    press(mainForm(), ids::cmd_Cancel);
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+    unload(addin, host.fake);
+}
+
 TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
     Host host(sampleDrawing());
     ComPtr<ISwAddin> addin = createAddin();

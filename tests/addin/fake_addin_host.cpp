@@ -63,6 +63,23 @@ FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::mov
     });
     answer(app, "app", L"GetCommandManager", giveObject(&manager));
     answer(app, "app", L"RemoveMenu", give(variantBool(true)));
+    app.on(L"Frame", [this, giveFrame = giveObject(&frame)](const DISPPARAMS& params, VARIANT* result, EXCEPINFO*,
+                                                             UINT*) {
+        log.push_back(callText("app", params, "Frame"));
+        if (refuseFrame) {
+            return E_FAIL;
+        }
+        if (result != nullptr) {
+            VariantInit(result);
+        }
+        giveFrame(params, result);
+        return S_OK;
+    });
+    answer(frame, "frame", L"GetHWnd", [this](const DISPPARAMS&, VARIANT* result) {
+        // The handle's low 32 bits, as the host answers it.
+        const auto handle = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(frameWindow));
+        VariantCopy(result, variantI4(handle).addressOf());
+    });
     // The run's calls on the application go on to the stand-in; with no active document the
     // host answers an empty reference, as it does.
     app.on(L"ActiveDoc", [this](const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error, UINT* argErr) {
@@ -142,7 +159,7 @@ long FakeAddinHost::click() {
 
 std::vector<std::wstring> FakeAddinHost::unexpected() const {
     std::vector<std::wstring> all;
-    for (const FakeDispatch* object : {&app, &manager, &group, &tab, &box}) {
+    for (const FakeDispatch* object : {&app, &frame, &manager, &group, &tab, &box}) {
         all.insert(all.end(), object->unexpected.begin(), object->unexpected.end());
     }
     return all;
@@ -150,7 +167,7 @@ std::vector<std::wstring> FakeAddinHost::unexpected() const {
 
 long FakeAddinHost::heldReferences() const {
     long held = 0;
-    for (const FakeDispatch* object : {&app, &manager, &group, &tab, &box}) {
+    for (const FakeDispatch* object : {&app, &frame, &manager, &group, &tab, &box}) {
         held += object->refs - 1;
     }
     return held;

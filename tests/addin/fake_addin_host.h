@@ -37,8 +37,12 @@ public:
     bool refuseMenu = false;
     bool refuseActivate = false;
     bool noActiveDocument = false;
+    // The window Frame().GetHWnd() answers; Frame fails when refuseFrame is set.
+    HWND frameWindow = nullptr;
+    bool refuseFrame = false;
 
     com::testing::FakeDispatch app;
+    com::testing::FakeDispatch frame;
     com::testing::FakeDispatch manager;
     com::testing::FakeDispatch group;
     com::testing::FakeDispatch tab;

@@ -51,6 +51,7 @@ run_in_host() { # LABEL DRAWING BUTTON
 echo "== Ok on the sample drawing: the exe's drawing"
 run_in_host ok "$root/samples/sample-drawing.json" cmd_Ok
 expect "ok: the drawing the exe's run gives" "$(cmp "$root/docs/bilder/beispiel-nachher.json" "$work/saved.json" 2>&1 && echo same)" same
+expect "ok: the host's frame asked for, to own the dialog" "$(grep -c '^GetHWnd() -> I4 [1-9]' "$work/trace.txt")" 1
 
 echo "== Abbruch: the drawing as it was"
 run_in_host cancel "$root/samples/sample-drawing.json" cmd_Cancel

@@ -2,9 +2,10 @@
 # The stand-in host hosting an add-in under Wine, played by the GUI driver and the stop file:
 # loaded from the registry at start and again by path, its menu item and toolbar button in the
 # frame, each way of clicking reaching the callback after the enable method, a disabled command
-# not called, every command gone after unloading; an add-in that refuses to connect, one that
-# keeps a reference to a host object, which the host reports at its stop (exit code 5), and one
-# that throws (reported, the host goes on) and then faults (named, exit code 6).
+# not called, a menu item only on its document type's menu, every command gone after unloading;
+# an add-in that refuses to connect, one that keeps a reference to a host object, which the host
+# reports at its stop (exit code 5), and one that throws (reported, the host goes on) and then
+# faults (named, exit code 6).
 #   hosting_e2e.sh [--server EXE] [--driver EXE] [--addin DLL] [--samples DIR] [--shot PNG]
 # With --shot, a picture of the screen with the frame's Extras menu open is kept in PNG.
 set -uo pipefail
@@ -28,6 +29,9 @@ TVX_TESTADDIN_RECORD=$(winpath "$work/record.txt")
 TVX_TESTADDIN_ICONS=$(winpath "$work/icons.bmp")
 cat >"$work/no-document.json" <<'JSON'
 { "format": 1, "document": null }
+JSON
+cat >"$work/part.json" <<'JSON'
+{ "format": 1, "document": { "type": 1, "sheets": [] } }
 JSON
 
 # The keys an installer writes: the class, listed in the Add-in Manager, started with the host.
@@ -72,6 +76,9 @@ expect "connected at start" "$(news)" "connect"
 expect "type information asked once" \
   "$(traced '-> Callbacks.GetTypeInfoCount() = 1') $(traced '-> Callbacks.GetTypeInfo(0) = ITypeInfo')" "1 1"
 expect "one toolbar button" "$(drv buttons "$frame" "$toolbar" | tr -d '\r')" 1
+expect "the older hosts' icons taken" "$(grep -c '^\(Small\|Large\)IconList(BSTR ' "$work/trace.txt")" 2
+drv menu "$frame" Extras Teilbefehl 2>/dev/null && fail "a part's item is on a drawing's menu"
+news >/dev/null # looking at the menu asked the drawing item's enable method
 if [ -n "$shot" ]; then
   drv key "$frame" alt+x
   shot "$shot"
@@ -115,14 +122,24 @@ expect "disconnected at the stop" "$(news)" "disconnect"
 expect "no references left" "$(traced '-- references left on host objects: 0')" 1
 cmp -s "$work/saved.json" "$samples/sample-drawing.json" || fail "the drawing changed"
 
-echo "== no drawing active: the command is disabled and not called"
+echo "== no drawing active: the drawing's item is not on the menu, its enable method not asked"
 fresh_record
 serve "$work/no-document.json" --addins
 expect "connected" "$(news)" "connect"
 drv menu "$frame" Extras Testbefehl 2>/dev/null && fail "a greyed item was clicked"
 host_says click
-expect "disabled, never called" "$(news)" "enable 0
-enable 0"
+expect "never asked, never called" "$(news)" ""
+expect "the click refused" "$(traced 'is not on the menu of this document type, not called')" 1
+stop_server
+expect "the host's exit code" "$ended_status" 0
+echo "== a part active: its item on the menu, the drawing's not"
+fresh_record
+serve "$work/part.json" --addins
+news >/dev/null
+drv menu "$frame" Extras Testbefehl 2>/dev/null && fail "a drawing's item is on a part's menu"
+drv menu "$frame" Extras Teilbefehl || fail "the part's item is not on its menu"
+await "callback with a document"
+expect "a part's item on a part's menu" "$(news)" "callback with a document"
 stop_server
 expect "the host's exit code" "$ended_status" 0
 
@@ -138,7 +155,8 @@ expect "the host's exit code" "$ended_status" 0
 
 echo "== an add-in that keeps a host object: reported at the stop, the drawing saved all the same"
 fresh_record
-TVX_TESTADDIN_MODE=keep-reference serve "$samples/sample-drawing.json" --addins
+TVX_TESTADDIN_MODE=keep-reference,older-icons serve "$samples/sample-drawing.json" --addins
+expect "the older hosts' icons alone give the button" "$(drv buttons "$frame" "$toolbar" | tr -d '\r')" 1
 stop_server
 expect "the host's exit code" "$ended_status" 5
 expect "the reference named" "$(traced '-- references left on host objects: 1 (CommandManager 1)')" 1

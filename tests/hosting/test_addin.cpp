@@ -1,13 +1,15 @@
 // A tiny add-in for the stand-in host's tests: it makes the add-in calls a real add-in makes
-// (a menu item, a command group with one toolbar button on a tab of its own), its enable method
-// answers enabled while a drawing is active, and its callback makes one host call. Each step
-// is appended to the file TVX_TESTADDIN_RECORD names. TVX_TESTADDIN_MODE may say
-// "refuse-connect" (it adds its menu item, takes it back and answers false), "keep-reference"
-// (it never releases its command manager) or "misbehave" (its callback throws, then faults).
+// (a drawing's menu item, a part's on the menu the host names, a command group with one toolbar
+// button on a tab of its own, its icons for current and older hosts), its enable method answers
+// enabled while a drawing is active, and its callback makes one host call. Each step is appended
+// to the file TVX_TESTADDIN_RECORD names.
+// TVX_TESTADDIN_MODE may say "refuse-connect" (it adds its menu item, takes it back and answers
+// false), "keep-reference" (it never releases its command manager), "misbehave" (its callback
+// throws, then faults) and "older-icons" (only the older hosts' icon lists).
 // TVX_TESTADDIN_ICONS names its toolbar picture.
+#include "drawing/com/addin_interface.h"
 #include "drawing/com/com_owners.h"
 #include "drawing/com/dispatch_client.h"
-#include "tools/hostserver/addin_interface.h"
 
 #include <windows.h>
 
@@ -26,14 +28,15 @@ using tvx::com::arg;
 using tvx::com::ComPtr;
 using tvx::com::UniqueBstr;
 using tvx::com::UniqueVariant;
-using tvx::hostserver::ISwAddin;
-using tvx::hostserver::kIidSwAddin;
 
 // {9D150035-8215-4525-AC95-CA2D4CBB951A}
 constexpr CLSID kClsid = {0x9d150035, 0x8215, 0x4525, {0xac, 0x95, 0xca, 0x2d, 0x4c, 0xbb, 0x95, 0x1a}};
 constexpr std::int32_t kGroupId = 4711;
 constexpr std::int32_t kDrawing = 3;
+constexpr std::int32_t kPart = 1;
+constexpr std::int32_t kToolsMenuId = 4;
 constexpr wchar_t kItem[] = L"Testbefehl";
+constexpr wchar_t kPartItem[] = L"Teilbefehl";
 constexpr wchar_t kCallback[] = L"TestCommand";
 constexpr wchar_t kEnable[] = L"TestCommandEnable";
 constexpr wchar_t kTab[] = L"Testtab";
@@ -256,7 +259,9 @@ private:
 
 class Addin final : public Counted<ISwAddin> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return answer(iid, kIidSwAddin, out); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        return answer(iid, __uuidof(ISwAddin), out);
+    }
 
     HRESULT STDMETHODCALLTYPE ConnectToSW(IDispatch* thisSw, long cookie, VARIANT_BOOL* connected) override {
         if (connected == nullptr) {
@@ -276,6 +281,12 @@ public:
             if (id.vt() != VT_I4 || id.get().lVal < 0) {
                 throw std::runtime_error("menu item refused");
             }
+            // No enable method: enabled whenever its menu is there.
+            const UniqueVariant tools = call(app_.get(), L"GetLocalizedMenuName", arg(kToolsMenuId));
+            const bool named = tools.vt() == VT_BSTR && tools.get().bstrVal != nullptr;
+            partItem_ = std::wstring(kPartItem) + L"@" + (named ? tools.get().bstrVal : L"");
+            call(app_.get(), L"AddMenuItem5", arg(kPart), arg(cookie_), arg(partItem_.c_str()), arg(-1), arg(kCallback),
+                 arg(L""), arg(L"Testhinweis"), UniqueVariant());
             if (inMode(L"refuse-connect")) {
                 takeBack();
                 record("connect refused");
@@ -314,8 +325,12 @@ private:
             throw std::runtime_error("no command group");
         }
         const std::vector<std::wstring> icons{environment(L"TVX_TESTADDIN_ICONS")};
-        put(group.get(), L"IconList", array(VT_BSTR, icons));
-        put(group.get(), L"MainIconList", array(VT_BSTR, icons));
+        if (!inMode(L"older-icons")) {
+            put(group.get(), L"IconList", array(VT_BSTR, icons));
+            put(group.get(), L"MainIconList", array(VT_BSTR, icons));
+        }
+        put(group.get(), L"SmallIconList", arg(icons.front().c_str()));
+        put(group.get(), L"LargeIconList", arg(icons.front().c_str()));
         call(group.get(), L"AddCommandItem2", arg(kItem), arg(-1), arg(L"Testhinweis"), arg(L"Testbefehl"), arg(0),
              arg(kCallback), arg(kEnable), arg(1), arg(2));
         put(group.get(), L"HasToolbar", arg(true));
@@ -348,6 +363,9 @@ private:
         };
         if (app_) {
             tryCall([&] { call(app_.get(), L"RemoveMenu", arg(kDrawing), arg(kItem), arg(kCallback)); });
+            if (!partItem_.empty()) {
+                tryCall([&] { call(app_.get(), L"RemoveMenu", arg(kPart), arg(partItem_.c_str()), arg(kCallback)); });
+            }
         }
         if (manager_) {
             if (tab_) {
@@ -357,6 +375,7 @@ private:
         }
         tab_.reset();
         manager_.reset();
+        partItem_.clear();
         callbacks_.reset();
         app_.reset();
     }
@@ -365,6 +384,7 @@ private:
     ComPtr<IDispatch> callbacks_;
     ComPtr<IDispatch> manager_;
     ComPtr<IDispatch> tab_;
+    std::wstring partItem_;
     std::int32_t cookie_ = 0;
 };
 

@@ -11,8 +11,11 @@ namespace tvx::hostserver {
 
 namespace {
 
-// A menu item with no "@menu" part goes where a German host has its Tools menu.
-constexpr wchar_t kToolsMenu[] = L"E&xtras";
+constexpr std::int32_t kFileMenuId = 0;
+constexpr std::int32_t kToolsMenuId = 4;
+constexpr std::int32_t kEveryDocType = 15;
+constexpr int kIconListSize = 20;  // IconList's first strip
+constexpr int kSmallIconSize = 16; // SmallIconList's strip
 
 std::string utf8(const std::wstring& text) {
     return com::toUtf8(text);
@@ -89,6 +92,14 @@ NamedCall callByName(IDispatch* callbacks, const std::wstring& name) {
 
 } // namespace
 
+std::wstring localizedMenuName(std::int32_t menuId) {
+    switch (menuId) {
+    case kFileMenuId: return kFileMenu;
+    case kToolsMenuId: return kToolsMenu;
+    default: return {};
+    }
+}
+
 const AddinHost::Command* AddinHost::findCommand(std::int32_t id) const {
     for (const Command& c : commands_) {
         if (c.id == id) {
@@ -121,6 +132,22 @@ std::int32_t AddinHost::askEnable(std::int32_t commandId) {
     return call.answer.get().lVal;
 }
 
+bool AddinHost::onMenuNow(const Command& command) const {
+    if (!activeDocType_) {
+        return true;
+    }
+    const std::int32_t type = activeDocType_();
+    return type >= 0 && type < 4 && ((command.docMask >> type) & 1) != 0;
+}
+
+std::int32_t AddinHost::menuState(std::int32_t commandId) {
+    const Command* command = findCommand(commandId);
+    if (command == nullptr || !onMenuNow(*command)) {
+        return 0;
+    }
+    return askEnable(commandId);
+}
+
 bool AddinHost::click(std::int32_t commandId) {
     const Command* found = findCommand(commandId);
     if (found == nullptr) {
@@ -128,6 +155,11 @@ bool AddinHost::click(std::int32_t commandId) {
     }
     // The add-in may change its commands from its callback.
     const Command command = *found;
+    // A menu item of another document type is not on the menu; a group's command has its button.
+    if (command.groupId < 0 && !onMenuNow(command)) {
+        say("-- command " + std::to_string(commandId) + " is not on the menu of this document type, not called");
+        return false;
+    }
     if (askEnable(commandId) % 2 != 1) {
         say("-- command " + std::to_string(commandId) + " is disabled, not called");
         return false;
@@ -174,8 +206,9 @@ std::int32_t AddinHost::addMenuItem(std::int32_t docType, std::int32_t cookie, c
     }
     const auto at = item.find(L'@');
     const std::wstring text = at == std::wstring::npos ? item : item.substr(0, at);
+    // No "@menu" part: where a German host has its Tools menu.
     const std::wstring menu = at == std::wstring::npos ? std::wstring(kToolsMenu) : item.substr(at + 1);
-    Command command{newCommandId(), cookie, docType, -1, item, callback, enable, hint};
+    Command command{newCommandId(), cookie, docType, 1 << docType, -1, item, callback, enable, hint};
     if (text.empty()) {
         frame_->addSeparator(menu, command.id);
     } else if (!frame_->addMenuItem(menu, text, command.id, position)) {
@@ -229,8 +262,9 @@ bool AddinHost::activate(std::int32_t cookie, std::int32_t userId) {
         refusal = "already active";
     } else if (addin == nullptr || !addin->callbacks) {
         refusal = "SetAddinCallbackInfo2 was not called";
-    } else if (g.hasToolbar && (g.iconList.empty() || g.mainIconList.empty())) {
-        refusal = "a toolbar needs IconList and MainIconList";
+    } else if (g.hasToolbar && (g.iconList.empty() || g.mainIconList.empty()) &&
+               (g.smallIconList.empty() || g.largeIconList.empty())) {
+        refusal = "a toolbar needs IconList and MainIconList (or SmallIconList and LargeIconList)";
     } else if (g.iconList.size() != g.mainIconList.size()) {
         refusal = "IconList and MainIconList differ in length";
     }
@@ -250,12 +284,17 @@ bool AddinHost::activate(std::int32_t cookie, std::int32_t userId) {
         say("-- Activate refused: " + refusal);
         return false;
     }
+    // ShowInDocumentType is a mask for the group's menu items; never set, they are for every type.
+    const std::int32_t docMask = g.showInDocumentType == 0 ? kEveryDocType : g.showInDocumentType;
+    const bool newIcons = !g.iconList.empty();
     for (CommandGroupItem& item : g.items) {
         item.commandId = newCommandId();
-        commands_.push_back({item.commandId, cookie, 3, g.userId, item.name, item.callback, item.enable, item.hint});
+        commands_.push_back(
+            {item.commandId, cookie, 3, docMask, g.userId, item.name, item.callback, item.enable, item.hint});
         if (g.hasToolbar && (item.option & 2) != 0) {
             frame_->addToolbarButton(item.commandId, item.tooltip.empty() ? item.name : item.tooltip,
-                                     g.iconList.empty() ? std::wstring() : g.iconList.front(), item.imageIndex);
+                                     newIcons ? g.iconList.front() : g.smallIconList, item.imageIndex,
+                                     newIcons ? kIconListSize : kSmallIconSize);
         }
         if (g.hasMenu && (item.option & 1) != 0) {
             frame_->addMenuItem(kToolsMenu, item.name, item.commandId, -1);

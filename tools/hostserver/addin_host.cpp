@@ -93,7 +93,7 @@ AddinHost::AddinHost(std::shared_ptr<DispatchContext> context, ComPtr<IDispatch>
         appBaseline_ = core->references();
     }
     frame_ = std::make_unique<HostFrame>([this](std::int32_t id) { click(id); },
-                                         [this](std::int32_t id) { return askEnable(id); });
+                                         [this](std::int32_t id) { return menuState(id); });
     context_->setAddinHost(this);
 }
 
@@ -135,7 +135,7 @@ int AddinHost::loadStartup() {
         auto addin = std::make_unique<Addin>();
         addin->clsid = clsid;
         addin->path = stringValue(HKEY_CLASSES_ROOT, L"CLSID\\" + guidText(clsid) + L"\\InprocServer32");
-        const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidSwAddin,
+        const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ISwAddin),
                                             reinterpret_cast<void**>(addin->object.put()));
         if (FAILED(hr)) {
             say("-- add-in " + utf8(name) + " not created: " + hresult(hr));
@@ -186,7 +186,7 @@ std::int32_t AddinHost::loadByPath(const std::wstring& path) {
     ComPtr<IClassFactory> factory;
     HRESULT hr = getClassObject(addin->clsid, IID_IClassFactory, factory.putVoid());
     if (SUCCEEDED(hr)) {
-        hr = factory->CreateInstance(nullptr, kIidSwAddin, addin->object.putVoid());
+        hr = factory->CreateInstance(nullptr, __uuidof(ISwAddin), addin->object.putVoid());
     }
     if (FAILED(hr) || !addin->object) {
         say("-- " + utf8(path) + " not loaded: " + hresult(hr));

@@ -3,10 +3,11 @@
 // check at the end that every add-in gave back what it took.
 #pragma once
 
-#include "tools/hostserver/addin_interface.h"
+#include "drawing/com/addin_interface.h"
 #include "tools/hostserver/dispatch_core.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,6 +17,10 @@
 namespace tvx::hostserver {
 
 class HostFrame;
+
+// GetLocalizedMenuName's answer for a menu id of the host's list (File 0, ..., Tools 4), as a
+// German host names the menu, "&" included; empty for a menu the frame does not have.
+std::wstring localizedMenuName(std::int32_t menuId);
 
 // LoadAddIn's answers, as the host's API help lists them.
 enum LoadResult : std::int32_t { kLoaded = 0, kNotLoaded = 1, kAlreadyLoaded = 2, kFileNotFound = 3 };
@@ -33,6 +38,7 @@ struct CommandGroup {
     std::int32_t userId = 0;
     std::wstring title, tooltip, hint;
     std::vector<std::wstring> iconList, mainIconList;
+    std::wstring smallIconList, largeIconList; // older hosts' strips: 16 and 24 px pictures
     std::vector<CommandGroupItem> items;
     bool hasToolbar = false;
     bool hasMenu = true;
@@ -58,6 +64,10 @@ public:
 
     void showFrame();
     HWND frameWindow() const noexcept;
+    // The active document's type (0 none, 1 part, 2 assembly, 3 drawing): a menu item is on the
+    // menu only while a document of its types is active, as each type has its own menu on a real
+    // host. Unset, every item is.
+    void setActiveDocumentType(std::function<std::int32_t()> type) { activeDocType_ = std::move(type); }
 
     // Every add-in the registry marks as listed and started with the host; the number loaded.
     int loadStartup();
@@ -75,8 +85,11 @@ public:
     bool click(std::int32_t commandId);
     // The first command an add-in added (menu item or toolbar button), for scripts.
     bool clickFirst();
-    // The enable method's answer (0 on any failure), for greying a menu item.
+    // The enable method's answer (0 on any failure).
     std::int32_t askEnable(std::int32_t commandId);
+    // A menu item's state when its menu opens: 0 (greyed, the enable method not asked) while no
+    // document of its types is active, else the enable method's answer.
+    std::int32_t menuState(std::int32_t commandId);
 
     // ---- the add-in interface's calls, from the dispatch objects; HostError on bad input
     bool setCallbackInfo(std::int64_t module, IDispatch* callbacks, std::int32_t cookie);
@@ -123,6 +136,7 @@ private:
         std::int32_t id = 0;
         std::int32_t cookie = 0;
         std::int32_t docType = 0;  // menu items
+        std::int32_t docMask = 0;  // its menu item's document types: none 1, part 2, assembly 4, drawing 8
         std::int32_t groupId = -1; // toolbar buttons and group menu items: the group's user id
         std::wstring item;         // as the add-in named it, "@menu" part included
         std::wstring callback, enable, hint;
@@ -136,6 +150,7 @@ private:
     Addin* findAddin(std::int32_t cookie) const;
     Addin* findAddinByPath(const std::wstring& path) const;
     const Command* findCommand(std::int32_t id) const;
+    bool onMenuNow(const Command& command) const;
     std::int32_t newCommandId() { return nextCommandId_++; }
     void say(const std::string& line) const;
 
@@ -143,6 +158,7 @@ private:
     ComPtr<IDispatch> app_;
     LONG appBaseline_ = 0;
     std::unique_ptr<HostFrame> frame_;
+    std::function<std::int32_t()> activeDocType_;
     std::vector<std::unique_ptr<Addin>> addins_;
     std::vector<Command> commands_;
     std::map<std::pair<std::int32_t, std::int32_t>, CommandGroup> groups_;

@@ -103,6 +103,17 @@ public:
                  s.inactiveGroup().mainIconList = a.bstrs(0);
                  return Answer::none();
              }},
+            // Older hosts' icons: one strip each, of 16 and of 24 px pictures.
+            {{L"SmallIconList", kPut, {Param::Bstr}},
+             [](DispCommandGroup& s, const CallArgs& a) {
+                 s.inactiveGroup().smallIconList = a.bstr(0);
+                 return Answer::none();
+             }},
+            {{L"LargeIconList", kPut, {Param::Bstr}},
+             [](DispCommandGroup& s, const CallArgs& a) {
+                 s.inactiveGroup().largeIconList = a.bstr(0);
+                 return Answer::none();
+             }},
             {{L"AddCommandItem2", kMethod,
               {Param::Bstr, Param::I4, Param::Bstr, Param::Bstr, Param::I4, Param::Bstr, Param::Bstr, Param::I4,
                Param::I4}},
@@ -216,7 +227,32 @@ public:
     }
 };
 
+// The host's main window. Without add-ins the stand-in shows none: its handle is then 0.
+class DispFrame final : public TableObject<DispFrame, std::int32_t> {
+public:
+    static constexpr const char* kKind = "Frame";
+
+    explicit DispFrame(std::shared_ptr<DispatchContext> context) : TableObject(std::move(context), kKind, 0) {}
+
+    static const std::vector<Member<DispFrame>>& table() {
+        static const std::vector<Member<DispFrame>> t{
+            // VT_I4, as late binding gets it; a window handle's significant bits fit.
+            {{L"GetHWnd", kMethod, {}},
+             [](DispFrame& s, const CallArgs&) {
+                 const AddinHost* host = s.context().addinHost();
+                 const HWND window = host == nullptr ? nullptr : host->frameWindow();
+                 return Answer::int32(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window)));
+             }},
+        };
+        return t;
+    }
+};
+
 } // namespace
+
+Answer frameOf(const std::shared_ptr<DispatchContext>& context) {
+    return Answer::dispatch(makeDispatch<DispFrame>(context), DispFrame::kKind);
+}
 
 Answer commandManagerFor(const std::shared_ptr<DispatchContext>& context, std::int32_t cookie) {
     if (!addinHostOf(*context).knowsCookie(cookie)) {

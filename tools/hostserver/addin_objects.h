@@ -12,6 +12,9 @@ namespace tvx::hostserver {
 // The server's add-in host; HostError when the server hosts no add-ins.
 AddinHost& addinHostOf(const DispatchContext& context);
 
+// Frame's answer: the host's main window, whose GetHWnd is the frame's (0 without add-ins).
+Answer frameOf(const std::shared_ptr<DispatchContext>& context);
+
 // GetCommandManager's answer for the add-in with that cookie.
 Answer commandManagerFor(const std::shared_ptr<DispatchContext>& context, std::int32_t cookie);
 

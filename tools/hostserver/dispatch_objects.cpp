@@ -287,6 +287,9 @@ public:
              }},
             {{L"GetCommandManager", kMethod, {Param::I4}},
              [](DispApp& s, const CallArgs& a) { return commandManagerFor(s.sharedContext(), a.i4(0)); }},
+            {{L"Frame", kMethod, {}}, [](DispApp& s, const CallArgs&) { return frameOf(s.sharedContext()); }},
+            {{L"GetLocalizedMenuName", kMethod, {Param::I4}},
+             [](DispApp&, const CallArgs& a) { return Answer::text(localizedMenuName(a.i4(0))); }},
             {{L"LoadAddIn", kMethod, {Param::Bstr}},
              [](DispApp& s, const CallArgs& a) {
                  return Answer::int32(addinHostOf(s.context()).loadByPath(a.bstr(0)));

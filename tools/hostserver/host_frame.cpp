@@ -44,8 +44,8 @@ HostFrame::HostFrame(Click click, Enabled enabled) : click_(std::move(click)), e
     HMENU file = CreatePopupMenu();
     HMENU tools = CreatePopupMenu();
     if (bar == nullptr || file == nullptr || tools == nullptr ||
-        !AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&Datei") ||
-        !AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), L"E&xtras")) {
+        !AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), kFileMenu) ||
+        !AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), kToolsMenu)) {
         throw std::runtime_error("cannot build the frame's menu bar");
     }
     // The bar owns its menus from here on; the window owns the bar.
@@ -126,9 +126,9 @@ void HostFrame::removeMenuItem(std::int32_t id) {
 }
 
 void HostFrame::addToolbarButton(std::int32_t id, const std::wstring& text, const std::wstring& imagePath,
-                                 std::int32_t image) {
+                                 std::int32_t image, int pictureSize) {
     int picture = I_IMAGENONE;
-    if (!imagePath.empty() && image >= 0) {
+    if (!imagePath.empty() && image >= 0 && pictureSize > 0) {
         // The strip holds every button's picture side by side; ours is cut out of it.
         const auto strip = static_cast<HBITMAP>(
             LoadImageW(nullptr, imagePath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
@@ -139,7 +139,8 @@ void HostFrame::addToolbarButton(std::int32_t id, const std::wstring& text, cons
             HBITMAP one = CreateCompatibleBitmap(screen, kButtonSize, kButtonSize);
             HGDIOBJ oldFrom = SelectObject(from, strip);
             HGDIOBJ oldTo = SelectObject(to, one);
-            BitBlt(to, 0, 0, kButtonSize, kButtonSize, from, image * kButtonSize, 0, SRCCOPY);
+            StretchBlt(to, 0, 0, kButtonSize, kButtonSize, from, image * pictureSize, 0, pictureSize, pictureSize,
+                       SRCCOPY);
             SelectObject(from, oldFrom);
             SelectObject(to, oldTo);
             DeleteDC(from);

@@ -17,6 +17,10 @@ namespace tvx::hostserver {
 // item, 0 for none. Where a driver cannot read another process's menu (Wine), it asks so.
 inline constexpr ULONG_PTR kMenuLookupTag = 0x54564d31;
 
+// The menus of the bar, named as a German host names them.
+inline constexpr wchar_t kFileMenu[] = L"&Datei";
+inline constexpr wchar_t kToolsMenu[] = L"E&xtras";
+
 // A menu caption as a user reads it: "E&xtras" is "Extras".
 inline std::wstring withoutAmpersands(const std::wstring& caption) {
     std::wstring out;
@@ -46,9 +50,10 @@ public:
     bool addMenuItem(const std::wstring& menu, const std::wstring& text, std::int32_t id, std::int32_t position);
     void addSeparator(const std::wstring& menu, std::int32_t id);
     void removeMenuItem(std::int32_t id);
-    // The first picture of the strip at `imagePath` (index `image`), or the text alone.
+    // Picture `image` of the strip at `imagePath`, whose pictures are `pictureSize` pixels
+    // square, or the text alone.
     void addToolbarButton(std::int32_t id, const std::wstring& text, const std::wstring& imagePath,
-                          std::int32_t image);
+                          std::int32_t image, int pictureSize);
     void removeToolbarButton(std::int32_t id);
     // The answer to a menu lookup (see kMenuLookupTag).
     std::int32_t lookUpMenuItem(const std::wstring& menu, const std::wstring& item);

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tvx::hostserver {
@@ -312,6 +313,11 @@ int serve(const ServerOptions& o) {
         if (o.addins) {
             reportAddinFaults(traceOut);
             addins = std::make_unique<AddinHost>(context, app);
+            // Read from the drawing itself: asking through the application would count as a call.
+            addins->setActiveDocumentType([&host] {
+                const auto& doc = std::as_const(host).data().activeDoc;
+                return doc ? doc->type : 0;
+            });
             addins->showFrame();
             addins->loadStartup();
         }
