@@ -237,6 +237,7 @@ std::multiset<std::wstring> foreignNames(const sim::HostData& d) {
     return names;
 }
 
+// Why a drawing after a run without fault is not one clean set of output, or "".
 std::string cleanOutputFault(const sim::HostData& original, const sim::HostData& d,
                              const sim::HostData& reference) {
     std::map<std::wstring, int> own;
