@@ -39,16 +39,8 @@ bool startsWith(const std::wstring& text, const std::wstring& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// What the run without fault did, call by call.
-struct Baseline {
-    sim::HostData before;
-    std::vector<sim::HostData> afterCalls; // [n]: the drawing once calls 1..n had run
-    std::vector<sim::TraceEntry> trace;
-    sim::HostData finalDrawing;
-    UserChoice choice;
-    std::uint64_t shownAt = 0; // calls made when the dialog was shown
-    std::uint64_t hiddenAt = 0;
-};
+using Baseline = FaultBaseline;
+using Expectation = FaultExpectation;
 
 Baseline runWithoutFault(const sim::HostData& drawing) {
     Baseline b;
@@ -88,15 +80,6 @@ std::uint64_t indexOf(const Baseline& b, const std::string& op, std::uint64_t fr
     }
     return 0;
 }
-
-// What a fault at a call must lead to.
-struct Expectation {
-    std::string step;
-    std::wstring message;        // empty: no message, the run completes
-    bool anyUnexpected = false;
-    std::uint64_t drawingAfter = 0; // the drawing must be the one after these calls
-    bool completes = false;
-};
 
 class Expectations {
 public:
@@ -255,8 +238,8 @@ std::multiset<std::wstring> foreignNames(const sim::HostData& d) {
 }
 
 // Why a drawing after a run without fault is not one clean set of output, or "".
-std::string outputFault(const sim::HostData& original, const sim::HostData& d,
-                        const sim::HostData& reference) {
+std::string cleanOutputFault(const sim::HostData& original, const sim::HostData& d,
+                             const sim::HostData& reference) {
     std::map<std::wstring, int> own;
     for (const auto* s : allSymbols(d)) {
         if (startsWith(s->name, kOwnPrefix)) {
@@ -360,18 +343,32 @@ FaultRow rowFor(const Baseline& b, const Expectation& expect, std::uint64_t n) {
 void judgeMessage(FaultRow& row, const Expectation& expect, const RunFixture& run) {
     const bool titled = std::all_of(run.gef.shown.begin(), run.gef.shown.end(),
                                     [](const auto& s) { return s.title == kMainCaption; });
-    if (expect.anyUnexpected) {
-        row.messageOk = row.shown.size() == 1 && startsWith(row.shown[0], msg::kUnexpectedError);
-    } else if (expect.message.empty()) {
-        row.messageOk = row.shown.empty();
-    } else {
-        row.messageOk = row.shown == std::vector<std::wstring>{expect.message};
-    }
-    row.messageOk = row.messageOk && titled;
+    row.messageOk = reportsAsExpected(expect, row.shown) && titled;
     if (expect.step == "layout") {
         // Shown over the dialog, which is still there.
         row.messageOk = row.messageOk && !run.gef.shown.empty() && run.gef.shown[0].mainFormVisible;
     }
+}
+
+// The drawing a run left against the one it must leave; its toggles and rebuild count apart.
+void judgeDrawing(FaultRow& row, const sim::HostData& actual, const sim::HostData& wanted,
+                  const std::map<std::int32_t, bool>& toggles, std::int32_t rebuilds) {
+    row.drawingOk = sameDrawing(actual, wanted);
+    if (!row.drawingOk) {
+        row.drawingNote = firstDifference(wanted, actual);
+    }
+    row.toggleOk = actual.toggles == toggles;
+    row.rebuildOk = actual.activeDoc->rebuildCount == rebuilds;
+}
+
+const sim::HostData& wantedDrawing(const Baseline& b, const Expectation& expect) {
+    return expect.completes ? b.finalDrawing : after(b, expect.drawingAfter);
+}
+
+// Rebuilt only by a run that completed; toggle 24 back as before the run.
+void judgeFaultedDrawing(FaultRow& row, const Baseline& b, const Expectation& expect, const sim::HostData& actual) {
+    judgeDrawing(row, actual, wantedDrawing(b, expect), b.before.toggles,
+                 b.before.activeDoc->rebuildCount + (expect.completes ? 1 : 0));
 }
 
 // A later run without fault on the drawing left, apart from what the host kept of an insertion.
@@ -386,7 +383,7 @@ void judgeRerun(FaultRow& row, const Baseline& b, const sim::HostData& actual,
     } else {
         sim::HostData result = rerun.drawing();
         removeNamed(result, leftovers);
-        row.rerunNote = outputFault(b.before, result, b.finalDrawing);
+        row.rerunNote = cleanOutputFault(b.before, result, b.finalDrawing);
     }
     row.rerunOk = row.rerunNote.empty();
 }
@@ -403,14 +400,7 @@ FaultRow faultRun(const Baseline& b, const Expectations& expectations, std::uint
     judgeMessage(row, expect, run);
 
     const sim::HostData& actual = run.drawing();
-    const sim::HostData& wanted = expect.completes ? b.finalDrawing : after(b, expect.drawingAfter);
-    row.drawingOk = sameDrawing(actual, wanted);
-    if (!row.drawingOk) {
-        row.drawingNote = firstDifference(wanted, actual);
-    }
-    row.toggleOk = actual.toggles == b.before.toggles;
-    const std::int32_t rebuilt = actual.activeDoc->rebuildCount - b.before.activeDoc->rebuildCount;
-    row.rebuildOk = rebuilt == (expect.completes ? 1 : 0);
+    judgeFaultedDrawing(row, b, expect, actual);
     judgeRerun(row, b, actual, {});
     if (expect.step != "recording") {
         judgeUndo(row, b, f.run);
@@ -460,12 +450,7 @@ FaultRow stopRun(const Baseline& b, const Expectations& expectations, std::uint6
     // stays as the calls before it made it.
     const bool asFailed = busy && expect.step != "recording";
     const sim::HostData& wanted = after(b, asFailed ? expect.drawingAfter : n - 1);
-    row.drawingOk = sameDrawing(actual, wanted);
-    if (!row.drawingOk) {
-        row.drawingNote = firstDifference(wanted, actual);
-    }
-    row.toggleOk = actual.toggles == (busy ? b.before.toggles : wanted.toggles);
-    row.rebuildOk = actual.activeDoc->rebuildCount == b.before.activeDoc->rebuildCount;
+    judgeDrawing(row, actual, wanted, busy ? b.before.toggles : wanted.toggles, b.before.activeDoc->rebuildCount);
     const std::set<std::wstring> leftovers = leftoverNames(b.before, actual);
     row.leftovers = leftovers.size();
     judgeRerun(row, b, actual, leftovers);
@@ -538,6 +523,44 @@ bool FaultTable::allOk() const {
     return rowsOk(rows) == rows.size() && rowsOk(busyRows) == busyRows.size() &&
            rowsOk(hungRows) == hungRows.size() && rows.size() == calls && busyRows.size() == calls &&
            hungRows.size() == calls;
+}
+
+std::vector<FaultExpectation> faultExpectations(const FaultBaseline& baseline) {
+    const Expectations expectations(baseline);
+    std::vector<FaultExpectation> all;
+    for (std::uint64_t n = 1; n <= baseline.trace.size(); ++n) {
+        all.push_back(expectations.at(n));
+    }
+    return all;
+}
+
+bool reportsAsExpected(const FaultExpectation& expect, const std::vector<std::wstring>& shown) {
+    if (expect.anyUnexpected) {
+        return shown.size() == 1 && startsWith(shown[0], msg::kUnexpectedError);
+    }
+    if (expect.message.empty()) {
+        return shown.empty();
+    }
+    return shown == std::vector<std::wstring>{expect.message};
+}
+
+std::string drawingFault(const FaultBaseline& baseline, const FaultExpectation& expect,
+                         const sim::HostData& actual) {
+    FaultRow row;
+    judgeFaultedDrawing(row, baseline, expect, actual);
+    std::string note = row.drawingNote;
+    if (!row.toggleOk) {
+        note += " toggle 24";
+    }
+    if (!row.rebuildOk) {
+        note += " rebuilt " + std::to_string(actual.activeDoc->rebuildCount - baseline.before.activeDoc->rebuildCount) +
+                " times";
+    }
+    return note;
+}
+
+std::string outputFault(const FaultBaseline& baseline, const sim::HostData& actual) {
+    return cleanOutputFault(baseline.before, actual, baseline.finalDrawing);
 }
 
 FaultTable runFaultTable(const sim::HostData& drawing) {

@@ -6,6 +6,7 @@
 
 #include "app/testing/fake_ui.h"
 #include "drawing/sim/model.h"
+#include "drawing/sim/trace.h"
 
 #include <cstdint>
 #include <string>
@@ -47,6 +48,37 @@ struct FaultRow {
                quietAfter && undoOk;
     }
 };
+
+// The run without fault, call by call: what a fault at each call is held against.
+struct FaultBaseline {
+    sim::HostData before;
+    std::vector<sim::HostData> afterCalls; // [n]: the drawing once calls 1..n had run
+    std::vector<sim::TraceEntry> trace;
+    sim::HostData finalDrawing;
+    UserChoice choice;
+    std::uint64_t shownAt = 0; // calls made when the dialog was shown
+    std::uint64_t hiddenAt = 0;
+};
+
+// What a fault at a call must lead to.
+struct FaultExpectation {
+    std::string step;
+    std::wstring message;           // empty: no message
+    bool anyUnexpected = false;     // the generic report, whatever its detail
+    std::uint64_t drawingAfter = 0; // the drawing must be the one after these calls
+    bool completes = false;         // the run goes on to its end
+};
+
+// [n - 1]: what a fault at call n of the baseline must lead to.
+std::vector<FaultExpectation> faultExpectations(const FaultBaseline& baseline);
+// The reports a run showed are the one its fault must give (or none where the run goes on).
+bool reportsAsExpected(const FaultExpectation& expect, const std::vector<std::wstring>& shown);
+// How the drawing a faulted run left differs from the one it must leave (the Undo list aside), or
+// "" when it does not.
+std::string drawingFault(const FaultBaseline& baseline, const FaultExpectation& expect,
+                         const sim::HostData& actual);
+// Why a drawing after a later run without fault is not one clean set of output, or "".
+std::string outputFault(const FaultBaseline& baseline, const sim::HostData& actual);
 
 struct FaultTable {
     std::uint64_t calls = 0; // host calls of the run without fault

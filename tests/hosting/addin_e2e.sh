@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Tarvenix.dll inside the stand-in host under Wine, as a user meets it: registered with the keys an
 # installer writes, loaded by the host at its start, the command clicked in the host's "Extras"
-# menu, the dialog answered inside the host's process. Ok on the sample drawing gives the drawing
-# the exe's run gives (byte for byte); Abbruch leaves it as it was. The host lives on after each,
-# and at its stop the add-in has left nothing behind.
+# menu, the dialog answered inside the host's process. Ok gives the drawing the exe's run gives
+# (byte for byte) on the sample drawing, the re-run drawing and the second of three sheets;
+# Abbruch leaves it as it was. The host lives on after each, and at its stop the add-in has left
+# nothing behind.
 #   addin_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE] [--shot PNG]
 # With --shot, a picture of the screen with the host's Extras menu open is kept in PNG.
 set -uo pipefail
@@ -25,10 +26,11 @@ dll=$(winpath "$app/Tarvenix.dll")
 register_addin "$clsid" "$dll" Tarvenix
 
 # One click on the command, then BUTTON in the dialog; the host is stopped with "save".
-run_in_host() { # LABEL DRAWING BUTTON
+run_in_host() { # LABEL DRAWING BUTTON [SHEET]
   cp "$2" "$work/$1-before.json"
   serve "$work/$1-before.json" --addins || return 1
   drv wait "$frame" 10000 >/dev/null || fail "$1: no host frame"
+  if [ $# -gt 3 ]; then host_command "sheet $4"; fi
   if [ -n "$shot" ]; then
     drv key "$frame" alt+x
     shot "$shot"
@@ -52,6 +54,30 @@ echo "== Ok on the sample drawing: the exe's drawing"
 run_in_host ok "$root/samples/sample-drawing.json" cmd_Ok
 expect "ok: the drawing the exe's run gives" "$(cmp "$root/docs/bilder/beispiel-nachher.json" "$work/saved.json" 2>&1 && echo same)" same
 expect "ok: the host's frame asked for, to own the dialog" "$(grep -c '^GetHWnd() -> I4 [1-9]' "$work/trace.txt")" 1
+
+# The exe's run with Ok on the same drawing and sheet, in a host without add-ins: its saved
+# drawing is what the add-in's run must give.
+exe_run() { # LABEL DRAWING [SHEET]
+  mkdir -p "$work/$1-exe"
+  cp "$2" "$work/$1-exe/before.json"
+  serve "$work/$1-exe/before.json" || return 1
+  if [ $# -gt 2 ]; then host_command "sheet $3"; fi
+  start_tarvenix "$app"
+  observe_run "$work/$1-exe" 60
+  stop_server
+  expect "$1: the exe's run completed" "$(paste -sd' ' "$work/$1-exe/outcome.txt" | sed 's/^startup [0-9]* //')" "ended 1 dialog 1"
+  cp "$work/saved.json" "$work/$1-exe/after.json"
+  expect "$1: the exe's run changed the drawing" "$(cmp -s "$2" "$work/saved.json" || echo changed)" changed
+}
+
+same_as_exe() { # LABEL DRAWING [SHEET]
+  echo "== Ok on the $1 drawing: the exe's drawing"
+  exe_run "$@" || return 1
+  run_in_host "$1" "$2" cmd_Ok "${@:3}"
+  expect "$1: the drawing the exe's run gives" "$(cmp "$work/$1-exe/after.json" "$work/saved.json" 2>&1 && echo same)" same
+}
+same_as_exe re-run "$root/samples/rerun-drawing.json"
+same_as_exe three-sheet "$root/tests/e2e/three-sheets.json" Blatt2
 
 echo "== Abbruch: the drawing as it was"
 run_in_host cancel "$root/samples/sample-drawing.json" cmd_Cancel
