@@ -330,7 +330,7 @@ private:
 
 // ---- view -----------------------------------------------------------------------------------
 
-class SimView final : public host::View {
+class SimView final : public host::View, public NoteList {
 public:
     SimView(StatePtr state, std::uint64_t id, Hint hint)
         : state_(std::move(state)), id_(id), hint_(hint) {}
@@ -363,6 +363,8 @@ public:
             },
             viewResult);
     }
+
+    host::NoteRef GetFirstNote() override;
 
     static std::string viewResult(const host::ViewRef& v) {
         return resultDispatch(v != nullptr, "View");
@@ -409,7 +411,7 @@ private:
 
 // ---- note -----------------------------------------------------------------------------------
 
-class SimNote final : public host::Note {
+class SimNote final : public host::Note, public NoteReading {
 public:
     SimNote(StatePtr state, std::uint64_t id, Hint hint)
         : state_(std::move(state)), id_(id), hint_(hint) {}
@@ -483,11 +485,50 @@ public:
             annotationResult);
     }
 
+    host::NoteRef GetNext() override {
+        return tracedCall(
+            *state_, "Note", "GetNext", {},
+            [&]() -> host::NoteRef {
+                const auto& notes = state_->note(id_, hint_, "GetNext").view->notes;
+                const std::size_t next = hint_.item + 1;
+                if (next >= notes.size()) {
+                    return nullptr;
+                }
+                return std::make_shared<SimNote>(state_, notes[next].id.value,
+                                                 Hint{hint_.sheet, hint_.view, next});
+            },
+            noteResult);
+    }
+
+    std::wstring GetText() override {
+        return tracedCall(
+            *state_, "Note", "GetText", {},
+            [&] { return state_->note(id_, hint_, "GetText").note->text; }, resultBstr);
+    }
+
+    static std::string noteResult(const host::NoteRef& n) {
+        return resultDispatch(n != nullptr, "Note");
+    }
+
 private:
     StatePtr state_;
     std::uint64_t id_;
     Hint hint_;
 };
+
+host::NoteRef SimView::GetFirstNote() {
+    return tracedCall(
+        *state_, "View", "GetFirstNote", {},
+        [&]() -> host::NoteRef {
+            const ViewData& view = *state_->view(id_, hint_, "GetFirstNote").second;
+            if (view.notes.empty()) {
+                return nullptr;
+            }
+            return std::make_shared<SimNote>(state_, view.notes.front().id.value,
+                                             Hint{hint_.sheet, hint_.view, 0});
+        },
+        SimNote::noteResult);
+}
 
 // ---- extension ------------------------------------------------------------------------------
 
@@ -594,7 +635,7 @@ private:
 
 // ---- document -------------------------------------------------------------------------------
 
-class SimDoc final : public host::Doc, public UndoCommand {
+class SimDoc final : public host::Doc, public UndoCommand, public SheetNames {
 public:
     SimDoc(StatePtr state, std::uint64_t id) : state_(std::move(state)), id_(id) {}
 
@@ -781,6 +822,25 @@ public:
                 return std::make_shared<SimNote>(state_, id, Hint{s, 0, notes.size() - 1});
             },
             [](const host::NoteRef& n) { return resultDispatch(n != nullptr, "Note"); });
+    }
+
+    std::vector<std::wstring> GetSheetNames() override {
+        return tracedCall(
+            *state_, "Doc", "GetSheetNames", {},
+            [&] {
+                std::vector<std::wstring> names;
+                for (const SheetData& sheet : state_->doc(id_, "GetSheetNames").sheets) {
+                    names.push_back(sheet.name);
+                }
+                return names;
+            },
+            [](const std::vector<std::wstring>& names) {
+                std::string listed = "ARRAY[";
+                for (std::size_t i = 0; i < names.size(); ++i) {
+                    listed += (i == 0 ? "" : ", ") + resultBstr(names[i]);
+                }
+                return listed + "]";
+            });
     }
 
     void EditUndo2(std::int32_t steps) override {
