@@ -266,6 +266,16 @@ std::string annotationResult(const host::AnnotationRef& a) {
     return resultDispatch(a != nullptr, "Annotation");
 }
 
+// The symbol or note at the hint's place in its view's list, or none past its end: how views
+// and symbols or notes lead to the next one.
+template <class Made, class Items>
+std::shared_ptr<Made> madeAt(const StatePtr& state, const Items& items, Hint at) {
+    if (at.item >= items.size()) {
+        return nullptr;
+    }
+    return std::make_shared<Made>(state, items[at.item].id.value, at);
+}
+
 // ---- symbol ---------------------------------------------------------------------------------
 
 class SimSymbol final : public host::SFSymbol {
@@ -278,13 +288,8 @@ public:
             *state_, "SFSymbol", "GetNext", {},
             [&]() -> host::SFSymbolRef {
                 const SymbolPlace place = state_->symbol(id_, hint_, "GetNext");
-                const auto& symbols = place.view->symbols;
-                const std::size_t next = hint_.item + 1;
-                if (next >= symbols.size()) {
-                    return nullptr;
-                }
-                return std::make_shared<SimSymbol>(state_, symbols[next].id.value,
-                                                   Hint{hint_.sheet, hint_.view, next});
+                return madeAt<SimSymbol>(state_, place.view->symbols,
+                                         Hint{hint_.sheet, hint_.view, hint_.item + 1});
             },
             symbolResult);
     }
@@ -340,11 +345,7 @@ public:
             *state_, "View", "GetFirstSFSymbol", {},
             [&]() -> host::SFSymbolRef {
                 const ViewData& view = *state_->view(id_, hint_, "GetFirstSFSymbol").second;
-                if (view.symbols.empty()) {
-                    return nullptr;
-                }
-                return std::make_shared<SimSymbol>(state_, view.symbols.front().id.value,
-                                                   Hint{hint_.sheet, hint_.view, 0});
+                return madeAt<SimSymbol>(state_, view.symbols, Hint{hint_.sheet, hint_.view, 0});
             },
             SimSymbol::symbolResult);
     }
@@ -490,12 +491,7 @@ public:
             *state_, "Note", "GetNext", {},
             [&]() -> host::NoteRef {
                 const auto& notes = state_->note(id_, hint_, "GetNext").view->notes;
-                const std::size_t next = hint_.item + 1;
-                if (next >= notes.size()) {
-                    return nullptr;
-                }
-                return std::make_shared<SimNote>(state_, notes[next].id.value,
-                                                 Hint{hint_.sheet, hint_.view, next});
+                return madeAt<SimNote>(state_, notes, Hint{hint_.sheet, hint_.view, hint_.item + 1});
             },
             noteResult);
     }
@@ -521,11 +517,7 @@ host::NoteRef SimView::GetFirstNote() {
         *state_, "View", "GetFirstNote", {},
         [&]() -> host::NoteRef {
             const ViewData& view = *state_->view(id_, hint_, "GetFirstNote").second;
-            if (view.notes.empty()) {
-                return nullptr;
-            }
-            return std::make_shared<SimNote>(state_, view.notes.front().id.value,
-                                             Hint{hint_.sheet, hint_.view, 0});
+            return madeAt<SimNote>(state_, view.notes, Hint{hint_.sheet, hint_.view, 0});
         },
         SimNote::noteResult);
 }

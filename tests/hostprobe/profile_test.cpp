@@ -38,12 +38,20 @@ bool has(const std::vector<std::string>& lines, const std::string& line) {
 
 TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswerAlike) {
     HostProfile same = standInAnswers();
+    for (const ProbedCall& c : writingCalls()) {
+        CallRecord r = recordFor(c);
+        r.answer = c.standIn;
+        r.count = 1;
+        same.calls.push_back(r);
+    }
     call(same, "GetText(2)").emptyText = "VT_BSTR";
     call(same, "GetNext").nothing = "VT_DISPATCH null";
     call(same, "GetProperties").lower = 0;
     call(same, "GetProperties").upper = 6;
     same.wrote = true;
     same.nameScope = NameScope::Owner;
+    same.otherSheetName = OtherSheetName::Accepted;
+    same.undo = UndoAnswer::TookBack;
     const StandInSwitches none = switchesFor(same);
     EXPECT_TRUE(none.answerForms.empty());
     EXPECT_EQ(none.emptyAs, "dispatch");
@@ -54,11 +62,18 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     }
     EXPECT_TRUE(has(summaryLines(same), "GetType: wie erwartet"));
     EXPECT_TRUE(has(summaryLines(same), "Zeichnung unverändert"));
+    EXPECT_TRUE(has(summaryLines(same), "Rückgängig: wie erwartet"));
+    EXPECT_TRUE(has(summaryLines(same), "EditUndo2: wie erwartet"));
 
     HostProfile other = standInAnswers();
     call(other, "GetType").answer = "VT_I2";
     call(other, "GetSymbolType").answer = "VT_I2";
+    call(other, "GetHWnd").answer = "VT_I2";
     call(other, "GetUserPreferenceToggle").answer = "VT_I4";
+    call(other, "ActivateSheet").answer = "VT_I4";
+    // Sheet names have bounds too; only the properties' bounds are compared.
+    call(other, "GetSheetNames").lower = 1;
+    call(other, "GetSheetNames").upper = 1;
     call(other, "GetText(2)").emptyText = "VT_BSTR null";
     call(other, "GetProperties").answer = "VT_ARRAY|VT_VARIANT";
     call(other, "GetProperties").wholeElements = "VT_I4";
@@ -71,13 +86,17 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     other.revision.clear();
     other.wrote = true;
     other.nameScope = NameScope::Document;
-    other.drawingChanges = {"Ansicht 1, Symbol 2: \"TvxProbe_Symbol\" neu"};
+    other.otherSheetName = OtherSheetName::Refused;
+    other.undo = UndoAnswer::Kept;
+    other.drawingChanges = {"neu: Blatt \"Blatt1\", Ansicht 1, Notiz 2: Name \"TvxProbe_Notiz\", Text \"TvxProbe\""};
 
     const std::string written = profileToJson(other);
     const HostProfile read = parseProfile(written);
     EXPECT_EQ(profileToJson(read), written);
     EXPECT_EQ(read.calls.size(), readingCalls().size());
     EXPECT_EQ(read.drawingChanges, other.drawingChanges);
+    EXPECT_EQ(read.otherSheetName, OtherSheetName::Refused);
+    EXPECT_EQ(read.undo, UndoAnswer::Kept);
 
     // Integers alike everywhere become one rule; one object answered otherwise only its own.
     const StandInSwitches s = switchesFor(read);
@@ -95,7 +114,9 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                                  "GetNextView: leere Referenz VT_EMPTY, stand-in VT_DISPATCH null",
                                  "RevisionNumber: Fehler 0x80020006 DISP_E_UNKNOWNNAME, stand-in VT_BSTR",
                                  "Namensbereich: Dokument, stand-in je Ansicht", "Zeichnung verändert:",
-                                 "GetCurrentSheet: wie erwartet"}) {
+                                 "Name eines anderen Blatts: abgelehnt, stand-in angenommen",
+                                 "Rückgängig: Einfügungen geblieben (einzeln gelöscht), stand-in ein Schritt",
+                                 "GetCurrentSheet: wie erwartet", "GetSheetNames: wie erwartet"}) {
         EXPECT_TRUE(has(lines, expected)) << "missing: " << expected;
     }
     EXPECT_FALSE(has(lines, "GetType: wie erwartet"));
@@ -126,7 +147,12 @@ TEST(HostProfile, ABrokenFileIsRefusedWithItsPlaceNamed) {
         {"negative count", edited("\"count\": 5", "\"count\": -5"), ".count: out of range"},
         {"unknown key", edited("\"answer\":", "\"answers\":"), "unknown key \"answers\""},
         {"count as text", edited("\"count\": 5", "\"count\": \"5\""), ".count: expected a whole number"},
+        {"unknown Undo answer", edited("\"undo\": \"untried\"", "\"undo\": \"maybe\""), "undo: expected"},
     };
+    // A profile written before other sheets and the Undo were probed is read as "untried".
+    const HostProfile older = parseProfile(edited("  \"otherSheetName\": \"untried\",\n  \"undo\": \"untried\",\n", ""));
+    EXPECT_EQ(older.otherSheetName, OtherSheetName::Untried);
+    EXPECT_EQ(older.undo, UndoAnswer::Untried);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         try {
