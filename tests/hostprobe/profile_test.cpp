@@ -81,6 +81,9 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     call(other, "GetProperties").upper = 7;
     call(other, "GetFirstView").answer = "VT_UNKNOWN";
     call(other, "GetNextView").nothing = "VT_EMPTY";
+    call(other, "GetNext").nothing = "VT_EMPTY";
+    // One call answering "nothing" otherwise, ahead of the others, does not decide.
+    call(other, "Frame").nothing = "VT_DISPATCH null";
     call(other, "RevisionNumber").failure = "0x80020006 DISP_E_UNKNOWNNAME";
     call(other, "RevisionNumber").answer.clear();
     other.revision.clear();

@@ -262,11 +262,23 @@ StandInSwitches switchesFor(const HostProfile& profile) {
             }
         }
     }
+    // One call that answers "nothing" in its own way does not outvote the others.
+    std::vector<std::pair<std::string, int>> nothings; // form, calls, in the order first seen
     for (const CallRecord& r : profile.calls) {
-        if (!r.nothing.empty()) {
-            s.emptyAs = emptyAsOf(r.nothing);
-            break;
+        if (r.nothing.empty()) {
+            continue;
         }
+        const auto it = std::find_if(nothings.begin(), nothings.end(), [&](const auto& n) { return n.first == r.nothing; });
+        if (it == nothings.end()) {
+            nothings.emplace_back(r.nothing, 1);
+        } else {
+            ++it->second;
+        }
+    }
+    if (!nothings.empty()) {
+        s.emptyAs = emptyAsOf(std::max_element(nothings.begin(), nothings.end(), [](const auto& a, const auto& b) {
+                                  return a.second < b.second;
+                              })->first);
     }
     s.nameScope = profile.nameScope;
     return s;
