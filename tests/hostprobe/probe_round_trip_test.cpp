@@ -170,6 +170,7 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
         sim::HostData otherScope = drawing;
         otherScope.behaviour.nameScope =
             setting.scope == sim::NameScope::owner ? sim::NameScope::document : sim::NameScope::owner;
+        otherScope.behaviour.undoCalls = olderUndo ? sim::UndoCalls::current : sim::UndoCalls::older;
         std::vector<std::wstring> shown;
         std::vector<std::string> trace;
         const std::string byProfile = runOver(otherScope, {L"--profile", profileFile.wstring()}, shown, trace);
@@ -178,6 +179,10 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
                                     [&](const std::string& line) { return line.find(text) != std::string::npos; }))
                 << "not sent: " << text;
         }
+        const std::string finish = olderUndo ? "FinishRecordingUndoObject(BSTR" : "FinishRecordingUndoObject2(BSTR";
+        EXPECT_TRUE(std::any_of(trace.begin(), trace.end(),
+                                [&](const std::string& line) { return line.find(finish) != std::string::npos; }))
+            << "the run's Undo step not finished as the probed host finishes it";
         testing::RunFixture inMemory(drawing);
         inMemory.start();
         inMemory.ok(kChoice);

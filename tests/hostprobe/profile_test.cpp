@@ -56,6 +56,7 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_TRUE(none.answerForms.empty());
     EXPECT_EQ(none.emptyAs, "dispatch");
     EXPECT_EQ(none.nameScope, NameScope::Owner);
+    EXPECT_EQ(none.undoCalls, UndoCalls::Current);
     for (const std::string& line : summaryLines(same)) {
         SCOPED_TRACE(line);
         EXPECT_TRUE(line.find("stand-in") == std::string::npos) << "a difference where there is none";
@@ -86,6 +87,13 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     call(other, "Frame").nothing = "VT_DISPATCH null";
     call(other, "RevisionNumber").failure = "0x80020006 DISP_E_UNKNOWNNAME";
     call(other, "RevisionNumber").answer.clear();
+    // A host without the Undo recording: its first call is a name it does not know.
+    CallRecord start = recordFor(*std::find_if(writingCalls().begin(), writingCalls().end(), [](const ProbedCall& c) {
+        return std::string(c.label) == "StartRecordingUndoObject";
+    }));
+    start.failure = "DISP_E_UNKNOWNNAME (0x80020006)";
+    start.count = 1;
+    other.calls.push_back(start);
     other.revision.clear();
     other.wrote = true;
     other.nameScope = NameScope::Document;
@@ -96,7 +104,7 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     const std::string written = profileToJson(other);
     const HostProfile read = parseProfile(written);
     EXPECT_EQ(profileToJson(read), written);
-    EXPECT_EQ(read.calls.size(), readingCalls().size());
+    EXPECT_EQ(read.calls.size(), readingCalls().size() + 1);
     EXPECT_EQ(read.drawingChanges, other.drawingChanges);
     EXPECT_EQ(read.otherSheetName, OtherSheetName::Refused);
     EXPECT_EQ(read.undo, UndoAnswer::Kept);
@@ -107,6 +115,7 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                                                        "GetFirstView:object=unknown", "GetProperties:int=i4"}));
     EXPECT_EQ(s.emptyAs, "empty");
     EXPECT_EQ(s.nameScope, NameScope::Document);
+    EXPECT_EQ(s.undoCalls, UndoCalls::None);
 
     const std::vector<std::string> lines = summaryLines(read);
     for (const char* expected : {"Revision: nicht gemeldet", "GetType: VT_I2, stand-in VT_I4",

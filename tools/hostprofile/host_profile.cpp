@@ -105,6 +105,26 @@ std::string millis(double value) {
     return text;
 }
 
+// A host that does not know a call answers as for a name it does not know.
+UndoCalls undoCallsOf(const HostProfile& p) {
+    const auto answered = [&](const char* label, bool known) {
+        return std::any_of(p.calls.begin(), p.calls.end(), [&](const CallRecord& r) {
+            const bool unknown = r.failure.find("DISP_E_UNKNOWNNAME") != std::string::npos;
+            return r.label == label && r.count > 0 && (known ? r.failure.empty() : unknown);
+        });
+    };
+    if (answered("StartRecordingUndoObject", false)) {
+        return UndoCalls::None;
+    }
+    if (answered("FinishRecordingUndoObject2", true)) {
+        return UndoCalls::Current;
+    }
+    if (answered("FinishRecordingUndoObject2", false) && answered("FinishRecordingUndoObject", true)) {
+        return UndoCalls::Older;
+    }
+    return UndoCalls::Unknown;
+}
+
 bool isProperties(const CallRecord& r) { return r.object == "Sheet" && r.operation == "GetProperties"; }
 
 } // namespace
@@ -281,6 +301,7 @@ StandInSwitches switchesFor(const HostProfile& profile) {
                               })->first);
     }
     s.nameScope = profile.nameScope;
+    s.undoCalls = undoCallsOf(profile);
     return s;
 }
 

@@ -113,10 +113,13 @@ std::string profileToJson(const HostProfile& profile);
 
 // The stand-in's switches that answer as the host did: --answer-form rules, --empty-as, and the
 // drawing's name scope. A kind nothing was observed for keeps the stand-in's default.
+// Which Undo recording calls the host knew: all, only the one-argument finish, none.
+enum class UndoCalls { Unknown, Current, Older, None };
 struct StandInSwitches {
     std::vector<std::string> answerForms;
     std::string emptyAs; // empty: the default
     NameScope nameScope = NameScope::Unsettled;
+    UndoCalls undoCalls = UndoCalls::Unknown;
 };
 StandInSwitches switchesFor(const HostProfile& profile);
 
