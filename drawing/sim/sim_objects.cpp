@@ -266,6 +266,16 @@ std::string annotationResult(const host::AnnotationRef& a) {
     return resultDispatch(a != nullptr, "Annotation");
 }
 
+// The symbol or note at the hint's place in its view's list, or none past its end: how views
+// and symbols or notes lead to the next one.
+template <class Made, class Items>
+std::shared_ptr<Made> madeAt(const StatePtr& state, const Items& items, Hint at) {
+    if (at.item >= items.size()) {
+        return nullptr;
+    }
+    return std::make_shared<Made>(state, items[at.item].id.value, at);
+}
+
 // ---- symbol ---------------------------------------------------------------------------------
 
 class SimSymbol final : public host::SFSymbol {
@@ -278,13 +288,8 @@ public:
             *state_, "SFSymbol", "GetNext", {},
             [&]() -> host::SFSymbolRef {
                 const SymbolPlace place = state_->symbol(id_, hint_, "GetNext");
-                const auto& symbols = place.view->symbols;
-                const std::size_t next = hint_.item + 1;
-                if (next >= symbols.size()) {
-                    return nullptr;
-                }
-                return std::make_shared<SimSymbol>(state_, symbols[next].id.value,
-                                                   Hint{hint_.sheet, hint_.view, next});
+                return madeAt<SimSymbol>(state_, place.view->symbols,
+                                         Hint{hint_.sheet, hint_.view, hint_.item + 1});
             },
             symbolResult);
     }
@@ -330,7 +335,7 @@ private:
 
 // ---- view -----------------------------------------------------------------------------------
 
-class SimView final : public host::View {
+class SimView final : public host::View, public NoteList {
 public:
     SimView(StatePtr state, std::uint64_t id, Hint hint)
         : state_(std::move(state)), id_(id), hint_(hint) {}
@@ -340,11 +345,7 @@ public:
             *state_, "View", "GetFirstSFSymbol", {},
             [&]() -> host::SFSymbolRef {
                 const ViewData& view = *state_->view(id_, hint_, "GetFirstSFSymbol").second;
-                if (view.symbols.empty()) {
-                    return nullptr;
-                }
-                return std::make_shared<SimSymbol>(state_, view.symbols.front().id.value,
-                                                   Hint{hint_.sheet, hint_.view, 0});
+                return madeAt<SimSymbol>(state_, view.symbols, Hint{hint_.sheet, hint_.view, 0});
             },
             SimSymbol::symbolResult);
     }
@@ -363,6 +364,8 @@ public:
             },
             viewResult);
     }
+
+    host::NoteRef GetFirstNote() override;
 
     static std::string viewResult(const host::ViewRef& v) {
         return resultDispatch(v != nullptr, "View");
@@ -409,7 +412,7 @@ private:
 
 // ---- note -----------------------------------------------------------------------------------
 
-class SimNote final : public host::Note {
+class SimNote final : public host::Note, public NoteReading {
 public:
     SimNote(StatePtr state, std::uint64_t id, Hint hint)
         : state_(std::move(state)), id_(id), hint_(hint) {}
@@ -483,11 +486,41 @@ public:
             annotationResult);
     }
 
+    host::NoteRef GetNext() override {
+        return tracedCall(
+            *state_, "Note", "GetNext", {},
+            [&]() -> host::NoteRef {
+                const auto& notes = state_->note(id_, hint_, "GetNext").view->notes;
+                return madeAt<SimNote>(state_, notes, Hint{hint_.sheet, hint_.view, hint_.item + 1});
+            },
+            noteResult);
+    }
+
+    std::wstring GetText() override {
+        return tracedCall(
+            *state_, "Note", "GetText", {},
+            [&] { return state_->note(id_, hint_, "GetText").note->text; }, resultBstr);
+    }
+
+    static std::string noteResult(const host::NoteRef& n) {
+        return resultDispatch(n != nullptr, "Note");
+    }
+
 private:
     StatePtr state_;
     std::uint64_t id_;
     Hint hint_;
 };
+
+host::NoteRef SimView::GetFirstNote() {
+    return tracedCall(
+        *state_, "View", "GetFirstNote", {},
+        [&]() -> host::NoteRef {
+            const ViewData& view = *state_->view(id_, hint_, "GetFirstNote").second;
+            return madeAt<SimNote>(state_, view.notes, Hint{hint_.sheet, hint_.view, 0});
+        },
+        SimNote::noteResult);
+}
 
 // ---- extension ------------------------------------------------------------------------------
 
@@ -594,7 +627,7 @@ private:
 
 // ---- document -------------------------------------------------------------------------------
 
-class SimDoc final : public host::Doc, public UndoCommand {
+class SimDoc final : public host::Doc, public UndoCommand, public SheetNames {
 public:
     SimDoc(StatePtr state, std::uint64_t id) : state_(std::move(state)), id_(id) {}
 
@@ -781,6 +814,25 @@ public:
                 return std::make_shared<SimNote>(state_, id, Hint{s, 0, notes.size() - 1});
             },
             [](const host::NoteRef& n) { return resultDispatch(n != nullptr, "Note"); });
+    }
+
+    std::vector<std::wstring> GetSheetNames() override {
+        return tracedCall(
+            *state_, "Doc", "GetSheetNames", {},
+            [&] {
+                std::vector<std::wstring> names;
+                for (const SheetData& sheet : state_->doc(id_, "GetSheetNames").sheets) {
+                    names.push_back(sheet.name);
+                }
+                return names;
+            },
+            [](const std::vector<std::wstring>& names) {
+                std::string listed = "ARRAY[";
+                for (std::size_t i = 0; i < names.size(); ++i) {
+                    listed += (i == 0 ? "" : ", ") + resultBstr(names[i]);
+                }
+                return listed + "]";
+            });
     }
 
     void EditUndo2(std::int32_t steps) override {

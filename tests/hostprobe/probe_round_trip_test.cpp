@@ -1,6 +1,7 @@
 // The probe against the stand-in host server in its answer forms and name scopes: the profile
 // it writes names exactly that setting, the stand-in started with the profile gives a whole run
-// the drawing the setting gives, and the probe leaves the drawing as it found it.
+// the drawing the setting gives, and the probe leaves the drawing as it found it, Undo list and
+// current sheet included: its own inserts are one Undo step, taken back by one Undo.
 #include "drawing/com/com_owners.h"
 #include "drawing/sim/drawing_file.h"
 #include "tests/com/automation_run.h"
@@ -23,14 +24,28 @@ using hostprofile::NameScope;
 using testing::AutomationRun;
 using testing::fileBytes;
 
-// The probe's writes stay in the host's Undo list, as they would on a real host; the drawing
-// itself must be as it was.
-std::string withoutUndoList(const std::string& json) {
-    sim::HostData saved = sim::parseDrawing(json, "saved drawing");
-    if (saved.activeDoc) {
-        saved.activeDoc->undoList.clear();
+// The sample with a second sheet behind the first, its symbol named as no symbol of the first
+// sheet is: only a document-wide name scope refuses that name for the probe's symbol.
+sim::HostData withSecondSheet(sim::HostData drawing) {
+    sim::SheetData second = sim::makeSheet(L"Blatt2");
+    sim::SymbolData symbol;
+    symbol.symbolType = 1;
+    symbol.texts = {{2, L"gedreht"}, {5, L"1,6"}};
+    symbol.name = L"Oberfl\u00e4cheng\u00fcte9";
+    symbol.x = 0.1;
+    symbol.y = 0.1;
+    second.views.front().symbols.push_back(symbol);
+    drawing.activeDoc->sheets.push_back(second);
+    return drawing;
+}
+
+const hostprofile::CallRecord& recordOf(const hostprofile::HostProfile& profile, const std::string& label) {
+    const auto it = std::find_if(profile.calls.begin(), profile.calls.end(),
+                                 [&](const hostprofile::CallRecord& r) { return r.label == label; });
+    if (it == profile.calls.end()) {
+        throw std::logic_error("no record " + label);
     }
-    return sim::drawingToJson(saved);
+    return *it;
 }
 
 const testing::UserChoice kChoice{0, L"geschliffen", L"6,4"};
@@ -94,6 +109,7 @@ protected:
     int runs = 0;
     const sim::HostData sample =
         sim::loadDrawingFile(com::testing::windowsPath(TVX_SAMPLES_DIR) / "sample-drawing.json");
+    const sim::HostData twoSheets = withSecondSheet(sample);
 };
 
 TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRun) {
@@ -118,8 +134,11 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
     };
     for (const Setting& setting : settings) {
         SCOPED_TRACE(setting.name);
-        sim::HostData drawing = sample;
+        sim::HostData drawing = twoSheets;
         drawing.behaviour.nameScope = setting.scope;
+        // An older host: only the one-argument finish of the Undo recording.
+        const bool olderUndo = setting.scope == sim::NameScope::document;
+        drawing.behaviour.undoCalls = olderUndo ? sim::UndoCalls::older : sim::UndoCalls::current;
         const std::string unchanged = sim::drawingToJson(drawing);
 
         const auto probeDir = nextFolder();
@@ -128,10 +147,15 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
             ServerProcess server(probeDir, drawing, setting.options);
             recorded = probe(server, true);
             EXPECT_EQ(server.stop("save"), 0u);
-            EXPECT_EQ(withoutUndoList(fileBytes(server.drawingFile())), unchanged) << "the probe changed the drawing";
+            EXPECT_EQ(fileBytes(server.drawingFile()), unchanged) << "the probe changed the drawing";
         }
         EXPECT_TRUE(recorded.drawingChanges.empty()) << recorded.drawingChanges.front();
         EXPECT_EQ(recorded.writeError, "");
+        EXPECT_EQ(recorded.undo, hostprofile::UndoAnswer::TookBack);
+        EXPECT_EQ(recordOf(recorded, "FinishRecordingUndoObject").count, olderUndo ? 1u : 0u);
+        EXPECT_EQ(recorded.otherSheetName, setting.scope == sim::NameScope::document
+                                               ? hostprofile::OtherSheetName::Refused
+                                               : hostprofile::OtherSheetName::Accepted);
         EXPECT_EQ(recorded.revision, "0.0.0 stand-in");
         const auto profileFile = probeDir / "hostprofile.json";
         std::ofstream(profileFile, std::ios::binary) << hostprofile::profileToJson(recorded);
@@ -146,6 +170,7 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
         sim::HostData otherScope = drawing;
         otherScope.behaviour.nameScope =
             setting.scope == sim::NameScope::owner ? sim::NameScope::document : sim::NameScope::owner;
+        otherScope.behaviour.undoCalls = olderUndo ? sim::UndoCalls::current : sim::UndoCalls::older;
         std::vector<std::wstring> shown;
         std::vector<std::string> trace;
         const std::string byProfile = runOver(otherScope, {L"--profile", profileFile.wstring()}, shown, trace);
@@ -154,6 +179,10 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
                                     [&](const std::string& line) { return line.find(text) != std::string::npos; }))
                 << "not sent: " << text;
         }
+        const std::string finish = olderUndo ? "FinishRecordingUndoObject(BSTR" : "FinishRecordingUndoObject2(BSTR";
+        EXPECT_TRUE(std::any_of(trace.begin(), trace.end(),
+                                [&](const std::string& line) { return line.find(finish) != std::string::npos; }))
+            << "the run's Undo step not finished as the probed host finishes it";
         testing::RunFixture inMemory(drawing);
         inMemory.start();
         inMemory.ok(kChoice);
@@ -164,27 +193,58 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
 }
 
 TEST_F(ProbeRoundTrip, ReadingAsksNothingThatChangesAndABusyHostEndsTheProbeWithinItsBound) {
+    // Reading visits every sheet by activating it; that changes nothing the drawing keeps.
     const std::set<std::string> reading{"RevisionNumber", "ActiveDoc", "GetUserPreferenceToggle", "GetType",
                                         "GetFirstView", "GetCurrentSheet", "Extension", "GetName", "GetProperties",
                                         "GetFirstSFSymbol", "GetNextView", "GetNext", "GetSymbolType", "GetText",
-                                        "GetAnnotation", "gettextformat"};
-    const std::string unchanged = sim::drawingToJson(sample);
+                                        "GetAnnotation", "gettextformat", "GetFirstNote", "GetSheetNames",
+                                        "ActivateSheet", "Frame", "GetHWnd", "GetLocalizedMenuName"};
+    const std::string unchanged = sim::drawingToJson(twoSheets);
     {
-        ServerProcess server(nextFolder(), sample);
+        ServerProcess server(nextFolder(), twoSheets);
         const hostprofile::HostProfile read = probe(server, false);
         EXPECT_FALSE(read.wrote);
         EXPECT_EQ(read.nameScope, NameScope::Unsettled);
         EXPECT_EQ(server.stop("save"), 0u);
         const auto lines = server.traceLines();
         EXPECT_GT(lines.size(), 50u);
+        std::vector<std::string> activated;
         for (const std::string& line : lines) {
             EXPECT_TRUE(reading.count(operationOf(line)) == 1) << "changes something: " << line;
+            if (operationOf(line) == "ActivateSheet") {
+                activated.push_back(line);
+            }
         }
+        EXPECT_EQ(activated, (std::vector<std::string>{"ActivateSheet(BSTR \"Blatt2\") -> BOOL true",
+                                                       "ActivateSheet(BSTR \"Blatt1\") -> BOOL true"}));
+        // The second sheet's symbol and the first sheet's note were read.
+        const auto answered = [&](const std::string& text) {
+            return std::any_of(lines.begin(), lines.end(),
+                               [&](const std::string& line) { return line.find(text) != std::string::npos; });
+        };
+        EXPECT_TRUE(answered("-> BSTR \"gedreht\""));
+        EXPECT_TRUE(answered("-> BSTR \"Allgemeintoleranzen"));
         EXPECT_EQ(fileBytes(server.drawingFile()), unchanged);
     }
     {
+        // A host that deletes nothing: the probe's symbol and note stay, and the comparison names
+        // both; the one Undo is not tried, since the recording holds the failed deletions.
+        ServerProcess server(nextFolder(), twoSheets, {L"--fail-op", L"DeleteSelection"});
+        const hostprofile::HostProfile kept = probe(server, true);
+        EXPECT_NE(kept.writeError, "");
+        const auto named = [&](const std::string& text) {
+            return std::any_of(kept.drawingChanges.begin(), kept.drawingChanges.end(), [&](const std::string& change) {
+                return change.find(text) != std::string::npos;
+            });
+        };
+        EXPECT_TRUE(named("neu: Blatt \"Blatt1\", Ansicht 1, Notiz 2: Name \"TvxProbe_Notiz\", Text \"TvxProbe\""));
+        EXPECT_TRUE(named("neu: Blatt \"Blatt1\", Ansicht 1, Symbol 3:"));
+        EXPECT_EQ(kept.drawingChanges.size(), 2u);
+        server.stop("stop");
+    }
+    {
         // Busy from the third call on for far longer than the bound.
-        ServerProcess server(nextFolder(), sample, {L"--busy-at", L"3", L"--busy-for", L"60000"});
+        ServerProcess server(nextFolder(), twoSheets, {L"--busy-at", L"3", L"--busy-for", L"60000"});
         const auto start = std::chrono::steady_clock::now();
         try {
             probe(server, true, {std::chrono::milliseconds(1500), std::chrono::milliseconds(3000)});

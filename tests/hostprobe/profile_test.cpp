@@ -38,27 +38,43 @@ bool has(const std::vector<std::string>& lines, const std::string& line) {
 
 TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswerAlike) {
     HostProfile same = standInAnswers();
+    for (const ProbedCall& c : writingCalls()) {
+        CallRecord r = recordFor(c);
+        r.answer = c.standIn;
+        r.count = 1;
+        same.calls.push_back(r);
+    }
     call(same, "GetText(2)").emptyText = "VT_BSTR";
     call(same, "GetNext").nothing = "VT_DISPATCH null";
     call(same, "GetProperties").lower = 0;
     call(same, "GetProperties").upper = 6;
     same.wrote = true;
     same.nameScope = NameScope::Owner;
+    same.otherSheetName = OtherSheetName::Accepted;
+    same.undo = UndoAnswer::TookBack;
     const StandInSwitches none = switchesFor(same);
     EXPECT_TRUE(none.answerForms.empty());
     EXPECT_EQ(none.emptyAs, "dispatch");
     EXPECT_EQ(none.nameScope, NameScope::Owner);
+    EXPECT_EQ(none.undoCalls, UndoCalls::Current);
     for (const std::string& line : summaryLines(same)) {
         SCOPED_TRACE(line);
         EXPECT_TRUE(line.find("stand-in") == std::string::npos) << "a difference where there is none";
     }
     EXPECT_TRUE(has(summaryLines(same), "GetType: wie erwartet"));
     EXPECT_TRUE(has(summaryLines(same), "Zeichnung unverändert"));
+    EXPECT_TRUE(has(summaryLines(same), "Rückgängig: wie erwartet"));
+    EXPECT_TRUE(has(summaryLines(same), "EditUndo2: wie erwartet"));
 
     HostProfile other = standInAnswers();
     call(other, "GetType").answer = "VT_I2";
     call(other, "GetSymbolType").answer = "VT_I2";
+    call(other, "GetHWnd").answer = "VT_I2";
     call(other, "GetUserPreferenceToggle").answer = "VT_I4";
+    call(other, "ActivateSheet").answer = "VT_I4";
+    // Sheet names have bounds too; only the properties' bounds are compared.
+    call(other, "GetSheetNames").lower = 1;
+    call(other, "GetSheetNames").upper = 1;
     call(other, "GetText(2)").emptyText = "VT_BSTR null";
     call(other, "GetProperties").answer = "VT_ARRAY|VT_VARIANT";
     call(other, "GetProperties").wholeElements = "VT_I4";
@@ -66,18 +82,32 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     call(other, "GetProperties").upper = 7;
     call(other, "GetFirstView").answer = "VT_UNKNOWN";
     call(other, "GetNextView").nothing = "VT_EMPTY";
+    call(other, "GetNext").nothing = "VT_EMPTY";
+    // One call answering "nothing" otherwise, ahead of the others, does not decide.
+    call(other, "Frame").nothing = "VT_DISPATCH null";
     call(other, "RevisionNumber").failure = "0x80020006 DISP_E_UNKNOWNNAME";
     call(other, "RevisionNumber").answer.clear();
+    // A host without the Undo recording: its first call is a name it does not know.
+    CallRecord start = recordFor(*std::find_if(writingCalls().begin(), writingCalls().end(), [](const ProbedCall& c) {
+        return std::string(c.label) == "StartRecordingUndoObject";
+    }));
+    start.failure = "DISP_E_UNKNOWNNAME (0x80020006)";
+    start.count = 1;
+    other.calls.push_back(start);
     other.revision.clear();
     other.wrote = true;
     other.nameScope = NameScope::Document;
-    other.drawingChanges = {"Ansicht 1, Symbol 2: \"TvxProbe_Symbol\" neu"};
+    other.otherSheetName = OtherSheetName::Refused;
+    other.undo = UndoAnswer::Kept;
+    other.drawingChanges = {"neu: Blatt \"Blatt1\", Ansicht 1, Notiz 2: Name \"TvxProbe_Notiz\", Text \"TvxProbe\""};
 
     const std::string written = profileToJson(other);
     const HostProfile read = parseProfile(written);
     EXPECT_EQ(profileToJson(read), written);
-    EXPECT_EQ(read.calls.size(), readingCalls().size());
+    EXPECT_EQ(read.calls.size(), readingCalls().size() + 1);
     EXPECT_EQ(read.drawingChanges, other.drawingChanges);
+    EXPECT_EQ(read.otherSheetName, OtherSheetName::Refused);
+    EXPECT_EQ(read.undo, UndoAnswer::Kept);
 
     // Integers alike everywhere become one rule; one object answered otherwise only its own.
     const StandInSwitches s = switchesFor(read);
@@ -85,6 +115,7 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                                                        "GetFirstView:object=unknown", "GetProperties:int=i4"}));
     EXPECT_EQ(s.emptyAs, "empty");
     EXPECT_EQ(s.nameScope, NameScope::Document);
+    EXPECT_EQ(s.undoCalls, UndoCalls::None);
 
     const std::vector<std::string> lines = summaryLines(read);
     for (const char* expected : {"Revision: nicht gemeldet", "GetType: VT_I2, stand-in VT_I4",
@@ -95,7 +126,9 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                                  "GetNextView: leere Referenz VT_EMPTY, stand-in VT_DISPATCH null",
                                  "RevisionNumber: Fehler 0x80020006 DISP_E_UNKNOWNNAME, stand-in VT_BSTR",
                                  "Namensbereich: Dokument, stand-in je Ansicht", "Zeichnung verändert:",
-                                 "GetCurrentSheet: wie erwartet"}) {
+                                 "Name eines anderen Blatts: abgelehnt, stand-in angenommen",
+                                 "Rückgängig: Einfügungen geblieben (einzeln gelöscht), stand-in ein Schritt",
+                                 "GetCurrentSheet: wie erwartet", "GetSheetNames: wie erwartet"}) {
         EXPECT_TRUE(has(lines, expected)) << "missing: " << expected;
     }
     EXPECT_FALSE(has(lines, "GetType: wie erwartet"));
@@ -126,7 +159,12 @@ TEST(HostProfile, ABrokenFileIsRefusedWithItsPlaceNamed) {
         {"negative count", edited("\"count\": 5", "\"count\": -5"), ".count: out of range"},
         {"unknown key", edited("\"answer\":", "\"answers\":"), "unknown key \"answers\""},
         {"count as text", edited("\"count\": 5", "\"count\": \"5\""), ".count: expected a whole number"},
+        {"unknown Undo answer", edited("\"undo\": \"untried\"", "\"undo\": \"maybe\""), "undo: expected"},
     };
+    // A profile written before other sheets and the Undo were probed is read as "untried".
+    const HostProfile older = parseProfile(edited("  \"otherSheetName\": \"untried\",\n  \"undo\": \"untried\",\n", ""));
+    EXPECT_EQ(older.otherSheetName, OtherSheetName::Untried);
+    EXPECT_EQ(older.undo, UndoAnswer::Untried);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         try {

@@ -23,13 +23,18 @@ constexpr char kHelp[] =
     "Prüft, wie die laufende SolidWorks-Instanz auf die Aufrufe von Tarvenix antwortet, und\n"
     "schreibt das Ergebnis nach hostprofile.json (oder DATEI). Eine Zeichnung muss offen sein.\n"
     "\n"
-    "Ohne --write wird nur gelesen: Blatt, Ansichten, Oberflächensymbole und ihre Namen. Die\n"
-    "Zeichnung wird nicht verändert.\n"
+    "Ohne --write wird nur gelesen: alle Blätter, Ansichten, Oberflächensymbole und Notizen mit\n"
+    "ihren Namen, dazu das Programmfenster und der Name des Menüs Extras. Die Zeichnung wird\n"
+    "nicht verändert; um die anderen Blätter zu lesen, wird jedes kurz aktiviert, zum Schluss\n"
+    "wieder das Blatt, das beim Start aktiv war.\n"
     "\n"
     "Mit --write (nach Bestätigung) fügt das Programm auf dem aktuellen Blatt ein Symbol und\n"
-    "eine Notiz namens \"TvxProbe_...\" ein, prüft ihre Namen und löscht beide wieder. Die\n"
-    "Option \"Dynamische Aktivierung der Zeichenansicht\" wird dafür kurz ausgeschaltet und\n"
-    "danach zurückgesetzt. Zum Schluss wird die Zeichnung mit ihrem Anfang verglichen.\n"
+    "eine Notiz namens \"TvxProbe_...\" ein, prüft ihre Namen, auch gegen Namen auf anderen\n"
+    "Blättern, und löscht die Notiz wieder. Alles zusammen wird als ein Schritt \"TvxProbe\"\n"
+    "der Rückgängig-Liste aufgezeichnet und mit einem Rückgängig zurückgenommen; was danach\n"
+    "noch da ist, wird einzeln gelöscht. Die Option \"Dynamische Aktivierung der\n"
+    "Zeichenansicht\" wird dafür kurz ausgeschaltet und danach zurückgesetzt. Zum Schluss wird\n"
+    "die Zeichnung mit ihrem Anfang verglichen.\n"
     "\n"
     "Am Ende steht eine kurze Übersicht: jede Abweichung vom Testserver von Tarvenix, oder\n"
     "\"wie erwartet\". Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden.\n"
@@ -55,8 +60,8 @@ void say(const std::string& utf8, bool error = false) {
 void say(const wchar_t* text, bool error = false) { say(com::toUtf8(text), error); }
 
 bool confirmed() {
-    say("Mit --write fügt tvx-hostprobe auf dem aktuellen Blatt ein Symbol und eine Notiz ein und löscht\n"
-        "sie wieder. Fortfahren? (j/n)");
+    say("Mit --write fügt tvx-hostprobe auf dem aktuellen Blatt ein Symbol und eine Notiz ein und nimmt\n"
+        "sie wieder zurück. Fortfahren? (j/n)");
     std::string answer;
     if (!std::getline(std::cin, answer)) {
         return false;

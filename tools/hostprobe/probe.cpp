@@ -51,22 +51,25 @@ constexpr std::int32_t kMethodText = 2;
 const std::wstring kSymbolName = L"TvxProbe_Symbol";
 const std::wstring kNoteName = L"TvxProbe_Notiz";
 const std::wstring kNoteText = L"TvxProbe";
+const std::wstring kUndoStepName = L"TvxProbe";
+// The Tools menu, as the host numbers its menus.
+constexpr std::int32_t kToolsMenu = 4;
 // How the administrator finds what the probe could not take out again.
 const std::wstring kSymbolLeft = L"Oberflächensymbol mit Methode \u201ETvxProbe\u201C";
 const std::wstring kNoteLeft = L"Notiz \u201ETvxProbe\u201C";
 
 // An annotation as reading finds it: where it is, its name, kind and texts.
-struct SeenSymbol {
+struct SeenItem {
+    std::wstring sheet;
     std::size_t view = 0;
+    bool note = false;
     std::wstring name;
     std::string line; // how the comparison shows it
 };
 
-std::string describe(std::size_t view, std::size_t index, const std::wstring& name, const std::string& kind,
-                     const std::wstring& roughness, const std::wstring& method) {
-    return "Ansicht " + std::to_string(view + 1) + ", Symbol " + std::to_string(index + 1) + ": Name \"" +
-           com::toUtf8(name) + "\", Art " + kind + ", Texte \"" + com::toUtf8(roughness) + "\" / \"" +
-           com::toUtf8(method) + "\"";
+std::string placeOf(const std::wstring& sheet, std::size_t view, const char* item, std::size_t index) {
+    return "Blatt \"" + com::toUtf8(sheet) + "\", Ansicht " + std::to_string(view + 1) + ", " + item + " " +
+           std::to_string(index + 1) + ": ";
 }
 
 class Prober {
@@ -82,11 +85,15 @@ public:
 
     HostProfile run() {
         readHost();
-        const std::vector<SeenSymbol> before = readSheet();
+        const std::vector<SeenItem> before = readDrawing();
         if (options_.write) {
             profile_.wrote = true;
-            writeAndTakeBack(before);
-            compare(before, readSheet());
+            if (!otherSheets_.empty() && !backOnStartSheet_) {
+                profile_.writeError = "Blatt \"" + com::toUtf8(sheetName_) + "\" nicht wieder aktiviert: nichts geschrieben";
+            } else {
+                writeAndTakeBack(before);
+                compare(before, readDrawing());
+            }
         }
         finishTimes();
         // Calls --write did not make stay out of the file rather than show as "not called".
@@ -254,58 +261,149 @@ private:
             sheetName_ = textOf(repeated("Sheet.GetName", s, "GetName", false)).value_or(L"");
             repeated("GetProperties", s, "GetProperties", false);
         }
+        readAddinCalls();
+        otherSheets_ = otherSheetNames(call("GetSheetNames", *doc_, "GetSheetNames"));
     }
 
-    // Every view of the current sheet, every symbol of each, in the host's order.
-    std::vector<SeenSymbol> readSheet() {
-        std::vector<SeenSymbol> seen;
+    // What an add-in asks of the host without changing anything: the parent window for its
+    // dialogs and the localized name of the menu its command goes on.
+    void readAddinCalls() {
+        if (ComPtr<IDispatch> frame = objectOf(call("Frame", app_, "Frame"), "Frame")) {
+            DispatchObject f = object(frame, "Frame");
+            call("GetHWnd", f, "GetHWnd");
+        }
+        call("GetLocalizedMenuName(4)", app_, "GetLocalizedMenuName", kToolsMenu);
+    }
+
+    // The sheets besides the current one, in the host's order. Without the current sheet's name
+    // the probe could not come back to it, so it then reads that one alone.
+    std::vector<std::wstring> otherSheetNames(const std::optional<UniqueVariant>& answer) const {
+        std::vector<std::wstring> names;
+        if (!answer || sheetName_.empty()) {
+            return names;
+        }
+        const VARIANT& v = answer->get();
+        if ((v.vt & VT_ARRAY) == 0 || (v.vt & VT_BYREF) != 0 || v.parray == nullptr || SafeArrayGetDim(v.parray) != 1) {
+            return names;
+        }
+        LONG lower = 0;
+        LONG upper = -1;
+        if (FAILED(SafeArrayGetLBound(v.parray, 1, &lower)) || FAILED(SafeArrayGetUBound(v.parray, 1, &upper))) {
+            return names;
+        }
+        const VARTYPE element = v.vt & VT_TYPEMASK;
+        for (LONG i = lower; i <= upper; ++i) {
+            std::wstring name;
+            if (element == VT_BSTR) {
+                BSTR text = nullptr;
+                if (FAILED(SafeArrayGetElement(v.parray, &i, &text))) {
+                    return {};
+                }
+                const com::UniqueBstr owned = com::UniqueBstr::attach(text);
+                name = text == nullptr ? std::wstring() : std::wstring(text, SysStringLen(text));
+            } else if (element == VT_VARIANT) {
+                UniqueVariant item;
+                if (FAILED(SafeArrayGetElement(v.parray, &i, item.addressOf())) || item.get().vt != VT_BSTR) {
+                    return {};
+                }
+                name = com::takeString("GetSheetNames", item.get());
+            } else {
+                return {};
+            }
+            if (!name.empty() && name != sheetName_) {
+                names.push_back(name);
+            }
+        }
+        return names;
+    }
+
+    // Every sheet: the current one as it is, each other one activated in turn, and the current
+    // one activated again at the end.
+    std::vector<SeenItem> readDrawing() {
+        std::vector<SeenItem> seen = readSheet(sheetName_);
+        if (otherSheets_.empty()) {
+            return seen;
+        }
+        for (const std::wstring& name : otherSheets_) {
+            if (truthOf(call("ActivateSheet", *doc_, "ActivateSheet", name)).value_or(false)) {
+                std::vector<SeenItem> more = readSheet(name);
+                seen.insert(seen.end(), more.begin(), more.end());
+            }
+        }
+        backOnStartSheet_ = truthOf(call("ActivateSheet", *doc_, "ActivateSheet", sheetName_)).value_or(false);
+        return seen;
+    }
+
+    // Every view of the current sheet, every symbol and note of each, in the host's order.
+    std::vector<SeenItem> readSheet(const std::wstring& sheetName) {
+        std::vector<SeenItem> seen;
         ComPtr<IDispatch> view = objectOf(call("GetFirstView", *doc_, "GetFirstView"), "GetFirstView");
         for (std::size_t v = 0; view; ++v) {
             DispatchObject viewObject = object(view, "View");
             ComPtr<IDispatch> symbol = objectOf(call("GetFirstSFSymbol", viewObject, "GetFirstSFSymbol"), "GetFirstSFSymbol");
             for (std::size_t i = 0; symbol; ++i) {
                 DispatchObject s = object(symbol, "SFSymbol");
-                seen.push_back(readSymbol(s, v, i));
+                seen.push_back(readSymbol(s, sheetName, v, i));
                 symbol = objectOf(call("GetNext", s, "GetNext"), "GetNext");
+            }
+            ComPtr<IDispatch> note = objectOf(call("GetFirstNote", viewObject, "GetFirstNote"), "GetFirstNote");
+            for (std::size_t i = 0; note; ++i) {
+                DispatchObject n = object(note, "Note");
+                seen.push_back(readNote(n, sheetName, v, i));
+                note = objectOf(call("Note.GetNext", n, "GetNext"), "GetNext");
             }
             view = objectOf(call("GetNextView", viewObject, "GetNextView"), "GetNextView");
         }
         return seen;
     }
 
-    SeenSymbol readSymbol(DispatchObject& symbol, std::size_t view, std::size_t index) {
-        SeenSymbol seen;
-        seen.view = view;
+    std::wstring annotationName(DispatchObject& item, const std::string& label) {
+        ComPtr<IDispatch> a = objectOf(call(label, item, "GetAnnotation"), "GetAnnotation");
+        if (!a) {
+            return {};
+        }
+        DispatchObject annotation = object(a, "Annotation");
+        const std::wstring name = textOf(call("Annotation.GetName", annotation, "GetName")).value_or(L"?");
+        call("gettextformat(0)", annotation, "gettextformat", std::int16_t{0});
+        return name;
+    }
+
+    SeenItem readSymbol(DispatchObject& symbol, const std::wstring& sheetName, std::size_t view, std::size_t index) {
         const auto type = wholeOf(call("GetSymbolType", symbol, "GetSymbolType"));
         const auto roughness = textOf(call("GetText(5)", symbol, "GetText", kMaxRoughnessText));
         const auto method = textOf(call("GetText(2)", symbol, "GetText", kMethodText));
-        if (ComPtr<IDispatch> a = objectOf(call("SFSymbol.GetAnnotation", symbol, "GetAnnotation"), "GetAnnotation")) {
-            DispatchObject annotation = object(a, "Annotation");
-            seen.name = textOf(call("Annotation.GetName", annotation, "GetName")).value_or(L"?");
-            call("gettextformat(0)", annotation, "gettextformat", std::int16_t{0});
-        }
-        seen.line = describe(view, index, seen.name, type ? std::to_string(*type) : "?", roughness.value_or(L"?"),
-                             method.value_or(L"?"));
+        SeenItem seen{sheetName, view, false, annotationName(symbol, "SFSymbol.GetAnnotation"), {}};
+        seen.line = placeOf(sheetName, view, "Symbol", index) + "Name \"" + com::toUtf8(seen.name) + "\", Art " +
+                    (type ? std::to_string(*type) : "?") + ", Texte \"" + com::toUtf8(roughness.value_or(L"?")) +
+                    "\" / \"" + com::toUtf8(method.value_or(L"?")) + "\"";
         return seen;
     }
 
-    void compare(const std::vector<SeenSymbol>& before, const std::vector<SeenSymbol>& after) {
+    SeenItem readNote(DispatchObject& note, const std::wstring& sheetName, std::size_t view, std::size_t index) {
+        const auto text = textOf(call("Note.GetText", note, "GetText"));
+        SeenItem seen{sheetName, view, true, annotationName(note, "Note.GetAnnotation"), {}};
+        seen.line = placeOf(sheetName, view, "Notiz", index) + "Name \"" + com::toUtf8(seen.name) + "\", Text \"" +
+                    com::toUtf8(text.value_or(L"?")) + "\"";
+        return seen;
+    }
+
+    void compare(const std::vector<SeenItem>& before, const std::vector<SeenItem>& after) {
         std::multiset<std::string> was;
         std::multiset<std::string> is;
-        for (const SeenSymbol& s : before) {
+        for (const SeenItem& s : before) {
             was.insert(s.line);
         }
-        for (const SeenSymbol& s : after) {
+        for (const SeenItem& s : after) {
             is.insert(s.line);
         }
-        for (const SeenSymbol& s : before) {
+        for (const SeenItem& s : before) {
             if (auto it = is.find(s.line); it != is.end()) {
                 is.erase(it);
             } else {
                 profile_.drawingChanges.push_back("fehlt: " + s.line);
             }
         }
-        for (const SeenSymbol& s : after) {
+        for (const SeenItem& s : after) {
             if (auto it = was.find(s.line); it != was.end()) {
                 was.erase(it);
             } else {
@@ -320,20 +418,32 @@ private:
         std::optional<DispatchObject> noteAnnotation;
     };
 
-    void writeAndTakeBack(const std::vector<SeenSymbol>& before) {
+    // The probe's own inserts as one Undo step of its own, taken back by one Undo when the host
+    // honours it; otherwise, or when writing stops early, they are deleted one by one.
+    void writeAndTakeBack(const std::vector<SeenItem>& before) {
         if (!extension_ || sheetName_.empty()) {
             profile_.writeError = "kein Blattname oder keine Erweiterung: nichts geschrieben";
             return;
         }
         const bool restoreToggle = toggle_;
         Inserted inserted;
+        bool recording = false;
         try {
             // As Tarvenix places its output: with the view under the pointer not taking it.
             if (restoreToggle) {
                 app_.call("SetUserPreferenceToggle", kViewActivationToggle, false);
             }
+            recording = static_cast<bool>(call("StartRecordingUndoObject", *extension_, "StartRecordingUndoObject"));
             insert(inserted, before);
             settleNameScope(inserted, before);
+            // Selecting the symbol changes nothing; the note goes as Tarvenix clears its own.
+            requireTrue(call("Select2", *inserted.symbolAnnotation, "Select2", false, std::int16_t{0}), "Select2");
+            takeBackNote(inserted);
+            const bool finished = recording && finishRecording();
+            recording = false;
+            if (finished) {
+                undoOwnStep(inserted, before);
+            }
             takeBack(inserted);
         } catch (const host::HostError& e) {
             if (e.stopsRun() || e.unreachable()) {
@@ -341,6 +451,9 @@ private:
             }
             profile_.writeError = e.what();
             tryTakeBack(inserted);
+            if (recording) {
+                finishRecording();
+            }
         }
         if (restoreToggle) {
             try {
@@ -353,6 +466,45 @@ private:
                                        "Option 24 nicht zurückgesetzt: " + e.what();
             }
         }
+    }
+
+    // Never hidden: the host discards a hidden entry that is first in its list. An older host
+    // knows only the one-argument finish.
+    bool finishRecording() {
+        std::optional<UniqueVariant> finished =
+            call("FinishRecordingUndoObject2", *extension_, "FinishRecordingUndoObject2", kUndoStepName, false);
+        if (!finished && record("FinishRecordingUndoObject2").failure.find("DISP_E_UNKNOWNNAME") != std::string::npos) {
+            finished = call("FinishRecordingUndoObject", *extension_, "FinishRecordingUndoObject", kUndoStepName);
+        }
+        return truthOf(finished).value_or(false);
+    }
+
+    // One Undo for the probe's step takes its symbol back too, and leaves its note deleted; what
+    // it left otherwise is deleted one by one.
+    void undoOwnStep(Inserted& inserted, const std::vector<SeenItem>& before) {
+        if (!call("EditUndo2", *doc_, "EditUndo2", std::int32_t{1})) {
+            return;
+        }
+        const auto inSheetView = [&](const std::vector<SeenItem>& items, bool note) {
+            return std::count_if(items.begin(), items.end(), [&](const SeenItem& i) {
+                return i.sheet == sheetName_ && i.view == 0 && i.note == note;
+            });
+        };
+        const std::vector<SeenItem> now = readSheet(sheetName_);
+        const bool symbolGone = inSheetView(now, false) == inSheetView(before, false);
+        const bool noteGone = inSheetView(now, true) == inSheetView(before, true);
+        if (symbolGone) {
+            inserted.symbolAnnotation.reset();
+            inDrawing(kSymbolLeft, false);
+        }
+        if (!noteGone) {
+            // Undone only in part: the note's deletion was taken back on its own.
+            inDrawing(kNoteLeft, true);
+            noteBack_ = true;
+        }
+        profile_.undo = symbolGone && noteGone ? hostprofile::UndoAnswer::TookBack
+                        : !symbolGone && noteGone ? hostprofile::UndoAnswer::Kept
+                                                  : hostprofile::UndoAnswer::Partly;
     }
 
     void selectSheetPoint(double x, double y) {
@@ -373,9 +525,10 @@ private:
         }
     }
 
-    void insert(Inserted& inserted, const std::vector<SeenSymbol>& before) {
-        const std::size_t inSheetView = static_cast<std::size_t>(
-            std::count_if(before.begin(), before.end(), [](const SeenSymbol& s) { return s.view == 0; }));
+    void insert(Inserted& inserted, const std::vector<SeenItem>& before) {
+        const std::size_t inSheetView = static_cast<std::size_t>(std::count_if(before.begin(), before.end(), [&](const SeenItem& s) {
+            return s.sheet == sheetName_ && s.view == 0 && !s.note;
+        }));
         selectSheetPoint(0.02, 0.02);
         const std::wstring none;
         const auto symbolInserted = call("InsertSurfaceFinishSymbol2", *doc_, "InsertSurfaceFinishSymbol2",
@@ -407,7 +560,7 @@ private:
         }
         DispatchObject symbol = object(last, "SFSymbol");
         name(symbol, "SFSymbol.GetAnnotation", kSymbolName, inserted.symbolAnnotation);
-        readSymbol(symbol, 0, count - 1);
+        readSymbol(symbol, sheetName_, 0, count - 1);
 
         selectSheetPoint(0.05, 0.02);
         ComPtr<IDispatch> note = objectOf(call("InsertNote", *doc_, "InsertNote", kNoteText), "InsertNote");
@@ -435,28 +588,48 @@ private:
 
     // The probe's symbol takes a name already used in a drawing view (another owner): taken,
     // names are unique per view; refused, per document. A name of its own view must be refused.
-    void settleNameScope(Inserted& inserted, const std::vector<SeenSymbol>& before) {
+    // A name from another sheet settles the scope where no drawing view has a named symbol.
+    void settleNameScope(Inserted& inserted, const std::vector<SeenItem>& before) {
         DispatchObject& annotation = *inserted.symbolAnnotation;
-        const auto used = [&](bool sheetView) -> const SeenSymbol* {
-            for (const SeenSymbol& s : before) {
-                if ((s.view == 0) == sheetView && !s.name.empty()) {
-                    return &s;
-                }
-            }
-            return nullptr;
+        const auto used = [&](auto where) -> const SeenItem* {
+            const auto it = std::find_if(before.begin(), before.end(), [&](const SeenItem& s) {
+                return !s.note && !s.name.empty() && where(s);
+            });
+            return it == before.end() ? nullptr : &*it;
         };
-        if (const SeenSymbol* other = used(false)) {
-            profile_.nameScope = requireTruth(call("SetName", annotation, "SetName", other->name), "SetName")
-                                     ? hostprofile::NameScope::Owner
-                                     : hostprofile::NameScope::Document;
+        const auto taken = [&](const SeenItem& other) {
+            return requireTruth(call("SetName", annotation, "SetName", other.name), "SetName");
+        };
+        if (const SeenItem* other = used([&](const SeenItem& s) { return s.sheet == sheetName_ && s.view != 0; })) {
+            profile_.nameScope = taken(*other) ? hostprofile::NameScope::Owner : hostprofile::NameScope::Document;
         }
-        if (const SeenSymbol* same = used(true)) {
-            profile_.duplicateInOwnerAccepted = requireTruth(call("SetName", annotation, "SetName", same->name), "SetName");
+        if (const SeenItem* other = used([&](const SeenItem& s) { return s.sheet != sheetName_; })) {
+            const bool accepted = taken(*other);
+            profile_.otherSheetName = accepted ? hostprofile::OtherSheetName::Accepted : hostprofile::OtherSheetName::Refused;
+            if (profile_.nameScope == hostprofile::NameScope::Unsettled) {
+                profile_.nameScope = accepted ? hostprofile::NameScope::Owner : hostprofile::NameScope::Document;
+            }
+        }
+        if (const SeenItem* same = used([&](const SeenItem& s) { return s.sheet == sheetName_ && s.view == 0; })) {
+            profile_.duplicateInOwnerAccepted = taken(*same);
         }
     }
 
+    // What the Undo left: the symbol through its annotation, the note as Tarvenix finds its own,
+    // by name and owner.
     void takeBack(Inserted& inserted) {
-        // The note as Tarvenix finds its own: by name and owner.
+        if (noteBack_) {
+            takeBackNote(inserted);
+        }
+        if (inserted.symbolAnnotation) {
+            requireTrue(call("Select2", *inserted.symbolAnnotation, "Select2", false, std::int16_t{0}), "Select2");
+            requireTrue(call("DeleteSelection", *doc_, "DeleteSelection", true), "DeleteSelection");
+            inserted.symbolAnnotation.reset();
+            inDrawing(kSymbolLeft, false);
+        }
+    }
+
+    void takeBackNote(Inserted& inserted) {
         const auto selected = call("SelectByID (Name@Besitzer)", *extension_, "SelectByID", kNoteName + L"@" + sheetName_,
                                    std::wstring(L"NOTE"), std::int16_t{0}, std::int16_t{0}, std::int16_t{0}, false,
                                    std::int16_t{0}, host::EmptyRef{});
@@ -464,10 +637,7 @@ private:
         requireTrue(call("DeleteSelection", *doc_, "DeleteSelection", true), "DeleteSelection");
         inserted.noteAnnotation.reset();
         inDrawing(kNoteLeft, false);
-        requireTrue(call("Select2", *inserted.symbolAnnotation, "Select2", false, std::int16_t{0}), "Select2");
-        requireTrue(call("DeleteSelection", *doc_, "DeleteSelection", true), "DeleteSelection");
-        inserted.symbolAnnotation.reset();
-        inDrawing(kSymbolLeft, false);
+        noteBack_ = false;
     }
 
     // After a refused call: whatever was inserted goes again, as far as the host lets it.
@@ -521,6 +691,9 @@ private:
     std::optional<DispatchObject> doc_;
     std::optional<DispatchObject> extension_;
     std::wstring sheetName_;
+    std::vector<std::wstring> otherSheets_;
+    bool backOnStartSheet_ = true;
+    bool noteBack_ = false;
     bool toggle_ = false;
     std::map<std::string, std::vector<double>> times_;
     HostProfile profile_;

@@ -1,6 +1,7 @@
 // The host probe: asks the running host every reading call of the host-call table over the
-// whole current sheet and records each answer as it came, before any conversion; with writing,
-// inserts, names, selects and deletes one symbol and one note of its own.
+// whole drawing, every sheet, and records each answer as it came, before any conversion; with
+// writing, inserts, names and selects one symbol and one note of its own as one Undo step, and
+// takes that back with one Undo or, where the host does not, deletes them.
 #pragma once
 
 #include "drawing/com/com_owners.h"

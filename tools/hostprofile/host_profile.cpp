@@ -13,6 +13,7 @@ constexpr AnswerKind kBool = AnswerKind::Boolean;
 constexpr AnswerKind kText = AnswerKind::Text;
 constexpr AnswerKind kArray = AnswerKind::Array;
 constexpr AnswerKind kObject = AnswerKind::Object;
+constexpr AnswerKind kNone = AnswerKind::None;
 
 struct KindForms {
     AnswerKind kind;
@@ -22,6 +23,7 @@ struct KindForms {
 
 constexpr KindForms kKinds[] = {
     {kInt, "int", "i4"}, {kBool, "bool", "bool"}, {kText, "text", "bstr"}, {kArray, "array", "r8"}, {kObject, "object", "dispatch"},
+    {kNone, "none", ""},
 };
 
 const KindForms& formsOf(AnswerKind kind) {
@@ -52,11 +54,12 @@ std::string formOf(AnswerKind kind, const CallRecord& r) {
     case kBool: return find(boolean, r.answer);
     case kText: return find(text, r.emptyText);
     case kArray:
-        if (r.lower && r.upper && *r.upper < *r.lower) {
+        if (r.lower && r.upper && *r.upper < *r.lower && array.count(r.answer) != 0) {
             return "empty";
         }
         return find(array, r.answer);
     case kObject: return find(object, r.answer);
+    case kNone: break;
     }
     return {};
 }
@@ -102,14 +105,27 @@ std::string millis(double value) {
     return text;
 }
 
-const char* scopeName(NameScope scope) {
-    switch (scope) {
-    case NameScope::Owner: return "owner";
-    case NameScope::Document: return "document";
-    case NameScope::Unsettled: break;
+// A host that does not know a call answers as for a name it does not know.
+UndoCalls undoCallsOf(const HostProfile& p) {
+    const auto answered = [&](const char* label, bool known) {
+        return std::any_of(p.calls.begin(), p.calls.end(), [&](const CallRecord& r) {
+            const bool unknown = r.failure.find("DISP_E_UNKNOWNNAME") != std::string::npos;
+            return r.label == label && r.count > 0 && (known ? r.failure.empty() : unknown);
+        });
+    };
+    if (answered("StartRecordingUndoObject", false)) {
+        return UndoCalls::None;
     }
-    return "unsettled";
+    if (answered("FinishRecordingUndoObject2", true)) {
+        return UndoCalls::Current;
+    }
+    if (answered("FinishRecordingUndoObject2", false) && answered("FinishRecordingUndoObject", true)) {
+        return UndoCalls::Older;
+    }
+    return UndoCalls::Unknown;
 }
+
+bool isProperties(const CallRecord& r) { return r.object == "Sheet" && r.operation == "GetProperties"; }
 
 } // namespace
 
@@ -135,6 +151,11 @@ const std::vector<ProbedCall>& readingCalls() {
         {"Extension", "Doc", "Extension", kObject, "VT_DISPATCH"},
         {"Sheet.GetName", "Sheet", "GetName", kText, "VT_BSTR"},
         {"GetProperties", "Sheet", "GetProperties", kArray, "VT_ARRAY|VT_R8"},
+        {"Frame", "App", "Frame", kObject, "VT_DISPATCH"},
+        {"GetHWnd", "Frame", "GetHWnd", kInt, "VT_I4"},
+        {"GetLocalizedMenuName(4)", "App", "GetLocalizedMenuName", kText, "VT_BSTR"},
+        {"GetSheetNames", "Doc", "GetSheetNames", kArray, "VT_ARRAY|VT_BSTR"},
+        {"ActivateSheet", "Doc", "ActivateSheet", kBool, "VT_BOOL"},
         {"GetFirstSFSymbol", "View", "GetFirstSFSymbol", kObject, "VT_DISPATCH"},
         {"GetNextView", "View", "GetNextView", kObject, "VT_DISPATCH"},
         {"GetNext", "SFSymbol", "GetNext", kObject, "VT_DISPATCH"},
@@ -142,6 +163,10 @@ const std::vector<ProbedCall>& readingCalls() {
         {"GetText(5)", "SFSymbol", "GetText", kText, "VT_BSTR"},
         {"GetText(2)", "SFSymbol", "GetText", kText, "VT_BSTR"},
         {"SFSymbol.GetAnnotation", "SFSymbol", "GetAnnotation", kObject, "VT_DISPATCH"},
+        {"GetFirstNote", "View", "GetFirstNote", kObject, "VT_DISPATCH"},
+        {"Note.GetNext", "Note", "GetNext", kObject, "VT_DISPATCH"},
+        {"Note.GetText", "Note", "GetText", kText, "VT_BSTR"},
+        {"Note.GetAnnotation", "Note", "GetAnnotation", kObject, "VT_DISPATCH"},
         {"Annotation.GetName", "Annotation", "GetName", kText, "VT_BSTR"},
         {"gettextformat(0)", "Annotation", "gettextformat", kObject, "VT_DISPATCH"},
     };
@@ -151,13 +176,16 @@ const std::vector<ProbedCall>& readingCalls() {
 const std::vector<ProbedCall>& writingCalls() {
     static const std::vector<ProbedCall> calls{
         {"SelectByID (Blatt)", "Doc", "SelectByID", kBool, "VT_BOOL"},
+        {"StartRecordingUndoObject", "Extension", "StartRecordingUndoObject", kNone, "VT_EMPTY"},
         {"InsertSurfaceFinishSymbol2", "Doc", "InsertSurfaceFinishSymbol2", kBool, "VT_BOOL"},
         {"InsertNote", "Doc", "InsertNote", kObject, "VT_DISPATCH"},
-        {"Note.GetAnnotation", "Note", "GetAnnotation", kObject, "VT_DISPATCH"},
         {"SetName", "Annotation", "SetName", kBool, "VT_BOOL"},
-        {"SelectByID (Name@Besitzer)", "Extension", "SelectByID", kBool, "VT_BOOL"},
         {"Select2", "Annotation", "Select2", kBool, "VT_BOOL"},
+        {"SelectByID (Name@Besitzer)", "Extension", "SelectByID", kBool, "VT_BOOL"},
         {"DeleteSelection", "Doc", "DeleteSelection", kBool, "VT_BOOL"},
+        {"FinishRecordingUndoObject2", "Extension", "FinishRecordingUndoObject2", kBool, "VT_BOOL"},
+        {"FinishRecordingUndoObject", "Extension", "FinishRecordingUndoObject", kBool, "VT_BOOL"},
+        {"EditUndo2", "Doc", "EditUndo2", kNone, "VT_EMPTY"},
     };
     return calls;
 }
@@ -176,8 +204,10 @@ std::string profileToJson(const HostProfile& p) {
     std::string out = "{\n  \"format\": \"tarvenix-hostprofile\",\n  \"version\": 1,\n";
     out += "  \"revision\": " + jsonString(p.revision) + ",\n";
     out += std::string("  \"wrote\": ") + (p.wrote ? "true" : "false") + ",\n";
-    out += std::string("  \"nameScope\": \"") + scopeName(p.nameScope) + "\",\n";
+    out += std::string("  \"nameScope\": \"") + nameOf(kNameScopes, p.nameScope) + "\",\n";
     out += std::string("  \"duplicateInOwnerAccepted\": ") + (p.duplicateInOwnerAccepted ? "true" : "false") + ",\n";
+    out += std::string("  \"otherSheetName\": \"") + nameOf(kOtherSheetNames, p.otherSheetName) + "\",\n";
+    out += std::string("  \"undo\": \"") + nameOf(kUndoAnswers, p.undo) + "\",\n";
     out += "  \"writeError\": " + jsonString(p.writeError) + ",\n";
     out += "  \"drawingChanges\": [";
     for (std::size_t i = 0; i < p.drawingChanges.size(); ++i) {
@@ -252,13 +282,26 @@ StandInSwitches switchesFor(const HostProfile& profile) {
             }
         }
     }
+    // One call that answers "nothing" in its own way does not outvote the others.
+    std::vector<std::pair<std::string, int>> nothings; // form, calls, in the order first seen
     for (const CallRecord& r : profile.calls) {
-        if (!r.nothing.empty()) {
-            s.emptyAs = emptyAsOf(r.nothing);
-            break;
+        if (r.nothing.empty()) {
+            continue;
+        }
+        const auto it = std::find_if(nothings.begin(), nothings.end(), [&](const auto& n) { return n.first == r.nothing; });
+        if (it == nothings.end()) {
+            nothings.emplace_back(r.nothing, 1);
+        } else {
+            ++it->second;
         }
     }
+    if (!nothings.empty()) {
+        s.emptyAs = emptyAsOf(std::max_element(nothings.begin(), nothings.end(), [](const auto& a, const auto& b) {
+                                  return a.second < b.second;
+                              })->first);
+    }
     s.nameScope = profile.nameScope;
+    s.undoCalls = undoCallsOf(profile);
     return s;
 }
 
@@ -289,7 +332,8 @@ std::vector<std::string> summaryLines(const HostProfile& p) {
         if (!r.nothing.empty() && r.nothing != kStandInNothing) {
             points.push_back(std::string("leere Referenz ") + r.nothing + ", stand-in " + kStandInNothing);
         }
-        if (r.lower && r.upper && (*r.lower != kStandInPropertiesLower || *r.upper != kStandInPropertiesUpper)) {
+        if (isProperties(r) && r.lower && r.upper &&
+            (*r.lower != kStandInPropertiesLower || *r.upper != kStandInPropertiesUpper)) {
             points.push_back("Grenzen " + std::to_string(*r.lower) + ".." + std::to_string(*r.upper) + ", stand-in " +
                              std::to_string(kStandInPropertiesLower) + ".." + std::to_string(kStandInPropertiesUpper));
         }
@@ -303,14 +347,36 @@ std::vector<std::string> summaryLines(const HostProfile& p) {
     if (!p.wrote) {
         lines.push_back("Namensbereich: nicht geprüft (nur mit --write)");
     } else if (p.nameScope == NameScope::Unsettled) {
-        lines.push_back("Namensbereich: nicht geklärt (kein benanntes Symbol in einer Zeichenansicht)");
+        lines.push_back("Namensbereich: nicht geklärt (kein benanntes Symbol in einer Zeichenansicht oder auf einem anderen Blatt)");
     } else if (p.nameScope == NameScope::Document) {
         lines.push_back("Namensbereich: Dokument, stand-in je Ansicht");
     } else {
         lines.push_back("Namensbereich: wie erwartet");
     }
+    if (p.wrote) {
+        if (p.otherSheetName == OtherSheetName::Untried) {
+            lines.push_back("Name eines anderen Blatts: nicht geprüft (kein benanntes Symbol auf einem anderen Blatt)");
+        } else {
+            lines.push_back(p.otherSheetName == OtherSheetName::Refused ? "Name eines anderen Blatts: abgelehnt, stand-in angenommen"
+                                                                        : "Name eines anderen Blatts: wie erwartet");
+        }
+    }
     if (p.duplicateInOwnerAccepted) {
         lines.push_back("Doppelter Name in derselben Ansicht: angenommen, stand-in abgelehnt");
+    }
+    if (p.wrote) {
+        switch (p.undo) {
+        case UndoAnswer::TookBack: lines.push_back("Rückgängig: wie erwartet"); break;
+        case UndoAnswer::Kept:
+            lines.push_back("Rückgängig: Einfügungen geblieben (einzeln gelöscht), stand-in ein Schritt");
+            break;
+        case UndoAnswer::Partly:
+            lines.push_back("Rückgängig: nur zum Teil (Rest einzeln gelöscht), stand-in ein Schritt");
+            break;
+        case UndoAnswer::Untried:
+            lines.push_back("Rückgängig: nicht versucht (Aufzeichnung nicht abgeschlossen), stand-in ein Schritt");
+            break;
+        }
     }
     if (!p.writeError.empty()) {
         lines.push_back("Schreiben abgebrochen: " + p.writeError);

@@ -3,6 +3,7 @@
 // administrator. Portable: the probe writes it, the stand-in and the tests read it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,8 +11,9 @@
 
 namespace tvx::hostprofile {
 
-// The kinds of answer the stand-in can shape (its --answer-form kinds).
-enum class AnswerKind { Integer, Boolean, Text, Array, Object };
+// The kinds of answer the stand-in can shape (its --answer-form kinds), and the answer of a
+// call that gives none (a Sub).
+enum class AnswerKind { Integer, Boolean, Text, Array, Object, None };
 
 const char* kindName(AnswerKind kind);
 std::optional<AnswerKind> kindFromName(const std::string& name);
@@ -25,8 +27,8 @@ struct ProbedCall {
     const char* standIn;   // VARTYPE of the stand-in's ordinary answer
 };
 
-// Every call of the host-call table that only reads, in the order the probe makes them, then
-// the calls --write makes.
+// Every call of the host-call table that only reads, in the order the probe makes them (with
+// ActivateSheet, which reading makes to visit every sheet), then the calls --write makes.
 const std::vector<ProbedCall>& readingCalls();
 const std::vector<ProbedCall>& writingCalls();
 
@@ -56,12 +58,20 @@ struct CallRecord {
 
 enum class NameScope { Unsettled, Owner, Document };
 
+// Whether the probe's symbol took a name already used on another sheet.
+enum class OtherSheetName { Untried, Accepted, Refused };
+
+// What one Undo did to the probe's inserts, recorded as one Undo step of its own.
+enum class UndoAnswer { Untried, TookBack, Partly, Kept };
+
 struct HostProfile {
     std::string revision; // the host's revision number; empty when it gave none
     bool wrote = false;   // the writing part ran
     NameScope nameScope = NameScope::Unsettled;
     // A name already used in the same view was taken as well: the host keeps no names unique.
     bool duplicateInOwnerAccepted = false;
+    OtherSheetName otherSheetName = OtherSheetName::Untried;
+    UndoAnswer undo = UndoAnswer::Untried;
     std::vector<CallRecord> calls;
     // Why writing stopped early; empty when it ran through.
     std::string writeError;
@@ -72,15 +82,44 @@ struct HostProfile {
 // A record for a call of the tables above, nothing observed yet.
 CallRecord recordFor(const ProbedCall& call);
 
+// The names hostprofile.json gives them; the first of each list is what a profile without the
+// key means.
+template <class E>
+struct Named {
+    E value;
+    const char* name;
+};
+inline constexpr Named<NameScope> kNameScopes[] = {
+    {NameScope::Unsettled, "unsettled"}, {NameScope::Owner, "owner"}, {NameScope::Document, "document"}};
+inline constexpr Named<OtherSheetName> kOtherSheetNames[] = {
+    {OtherSheetName::Untried, "untried"}, {OtherSheetName::Accepted, "accepted"}, {OtherSheetName::Refused, "refused"}};
+inline constexpr Named<UndoAnswer> kUndoAnswers[] = {{UndoAnswer::Untried, "untried"},
+                                                     {UndoAnswer::TookBack, "tookBack"},
+                                                     {UndoAnswer::Partly, "partly"},
+                                                     {UndoAnswer::Kept, "kept"}};
+
+template <class E, std::size_t N>
+const char* nameOf(const Named<E> (&names)[N], E value) {
+    for (const Named<E>& n : names) {
+        if (n.value == value) {
+            return n.name;
+        }
+    }
+    return names[0].name;
+}
+
 // hostprofile.json as UTF-8 text.
 std::string profileToJson(const HostProfile& profile);
 
 // The stand-in's switches that answer as the host did: --answer-form rules, --empty-as, and the
 // drawing's name scope. A kind nothing was observed for keeps the stand-in's default.
+// Which Undo recording calls the host knew: all, only the one-argument finish, none.
+enum class UndoCalls { Unknown, Current, Older, None };
 struct StandInSwitches {
     std::vector<std::string> answerForms;
     std::string emptyAs; // empty: the default
     NameScope nameScope = NameScope::Unsettled;
+    UndoCalls undoCalls = UndoCalls::Unknown;
 };
 StandInSwitches switchesFor(const HostProfile& profile);
 

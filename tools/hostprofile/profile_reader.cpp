@@ -66,6 +66,23 @@ void onlyKeys(const json& object, const std::string& path, std::initializer_list
     }
 }
 
+// One of the named values; where the key may be missing, its absence means the first.
+template <class E, std::size_t N>
+E oneOf(const json& object, const char* key, const Named<E> (&names)[N], bool required) {
+    if (!required && !object.contains(key)) {
+        return names[0].value;
+    }
+    const std::string given = text(object, "(top)", key);
+    std::string expected;
+    for (const Named<E>& n : names) {
+        if (given == n.name) {
+            return n.value;
+        }
+        expected += std::string(expected.empty() ? "" : ", ") + "\"" + n.name + "\"";
+    }
+    fail(key, "expected " + expected);
+}
+
 CallRecord readCall(const json& v, const std::string& path) {
     if (!v.is_object()) {
         fail(path, "expected an object");
@@ -81,7 +98,7 @@ CallRecord readCall(const json& v, const std::string& path) {
     }
     const auto kind = kindFromName(text(v, path, "kind"));
     if (!kind) {
-        fail(path + ".kind", "expected \"int\", \"bool\", \"text\", \"array\" or \"object\"");
+        fail(path + ".kind", "expected \"int\", \"bool\", \"text\", \"array\", \"object\" or \"none\"");
     }
     r.kind = *kind;
     r.standIn = text(v, path, "standIn");
@@ -113,7 +130,7 @@ HostProfile readProfile(const json& root) {
         fail("(top)", "expected an object");
     }
     onlyKeys(root, "(top)", {"format", "version", "revision", "wrote", "nameScope", "duplicateInOwnerAccepted",
-                             "writeError", "drawingChanges", "calls"});
+                             "otherSheetName", "undo", "writeError", "drawingChanges", "calls"});
     if (text(root, "(top)", "format") != "tarvenix-hostprofile") {
         fail("format", "expected \"tarvenix-hostprofile\"");
     }
@@ -123,15 +140,11 @@ HostProfile readProfile(const json& root) {
     HostProfile p;
     p.revision = text(root, "(top)", "revision");
     p.wrote = flag(root, "(top)", "wrote");
-    const std::string scope = text(root, "(top)", "nameScope");
-    if (scope == "owner") {
-        p.nameScope = NameScope::Owner;
-    } else if (scope == "document") {
-        p.nameScope = NameScope::Document;
-    } else if (scope != "unsettled") {
-        fail("nameScope", "expected \"owner\", \"document\" or \"unsettled\"");
-    }
+    p.nameScope = oneOf(root, "nameScope", kNameScopes, true);
     p.duplicateInOwnerAccepted = flag(root, "(top)", "duplicateInOwnerAccepted");
+    // Profiles written before these were probed have neither.
+    p.otherSheetName = oneOf(root, "otherSheetName", kOtherSheetNames, false);
+    p.undo = oneOf(root, "undo", kUndoAnswers, false);
     p.writeError = text(root, "(top)", "writeError");
     const json& changes = member(root, "(top)", "drawingChanges");
     if (!changes.is_array()) {

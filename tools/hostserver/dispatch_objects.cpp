@@ -2,13 +2,41 @@
 
 #include "drawing/sim/sim_host.h"
 #include "tools/hostserver/addin_objects.h"
+#include "drawing/com/failure_text.h"
 #include "tools/hostserver/table_object.h"
 
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace tvx::hostserver {
 
 namespace {
+
+// An array of texts as the host sends one: a SAFEARRAY of BSTR.
+Answer textList(const std::vector<std::wstring>& texts) {
+    com::UniqueSafeArray array =
+        com::UniqueSafeArray::attach(SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(texts.size())));
+    if (!array.get()) {
+        throw std::bad_alloc();
+    }
+    Answer a;
+    a.trace = "ARRAY[";
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        LONG index = static_cast<LONG>(i);
+        const com::UniqueBstr text(texts[i]);
+        // The array keeps a copy of the string.
+        const HRESULT hr = SafeArrayPutElement(array.get(), &index, text.get());
+        if (FAILED(hr)) {
+            throw std::runtime_error("array element not stored: " + com::describeHresult(hr));
+        }
+        a.trace += (i == 0 ? "BSTR \"" : ", BSTR \"") + com::toUtf8(texts[i]) + "\"";
+    }
+    a.trace += "]";
+    a.value.get().vt = VT_ARRAY | VT_BSTR;
+    a.value.get().parray = array.detach();
+    return a;
+}
 
 class DispTextFormat final : public TableObject<DispTextFormat, host::TextFormatRef> {
 public:
@@ -87,6 +115,45 @@ public:
     }
 };
 
+class DispNote final : public TableObject<DispNote, host::NoteRef> {
+public:
+    static constexpr const char* kKind = "Note";
+
+    DispNote(std::shared_ptr<DispatchContext> context, host::NoteRef note)
+        : TableObject(std::move(context), kKind, std::move(note)) {}
+
+    // Only the host probe reads notes.
+    static sim::NoteReading& reading(DispNote& s, const char* operation) {
+        auto* reading = dynamic_cast<sim::NoteReading*>(s.ref().get());
+        if (reading == nullptr) {
+            throw host::HostError(operation, "this note cannot be read");
+        }
+        return *reading;
+    }
+
+    static const std::vector<Member<DispNote>>& table() {
+        static const std::vector<Member<DispNote>> t{
+            {{L"angle", kPut, {Param::I2}},
+             [](DispNote& s, const CallArgs& a) { s.ref()->setAngle(a.i2(0)); return Answer::none(); }},
+            {{L"SetBalloon", kMethod, {Param::I2, Param::I2}},
+             [](DispNote& s, const CallArgs& a) { return Answer::boolean(s.ref()->SetBalloon(a.i2(0), a.i2(1))); }},
+            {{L"gettextformat", kMethod, {}},
+             [](DispNote& s, const CallArgs&) { return s.answer<DispTextFormat>(s.ref()->gettextformat()); }},
+            {{L"SetTextFormat", kMethod, {Param::I2, Param::TextFormat}},
+             [](DispNote& s, const CallArgs& a) {
+                 return Answer::boolean(s.ref()->SetTextFormat(a.i2(0), a.textFormat(1)));
+             }},
+            {{L"GetAnnotation", kMethod, {}},
+             [](DispNote& s, const CallArgs&) { return s.answer<DispAnnotation>(s.ref()->GetAnnotation()); }},
+            {{L"GetNext", kMethod, {}},
+             [](DispNote& s, const CallArgs&) { return s.answer<DispNote>(reading(s, "GetNext").GetNext()); }},
+            {{L"GetText", kMethod, {}},
+             [](DispNote& s, const CallArgs&) { return Answer::text(reading(s, "GetText").GetText()); }},
+        };
+        return t;
+    }
+};
+
 class DispView final : public TableObject<DispView, host::ViewRef> {
 public:
     static constexpr const char* kKind = "View";
@@ -100,6 +167,14 @@ public:
              [](DispView& s, const CallArgs&) { return s.answer<DispSFSymbol>(s.ref()->GetFirstSFSymbol()); }},
             {{L"GetNextView", kMethod, {}},
              [](DispView& s, const CallArgs&) { return s.answer<DispView>(s.ref()->GetNextView()); }},
+            {{L"GetFirstNote", kMethod, {}},
+             [](DispView& s, const CallArgs&) {
+                 auto* notes = dynamic_cast<sim::NoteList*>(s.ref().get());
+                 if (notes == nullptr) {
+                     throw host::HostError("GetFirstNote", "this view's notes cannot be read");
+                 }
+                 return s.answer<DispNote>(notes->GetFirstNote());
+             }},
         };
         return t;
     }
@@ -117,32 +192,6 @@ public:
             {{L"GetName", kMethod, {}}, [](DispSheet& s, const CallArgs&) { return Answer::text(s.ref()->GetName()); }},
             {{L"GetProperties", kMethod, {}},
              [](DispSheet& s, const CallArgs&) { return Answer::hostValue(s.ref()->GetProperties()); }},
-        };
-        return t;
-    }
-};
-
-class DispNote final : public TableObject<DispNote, host::NoteRef> {
-public:
-    static constexpr const char* kKind = "Note";
-
-    DispNote(std::shared_ptr<DispatchContext> context, host::NoteRef note)
-        : TableObject(std::move(context), kKind, std::move(note)) {}
-
-    static const std::vector<Member<DispNote>>& table() {
-        static const std::vector<Member<DispNote>> t{
-            {{L"angle", kPut, {Param::I2}},
-             [](DispNote& s, const CallArgs& a) { s.ref()->setAngle(a.i2(0)); return Answer::none(); }},
-            {{L"SetBalloon", kMethod, {Param::I2, Param::I2}},
-             [](DispNote& s, const CallArgs& a) { return Answer::boolean(s.ref()->SetBalloon(a.i2(0), a.i2(1))); }},
-            {{L"gettextformat", kMethod, {}},
-             [](DispNote& s, const CallArgs&) { return s.answer<DispTextFormat>(s.ref()->gettextformat()); }},
-            {{L"SetTextFormat", kMethod, {Param::I2, Param::TextFormat}},
-             [](DispNote& s, const CallArgs& a) {
-                 return Answer::boolean(s.ref()->SetTextFormat(a.i2(0), a.textFormat(1)));
-             }},
-            {{L"GetAnnotation", kMethod, {}},
-             [](DispNote& s, const CallArgs&) { return s.answer<DispAnnotation>(s.ref()->GetAnnotation()); }},
         };
         return t;
     }
@@ -222,6 +271,14 @@ public:
              }},
             {{L"DeleteSelection", kMethod, {Param::Bool}},
              [](DispDoc& s, const CallArgs& a) { return Answer::boolean(s.ref()->DeleteSelection(a.boolean(0))); }},
+            {{L"GetSheetNames", kMethod, {}},
+             [](DispDoc& s, const CallArgs&) {
+                 auto* sheets = dynamic_cast<sim::SheetNames*>(s.ref().get());
+                 if (sheets == nullptr) {
+                     throw host::HostError("GetSheetNames", "this document's sheets cannot be listed");
+                 }
+                 return textList(sheets->GetSheetNames());
+             }},
             {{L"ActivateSheet", kMethod, {Param::Bstr}},
              [](DispDoc& s, const CallArgs& a) { return Answer::boolean(s.ref()->ActivateSheet(a.bstr(0))); }},
             {{L"InsertSurfaceFinishSymbol2", kMethod,

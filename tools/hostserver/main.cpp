@@ -227,6 +227,9 @@ int serve(const ServerOptions& o) {
     if (o.nameScope) {
         host.data().behaviour.nameScope = *o.nameScope;
     }
+    if (o.undoCalls) {
+        host.data().behaviour.undoCalls = *o.undoCalls;
+    }
     // The server keeps its own trace of what arrived over the wire.
     host.setTracing(false);
 

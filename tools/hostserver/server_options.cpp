@@ -26,8 +26,8 @@ const char* const kServerUsage =
     "from 1) is written to DIR\\N.json. --busy-at rejects calls from call N on for MS\n"
     "milliseconds (a rejected call is not run and gets no number); --slow delays every call;\n"
     "--hang-at never answers call N and waits for the stop file. --profile answers in the\n"
-    "forms and with the name scope a host probe recorded (--answer-form and --empty-as after\n"
-    "it still win).\n"
+    "forms, with the name scope and the Undo recording calls a host probe recorded\n"
+    "(--answer-form and --empty-as after it still win).\n"
     "--addins shows the host's frame (menu bar and toolbar) and loads the add-ins the registry\n"
     "starts with the host; then the stop file may also say \"click\" (the first add-in command,\n"
     "as a user's click), \"load PATH\" or \"unload [PATH]\". At the stop every add-in is\n"
@@ -90,6 +90,12 @@ void applyProfile(ServerOptions& o, const std::wstring& path) {
         o.nameScope = sim::NameScope::owner;
     } else if (switches.nameScope == hostprofile::NameScope::Document) {
         o.nameScope = sim::NameScope::document;
+    }
+    switch (switches.undoCalls) {
+    case hostprofile::UndoCalls::Current: o.undoCalls = sim::UndoCalls::current; break;
+    case hostprofile::UndoCalls::Older: o.undoCalls = sim::UndoCalls::older; break;
+    case hostprofile::UndoCalls::None: o.undoCalls = sim::UndoCalls::none; break;
+    case hostprofile::UndoCalls::Unknown: break;
     }
 }
 

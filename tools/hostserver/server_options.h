@@ -33,6 +33,8 @@ struct ServerOptions {
     AnswerForms answerForms;
     // From --profile: the name scope the probed host has, over the drawing file's own.
     std::optional<sim::NameScope> nameScope;
+    // From --profile: the Undo recording calls the probed host knew.
+    std::optional<sim::UndoCalls> undoCalls;
     std::uint32_t timeoutSeconds = 600; // then it ends without saving
     MoodOptions moods;
     bool addins = false; // a frame window, and the add-ins the registry starts with the host
