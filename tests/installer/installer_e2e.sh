@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The installer package under Wine, as an administrator would use it: a silent install, the
-# installed program run once on the sample drawing, an upgrade to a higher version that keeps an
+# installed program run once on the sample drawing, the installed add-in run once inside the
+# stand-in host from the keys the package wrote, an upgrade to a higher version that keeps an
 # edited Tarvenix.txt, a refused downgrade, and uninstall.
 #   installer_e2e.sh PACKAGE.msi PACKAGE_FOLDER HOSTSERVER.exe GUIDRIVER.exe SAMPLE_DRAWING \
 #                    EXPECTED_DRAWING OUT_DIR
@@ -108,6 +109,24 @@ if ! cmp -s "$work/saved.json" "$expected"; then
   fail "sample run: the drawing differs from $expected (the run's drawing: $out/sample-run.json)"
   diff <(grep -E '"(name|text|x|y)"' "$expected") <(grep -E '"(name|text|x|y)"' "$work/saved.json") | head -20 | sed 's/^/    /'
 fi
+
+echo "== the installed add-in: loaded by the host from the package's keys, Extras, Ok"
+serve "$sample" --addins
+frame=TvxHostFrame::
+if drv wait "$frame" 10000 >/dev/null && drv menu "$frame" Extras "Oberflächenangabe..." >/dev/null &&
+  drv wait "$main" 10000 >/dev/null; then
+  drv click "$main" cmd_Ok >/dev/null
+  drv gone "$main" 10000 >/dev/null || fail "add-in run: the dialog stayed"
+else
+  fail "add-in run: no dialog from the host's Extras menu"
+fi
+kill -0 "$server_pid" 2>/dev/null || fail "add-in run: the host's process ended"
+stop_server
+expect "add-in run: the host's exit code" "$ended_status" 0
+expect "add-in run: the add-in left nothing" \
+  "$(grep -c -- '-- references left on host objects: 0' "$work/trace.txt")" 1
+expect "add-in run: the drawing the installed exe's run gives" \
+  "$(cmp "$expected" "$work/saved.json" 2>&1 && echo same)" same
 
 echo "== upgrade to $higher keeps the edited configuration"
 printf 'angepasst vom Administrator\r\n' >>"$installed/Tarvenix.txt"
