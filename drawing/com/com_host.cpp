@@ -255,7 +255,7 @@ ComConnector::ComConnector(CallBounds bounds) : line_(std::make_shared<HostLine>
 
 void ComConnector::onHostHung(HostLine::HungHandler handler) { line_->onHung(std::move(handler)); }
 
-host::AppRef ComConnector::attach(const std::wstring& className) {
+ComPtr<IDispatch> attachRunning(HostLine& line, const std::wstring& className) {
     CLSID clsid{};
     HRESULT hr = CLSIDFromProgID(className.c_str(), &clsid);
     if (FAILED(hr)) {
@@ -264,23 +264,27 @@ host::AppRef ComConnector::attach(const std::wstring& className) {
     }
     // Both steps reach into the host's process: a busy host may reject them, a hung one never answer.
     ComPtr<IUnknown> running;
-    hr = line_->call("attach", [&] { return GetActiveObject(clsid, nullptr, running.put()); });
+    hr = line.call("attach", [&] { return GetActiveObject(clsid, nullptr, running.put()); });
     if (FAILED(hr) || !running) {
         throw host::HostError("attach", "no running instance of \"" + toUtf8(className) + "\": " +
                                             describeHresult(hr));
     }
     ComPtr<IDispatch> app;
     try {
-        hr = line_->call("attach", [&] { return running->QueryInterface(IID_IDispatch, app.putVoid()); });
+        hr = line.call("attach", [&] { return running->QueryInterface(IID_IDispatch, app.putVoid()); });
     } catch (...) {
-        line_->release(running);
+        line.release(running);
         throw;
     }
-    line_->release(running);
+    line.release(running);
     if (FAILED(hr) || !app) {
         throw host::HostError("attach", "the running \"" + toUtf8(className) + "\" cannot be called by name");
     }
-    return wrapApp(std::move(app), line_);
+    return app;
+}
+
+host::AppRef ComConnector::attach(const std::wstring& className) {
+    return wrapApp(attachRunning(*line_, className), line_);
 }
 
 } // namespace tvx::com

@@ -26,6 +26,10 @@ private:
     std::shared_ptr<HostLine> line_;
 };
 
+// The running object registered under a class name, as ComConnector::attach finds it, for a
+// caller that makes its own calls on it. Throws host::HostError when none runs.
+ComPtr<IDispatch> attachRunning(HostLine& line, const std::wstring& className);
+
 // The application behind an IDispatch the caller already holds; its own line when given none.
 host::AppRef wrapApp(ComPtr<IDispatch> app, std::shared_ptr<HostLine> line = nullptr);
 

@@ -2,6 +2,7 @@
 // it writes names exactly that setting, the stand-in started with the profile gives a whole run
 // the drawing the setting gives, and the probe leaves the drawing as it found it, Undo list and
 // current sheet included: its own inserts are one Undo step, taken back by one Undo.
+#include "drawing/com/com_host.h"
 #include "drawing/com/com_owners.h"
 #include "drawing/sim/drawing_file.h"
 #include "tests/com/automation_run.h"
@@ -85,7 +86,7 @@ protected:
 
     hostprofile::HostProfile probe(ServerProcess&, bool write, com::CallBounds bounds = {}) {
         auto line = std::make_shared<com::HostLine>(bounds);
-        return hostprobe::probeHost(hostprobe::attachHost(*line), line, {write, 3});
+        return hostprobe::probeHost(com::attachRunning(*line, host::kHostClassName), line, {write, 3});
     }
 
     // A whole run (start-up, OK) against a server with the options; the drawing it saved and the

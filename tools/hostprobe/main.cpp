@@ -1,4 +1,5 @@
 // tvx-hostprobe: records how the running host answers, for the administrator to send back.
+#include "drawing/com/com_host.h"
 #include "drawing/com/com_owners.h"
 #include "drawing/com/failure_text.h"
 #include "drawing/com/host_line.h"
@@ -113,7 +114,7 @@ int probe(bool write, const std::wstring& out) {
     try {
         com::ComPtr<IDispatch> app;
         try {
-            app = hostprobe::attachHost(*line);
+            app = com::attachRunning(*line, host::kHostClassName);
         } catch (const host::HostError& e) {
             if (!e.stopsRun()) {
                 say(msg::kNoHostInstance, true);

@@ -23,25 +23,6 @@ using hostprofile::HostProfile;
 ProbeRefused::ProbeRefused(const std::wstring& message)
     : std::runtime_error(com::toUtf8(message)), message_(message) {}
 
-com::ComPtr<IDispatch> attachHost(com::HostLine& line) {
-    CLSID clsid{};
-    HRESULT hr = CLSIDFromProgID(host::kHostClassName, &clsid);
-    if (FAILED(hr)) {
-        throw host::HostError("attach", "the host's class is not registered: " + com::describeHresult(hr));
-    }
-    ComPtr<IUnknown> running;
-    hr = line.call("attach", [&] { return GetActiveObject(clsid, nullptr, running.put()); });
-    if (FAILED(hr)) {
-        throw host::HostError("attach", "no running host: " + com::describeHresult(hr));
-    }
-    ComPtr<IDispatch> app;
-    hr = line.call("attach", [&] { return running->QueryInterface(IID_IDispatch, app.putVoid()); });
-    if (FAILED(hr)) {
-        throw host::HostError("attach", "the running host cannot be called by name");
-    }
-    return app;
-}
-
 namespace {
 
 constexpr std::int32_t kDrawingType = 3;

@@ -34,9 +34,6 @@ struct ProbeOptions {
     std::vector<std::wstring>* leftInDrawing = nullptr;
 };
 
-// Attaches to the running host as Tarvenix does. Throws host::HostError when none runs.
-com::ComPtr<IDispatch> attachHost(com::HostLine& line);
-
 // Throws host::HostError when the host stops taking calls (busy past the bound); every other
 // failed call is recorded and the probe goes on where it can.
 hostprofile::HostProfile probeHost(com::ComPtr<IDispatch> app, std::shared_ptr<com::HostLine> line,
