@@ -38,6 +38,17 @@ Answer textList(const std::vector<std::wstring>& texts) {
     return a;
 }
 
+// What the stand-in's objects can do beyond the host interface of the run (only the host probe
+// and the Undo story ask for it); an object without it refuses the call.
+template <class Capability, class Ref>
+Capability& capability(const Ref& ref, const char* operation, const char* missing) {
+    auto* able = dynamic_cast<Capability*>(ref.get());
+    if (able == nullptr) {
+        throw host::HostError(operation, missing);
+    }
+    return *able;
+}
+
 class DispTextFormat final : public TableObject<DispTextFormat, host::TextFormatRef> {
 public:
     static constexpr const char* kKind = "TextFormat";
@@ -124,11 +135,7 @@ public:
 
     // Only the host probe reads notes.
     static sim::NoteReading& reading(DispNote& s, const char* operation) {
-        auto* reading = dynamic_cast<sim::NoteReading*>(s.ref().get());
-        if (reading == nullptr) {
-            throw host::HostError(operation, "this note cannot be read");
-        }
-        return *reading;
+        return capability<sim::NoteReading>(s.ref(), operation, "this note cannot be read");
     }
 
     static const std::vector<Member<DispNote>>& table() {
@@ -169,11 +176,8 @@ public:
              [](DispView& s, const CallArgs&) { return s.answer<DispView>(s.ref()->GetNextView()); }},
             {{L"GetFirstNote", kMethod, {}},
              [](DispView& s, const CallArgs&) {
-                 auto* notes = dynamic_cast<sim::NoteList*>(s.ref().get());
-                 if (notes == nullptr) {
-                     throw host::HostError("GetFirstNote", "this view's notes cannot be read");
-                 }
-                 return s.answer<DispNote>(notes->GetFirstNote());
+                 return s.answer<DispNote>(
+                     capability<sim::NoteList>(s.ref(), "GetFirstNote", "this view's notes cannot be read").GetFirstNote());
              }},
         };
         return t;
@@ -273,11 +277,9 @@ public:
              [](DispDoc& s, const CallArgs& a) { return Answer::boolean(s.ref()->DeleteSelection(a.boolean(0))); }},
             {{L"GetSheetNames", kMethod, {}},
              [](DispDoc& s, const CallArgs&) {
-                 auto* sheets = dynamic_cast<sim::SheetNames*>(s.ref().get());
-                 if (sheets == nullptr) {
-                     throw host::HostError("GetSheetNames", "this document's sheets cannot be listed");
-                 }
-                 return textList(sheets->GetSheetNames());
+                 return textList(capability<sim::SheetNames>(s.ref(), "GetSheetNames",
+                                                            "this document's sheets cannot be listed")
+                                     .GetSheetNames());
              }},
             {{L"ActivateSheet", kMethod, {Param::Bstr}},
              [](DispDoc& s, const CallArgs& a) { return Answer::boolean(s.ref()->ActivateSheet(a.bstr(0))); }},
@@ -294,11 +296,7 @@ public:
             // A Sub: it answers nothing.
             {{L"EditUndo2", kMethod, {Param::I4}},
              [](DispDoc& s, const CallArgs& a) {
-                 auto* undo = dynamic_cast<sim::UndoCommand*>(s.ref().get());
-                 if (undo == nullptr) {
-                     throw host::HostError("EditUndo2", "this document has no Undo list");
-                 }
-                 undo->EditUndo2(a.i4(0));
+                 capability<sim::UndoCommand>(s.ref(), "EditUndo2", "this document has no Undo list").EditUndo2(a.i4(0));
                  return Answer::none();
              }},
         };
