@@ -9,7 +9,8 @@
 # run followed by a run without fault. Last, at the first call of each operation from the first
 # change to the last naming, the host busy past the bound and then answering again: the run takes
 # back what it owed the drawing (the in-memory fault table tries every call). Prints the tables
-# (tests/e2e/fault_check_main.cpp) and their totals; exits non-zero when a check failed.
+# (tests/e2e/fault_check_main.cpp) and their totals; exits non-zero when a check failed. Where a
+# table fails at most three rows, their runs are made once more before it is checked again.
 #   fault_e2e.sh [--all] [--no-moods] [--drawing FILE] [--out DIR] [--tarvenix EXE]
 #                [--server EXE] [--driver EXE] [--check EXE]
 # The programs default to the windows preset's build; DIR keeps every run's files.
@@ -85,6 +86,35 @@ rerun_after() { # DIR
   echo "rerun-$sum" >"$1/rerun.txt"
 }
 
+# A run's folder, and the re-run it names, moved to DIR/first, to be made anew.
+set_aside() { # NAME
+  [ -d "$runs/$1" ] || return 0
+  [ -s "$runs/$1/rerun.txt" ] && set_aside "$(head -n 1 "$runs/$1/rerun.txt")"
+  mkdir -p "$results/first"
+  rm -rf "${results:?}/first/$1"
+  mv "$runs/$1" "$results/first/$1"
+}
+
+# A table's check. On a loaded machine a run under Wine now and then goes wrong for a reason of
+# its own (a driver's step timed out, the host not yet listed); when at most three rows fail,
+# their runs are made once more, said so, and the table is checked again. A fault of the program
+# fails both times.
+check_table() { # WHAT REMAKE CHECK-ARGS...
+  local what=$1 remake=$2 rows n
+  shift 2
+  checks=$((checks + 1))
+  "$run" "$check" "$@" | tr -d '\r' | tee "$work/table.txt" && return 0
+  rows=$(sed -n 's/^FAIL \([0-9][0-9]*\) .*/\1/p' "$work/table.txt" | sort -un)
+  if [ -n "$rows" ] && [ "$(wc -l <<<"$rows")" -le 3 ]; then
+    for n in $rows; do
+      echo "     row $n failed; its runs are made once more, the first kept in DIR/first"
+      "$remake" "$n"
+    done
+    "$run" "$check" "$@" | tr -d '\r' | tee "$work/table.txt" && return 0
+  fi
+  fail "$what shows failed checks: $(grep -m 3 '^FAIL' "$work/table.txt" | paste -sd ';' -)"
+}
+
 # Shorter bounds than a user gets: 1.5 s of rejected calls, 3 s for one call.
 busy_bound_ms=1500
 answer_bound_ms=3000
@@ -140,40 +170,50 @@ echo "== $(wc -l <<<"$plan") runs with a fault"
 
 # The run without fault after a fault is made once per distinct drawing left behind: the same
 # drawing gives the same run.
+make_fault_run() { # N
+  set_aside "$1"
+  run_once "$drawing" "$runs/$1" --fail-at "$1"
+  rerun_after "$runs/$1"
+}
 while read -r n step operation; do
-  run_once "$drawing" "$runs/$n" --fail-at "$n"
-  rerun_after "$runs/$n"
+  make_fault_run "$n"
   printf '%4s %-10s %-27s %s\n' "$n" "$step" "$operation" "$(grep -c '^message' "$runs/$n/outcome.txt") message(s)"
 done <<<"$plan"
 echo "== $(ls -d "$runs"/rerun-* | wc -l) runs without fault after a fault; $((SECONDS - started_at)) s in all"
 
-checks=$((checks + 1))
-"$run" "$check" table "$(winpath "$drawing")" "$(winpath "$base")" "$(winpath "$runs")" | tr -d '\r' ||
-  fail "the fault table shows failed checks"
+check_table "the fault table" make_fault_run table "$(winpath "$drawing")" "$(winpath "$base")" "$(winpath "$runs")"
 
 if [ "$moods" -eq 1 ]; then
   mood_started=$SECONDS
   mood_plan=$("$run" "$check" moods "$(winpath "$base")" | tr -d '\r')
   echo "== a busy and a busy past the bound or hung host at $(wc -l <<<"$mood_plan") calls"
+  # Busy for a moment at call N, and busy past the bound (past) or hung (hung) there.
+  make_mood_runs() { # N past|hung
+    set_aside "busy-$1"
+    set_aside "$2-$1"
+    run_once "$drawing" "$runs/busy-$1" --busy-at "$1" --busy-for 300
+    if [ "$2" = past ]; then
+      run_once "$drawing" "$runs/past-$1" --busy-at "$1" --busy-for 3600000
+    else
+      run_hung "$1" "$runs/hung-$1"
+    fi
+    rerun_after "$runs/$2-$1"
+  }
+  remake_mood_runs() { # N
+    if [ -d "$runs/hung-$1" ]; then make_mood_runs "$1" hung; else make_mood_runs "$1" past; fi
+  }
   turn=0
   while read -r n step operation; do
-    run_once "$drawing" "$runs/busy-$n" --busy-at "$n" --busy-for 300
     turn=$((1 - turn))
-    if [ "$turn" -eq 1 ]; then
-      stopped=$runs/past-$n
-      run_once "$drawing" "$stopped" --busy-at "$n" --busy-for 3600000
-    else
-      stopped=$runs/hung-$n
-      run_hung "$n" "$stopped"
-    fi
-    rerun_after "$stopped"
-    printf '%4s %-10s %-27s %s: %s message(s)\n' "$n" "$step" "$operation" "${stopped##*/}" \
-      "$(grep -c '^message' "$stopped/outcome.txt")"
+    kind=hung
+    [ "$turn" -eq 1 ] && kind=past
+    make_mood_runs "$n" "$kind"
+    printf '%4s %-10s %-27s %s: %s message(s)\n' "$n" "$step" "$operation" "$kind-$n" \
+      "$(grep -c '^message' "$runs/$kind-$n/outcome.txt")"
   done <<<"$mood_plan"
   echo "== $((SECONDS - mood_started)) s for the busy and hung runs"
-  checks=$((checks + 1))
-  "$run" "$check" mood-table "$(winpath "$drawing")" "$(winpath "$base")" "$(winpath "$runs")" "$hang_limit_ms" |
-    tr -d '\r' || fail "the busy and hung table shows failed checks"
+  check_table "the busy and hung table" remake_mood_runs mood-table "$(winpath "$drawing")" "$(winpath "$base")" \
+    "$(winpath "$runs")" "$hang_limit_ms"
 
   # Busy past the bound, then answering again: the message is confirmed at once, and the host takes
   # calls again within the bound the run's tidy-up gets, which takes back toggle 24 and an unnamed
@@ -182,14 +222,17 @@ if [ "$moods" -eq 1 ]; then
   again_busy_ms=$((busy_bound_ms + 1000))
   again_plan=$("$run" "$check" again "$(winpath "$base")" | tr -d '\r')
   echo "== busy past the bound, then answering again, at $(wc -l <<<"$again_plan") calls"
+  make_again_run() { # N
+    set_aside "again-$1"
+    run_once "$drawing" "$runs/again-$1" --busy-at "$1" --busy-for "$again_busy_ms"
+    rerun_after "$runs/again-$1"
+  }
   while read -r n step operation; do
-    run_once "$drawing" "$runs/again-$n" --busy-at "$n" --busy-for "$again_busy_ms"
-    rerun_after "$runs/again-$n"
+    make_again_run "$n"
     printf '%4s %-10s %-27s %s\n' "$n" "$step" "$operation" "$(grep -c '^message' "$runs/again-$n/outcome.txt") message(s)"
   done <<<"$again_plan"
   echo "== $((SECONDS - again_started)) s for the runs answering again"
-  checks=$((checks + 1))
-  "$run" "$check" again-table "$(winpath "$drawing")" "$(winpath "$base")" "$(winpath "$runs")" | tr -d '\r' ||
-    fail "the table of runs answering again shows failed checks"
+  check_table "the table of runs answering again" make_again_run again-table "$(winpath "$drawing")" \
+    "$(winpath "$base")" "$(winpath "$runs")"
 fi
 finish

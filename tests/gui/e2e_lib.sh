@@ -33,9 +33,11 @@ fi
 
 failures=0
 checks=0
+failed=()
 fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
+  failed+=("$*")
 }
 expect() { # LABEL ACTUAL EXPECTED
   checks=$((checks + 1))
@@ -44,7 +46,10 @@ expect() { # LABEL ACTUAL EXPECTED
     diff <(printf '%s\n' "$3") <(printf '%s\n' "$2") | sed 's/^/    /'
   fi
 }
+# Repeats what failed at the end, where a long script's log is read first.
 finish() {
+  local what
+  for what in "${failed[@]}"; do echo "failed: $what"; done
   echo "$((checks - failures)) of $checks checks passed"
   [ "$failures" -eq 0 ]
 }
