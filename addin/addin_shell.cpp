@@ -44,10 +44,11 @@ private:
 std::exception_ptr controlFailure;
 void rethrowControlFailure(Program&) { std::rethrow_exception(std::exchange(controlFailure, nullptr)); }
 
-void reportOutsideRun(const char* what) noexcept {
+// Owned by the host's window when it is known, as the run's own messages are.
+void reportOutsideRun(HWND owner, const char* what) noexcept {
     try {
         const std::wstring report = unexpectedReport(what);
-        MessageBoxW(nullptr, report.c_str(), L"Tarvenix", MB_OK | MB_ICONERROR | MB_TOPMOST);
+        MessageBoxW(owner, report.c_str(), L"Tarvenix", MB_OK | MB_ICONERROR | (owner ? 0 : MB_TOPMOST));
     } catch (...) {
     }
 }
@@ -171,6 +172,7 @@ AddinShell::~AddinShell() {
 }
 
 void AddinShell::command() noexcept {
+    HWND owner = nullptr;
     try {
         // A run that ended but is not yet taken down must not swallow the click.
         if (run_ && run_->ended()) {
@@ -187,16 +189,17 @@ void AddinShell::command() noexcept {
             win::bringRunningInstanceForward(*claim, std::chrono::milliseconds::zero());
             return;
         }
-        run_ = std::make_unique<Run>(*this, std::move(claim), hostFrameWindow(app_));
+        owner = hostFrameWindow(app_);
+        run_ = std::make_unique<Run>(*this, std::move(claim), owner);
         if (!run_->start()) {
             destroyRun();
         }
     } catch (const std::exception& e) {
         destroyRun();
-        reportOutsideRun(e.what());
+        reportOutsideRun(owner, e.what());
     } catch (...) {
         destroyRun();
-        reportOutsideRun("");
+        reportOutsideRun(owner, "");
     }
 }
 
