@@ -77,7 +77,7 @@ serve() { # DRAWING [SERVER OPTIONS...]
     --save-to "$(winpath "$work/saved.json")" --ready-file "$(winpath "$work/ready")" \
     --trace "$(winpath "$work/trace.txt")" --timeout 300 "$@"
   server_pid=$last_pid
-  for i in $(seq 1 300); do
+  for i in $(seq 1 600); do
     [ -f "$work/ready" ] && return 0
     sleep 0.05
   done
@@ -124,13 +124,14 @@ windows_process_of() { # PID
   pgrep -P "$1" | head -n 1
 }
 
-# Waits until the process has ended; fails the check when it does not within ten seconds.
+# Waits until the process has ended; fails the check when it does not within thirty seconds, a
+# bound for a hang, not a speed: Wine on a loaded machine takes seconds to end a process.
 # Its exit status is then in ended_status.
 ended_status=
 expect_ended() { # PID LABEL
   checks=$((checks + 1))
   local i
-  for i in $(seq 1 100); do
+  for i in $(seq 1 300); do
     if ! kill -0 "$1" 2>/dev/null; then
       wait "$1" 2>/dev/null
       ended_status=$?
