@@ -110,6 +110,10 @@ check_table() { # WHAT REMAKE CHECK-ARGS...
       echo "     row $n failed; its runs are made once more, the first kept in DIR/first"
       "$remake" "$n"
     done
+    # A re-run set aside with a row may be one that other rows named too.
+    for f in "$runs"/*/rerun.txt; do
+      [ -d "$runs/$(head -n 1 "$f")" ] || rerun_after "$(dirname "$f")"
+    done
     "$run" "$check" "$@" | tr -d '\r' | tee "$work/table.txt" && return 0
   fi
   fail "$what shows failed checks: $(grep -m 3 '^FAIL' "$work/table.txt" | paste -sd ';' -)"
