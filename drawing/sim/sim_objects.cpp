@@ -813,7 +813,7 @@ public:
                 const auto s = static_cast<std::size_t>(sheet - doc.sheets.data());
                 return std::make_shared<SimNote>(state_, id, Hint{s, 0, notes.size() - 1});
             },
-            [](const host::NoteRef& n) { return resultDispatch(n != nullptr, "Note"); });
+            SimNote::noteResult);
     }
 
     std::vector<std::wstring> GetSheetNames() override {
@@ -827,11 +827,7 @@ public:
                 return names;
             },
             [](const std::vector<std::wstring>& names) {
-                std::string listed = "ARRAY[";
-                for (std::size_t i = 0; i < names.size(); ++i) {
-                    listed += (i == 0 ? "" : ", ") + resultBstr(names[i]);
-                }
-                return listed + "]";
+                return resultValue(host::HostArray(names.begin(), names.end()));
             });
     }
 
