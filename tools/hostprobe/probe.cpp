@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <variant>
 
 namespace tvx::hostprobe {
 
@@ -259,40 +260,22 @@ private:
     // The sheets besides the current one, in the host's order. Without the current sheet's name
     // the probe could not come back to it, so it then reads that one alone.
     std::vector<std::wstring> otherSheetNames(const std::optional<UniqueVariant>& answer) const {
+        if (sheetName_.empty()) {
+            return {};
+        }
+        const auto value = taken(answer, [](const VARIANT& v) { return com::takeHostValue("GetSheetNames", v); });
+        const auto* list = value ? std::get_if<host::HostArray>(&*value) : nullptr;
+        if (list == nullptr) {
+            return {};
+        }
         std::vector<std::wstring> names;
-        if (!answer || sheetName_.empty()) {
-            return names;
-        }
-        const VARIANT& v = answer->get();
-        if ((v.vt & VT_ARRAY) == 0 || (v.vt & VT_BYREF) != 0 || v.parray == nullptr || SafeArrayGetDim(v.parray) != 1) {
-            return names;
-        }
-        LONG lower = 0;
-        LONG upper = -1;
-        if (FAILED(SafeArrayGetLBound(v.parray, 1, &lower)) || FAILED(SafeArrayGetUBound(v.parray, 1, &upper))) {
-            return names;
-        }
-        const VARTYPE element = v.vt & VT_TYPEMASK;
-        for (LONG i = lower; i <= upper; ++i) {
-            std::wstring name;
-            if (element == VT_BSTR) {
-                BSTR text = nullptr;
-                if (FAILED(SafeArrayGetElement(v.parray, &i, &text))) {
-                    return {};
-                }
-                const com::UniqueBstr owned = com::UniqueBstr::attach(text);
-                name = text == nullptr ? std::wstring() : std::wstring(text, SysStringLen(text));
-            } else if (element == VT_VARIANT) {
-                UniqueVariant item;
-                if (FAILED(SafeArrayGetElement(v.parray, &i, item.addressOf())) || item.get().vt != VT_BSTR) {
-                    return {};
-                }
-                name = com::takeString("GetSheetNames", item.get());
-            } else {
+        for (const host::HostScalar& item : *list) {
+            const auto* name = std::get_if<std::wstring>(&item);
+            if (name == nullptr) {
                 return {};
             }
-            if (!name.empty() && name != sheetName_) {
-                names.push_back(name);
+            if (!name->empty() && *name != sheetName_) {
+                names.push_back(*name);
             }
         }
         return names;
@@ -466,11 +449,6 @@ private:
         if (!call("EditUndo2", *doc_, "EditUndo2", std::int32_t{1})) {
             return;
         }
-        const auto inSheetView = [&](const std::vector<SeenItem>& items, bool note) {
-            return std::count_if(items.begin(), items.end(), [&](const SeenItem& i) {
-                return i.sheet == sheetName_ && i.view == 0 && i.note == note;
-            });
-        };
         const std::vector<SeenItem> now = readSheet(sheetName_);
         const bool symbolGone = inSheetView(now, false) == inSheetView(before, false);
         const bool noteGone = inSheetView(now, true) == inSheetView(before, true);
@@ -486,6 +464,13 @@ private:
         profile_.undo = symbolGone && noteGone ? hostprofile::UndoAnswer::TookBack
                         : !symbolGone && noteGone ? hostprofile::UndoAnswer::Kept
                                                   : hostprofile::UndoAnswer::Partly;
+    }
+
+    // The symbols (or notes) of the starting sheet's own view among the items read.
+    std::size_t inSheetView(const std::vector<SeenItem>& items, bool note) const {
+        return static_cast<std::size_t>(std::count_if(items.begin(), items.end(), [&](const SeenItem& i) {
+            return i.sheet == sheetName_ && i.view == 0 && i.note == note;
+        }));
     }
 
     void selectSheetPoint(double x, double y) {
@@ -507,9 +492,7 @@ private:
     }
 
     void insert(Inserted& inserted, const std::vector<SeenItem>& before) {
-        const std::size_t inSheetView = static_cast<std::size_t>(std::count_if(before.begin(), before.end(), [&](const SeenItem& s) {
-            return s.sheet == sheetName_ && s.view == 0 && !s.note;
-        }));
+        const std::size_t symbolsInSheetView = inSheetView(before, false);
         selectSheetPoint(0.02, 0.02);
         const std::wstring none;
         const auto symbolInserted = call("InsertSurfaceFinishSymbol2", *doc_, "InsertSurfaceFinishSymbol2",
@@ -535,8 +518,8 @@ private:
             DispatchObject symbol = object(s, "SFSymbol");
             s = objectOf(call("GetNext", symbol, "GetNext"), "GetNext");
         }
-        if (count != inSheetView + 1) {
-            inDrawing(kSymbolLeft, count > inSheetView);
+        if (count != symbolsInSheetView + 1) {
+            inDrawing(kSymbolLeft, count > symbolsInSheetView);
             throw host::HostError("InsertSurfaceFinishSymbol2", "no new symbol in the sheet's own view");
         }
         DispatchObject symbol = object(last, "SFSymbol");
