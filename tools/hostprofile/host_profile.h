@@ -111,10 +111,12 @@ const char* nameOf(const Named<E> (&names)[N], E value) {
 // hostprofile.json as UTF-8 text.
 std::string profileToJson(const HostProfile& profile);
 
-// The stand-in's switches that answer as the host did: --answer-form rules, --empty-as, and the
-// drawing's name scope. A kind nothing was observed for keeps the stand-in's default.
 // Which Undo recording calls the host knew: all, only the one-argument finish, none.
 enum class UndoCalls { Unknown, Current, Older, None };
+
+// The stand-in's switches that answer as the host did: --answer-form rules, --empty-as, the
+// drawing's name scope and the Undo calls it knows. A kind nothing was observed for keeps the
+// stand-in's default.
 struct StandInSwitches {
     std::vector<std::string> answerForms;
     std::string emptyAs; // empty: the default
