@@ -18,8 +18,8 @@ namespace tvx::guidriver {
 
 const wchar_t* const kUsage =
     L"usage: tvx-guidriver COMMAND ARGS...   or   tvx-guidriver --script FILE|-\n"
-    L"  wait WIN [MS]            until a visible window matches; prints its handle\n"
-    L"  gone WIN [MS]            until no visible window matches\n"
+    L"  wait WIN [MS]            until a visible window matches (MS: 30000); prints its handle\n"
+    L"  gone WIN [MS]            until no visible window matches (MS: 30000)\n"
     L"  topmost WIN [MS]         until the window is topmost\n"
     L"  visible WIN [CTRL]       1 or 0\n"
     L"  text WIN [CTRL]          the text (WM_GETTEXT)\n"
@@ -158,10 +158,15 @@ void pressKeys(const std::vector<WORD>& keys) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+// How long wait and gone try when the script names no time: a bound for a window that never
+// comes or goes, not a speed. Wine on a loaded machine takes seconds to show a program's first
+// window; the answer comes as soon as the window is there.
+constexpr int kDefaultWaitMs = 30000;
+
 void cmdWait(const Words& w, std::wstring& out) {
     const WindowPattern pattern = parseWindowPattern(word(w, 1));
     HWND found = nullptr;
-    if (!poll(optionalMs(w, 2, 10000), [&] { return (found = findVisibleWindow(pattern)) != nullptr; })) {
+    if (!poll(optionalMs(w, 2, kDefaultWaitMs), [&] { return (found = findVisibleWindow(pattern)) != nullptr; })) {
         throw std::runtime_error("timeout waiting for window " + narrow(w[1]));
     }
     out += L"window " + std::to_wstring(reinterpret_cast<std::uintptr_t>(found)) + L"\n";
@@ -169,7 +174,7 @@ void cmdWait(const Words& w, std::wstring& out) {
 
 void cmdGone(const Words& w, std::wstring&) {
     const WindowPattern pattern = parseWindowPattern(word(w, 1));
-    if (!poll(optionalMs(w, 2, 10000), [&] { return findVisibleWindow(pattern) == nullptr; })) {
+    if (!poll(optionalMs(w, 2, kDefaultWaitMs), [&] { return findVisibleWindow(pattern) == nullptr; })) {
         throw std::runtime_error("timeout waiting for window to go: " + narrow(w[1]));
     }
 }
