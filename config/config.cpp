@@ -1,5 +1,6 @@
 #include "config/config.h"
 
+#include "config/corner_lines.h"
 #include "config/file_source.h"
 #include "config/free_format_input.h"
 
@@ -32,15 +33,20 @@ bool givesReadableOutput(const Config& cfg) {
 
 std::wstring readConfig(Config& cfg, const std::wstring& programFolder) {
     // The separator is added even when the folder ends with one.
-    FileSource file(programFolder + L"\\Tarvenix.txt");
+    return readConfigFile(cfg, programFolder + L"\\Tarvenix.txt");
+}
+
+std::wstring readConfigFile(Config& cfg, const std::wstring& path) {
+    FileSource file(path);
     if (!file.isOpen()) {
         return std::wstring(kConfigErrorText);
     }
     FreeFormatInput in(file);
-    if (!in.skipLine() || !in.skipLine() || !readItems(in, cfg) || !givesReadableOutput(cfg)) {
+    if (!in.skipLine() || !in.skipLine() || !readItems(in, cfg) || !givesReadableOutput(cfg) ||
+        !readCornerLines(in, cfg)) {
         return std::wstring(kConfigErrorText);
     }
-    // Whatever follows the last item stays unread; the file closes on return.
+    // The file closes on return.
     return {};
 }
 

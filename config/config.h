@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,9 @@ struct Config {
     std::int32_t cfgSymbolHeight = 0;
     std::wstring cfgNoteFont;
     std::int32_t cfgNotePoints = 0;
+    // By paper-size code, from the lines "Eckpunkt N = X" after the items: codes 0 to 6 and 12
+    // where a line gave one; 7 to 11 stay empty, cfgCornerX holds them.
+    std::array<std::optional<double>, 13> cfgExtraCornerX{};
 
     bool operator==(const Config&) const = default;
 };
@@ -35,7 +39,10 @@ struct Config {
 // Reads programFolder + "\Tarvenix.txt" into cfg. Returns "" on success, otherwise
 // kConfigErrorText; the items read before the faulty one keep their new values, the rest
 // keep what they held. A symbol height or note size of 0 or less, or an empty font name, makes
-// the file faulty (read to its end all the same); other values are not checked.
+// the file faulty (read to its end all the same); so does a faulty corner line after the
+// items. Other values are not checked.
 std::wstring readConfig(Config& cfg, const std::wstring& programFolder);
+// The same from a file given by its whole path.
+std::wstring readConfigFile(Config& cfg, const std::wstring& path);
 
 }  // namespace tvx

@@ -36,6 +36,36 @@ bool FreeFormatInput::skipLine() {
     return !failed_;
 }
 
+bool FreeFormatInput::readLine(std::string& line, bool& cut) {
+    line.clear();
+    cut = false;
+    int c = peek();
+    if (c == kEnd) {
+        return false;
+    }
+    while (isBlank(c)) {
+        advance();
+        c = peek();
+    }
+    for (; c != kEnd && !isLineEnd(c); c = peek()) {
+        advance();
+        if (line.size() < kMaxItemLength) {
+            line.push_back(static_cast<char>(c));
+        } else {
+            cut = true;
+        }
+    }
+    if (c == '\r') {
+        advance();
+        if (peek() == '\n') {
+            advance();
+        }
+    } else if (c == '\n') {
+        advance();
+    }
+    return !failed_;
+}
+
 bool FreeFormatInput::readNumber(double& value) {
     Item item;
     // Quotes mark texts; a quoted number is a fault, not a number.

@@ -30,6 +30,12 @@ public:
     bool readWholeNumber(std::int32_t& value);
     bool readText(std::wstring& value);
 
+    // Reads the next whole line from its first non-blank byte on, keeping at most kMaxItemLength
+    // bytes of it; cut tells that more followed. False at the end of the file or on a read
+    // error (failed()).
+    bool readLine(std::string& line, bool& cut);
+    bool failed() const { return failed_; }
+
 private:
     struct Item {
         std::string bytes;

@@ -5,6 +5,7 @@
 #include "layout/calc_error.h"
 #include "layout/measure.h"
 
+#include <cmath>
 #include <type_traits>
 
 namespace tvx {
@@ -71,6 +72,14 @@ double cornerX(const host::HostValue& properties, const Config& cfg) {
     }
     if (code == 11.0) {
         return cfg.cfgCornerX[0];
+    }
+    // Codes 0 to 6 and 12 from the corner lines; without one, as for any other code, x = 0.
+    const auto& extra = cfg.cfgExtraCornerX;
+    if (code >= 0.0 && code < static_cast<double>(extra.size()) && std::floor(code) == code) {
+        const auto& corner = extra[static_cast<std::size_t>(code)];
+        if (corner) {
+            return *corner;
+        }
     }
     return 0.0;
 }

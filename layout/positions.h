@@ -11,7 +11,8 @@
 namespace tvx {
 
 // x of the corner for the sheet properties the host gave: paper-size codes 11..7 pick
-// cfgCornerX 0..4, any other code 0.0. Properties that are no array, or a code that is no number,
+// cfgCornerX 0..4, codes 0..6 and 12 the corner line's x where the file has one, any other
+// code 0.0. Properties that are no array, or a code that is no number,
 // throw CalcError.
 double cornerX(const host::HostValue& properties, const Config& cfg);
 

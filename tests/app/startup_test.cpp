@@ -36,6 +36,10 @@ TEST(StartupFailures, EachShowsItsOneMessageAndNoLaterHostCallIsMade) {
     const std::string zeroHeight = head + "\"ISOCP\", 0, \"ISOCP\", 14\n";
     const std::string zeroNote = head + "\"ISOCP\", 14, \"ISOCP\", 0\n";
     const std::string noFont = head + "\"\", 14, \"ISOCP\", 14\n";
+    // A corner line for a code the items give, given twice, or with a number that does not read.
+    const std::string itemsCode = good + "Eckpunkt 8 = 0.41\n";
+    const std::string twice = good + "Eckpunkt 6 = 0.287\nEckpunkt 6 = 0.3\n";
+    const std::string decimalComma = good + "Eckpunkt 6 = 0,287\n";
     struct Case {
         sim::HostData data;
         const std::string* config;
@@ -47,6 +51,9 @@ TEST(StartupFailures, EachShowsItsOneMessageAndNoLaterHostCallIsMade) {
         {testing::rerunDrawing(), &zeroHeight, std::wstring(kConfigErrorText), {}},
         {testing::rerunDrawing(), &zeroNote, std::wstring(kConfigErrorText), {}},
         {testing::rerunDrawing(), &noFont, std::wstring(kConfigErrorText), {}},
+        {testing::rerunDrawing(), &itemsCode, std::wstring(kConfigErrorText), {}},
+        {testing::rerunDrawing(), &twice, std::wstring(kConfigErrorText), {}},
+        {testing::rerunDrawing(), &decimalComma, std::wstring(kConfigErrorText), {}},
         {noHost, nullptr, msg::kNoHostInstance, {"attach"}},
         {sim::HostData{}, nullptr, msg::kNoDocument, {"attach", "ActiveDoc"}},
         {part, nullptr, msg::kNoDrawing, {"attach", "ActiveDoc", "GetType"}},

@@ -113,6 +113,20 @@ TEST(Placing, WithoutOtherSymbolsOnlyTheMainSymbolStandsAtTheCorner) {
     EXPECT_TRUE(testing::sheetView(run.drawing()).notes.empty());
 }
 
+TEST(Placing, OnA4LandscapeTheCornerLineGivesTheCornerAndWithoutOneItStaysAtZero) {
+    const std::string withLine = testing::configText() + "Eckpunkt 6 = 0.287\n";
+    const std::pair<const std::string*, double> cases[] = {{&withLine, 0.287}, {nullptr, 0.0}};
+    for (const auto& [config, cx] : cases) {
+        RunFixture run(testing::drawingWith({}, {}, 6), config);
+        ASSERT_TRUE(run.start());
+        EXPECT_FALSE(run.ok({2, L"poliert", L""}));
+        const auto own = testing::ownSymbols(run.drawing());
+        ASSERT_EQ(own.size(), 1u);
+        EXPECT_NEAR(own[0]->x, cx - 0.002 - 0.007 - (0.01 - 0.001), 1e-12) << "corner " << cx;
+        EXPECT_NEAR(own[0]->y, 0.015, 1e-12);
+    }
+}
+
 TEST(Placing, FiveOtherSymbolsGiveSixSymbolsInSlotOrderAndOneNote) {
     std::vector<sim::SymbolData> five;
     for (int i = 0; i < 5; ++i) {

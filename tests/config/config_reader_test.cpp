@@ -11,15 +11,9 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#ifndef _WIN32
-#include <csignal>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -36,7 +30,13 @@ void PrintTo(const Config& c, std::ostream* os) {
         << ", factor " << c.cfgWidthFactor << ", symbol font "
         << testing::PrintToString(c.cfgSymbolFont) << ", height " << c.cfgSymbolHeight
         << ", note font " << testing::PrintToString(c.cfgNoteFont) << ", points "
-        << c.cfgNotePoints << '}';
+        << c.cfgNotePoints;
+    for (std::size_t code = 0; code < c.cfgExtraCornerX.size(); ++code) {
+        if (c.cfgExtraCornerX[code]) {
+            *os << ", Eckpunkt " << code << " = " << *c.cfgExtraCornerX[code];
+        }
+    }
+    *os << '}';
 }
 
 namespace {
@@ -251,6 +251,76 @@ TEST_F(ConfigFile, BrokenFilesKeepOnlyTheItemsReadBeforeTheFault) {
     }
 }
 
+TEST_F(ConfigFile, CornerLinesAfterTheItemsGiveTheOtherPaperSizes) {
+    const std::string lines = file(kAll);
+    const struct {
+        const char* name;
+        std::string tail;
+        std::vector<std::pair<std::size_t, double>> corners;
+    } cases[] = {
+        {"none", "", {}},
+        {"A4 landscape", "Eckpunkt 6 = 0.287\n", {{6, 0.287}}},
+        {"every code, any spacing and line end",
+         "Eckpunkt 0 = 0.2694\r\n  Eckpunkt 1=0.2059\rEckpunkt\t2 =\t4218e-4 \n"
+         "Eckpunkt 3 = .5488\nEckpunkt 4 = +0.8536\nEckpunkt 5 = 1.1076\n"
+         "Eckpunkt 6 = 0.287\nEckpunkt 12 = -0.01",
+         {{0, 0.2694}, {1, 0.2059}, {2, 0.4218}, {3, 0.5488}, {4, 0.8536}, {5, 1.1076},
+          {6, 0.287}, {12, -0.01}}},
+        {"among other lines, which stay ignored",
+         "99\n# Eckpunkt 5 = x\neckpunkt 6 = 1\nEckpunkt 6 = 0.287\n" +
+             std::string("\0\xFF\n", 3) + std::string(10000, 'z') + "\nEckpunkt 0 = 0.2694\n",
+         {{6, 0.287}, {0, 0.2694}}},
+    };
+    for (const auto& c : cases) {
+        write(lines + c.tail);
+        Config cfg = earlierConfig();
+        EXPECT_EQ(read(cfg), L"") << c.name;
+        Config expected = expectedConfig();
+        for (const auto& [code, x] : c.corners) {
+            expected.cfgExtraCornerX[code] = x;
+        }
+        EXPECT_EQ(cfg, expected) << c.name;
+    }
+    // Behind the last item on its own line it is no line of its own, and stays unread.
+    write(file(join(kAll, ",") + ",Eckpunkt 6 = x\n"));
+    Config cfg;
+    EXPECT_EQ(read(cfg), L"");
+    EXPECT_EQ(cfg, expectedConfig());
+}
+
+TEST_F(ConfigFile, AFaultyCornerLineMakesTheFileFaulty) {
+    const struct {
+        const char* name;
+        std::string line;
+    } cases[] = {
+        {"a code the items give", "Eckpunkt 8 = 0.41"},
+        {"A4 portrait", "Eckpunkt 7 = 0.2"},
+        {"no paper size", "Eckpunkt 13 = 0.2"},
+        {"a code twice", "Eckpunkt 6 = 0.287\nEckpunkt 6 = 0.287"},
+        {"no code", "Eckpunkt = 0.287"},
+        {"a code that is no number", "Eckpunkt A4 = 0.287"},
+        {"a negative code", "Eckpunkt -1 = 0.287"},
+        {"a fractional code", "Eckpunkt 6.0 = 0.287"},
+        {"no blank after the word", "Eckpunkt6 = 0.287"},
+        {"another word beginning so", "Eckpunkte 6 = 0.287"},
+        {"no equals sign", "Eckpunkt 6 0.287"},
+        {"no number", "Eckpunkt 6 ="},
+        {"a decimal comma", "Eckpunkt 6 = 0,287"},
+        {"text behind the number", "Eckpunkt 6 = 0.287 m"},
+        {"a quoted number", "Eckpunkt 6 = \"0.287\""},
+        {"beyond a double", "Eckpunkt 6 = 1e999"},
+        {"over the item limit",
+         "Eckpunkt 6 = 0.287" + std::string(FreeFormatInput::kMaxItemLength, ' ')},
+    };
+    for (const auto& c : cases) {
+        write(file(kAll) + "Eckpunkt 0 = 0.2694\n" + c.line + "\n");
+        Config cfg = earlierConfig();
+        EXPECT_EQ(read(cfg), kError) << c.name;
+        // The items are read; no corner line is taken.
+        EXPECT_EQ(cfg, readUpTo(18)) << c.name;
+    }
+}
+
 TEST_F(ConfigFile, DecimalCommaSplitsAnItemAndShiftsEveryLaterOne) {
     write(file(itemsWith(1, "1,189")));
     Config cfg = earlierConfig();
@@ -412,10 +482,13 @@ TEST_F(ConfigFile, HugeLinesAreStreamedNotHeld) {
     for (std::size_t i = 0; i < tail.size(); i += 7) {
         tail[i] = static_cast<char>(i % 251);
     }
-    write(file(kAll) + tail);
+    // Read to its end, for a corner line may follow.
+    write(file(kAll) + tail + "\nEckpunkt 6 = 0.287\n");
     cfg = Config{};
     EXPECT_EQ(read(cfg), L"") << "20 MiB binary tail";
-    EXPECT_EQ(cfg, expectedConfig());
+    Config expected = expectedConfig();
+    expected.cfgExtraCornerX[6] = 0.287;
+    EXPECT_EQ(cfg, expected);
 }
 
 TEST(ShippedSample, ReadsWithACornerPerPaperSizeFromA0DownToA4) {
@@ -425,6 +498,13 @@ TEST(ShippedSample, ReadsWithACornerPerPaperSizeFromA0DownToA4) {
         EXPECT_GT(cfg.cfgCornerX[i - 1], cfg.cfgCornerX[i]) << i;
     }
     EXPECT_GT(cfg.cfgCornerX[4], 0.0);
+    // 10 mm inside the right edge, as the A sizes: A4 landscape 297 mm, ANSI A 11 in and so on.
+    const std::pair<std::size_t, double> landscapeAndAnsi[] = {
+        {6, 0.287}, {0, 0.2694}, {1, 0.2059}, {2, 0.4218}, {3, 0.5488}, {4, 0.8536}, {5, 1.1076}};
+    for (const auto& [code, x] : landscapeAndAnsi) {
+        EXPECT_EQ(cfg.cfgExtraCornerX[code], x) << "paper code " << code;
+    }
+    EXPECT_FALSE(cfg.cfgExtraCornerX[12]) << "a user-defined size has no one width";
     EXPECT_EQ(cfg.cfgKeepSymbolFont, 0);
     EXPECT_EQ(cfg.cfgSymbolFont, L"ISOCP");
     EXPECT_EQ(cfg.cfgNoteFont, L"ISOCP");
@@ -432,44 +512,6 @@ TEST(ShippedSample, ReadsWithACornerPerPaperSizeFromA0DownToA4) {
     EXPECT_GT(cfg.cfgNotePoints, 0);
 }
 
-#ifndef _WIN32
-// A pipe shows how far the reader reads: the writer offers far more than the items, and its
-// writes fail once the reader has closed.
-TEST_F(ConfigFile, ReadingStopsAfterTheLastItem) {
-    std::signal(SIGPIPE, SIG_IGN);
-    ASSERT_EQ(mkfifo(path().c_str(), 0600), 0);
-    const std::string items = file(kAll);
-    constexpr std::size_t kOffered = 64 * 1024 * 1024;
-    std::size_t written = 0;
-    std::thread writer([&] {
-        const int fd = open(path().c_str(), O_WRONLY);
-        if (fd < 0) {
-            return;
-        }
-        std::string chunk = items;
-        while (written < kOffered) {
-            const ssize_t n = ::write(fd, chunk.data(), chunk.size());
-            if (n <= 0) {
-                break;
-            }
-            written += static_cast<std::size_t>(n);
-            chunk.assign(64 * 1024, 'z');
-        }
-        close(fd);
-    });
-    Config cfg;
-    const std::wstring error = read(cfg);
-    // Frees the writer should the reader never have opened the pipe.
-    const int fd = open(path().c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd >= 0) {
-        close(fd);
-    }
-    writer.join();
-    EXPECT_EQ(error, L"");
-    EXPECT_EQ(cfg, expectedConfig());
-    EXPECT_LT(written, items.size() + 1024 * 1024);
-}
-#endif
 
 }  // namespace
 }  // namespace tvx

@@ -52,6 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                cfg.cfgNoteRise, cfg.cfgWidthFactor}) {
             require(std::isfinite(x));
         }
+        // Corner lines only for the codes the items leave out, and only finite ones.
+        for (std::size_t code = 0; code < cfg.cfgExtraCornerX.size(); ++code) {
+            const auto& x = cfg.cfgExtraCornerX[code];
+            require(!x || ((code <= 6 || code == 12) && std::isfinite(*x)));
+        }
         // No NUL may reach a font name handed to the platform.
         require(cfg.cfgSymbolFont.find(L'\0') == std::wstring::npos);
         require(cfg.cfgNoteFont.find(L'\0') == std::wstring::npos);

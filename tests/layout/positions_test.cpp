@@ -64,6 +64,25 @@ TEST(ComputeLayout, CornerFollowsThePaperSizeTheSheetReports) {
     }
 }
 
+TEST(ComputeLayout, CornerLinesGiveTheOtherPaperSizesTheirCorner) {
+    // A4 landscape and user-defined from corner lines; ANSI A (0) has none and stays at x = 0.
+    const std::pair<std::int32_t, double> cases[] = {{6, 0.287}, {12, 0.5}, {0, 0.0}, {8, 0.4}};
+    for (const auto& [code, cx] : cases) {
+        LayoutCase c(sim::makeSheet(L"Blatt1", code));
+        c.cfg.cfgExtraCornerX[6] = 0.287;
+        c.cfg.cfgExtraCornerX[12] = 0.5;
+        c.compute();
+        EXPECT_EQ(c.result.cornerPoint.x, cx) << "paper code " << code;
+        EXPECT_NEAR(c.symbols.slots[1].posX, cx - 0.017, 1e-12) << "paper code " << code;
+    }
+    Config cfg = testing::workedExampleConfig();
+    cfg.cfgExtraCornerX[6] = 0.287;
+    EXPECT_EQ(cornerX(host::HostArray{6.0}, cfg), 0.287);
+    EXPECT_EQ(cornerX(host::HostArray{6.5}, cfg), 0.0);
+    EXPECT_EQ(cornerX(host::HostArray{-6.0}, cfg), 0.0);
+    EXPECT_EQ(cornerX(host::HostArray{1e300}, cfg), 0.0);
+}
+
 TEST(CornerX, PaperCodeIsComparedAsANumberWhateverTypeTheHostChose) {
     const Config cfg = testing::workedExampleConfig();
     using host::HostArray;

@@ -144,6 +144,8 @@ TEST_F(HostileFiles, ConfigurationFilesGiveTheOneMessageHoldLittleAndStayAsTheyW
         {"nan", bytes(itemsWith(14, "nan"))},
         {"inf", bytes(itemsWith(10, "inf"))},
         {"a whole number beyond 32 bits", bytes(itemsWith(16, "99999999999"))},
+        {"a corner line of 10 MB",
+         repeated(std::string(kHeader) + kItems + "Eckpunkt 6 = 0.", '2', 10'000'000, "\n")},
     };
     for (const FileCase& c : cases) {
         const fs::path path = put("Tarvenix.txt", c.write);

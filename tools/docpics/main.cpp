@@ -184,8 +184,11 @@ std::string picture(const Config& given, const sim::FontMetrics& font) {
     d.text(x0 - 8.0, noteLine,
            "(1) bis (5): Eckpunkt x, vom linken Blattrand, je Blattgr\xC3\xB6\xC3\x9F" "e",
            "start");
+    d.text(x0 - 8.0, noteLine - 4.0,
+           "Zeilen \xE2\x80\x9E" "Eckpunkt N = X\xE2\x80\x9C nach (18): A4 quer, ANSI-Gr\xC3\xB6\xC3\x9F" "en",
+           "start");
     if (anchorShown) {
-        d.text(x0 - 8.0, noteLine - 4.0,
+        d.text(x0 - 8.0, noteLine - 8.0,
                "(10) hier 2 mm zur Verdeutlichung; in der Beispieldatei 0", "start");
     }
 
