@@ -7,7 +7,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools libwine-dev
   wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-osifont icoutils
-  wixl msitools zip librsvg2-bin fonts-dejavu-core
+  wixl msitools zip osslsigncode openssl librsvg2-bin fonts-dejavu-core
   libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
 )
 
