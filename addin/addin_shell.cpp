@@ -4,6 +4,7 @@
 #include "addin/host_commands.h"
 #include "addin/module.h"
 #include "app/sequences.h"
+#include "app/win32/config_location.h"
 #include "app/win32/control_ids.h"
 #include "app/win32/event_loop.h"
 #include "app/win32/main_form.h"
@@ -67,6 +68,7 @@ public:
     Run(AddinShell& shell, std::unique_ptr<win::InstanceClaim> claim, HWND owner)
         : shell_(shell), claim_(std::move(claim)), folder_(moduleFolder()), form_(shell.module_, folder_, owner),
           gef_(shell.module_, owner), connector_(shell.app_), program_(form_, gef_, ending_, connector_, folder_) {
+        program_.readConfiguration = [this](Config& cfg) { return win::readMachineConfig(cfg, folder_); };
         form_.setHandlers({
             [this] { fromDialog(cmd_Ok_Click); },
             [this] { fromDialog(cmd_Cancel_Click); },

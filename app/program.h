@@ -9,6 +9,7 @@
 #include "drawing/symbol_register.h"
 #include "layout/layout_result.h"
 
+#include <functional>
 #include <string>
 
 namespace tvx {
@@ -29,6 +30,9 @@ struct Program {
     Terminator& terminator;
     host::Connector& connector;
     std::wstring programFolder; // holds Tarvenix.txt and the preview bitmaps
+    // Reads the configuration at start-up; unset, Tarvenix.txt in programFolder. The shells read
+    // the file the machine names, within a bound.
+    std::function<std::wstring(Config&)> readConfiguration;
 
     Config config;
     SymbolRegister symbols;

@@ -6,7 +6,9 @@ namespace tvx {
 
 void Form_Load(Program& program) {
     program.form.setAlwaysOnTop();
-    const std::wstring configError = readConfig(program.config, program.programFolder);
+    const std::wstring configError = program.readConfiguration
+                                         ? program.readConfiguration(program.config)
+                                         : readConfig(program.config, program.programFolder);
     if (!configError.empty()) {
         errorRoute(program, configError);
     }

@@ -29,6 +29,17 @@ rm -f "$tmp"
 # Permanent (16) and never overwrite (128) besides 64-bit (256): the configuration an
 # administrator edited survives upgrades, and uninstall leaves it behind.
 msibuild "$tmp" -q "UPDATE \`Component\` SET \`Attributes\` = 400 WHERE \`Component\` = 'Configuration'"
+# CONFIGFILE: the component that writes it only when there is a path, and, when the command line
+# gives none, the path the installed version wrote (found by AppSearch before the upgrade removes
+# it). Both properties pass from the user's side of the installation to the machine's.
+msibuild "$tmp" -q "UPDATE \`Component\` SET \`Condition\` = 'CONFIGFILE' WHERE \`Component\` = 'MachineConfigFile'"
+msibuild "$tmp" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('KeepConfigFile', 51, 'CONFIGFILE', '[REMEMBERED_CONFIGFILE]')"
+for sequence in InstallExecuteSequence InstallUISequence; do
+  msibuild "$tmp" -q "INSERT INTO \`$sequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('KeepConfigFile', 'NOT CONFIGFILE AND REMEMBERED_CONFIGFILE', 51)"
+done
+secure=$(msiinfo export "$tmp" Property | awk -F'\t' '$1 == "SecureCustomProperties" { print $2 }' | tr -d '\r')
+msibuild "$tmp" -q "DELETE FROM \`Property\` WHERE \`Property\` = 'SecureCustomProperties'"
+msibuild "$tmp" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', '${secure:+$secure;}CONFIGFILE;REMEMBERED_CONFIGFILE')"
 # The same version built again replaces the installed one instead of standing beside it
 # (IncludeMaximum, 512); Attributes is part of the row's key, so the row is written anew.
 upgrade_code=$(msiinfo export "$tmp" Property | awk -F'\t' '$1 == "UpgradeCode" { print $2 }' | tr -d '\r')

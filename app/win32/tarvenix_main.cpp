@@ -3,6 +3,7 @@
 // the close command, each of which ends the process through shutDown. A second start in the
 // same session ends at once, after bringing the first one's window forward.
 #include "app/sequences.h"
+#include "app/win32/config_location.h"
 #include "app/win32/event_loop.h"
 #include "app/win32/main_form.h"
 #include "app/win32/message_dialog.h"
@@ -48,6 +49,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         win::Win32MessageDialog gef(instance);
         com::ComConnector connector(bounds);
         Program program(form, gef, processEnd, connector, folder);
+        program.readConfiguration = [&folder](Config& cfg) { return win::readMachineConfig(cfg, folder); };
         // Runs inside the call that did not come back, a release at the end included: the
         // process ends there.
         connector.onHostHung([&program](const char*) { hostNotAnswering(program); });

@@ -2,7 +2,9 @@
 # The installer package under Wine, as an administrator would use it: a silent install, the
 # installed program run once on the sample drawing, the installed add-in run once inside the
 # stand-in host from the keys the package wrote, an upgrade to a higher version that keeps an
-# edited Tarvenix.txt, a refused downgrade, and uninstall.
+# edited Tarvenix.txt and names one configuration for the machine (CONFIGFILE), which the
+# installed program then reads, a refused downgrade, a further upgrade that keeps that name, and
+# uninstall, which takes it away.
 #   installer_e2e.sh PACKAGE.msi PACKAGE_FOLDER HOSTSERVER.exe GUIDRIVER.exe SAMPLE_DRAWING \
 #                    EXPECTED_DRAWING OUT_DIR
 # OUT_DIR keeps the drawing of the sample run (sample-run.json) to renew EXPECTED_DRAWING with.
@@ -52,6 +54,27 @@ addin_keys() {
   done
 }
 shortcuts() { find "${menus[@]}" -maxdepth 1 -iname 'Tarvenix*.lnk' 2>/dev/null; }
+# HKLM\SOFTWARE\Tarvenix ConfigFile, empty when there is none.
+config_file_value() {
+  "$run" reg query 'HKLM\SOFTWARE\Tarvenix' /v ConfigFile 2>/dev/null | tr -d '\r' |
+    awk '$1 == "ConfigFile" && $2 ~ /^REG_/ { sub(/^ *ConfigFile +REG_[A-Z_]+ +/, ""); print }'
+}
+# The installed program on the sample drawing: the dialog offers the default, Ok ends the run.
+# The drawing is then in $work/saved.json.
+installed_sample_run() { # LABEL
+  serve "$sample"
+  start_tarvenix "$installed"
+  if drv wait "$main" 30000 >/dev/null; then
+    expect "$1: the dialog offers the default" \
+      "$(printf 'text %s stdSFSSymbol\ntext %s stdSFSRough\ntext %s stdSFSMet\n' "$main" "$main" "$main" | drv_script | tr -d '\r')" \
+      "Spanend
+1,6"
+    drv click "$main" cmd_Ok >/dev/null
+    expect_ended "$tarvenix_pid" "$1"
+  else
+    fail "$1: no main dialog"
+  fi
+}
 
 version=$(basename "$msi" .msi)
 version=${version#Tarvenix-}
@@ -85,19 +108,10 @@ Description  Allgemeine Oberflächenangabe für Zeichnungen
 Title  Tarvenix
 (Default)  0x1"
 
+expect "install: no machine-wide configuration named" "$(config_file_value)" ""
+
 echo "== the installed program on the sample drawing: dialog, Ok, the expected drawing"
-serve "$sample"
-start_tarvenix "$installed"
-if drv wait "$main" 30000 >/dev/null; then
-  expect "sample run: the dialog offers the default" \
-    "$(printf 'text %s stdSFSSymbol\ntext %s stdSFSRough\ntext %s stdSFSMet\n' "$main" "$main" "$main" | drv_script | tr -d '\r')" \
-    "Spanend
-1,6"
-  drv click "$main" cmd_Ok >/dev/null
-  expect_ended "$tarvenix_pid" "sample run"
-else
-  fail "sample run: no main dialog"
-fi
+installed_sample_run "sample run"
 # The installed probe finds the same host and only reads: the drawing below stays the run's.
 expect "installed probe: reads the host" \
   "$("$run" "$installed/tvx-hostprobe.exe" --out "$(winpath "$work/hostprofile.json")" >"$work/probe.out" 2>&1; echo $?)" 0
@@ -128,14 +142,21 @@ expect "add-in run: the add-in left nothing" \
 expect "add-in run: the drawing the installed exe's run gives" \
   "$(cmp "$expected" "$work/saved.json" 2>&1 && echo same)" same
 
-echo "== upgrade to $higher keeps the edited configuration"
+echo "== upgrade to $higher keeps the edited configuration and names one for the machine"
 printf 'angepasst vom Administrator\r\n' >>"$installed/Tarvenix.txt"
 cp "$installed/Tarvenix.txt" "$work/edited.txt"
+# The shop's one file, elsewhere: the sample with the corner 20 mm higher (item 6).
+mkdir -p "$work/share"
+sed 's/^0\.060\r$/0.080\r/' "$package_folder/Tarvenix.txt" >"$work/share/Tarvenix.txt"
+shared=$(winpath "$work/share/Tarvenix.txt")
 newer=$work/newer
 cp -r "$package_folder" "$newer"
 printf 'x' >>"$newer/symbol_02.bmp" # a file the upgrade must replace
-if bash "$root/installer/build-package.sh" "$newer" "$higher" "$work/Tarvenix-$higher.msi" >"$work/build.log" 2>&1; then
-  expect "upgrade: exit code" "$(msiexec /i "$(winpath "$work/Tarvenix-$higher.msi")" /qn)" 0
+highest=$major.$minor.$((build + 2))
+if bash "$root/installer/build-package.sh" "$newer" "$higher" "$work/Tarvenix-$higher.msi" >"$work/build.log" 2>&1 &&
+  bash "$root/installer/build-package.sh" "$newer" "$highest" "$work/Tarvenix-$highest.msi" >>"$work/build.log" 2>&1; then
+  expect "upgrade: exit code" "$(msiexec /i "$(winpath "$work/Tarvenix-$higher.msi")" /qn "CONFIGFILE=$shared")" 0
+  expect "upgrade: the machine's configuration" "$(config_file_value)" "$shared"
   checks=$((checks + 2))
   cmp -s "$work/edited.txt" "$installed/Tarvenix.txt" || fail "upgrade: the edited Tarvenix.txt was replaced"
   cmp -s "$newer/symbol_02.bmp" "$installed/symbol_02.bmp" || fail "upgrade: the new files were not installed"
@@ -143,13 +164,26 @@ if bash "$root/installer/build-package.sh" "$newer" "$higher" "$work/Tarvenix-$h
   expect "upgrade: one shortcut" "$(shortcuts | grep -c .)" 1
   expect "upgrade: the add-in still registered" "$(addin_keys | head -n 1)" "(Default)  C:\\Program Files\\Tarvenix\\Tarvenix.dll"
 
+  echo "== the installed program reads the machine's configuration, not its own"
+  installed_sample_run "machine configuration run"
+  stop_server
+  # The sample run's drawing holds one foreign symbol at 0.085 and its own six at 0.065.
+  expect "machine configuration run: the own symbols on the shared file's corner" \
+    "$(grep -c '"y": 0.085' "$work/saved.json") $(grep -c '"y": 0.065' "$work/saved.json")" "7 0"
+
   echo "== the older package over the newer installation is refused"
   checks=$((checks + 1))
   [ "$(msiexec /i "$(winpath "$msi")" /qn)" != 0 ] || fail "downgrade: the older package installed"
   expect "downgrade: still $higher" "$(installed_versions)" "$higher"
 
+  echo "== upgrade to $highest without CONFIGFILE keeps the machine's configuration"
+  expect "second upgrade: exit code" "$(msiexec /i "$(winpath "$work/Tarvenix-$highest.msi")" /qn)" 0
+  expect "second upgrade: only $highest is registered" "$(installed_versions)" "$highest"
+  expect "second upgrade: the machine's configuration" "$(config_file_value)" "$shared"
+
   echo "== uninstall leaves only the edited configuration"
-  expect "uninstall: exit code" "$(msiexec /x "$(winpath "$work/Tarvenix-$higher.msi")" /qn)" 0
+  expect "uninstall: exit code" "$(msiexec /x "$(winpath "$work/Tarvenix-$highest.msi")" /qn)" 0
+  expect "uninstall: no machine-wide configuration named" "$(config_file_value)" ""
   expect "uninstall: what is left" "$(ls -A "$installed" 2>/dev/null | paste -sd' ')" "Tarvenix.txt"
   checks=$((checks + 1))
   cmp -s "$work/edited.txt" "$installed/Tarvenix.txt" || fail "uninstall: the edited Tarvenix.txt changed"
@@ -157,7 +191,7 @@ if bash "$root/installer/build-package.sh" "$newer" "$higher" "$work/Tarvenix-$h
   expect "uninstall: nothing registered" "$(installed_versions)" ""
   expect "uninstall: no add-in keys" "$(addin_keys)" ""
 else
-  fail "the package of version $higher could not be built"
+  fail "the packages of versions $higher and $highest could not be built"
   sed 's/^/    /' "$work/build.log"
   "$run" msiexec /x "$(winpath "$msi")" /qn >/dev/null 2>&1
 fi

@@ -1,0 +1,119 @@
+#include "app/win32/config_location.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace tvx::win {
+namespace {
+
+constexpr wchar_t kMachineKey[] = L"SOFTWARE\\Tarvenix";
+constexpr wchar_t kConfigFileValue[] = L"ConfigFile";
+
+struct RegistryKeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+struct KernelHandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegistryKeyCloser>;
+using UniqueKernelHandle = std::unique_ptr<void, KernelHandleCloser>;
+
+// Empty when the value is missing, empty or not text.
+std::wstring machineConfigFile() {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    const UniqueKey key(opened);
+    // REG_EXPAND_SZ too: without RRF_NOEXPAND it comes expanded, as REG_SZ.
+    const DWORD kinds = RRF_RT_REG_SZ;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD bytes = 0;
+        if (RegGetValueW(key.get(), nullptr, kConfigFileValue, kinds, nullptr, nullptr, &bytes) != ERROR_SUCCESS) {
+            return {};
+        }
+        std::vector<wchar_t> text(bytes / sizeof(wchar_t) + 1);
+        bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        const LSTATUS status = RegGetValueW(key.get(), nullptr, kConfigFileValue, kinds, nullptr, text.data(), &bytes);
+        if (status == ERROR_SUCCESS) {
+            return std::wstring(text.data());
+        }
+        if (status != ERROR_MORE_DATA) {
+            return {};
+        }
+        // Changed between the two calls: ask again.
+    }
+    return {};
+}
+
+struct ConfigRead {
+    std::wstring path;
+    Config cfg;
+    std::wstring error;
+};
+
+// What the worker owns: its share of the read, and the reference on the module it runs in.
+struct WorkerStart {
+    std::shared_ptr<ConfigRead> read;
+    HMODULE module = nullptr;
+};
+
+void readOnWorker(std::unique_ptr<WorkerStart> start) noexcept {
+    ConfigRead& read = *start->read;
+    try {
+        read.error = readConfigFile(read.cfg, read.path);
+    } catch (...) {
+        read.error = std::wstring(kConfigErrorText);
+    }
+}
+
+DWORD WINAPI configReadThread(void* param) {
+    HMODULE module = nullptr;
+    {
+        std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(param));
+        module = start->module;
+        readOnWorker(std::move(start));
+    }
+    // Nothing of the module may run after this call: it lets go of the module and ends here.
+    FreeLibraryAndExitThread(module, 0);
+}
+
+} // namespace
+
+std::wstring configFilePath(const std::wstring& programFolder) {
+    std::wstring path = machineConfigFile();
+    // The separator is added even when the folder ends with one.
+    return path.empty() ? programFolder + L"\\Tarvenix.txt" : path;
+}
+
+std::wstring readConfigWithin(Config& cfg, const std::wstring& path, std::chrono::milliseconds bound) {
+    auto read = std::make_shared<ConfigRead>(ConfigRead{path, cfg, {}});
+    auto start = std::make_unique<WorkerStart>(WorkerStart{read, nullptr});
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&configReadThread),
+                            &start->module)) {
+        return std::wstring(kConfigErrorText);
+    }
+    const HMODULE module = start->module;
+    const UniqueKernelHandle worker(CreateThread(nullptr, 0, &configReadThread, start.get(), 0, nullptr));
+    if (!worker) {
+        FreeLibrary(module);
+        return std::wstring(kConfigErrorText);
+    }
+    static_cast<void>(start.release()); // the worker's now
+    if (WaitForSingleObject(worker.get(), static_cast<DWORD>(bound.count())) != WAIT_OBJECT_0) {
+        return std::wstring(kConfigErrorText);
+    }
+    cfg = std::move(read->cfg);
+    return read->error;
+}
+
+std::wstring readMachineConfig(Config& cfg, const std::wstring& programFolder) {
+    return readConfigWithin(cfg, configFilePath(programFolder), kConfigReadBound);
+}
+
+} // namespace tvx::win

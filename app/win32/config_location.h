@@ -1,0 +1,26 @@
+// Where the configuration comes from, and reading it without ever hanging the caller: a machine
+// may name one file for every seat, on a share that can stop answering.
+#pragma once
+
+#include "config/config.h"
+
+#include <chrono>
+#include <string>
+
+namespace tvx::win {
+
+inline constexpr std::chrono::milliseconds kConfigReadBound{3000};
+
+// HKLM\SOFTWARE\Tarvenix value ConfigFile (the 64-bit view) when it holds a path, else
+// programFolder + "\Tarvenix.txt".
+std::wstring configFilePath(const std::wstring& programFolder);
+
+// readConfigFile on a worker thread, waited for at most bound. A read that takes longer gives
+// kConfigErrorText and leaves cfg as it was; the worker finishes on its own, holding the module
+// this code lives in until it ends, so an add-in unloaded meanwhile stays mapped for it.
+std::wstring readConfigWithin(Config& cfg, const std::wstring& path, std::chrono::milliseconds bound);
+
+// What both shells read at start-up: the machine's configured file, within kConfigReadBound.
+std::wstring readMachineConfig(Config& cfg, const std::wstring& programFolder);
+
+} // namespace tvx::win
