@@ -52,7 +52,9 @@ for f in "${programs[@]}"; do
   fi
 done
 
-# Version records are UTF-16: compare after conversion.
+# Version records are UTF-16: compare after conversion. Their version is the package's.
+version=$(basename "$msi" .msi)
+version=${version#Tarvenix-}.0
 declare -A descriptions=(
   [Tarvenix.exe]="Tarvenix – allgemeine Oberflächenangabe für Zeichnungen"
   [Tarvenix.dll]="Tarvenix – Zusatzanwendung für das CAD-Programm"
@@ -60,7 +62,7 @@ declare -A descriptions=(
 for f in "${programs[@]}"; do
   record=$(wrestool -x --raw -t16 "$folder/$f" 2>/dev/null | iconv -f UTF-16LE -t UTF-8 2>/dev/null | tr '\0' '\n')
   for wanted in CompanyName Tarvenix FileDescription "${descriptions[$f]}" FileVersion ProductVersion \
-    1.0.0.0 LegalCopyright OriginalFilename "$f" ProductName; do
+    "$version" LegalCopyright OriginalFilename "$f" ProductName; do
     grep -qF -- "$wanted" <<<"$record" || fail "$f: the version record lacks \"$wanted\""
   done
 done
