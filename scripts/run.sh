@@ -60,7 +60,8 @@ build() { # PRESET TARGET...
   cmake --build --preset "$preset" -j2 --target "$@" || die "the $preset build failed"
 }
 build native tvx-drawtool
-build windows Tarvenix tvx-hostserver tvx-guidriver
+# tvx-program is every target the install rules install, so the install below finds them all.
+build windows tvx-program tvx-hostserver tvx-guidriver
 
 drawtool=build/native/tools/drawtool/tvx-drawtool
 tarvenix=build/windows/app/win32/Tarvenix.exe
@@ -71,7 +72,7 @@ for f in "$drawtool" "$tarvenix" "$server" "$driver"; do
 done
 
 # The program reads its configuration and preview bitmaps from its own folder, which the install
-# rules describe.
+# rules describe (cmake/program.cmake).
 cmake --install build/windows --prefix "$program" >/dev/null || die "filling $program failed"
 
 say "Wine prefix"
