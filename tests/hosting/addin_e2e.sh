@@ -55,17 +55,20 @@ run_in_host ok "$root/samples/sample-drawing.json" cmd_Ok
 expect "ok: the drawing the exe's run gives" "$(cmp "$root/docs/bilder/beispiel-nachher.json" "$work/saved.json" 2>&1 && echo same)" same
 expect "ok: the host's frame asked for, to own the dialog" "$(grep -c '^GetHWnd() -> I4 [1-9]' "$work/trace.txt")" 1
 
-# The exe's run with Ok on the same drawing and sheet, in a host without add-ins: its saved
-# drawing is what the add-in's run must give.
+# The exe's run with Ok on the same drawing and sheet, in a host with the add-in loaded but never
+# clicked: its saved drawing is what the add-in's run must give. An out-of-process client that
+# ended cleanly leaves no reference the host counts against its add-ins.
 exe_run() { # LABEL DRAWING [SHEET]
   mkdir -p "$work/$1-exe"
   cp "$2" "$work/$1-exe/before.json"
-  serve "$work/$1-exe/before.json" || return 1
+  serve "$work/$1-exe/before.json" --addins || return 1
   if [ $# -gt 2 ]; then host_command "sheet $3"; fi
   start_tarvenix "$app"
   observe_run "$work/$1-exe" 60
   stop_server
   expect "$1: the exe's run completed" "$(paste -sd' ' "$work/$1-exe/outcome.txt" | sed 's/^startup [0-9]* //')" "ended 1 dialog 1"
+  expect "$1: the exe's host ended cleanly" "$ended_status" 0
+  expect "$1: the exe left no reference counted" "$(grep -c -- '-- references left on host objects: 0$' "$work/trace.txt")" 1
   cp "$work/saved.json" "$work/$1-exe/after.json"
   expect "$1: the exe's run changed the drawing" "$(cmp -s "$2" "$work/saved.json" || echo changed)" changed
 }

@@ -56,8 +56,9 @@ struct CommandTab {
 
 class AddinHost {
 public:
-    // `app` is the application object handed to every add-in.
-    AddinHost(std::shared_ptr<DispatchContext> context, ComPtr<IDispatch> app);
+    // The add-ins get an application object of their own over `hostApp`, never the one in the
+    // running object table, so that what they hold can be told from the clients' (see Lineage).
+    AddinHost(std::shared_ptr<DispatchContext> context, const host::AppRef& hostApp);
     AddinHost(const AddinHost&) = delete;
     AddinHost& operator=(const AddinHost&) = delete;
     ~AddinHost();

@@ -315,7 +315,7 @@ int serve(const ServerOptions& o) {
         std::unique_ptr<AddinHost> addins;
         if (o.addins) {
             reportAddinFaults(traceOut);
-            addins = std::make_unique<AddinHost>(context, app);
+            addins = std::make_unique<AddinHost>(context, hostApp);
             // Read from the drawing itself: asking through the application would count as a call.
             addins->setActiveDocumentType([&host] {
                 const auto& doc = std::as_const(host).data().activeDoc;
