@@ -4,14 +4,17 @@
 # menu, the dialog answered inside the host's process. Ok gives the drawing the exe's run gives
 # (byte for byte) on the sample drawing, the re-run drawing and the second of three sheets;
 # Abbruch leaves it as it was. The host lives on after each, and at its stop the add-in has left
-# nothing behind.
-#   addin_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE] [--shot PNG]
+# nothing behind. The host's frame shows the sheet after the run as the drawing tool's SVG of the
+# saved drawing does, region by region; a frame that leaves a symbol out fails that comparison.
+#   addin_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE] [--sheet-svg EXE]
+#                [--shot PNG]
 # With --shot, a picture of the screen with the host's Extras menu open is kept in PNG.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
 addin=$build/addin/Tarvenix.dll
+sheet_svg=$build/tests/hosting/tvx_sheet_svg.exe
 shot=
-e2e_values="tarvenix addin server driver shot"
+e2e_values="tarvenix addin server driver sheet_svg shot"
 e2e_options "$@"
 source "$root/tests/gui/e2e_lib.sh"
 
@@ -81,6 +84,61 @@ same_as_exe() { # LABEL DRAWING [SHEET]
 }
 same_as_exe re-run "$root/samples/rerun-drawing.json"
 same_as_exe three-sheet "$root/tests/e2e/three-sheets.json" Blatt2
+
+# The sheet as the frame painted it ($work/frame.png, the paper only) and the drawing tool's SVG of
+# the drawing the host then saved, rendered at the same size ($work/svg.png). GDI's pens are whole
+# pixels and at least one, so the SVG's strokes are widened likewise before rendering.
+frame_and_svg() {
+  local vx vy vw vh sw sh px py pw ph scale
+  drv resize "$frame" 1000 740 >/dev/null || fail "the frame could not be resized"
+  sleep 0.5
+  read -r vx vy vw vh < <(drv client "$frame" TvxSheetView:0 | tr -d '\r')
+  shot "$work/screen.png"
+  stop_server
+  "$run" "$sheet_svg" "$(winpath "$work/saved.json")" "$(winpath "$work/saved.svg")" || fail "no SVG of the saved drawing"
+  read -r sw sh < <(sed -n 's/.*<svg [^>]*width="\([0-9.]*\)mm" height="\([0-9.]*\)mm".*/\1 \2/p' "$work/saved.svg")
+  # Where the frame puts the sheet: the largest scale that fits, centred.
+  read -r px py pw ph scale < <(awk -v W="$vw" -v H="$vh" -v sw="$sw" -v sh="$sh" 'BEGIN {
+    s = W / sw; if (H / sh < s) s = H / sh
+    l = (W - sw * s) / 2; t = (H - sh * s) / 2
+    x0 = int(l + 0.5); y0 = int(t + 0.5); print x0, y0, int(l + sw * s + 0.5) - x0, int(t + sh * s + 0.5) - y0, s }')
+  "$convert" "$work/screen.png" -crop "${pw}x${ph}+$((vx + px))+$((vy + py))" +repage "$work/frame.png"
+  awk -v s="$scale" '{
+    while (match($0, /stroke-width="[0-9.]+"/)) {
+      p = int(substr($0, RSTART + 14, RLENGTH - 15) * s + 0.5); if (p < 1) p = 1
+      out = out substr($0, 1, RSTART - 1) "stroke-width=\"" p / s "\""; $0 = substr($0, RSTART + RLENGTH)
+    }
+    print out $0; out = "" }' "$work/saved.svg" >"$work/pixels.svg"
+  rsvg-convert -w "$pw" -h "$ph" -b white "$work/pixels.svg" -o "$work/svg.png"
+}
+
+# Regions of 16 pixels square whose mean grey differs by more than 10 % (antialiasing and GDI's
+# whole pixels stay under 5 %; a symbol left out makes 20 %).
+differing_regions() {
+  local w h cw ch
+  read -r w h < <(identify -format '%w %h' "$work/frame.png")
+  cw=$((w / 16)) ch=$((h / 16))
+  "$convert" \( "$work/frame.png" -colorspace gray -crop "$((cw * 16))x$((ch * 16))+0+0" +repage -filter box -resize "${cw}x${ch}!" \) \
+    \( "$work/svg.png" -colorspace gray -crop "$((cw * 16))x$((ch * 16))+0+0" +repage -filter box -resize "${cw}x${ch}!" \) \
+    -compose difference -composite -depth 8 txt:- |
+    awk -F'[ ,:()]+' 'NR > 1 && $4 > 255 * 0.10 { n++ } END { print n + 0 }'
+}
+
+echo "== The frame after a run: the sheet as the SVG of the saved drawing"
+serve "$root/samples/sample-drawing.json" --addins || exit 1
+drv wait "$frame" 10000 >/dev/null || fail "frame: no host frame"
+drv menu "$frame" Extras "$command" || fail "frame: the menu command was refused"
+drv wait "$main" 10000 >/dev/null || fail "frame: no dialog after the click"
+drv click "$main" cmd_Ok >/dev/null 2>&1
+drv gone "$main" 10000 >/dev/null || fail "frame: the dialog stayed"
+frame_and_svg
+expect "frame: the run's symbols and note were placed" "$(grep -c 'InsertNote' "$work/trace.txt")" 1
+expect "frame: regions that differ from the SVG" "$(differing_regions)" 0
+echo "== A frame that leaves a symbol out: the comparison fails"
+TVX_TEST_FRAME_LEAVE_OUT_SYMBOL=1 serve "$root/samples/sample-drawing.json" --addins || exit 1
+drv wait "$frame" 10000 >/dev/null || fail "wrong frame: no host frame"
+frame_and_svg
+expect "wrong frame: differing regions found" "$(($(differing_regions) > 0))" 1
 
 echo "== Abbruch: the drawing as it was"
 run_in_host cancel "$root/samples/sample-drawing.json" cmd_Cancel

@@ -106,6 +106,7 @@ AddinHost::~AddinHost() {
     while (!addins_.empty()) {
         disconnect(addins_.back()->cookie);
     }
+    context_->setAfterCall({});
     context_->setAddinHost(nullptr);
 }
 
@@ -115,6 +116,19 @@ void AddinHost::showFrame() {
 
 HWND AddinHost::frameWindow() const noexcept {
     return frame_->window();
+}
+
+void AddinHost::showSheet(std::function<std::optional<sim::SheetPicture>()> describe) {
+    frame_->showSheet(std::move(describe));
+    context_->setAfterCall([this] { sheetChanged(); });
+}
+
+void AddinHost::sheetChanged() {
+    frame_->sheetChanged();
+}
+
+void AddinHost::closeSaves() {
+    frame_->setCloseHandler([this] { closed_ = true; });
 }
 
 void AddinHost::say(const std::string& line) const {

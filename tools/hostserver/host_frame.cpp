@@ -1,7 +1,11 @@
 #include "tools/hostserver/host_frame.h"
 
+#include "app/win32/win_handles.h"
+#include "tools/hostserver/sheet_painter.h"
+
 #include <commctrl.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -10,6 +14,7 @@ namespace tvx::hostserver {
 namespace {
 
 constexpr wchar_t kClassName[] = L"TvxHostFrame";
+constexpr wchar_t kViewClassName[] = L"TvxSheetView";
 constexpr int kButtonSize = 20;
 
 std::wstring menuText(HMENU menu, UINT position) {
@@ -18,19 +23,20 @@ std::wstring menuText(HMENU menu, UINT position) {
     return text;
 }
 
-void registerClass() {
+void registerClass(const wchar_t* name, int background, UINT style) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) {
+    if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &wc)) {
         return;
     }
+    wc.style = style;
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-    wc.lpszClassName = kClassName;
+    wc.hbrBackground = background < 0 ? nullptr : reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
+    wc.lpszClassName = name;
     if (RegisterClassExW(&wc) == 0) {
-        throw std::runtime_error("cannot register the frame window's class");
+        throw std::runtime_error("cannot register a frame window's class");
     }
 }
 
@@ -39,7 +45,9 @@ void registerClass() {
 HostFrame::HostFrame(Click click, Enabled enabled) : click_(std::move(click)), enabled_(std::move(enabled)) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    registerClass();
+    registerClass(kClassName, COLOR_APPWORKSPACE, 0);
+    // It paints all of itself, and all of it again at a new size: the scale changes with it.
+    registerClass(kViewClassName, -1, CS_HREDRAW | CS_VREDRAW);
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
     HMENU tools = CreatePopupMenu();
@@ -61,13 +69,18 @@ HostFrame::HostFrame(Click click, Enabled enabled) : click_(std::move(click)), e
                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0,
                                window_, nullptr, GetModuleHandleW(nullptr), nullptr);
     images_ = ImageList_Create(kButtonSize, kButtonSize, ILC_COLOR24 | ILC_MASK, 4, 4);
-    if (toolbar_ == nullptr || images_ == nullptr) {
+    view_ = CreateWindowExW(0, kViewClassName, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window_, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+    if (toolbar_ == nullptr || images_ == nullptr || view_ == nullptr) {
         DestroyWindow(window_);
         throw std::runtime_error("cannot create the frame's toolbar");
     }
     SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
     SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(kButtonSize, kButtonSize));
+    SetWindowLongPtrW(view_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(view_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostFrame::viewProcedure));
+    layout();
 }
 
 HostFrame::~HostFrame() {
@@ -78,6 +91,40 @@ HostFrame::~HostFrame() {
 void HostFrame::show() {
     ShowWindow(window_, SW_SHOWNORMAL);
     UpdateWindow(window_);
+}
+
+void HostFrame::showSheet(Describe describe) {
+    describe_ = std::move(describe);
+    sheetChanged();
+}
+
+void HostFrame::sheetChanged() {
+    InvalidateRect(view_, nullptr, FALSE);
+}
+
+// Drawn off screen and copied in one piece, so a repaint after every call does not flicker.
+void HostFrame::paintView() {
+    const win::PaintDc paint(view_);
+    RECT area{};
+    GetClientRect(view_, &area);
+    if (area.right <= 0 || area.bottom <= 0) {
+        return;
+    }
+    const win::MemoryDc memory(CreateCompatibleDC(paint.get()));
+    const win::UniqueBitmap bitmap(CreateCompatibleBitmap(paint.get(), area.right, area.bottom));
+    if (!memory || !bitmap) {
+        return;
+    }
+    {
+        const win::SelectedObject selected(memory.get(), bitmap.get());
+        const std::optional<sim::SheetPicture> picture = describe_ ? describe_() : std::nullopt;
+        if (picture) {
+            paintSheet(memory.get(), area, *picture);
+        } else {
+            FillRect(memory.get(), &area, GetSysColorBrush(COLOR_APPWORKSPACE));
+        }
+        BitBlt(paint.get(), 0, 0, area.right, area.bottom, memory.get(), 0, 0, SRCCOPY);
+    }
 }
 
 HMENU HostFrame::popup(const std::wstring& caption, bool ignoreAmpersand) const {
@@ -180,6 +227,12 @@ void HostFrame::removeToolbarButton(std::int32_t id) {
 
 void HostFrame::layout() {
     SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+    RECT client{};
+    RECT bar{};
+    GetClientRect(window_, &client);
+    GetWindowRect(toolbar_, &bar);
+    const int top = bar.bottom - bar.top;
+    MoveWindow(view_, 0, top, client.right, std::max(0L, client.bottom - top), TRUE);
 }
 
 void HostFrame::updateStates(HMENU menu) {
@@ -221,6 +274,23 @@ LRESULT CALLBACK HostFrame::procedure(HWND window, UINT message, WPARAM wParam, 
     }
 }
 
+LRESULT CALLBACK HostFrame::viewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<HostFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || (message != WM_PAINT && message != WM_ERASEBKGND)) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (message == WM_ERASEBKGND) {
+        return 1; // painted whole in WM_PAINT
+    }
+    // Nothing may leave a window procedure; a picture that cannot be built is left unpainted.
+    try {
+        self->paintView();
+    } catch (...) {
+        ValidateRect(window, nullptr);
+    }
+    return 0;
+}
+
 LRESULT HostFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
@@ -236,8 +306,12 @@ LRESULT HostFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         layout();
         break;
     case WM_CLOSE:
-        // The host ends by its stop file only.
-        ShowWindow(window_, SW_MINIMIZE);
+        // The host ends by its stop file, or by its owner's close handler.
+        if (closed_) {
+            closed_();
+        } else {
+            ShowWindow(window_, SW_MINIMIZE);
+        }
         return 0;
     case WM_COPYDATA: {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
