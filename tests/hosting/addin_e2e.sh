@@ -20,13 +20,12 @@ source "$root/tests/gui/e2e_lib.sh"
 
 frame=TvxHostFrame::
 command="Oberflächenangabe..."
-clsid='{1AD2230B-474E-46A1-9E25-9DF73EBF3393}'
 app=$work/app
 make_program_folder "$app" "$tarvenix"
 cp "$addin" "$(dirname "$addin")"/command_*.bmp "$app/"
 dll=$(winpath "$app/Tarvenix.dll")
 
-register_addin "$clsid" "$dll" Tarvenix
+register_addin "$tvx_addin_clsid" "$dll" Tarvenix
 
 # One click on the command, then BUTTON in the dialog; the host is stopped with "save".
 run_in_host() { # LABEL DRAWING BUTTON [SHEET]
