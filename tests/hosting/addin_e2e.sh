@@ -27,7 +27,17 @@ dll=$(winpath "$app/Tarvenix.dll")
 
 register_addin "$tvx_addin_clsid" "$dll" Tarvenix
 
-# One click on the command, then BUTTON in the dialog; the host is stopped with "save".
+# One click on the command, then BUTTON in the dialog; the host lives on.
+click_in_host() { # LABEL BUTTON
+  drv menu "$frame" Extras "$command" || fail "$1: the menu command was refused"
+  drv wait "$main" 10000 >/dev/null || fail "$1: no dialog after the click"
+  drv click "$main" "$2" >/dev/null 2>&1
+  drv gone "$main" 10000 >/dev/null || fail "$1: the dialog stayed"
+  expect "$1: no message" "$(drv visible "$gef" 2>/dev/null | tr -d '\r')" "0"
+  kill -0 "$server_pid" 2>/dev/null || fail "$1: the host's process ended"
+}
+
+# The same, then the host is stopped with "save".
 run_in_host() { # LABEL DRAWING BUTTON [SHEET]
   cp "$2" "$work/$1-before.json"
   serve "$work/$1-before.json" --addins || return 1
@@ -40,12 +50,7 @@ run_in_host() { # LABEL DRAWING BUTTON [SHEET]
     drv key "$frame" escape
     shot=
   fi
-  drv menu "$frame" Extras "$command" || fail "$1: the menu command was refused"
-  drv wait "$main" 10000 >/dev/null || fail "$1: no dialog after the click"
-  drv click "$main" "$3" >/dev/null 2>&1
-  drv gone "$main" 10000 >/dev/null || fail "$1: the dialog stayed"
-  expect "$1: no message" "$(drv visible "$gef" 2>/dev/null | tr -d '\r')" "0"
-  kill -0 "$server_pid" 2>/dev/null || fail "$1: the host's process ended"
+  click_in_host "$1" "$3"
   stop_server
   expect "$1: the host's exit code" "$ended_status" 0
   expect "$1: the add-in left nothing" "$(grep -c -- '-- references left on host objects: 0' "$work/trace.txt")" 1
@@ -126,10 +131,7 @@ differing_regions() {
 echo "== The frame after a run: the sheet as the SVG of the saved drawing"
 serve "$root/samples/sample-drawing.json" --addins || exit 1
 drv wait "$frame" 10000 >/dev/null || fail "frame: no host frame"
-drv menu "$frame" Extras "$command" || fail "frame: the menu command was refused"
-drv wait "$main" 10000 >/dev/null || fail "frame: no dialog after the click"
-drv click "$main" cmd_Ok >/dev/null 2>&1
-drv gone "$main" 10000 >/dev/null || fail "frame: the dialog stayed"
+click_in_host frame cmd_Ok
 frame_and_svg
 expect "frame: the run's symbols and note were placed" "$(grep -c 'InsertNote' "$work/trace.txt")" 1
 expect "frame: regions that differ from the SVG" "$(differing_regions)" 0
