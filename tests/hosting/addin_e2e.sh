@@ -90,10 +90,9 @@ same_as_exe re-run "$root/samples/rerun-drawing.json"
 same_as_exe three-sheet "$root/tests/e2e/three-sheets.json" Blatt2
 
 # The sheet as the frame painted it ($work/frame.png, the paper only) and the drawing tool's SVG of
-# the drawing the host then saved, rendered at the same size ($work/svg.png). GDI's pens are whole
-# pixels and at least one, so the SVG's strokes are widened likewise before rendering.
+# the drawing the host then saved, rendered at the same size ($work/svg.png).
 frame_and_svg() {
-  local vx vy vw vh sw sh px py pw ph scale
+  local vx vy vw vh sw sh px py pw ph
   drv resize "$frame" 1000 740 >/dev/null || fail "the frame could not be resized"
   sleep 0.5
   read -r vx vy vw vh < <(drv client "$frame" TvxSheetView:0 | tr -d '\r')
@@ -102,22 +101,16 @@ frame_and_svg() {
   "$run" "$sheet_svg" "$(winpath "$work/saved.json")" "$(winpath "$work/saved.svg")" || fail "no SVG of the saved drawing"
   read -r sw sh < <(sed -n 's/.*<svg [^>]*width="\([0-9.]*\)mm" height="\([0-9.]*\)mm".*/\1 \2/p' "$work/saved.svg")
   # Where the frame puts the sheet: the largest scale that fits, centred.
-  read -r px py pw ph scale < <(awk -v W="$vw" -v H="$vh" -v sw="$sw" -v sh="$sh" 'BEGIN {
+  read -r px py pw ph < <(awk -v W="$vw" -v H="$vh" -v sw="$sw" -v sh="$sh" 'BEGIN {
     s = W / sw; if (H / sh < s) s = H / sh
     l = (W - sw * s) / 2; t = (H - sh * s) / 2
-    x0 = int(l + 0.5); y0 = int(t + 0.5); print x0, y0, int(l + sw * s + 0.5) - x0, int(t + sh * s + 0.5) - y0, s }')
+    x0 = int(l + 0.5); y0 = int(t + 0.5); print x0, y0, int(l + sw * s + 0.5) - x0, int(t + sh * s + 0.5) - y0 }')
   "$convert" "$work/screen.png" -crop "${pw}x${ph}+$((vx + px))+$((vy + py))" +repage "$work/frame.png"
-  awk -v s="$scale" '{
-    while (match($0, /stroke-width="[0-9.]+"/)) {
-      p = int(substr($0, RSTART + 14, RLENGTH - 15) * s + 0.5); if (p < 1) p = 1
-      out = out substr($0, 1, RSTART - 1) "stroke-width=\"" p / s "\""; $0 = substr($0, RSTART + RLENGTH)
-    }
-    print out $0; out = "" }' "$work/saved.svg" >"$work/pixels.svg"
-  rsvg-convert -w "$pw" -h "$ph" -b white "$work/pixels.svg" -o "$work/svg.png"
+  rsvg-convert -w "$pw" -h "$ph" -b white "$work/saved.svg" -o "$work/svg.png"
 }
 
-# Regions of 16 pixels square whose mean grey differs by more than 10 % (antialiasing and GDI's
-# whole pixels stay under 5 %; a symbol left out makes 20 %).
+# Regions of 16 pixels square whose mean grey differs by more than 12 % (the two rasterizers'
+# antialiasing and hinting stay under 8 %; a symbol left out makes 18 %).
 differing_regions() {
   local w h cw ch
   read -r w h < <(identify -format '%w %h' "$work/frame.png")
@@ -125,7 +118,7 @@ differing_regions() {
   "$convert" \( "$work/frame.png" -colorspace gray -crop "$((cw * 16))x$((ch * 16))+0+0" +repage -filter box -resize "${cw}x${ch}!" \) \
     \( "$work/svg.png" -colorspace gray -crop "$((cw * 16))x$((ch * 16))+0+0" +repage -filter box -resize "${cw}x${ch}!" \) \
     -compose difference -composite -depth 8 txt:- |
-    awk -F'[ ,:()]+' 'NR > 1 && $4 > 255 * 0.10 { n++ } END { print n + 0 }'
+    awk -F'[ ,:()]+' 'NR > 1 && $4 > 255 * 0.12 { n++ } END { print n + 0 }'
 }
 
 echo "== The frame after a run: the sheet as the SVG of the saved drawing"
