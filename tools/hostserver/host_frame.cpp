@@ -15,6 +15,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TvxHostFrame";
 constexpr wchar_t kViewClassName[] = L"TvxSheetView";
+constexpr UINT_PTR kRepaintTimer = 1;
 constexpr int kButtonSize = 20;
 
 std::wstring menuText(HMENU menu, UINT position) {
@@ -98,8 +99,15 @@ void HostFrame::showSheet(Describe describe) {
     sheetChanged();
 }
 
+// At most one painting every 100 ms: a client's run makes hundreds of calls, and the window
+// would otherwise be painted again between nearly every two.
 void HostFrame::sheetChanged() {
-    InvalidateRect(view_, nullptr, FALSE);
+    if (!repaintPending_) {
+        repaintPending_ = SetTimer(view_, kRepaintTimer, 100, nullptr) != 0;
+        if (!repaintPending_) {
+            InvalidateRect(view_, nullptr, FALSE);
+        }
+    }
 }
 
 // Drawn off screen at three times the size and shrunk into the window in one piece: no flicker
@@ -280,11 +288,17 @@ LRESULT CALLBACK HostFrame::procedure(HWND window, UINT message, WPARAM wParam, 
 
 LRESULT CALLBACK HostFrame::viewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<HostFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr || (message != WM_PAINT && message != WM_ERASEBKGND)) {
+    if (self == nullptr || (message != WM_PAINT && message != WM_ERASEBKGND && message != WM_TIMER)) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
     if (message == WM_ERASEBKGND) {
         return 1; // painted whole in WM_PAINT
+    }
+    if (message == WM_TIMER) {
+        KillTimer(window, kRepaintTimer);
+        self->repaintPending_ = false;
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
     }
     // Nothing may leave a window procedure; a picture that cannot be built is left unpainted.
     try {

@@ -86,6 +86,7 @@ private:
     HWND window_ = nullptr;
     HWND toolbar_ = nullptr;
     HWND view_ = nullptr; // where the sheet is painted, below the toolbar
+    bool repaintPending_ = false;
     HIMAGELIST images_ = nullptr;
 };
 
