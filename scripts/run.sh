@@ -1,24 +1,30 @@
 #!/usr/bin/env bash
-# The program's main job on the bundled sample drawing: installs and builds what is missing,
-# serves the drawing with the stand-in host server and starts Tarvenix.exe under Wine.
-#   scripts/run.sh [--headless] [--fresh]
-# On a usable display you work in the dialog yourself. Without one, or with --headless, the dialog
-# opens on a virtual display, is photographed and confirmed with Ok. Either way the drawing is
-# saved, its annotations are printed and a picture of the sheet is written. Everything lands in
-# build/run/; the drawing there is kept between runs, so a second run works on the first one's
-# result. --fresh starts again from samples/sample-drawing.json.
+# The program's main job on the bundled sample drawing, as a designer meets it: installs and
+# builds what is missing, opens the drawing in the stand-in host with Tarvenix.dll loaded as an
+# add-in, and runs "Oberflächenangabe..." from its "Extras" menu.
+#   scripts/run.sh [--headless] [--fresh] [--exe]
+# On a usable display you click the command and work in the dialog yourself; the host's window
+# shows the sheet and stays until you close it, which saves the drawing. Without one, or with
+# --headless, the script plays the user on a virtual display: clicks the command, photographs the
+# host with the dialog open, presses Ok, photographs the host again and closes it. --exe runs the
+# standalone Tarvenix.exe against the host instead, as before the add-in. Either way the drawing
+# is saved, its annotations are printed and a picture of the sheet is written. Everything lands
+# in build/run/; the drawing there is kept between runs, so a second run works on the first
+# one's result. --fresh starts again from samples/sample-drawing.json.
 set -euo pipefail
 
 usage() {
-  echo "usage: scripts/run.sh [--headless] [--fresh]" >&2
+  echo "usage: scripts/run.sh [--headless] [--fresh] [--exe]" >&2
   exit 2
 }
 headless=0
 fresh=0
+exe=0
 for arg in "$@"; do
   case $arg in
     --headless) headless=1 ;;
     --fresh) fresh=1 ;;
+    --exe) exe=1 ;;
     *) usage ;;
   esac
 done
@@ -29,6 +35,7 @@ user_display=${DISPLAY:-}
 # Always our own prefix, and never a virtual display some test run left behind.
 unset WINEPREFIX DISPLAY
 source scripts/wine-env.sh
+source scripts/addin-keys.sh
 unset DISPLAY
 
 sample=samples/sample-drawing.json
@@ -37,6 +44,8 @@ program=$out/program
 title='Oberflächen - Assisten'
 main_form=tvx_MainForm::
 message=GEF::
+frame=TvxHostFrame::
+command='Oberflächenangabe...'
 dialog_wait=60 # s until the dialog shows; the first start in a new prefix is the slowest
 end_wait=60    # s from Ok until the program has ended and the drawing is saved
 
@@ -60,7 +69,8 @@ build() { # PRESET TARGET...
   cmake --build --preset "$preset" -j2 --target "$@" || die "the $preset build failed"
 }
 build native tvx-drawtool
-build windows Tarvenix tvx-hostserver tvx-guidriver
+# tvx-program is every target the install rules install, so the install below finds them all.
+build windows tvx-program tvx-hostserver tvx-guidriver
 
 drawtool=build/native/tools/drawtool/tvx-drawtool
 tarvenix=build/windows/app/win32/Tarvenix.exe
@@ -71,15 +81,23 @@ for f in "$drawtool" "$tarvenix" "$server" "$driver"; do
 done
 
 # The program reads its configuration and preview bitmaps from its own folder, which the install
-# rules describe.
+# rules describe (cmake/program.cmake).
 cmake --install build/windows --prefix "$program" >/dev/null || die "filling $program failed"
 
 say "Wine prefix"
 scripts/wine-prefix.sh || die "making the Wine prefix failed"
+mkdir -p "$out"
+if [ "$exe" -eq 0 ]; then
+  # The add-in's keys go into a prefix of the run's own, made afresh each time, so no other run
+  # of the stand-in host (the tests start it with --addins too) ever loads this add-in.
+  tvx_derive_prefix "$WINEPREFIX" "$out/wineprefix"
+  export WINEPREFIX=$root/$out/wineprefix
+  dll=$(cd "$program" && pwd)/Tarvenix.dll
+  tvx_addin_keys "$tvx_addin_clsid" "Z:${dll//\//\\}" Tarvenix "$out/addin.reg" "$out/addin-remove.reg"
+fi
 
 # --- the drawing: the last run's result, or a fresh copy of the sample -------------------------
-mkdir -p "$out"
-rm -f "$out/dialog.png" "$out/drawing.svg" "$out/drawing-before.json"
+rm -f "$out/dialog.png" "$out/host-before.png" "$out/host-after.png" "$out/drawing.svg" "$out/drawing-before.json"
 if [ "$fresh" -eq 1 ] || [ ! -f "$out/drawing.json" ]; then
   source_drawing=$sample
 else
@@ -135,21 +153,38 @@ fi
 
 drv() { scripts/wine-run.sh "$driver" --script - 2>&1; }
 
-shoot() { # WINDOW-PATTERN: the window, or the whole screen when it has none, to dialog.png
+# One picture of the screen, cut to each WINDOW-PATTERN's window into its FILE (the whole screen
+# when the window is not there).
+shoot() { # FILE WINDOW-PATTERN [FILE WINDOW-PATTERN]...
   local x y w h shot
   shot=$(mktemp --suffix=.png)
-  sleep 0.5 # the dialog paints after it answers
+  sleep 0.5 # a window paints after it answers
   import -window root "$shot"
-  if read -r x y w h < <(printf 'window %s\n' "$1" | drv) && [[ "$x $y $w $h" =~ ^[0-9]+\ [0-9]+\ [0-9]+\ [0-9]+$ ]]; then
-    convert "$shot" -crop "${w}x${h}+$x+$y" +repage "$out/dialog.png"
-  else
-    mv "$shot" "$out/dialog.png"
-  fi
+  while [ $# -ge 2 ]; do
+    if read -r x y w h < <(printf 'window %s\n' "$2" | drv) && [[ "$x $y $w $h" =~ ^[0-9]+\ [0-9]+\ [0-9]+\ [0-9]+$ ]]; then
+      convert "$shot" -crop "${w}x${h}+$x+$y" +repage "$1"
+    else
+      cp "$shot" "$1"
+    fi
+    shift 2
+  done
   rm -f "$shot"
 }
 
-# Plays the user: photographs the dialog and presses Ok. Returns 1 when the program ended, or
-# showed a message, instead of its dialog; gives up the whole run when it stops answering.
+# The host's window at a size that shows the sheet well, and, headless, the user's click on the
+# add-in's command in its "Extras" menu.
+open_host() { # WIDTH HEIGHT
+  local answer
+  answer=$(printf 'wait %s %d\nresize %s %d %d\n' "$frame" $((dialog_wait * 1000)) "$frame" "$1" "$2" | drv) ||
+    die "the host's window did not show: $answer; its log: $out/server.log"
+  [ "$headless" -eq 1 ] || return 0
+  say "Extras > $command"
+  answer=$(printf 'menu %s Extras "%s"\n' "$frame" "$command" | drv) || die "the host's menu has no command \"$command\": $answer"
+}
+
+# Plays the user: photographs the dialog (and the host with it) and presses Ok. Returns 1 when
+# Tarvenix ended, or showed a message, instead of its dialog; gives up the whole run when it
+# stops answering.
 play_user() {
   local deadline=$((SECONDS + dialog_wait)) answer
   while :; do
@@ -157,11 +192,11 @@ play_user() {
       break
     fi
     if ! kill -0 "$session_pid" 2>/dev/null; then
-      echo "Tarvenix.exe or the host server ended before the dialog showed." >&2
+      echo "Tarvenix or the host ended before the dialog showed." >&2
       return 1
     fi
     if [ "$SECONDS" -ge "$deadline" ]; then
-      shoot "$main_form"
+      shoot "$out/dialog.png" "$main_form"
       die "no dialog within $dialog_wait s; the screen is in $out/dialog.png; the drawing was not saved"
     fi
   done
@@ -169,8 +204,8 @@ play_user() {
   if [ "${answer##*$'\n'}" != 1 ]; then
     local text
     text=$(printf 'text %s Info\n' "$message" | drv) || text="(unreadable)"
-    shoot "$message"
-    printf 'Tarvenix.exe showed a message instead of its dialog: %s\n' "$text" >&2
+    shoot "$out/dialog.png" "$message"
+    printf 'Tarvenix showed a message instead of its dialog: %s\n' "$text" >&2
     printf 'click %s Ok\n' "$message" | drv >/dev/null || die "the message could not be dismissed"
     return 1
   fi
@@ -181,9 +216,29 @@ play_user() {
     "$main_form" "$main_form" "$main_form" | drv) || die "the dialog did not answer: $fields"
   { read -r kind; read -r method; read -r roughness; } <<<"$fields"
   printf 'Dialog: Symbol "%s", Methode "%s", max. Rauheit "%s"\n' "$kind" "$method" "$roughness"
-  shoot "$main_form"
+  if [ "$exe" -eq 1 ]; then
+    shoot "$out/dialog.png" "$main_form"
+  else
+    shoot "$out/dialog.png" "$main_form" "$out/host-before.png" "$frame"
+  fi
   say "Pressing Ok"
   answer=$(printf 'click %s cmd_Ok\n' "$main_form" | drv) || die "Ok could not be pressed: $answer"
+}
+
+# After the run in the host: the host once it answers again, photographed, then closed, which
+# saves the drawing. Closed also after a message, so the host ends.
+close_host() {
+  local i answer
+  kill -0 "$session_pid" 2>/dev/null || return 0
+  printf 'gone %s %d\n' "$main_form" $((end_wait * 1000)) | drv >/dev/null
+  # The frame answers once the run has ended on the host's thread.
+  for ((i = 0; i < end_wait / 5; i++)); do
+    printf 'text %s\n' "$frame" | drv >/dev/null && break
+  done
+  if [ "${1:-}" = shoot ]; then
+    shoot "$out/host-after.png" "$frame"
+  fi
+  answer=$(printf 'close %s\n' "$frame" | drv) || die "the host's window could not be closed: $answer"
 }
 
 # --- the run ----------------------------------------------------------------------------------
@@ -192,25 +247,43 @@ if [ "$headless" -eq 0 ]; then
   # The user may take their time; the server's own limit ends it otherwise.
   session+=(--server-option --timeout --server-option 3600)
 fi
-session+=(-- "$program/Tarvenix.exe")
-
-say "Tarvenix.exe on $source_drawing (display $DISPLAY)"
+if [ "$exe" -eq 1 ]; then
+  session+=(-- "$program/Tarvenix.exe")
+  say "Tarvenix.exe on $source_drawing (display $DISPLAY)"
+else
+  scripts/wine-run.sh regedit /S "$(printf 'Z:%s' "$(cd "$out" && pwd)/addin.reg" | tr / '\\')" ||
+    die "the add-in's keys could not be written"
+  # No client: the session ends when the host's window is closed, which saves the drawing.
+  session+=(--server-option --addins --server-option --close-saves)
+  say "The stand-in host with Tarvenix.dll on $source_drawing (display $DISPLAY)"
+fi
 # In the background even when the user works in the dialog: a signal then reaches the trap at
 # once instead of after the program has ended. setsid gives it its own process group.
 setsid "${session[@]}" </dev/null &
 session_pid=$!
 played=1
-if [ "$headless" -eq 1 ]; then
+if [ "$exe" -eq 0 ]; then
+  if [ "$headless" -eq 1 ]; then
+    open_host 1240 960
+    if play_user; then close_host shoot; else played=0 && close_host; fi
+  else
+    open_host 1000 740
+    echo "In the host's window, choose \"$command\" from \"Extras\": Ok in the dialog places the symbols,"
+    echo "Abbruch leaves the drawing as it was. Closing the host's window saves the drawing."
+  fi
+elif [ "$headless" -eq 1 ]; then
   play_user || played=0
+else
+  echo "Work in the dialog: Ok places the symbols, Abbruch leaves the drawing as it was."
+fi
+if [ "$headless" -eq 1 ]; then
   deadline=$((SECONDS + end_wait))
   while kill -0 "$session_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
     sleep 0.1
   done
   if kill -0 "$session_pid" 2>/dev/null; then
-    die "Tarvenix.exe did not end within $end_wait s; the drawing was not saved"
+    die "the run did not end within $end_wait s; the drawing was not saved"
   fi
-else
-  echo "Work in the dialog: Ok places the symbols, Abbruch leaves the drawing as it was."
 fi
 status=0
 wait "$session_pid" || status=$?
@@ -233,6 +306,12 @@ fi
 echo "  $out/drawing.svg          a picture of the sheet"
 if [ -f "$out/dialog.png" ]; then
   echo "  $out/dialog.png           the dialog as it showed"
+fi
+if [ -f "$out/host-before.png" ]; then
+  echo "  $out/host-before.png      the host with the dialog open"
+fi
+if [ -f "$out/host-after.png" ]; then
+  echo "  $out/host-after.png       the host after the run"
 fi
 echo "  $out/trace.txt            every call the host received"
 say "Done in $SECONDS s"

@@ -8,14 +8,16 @@
 # The server, and the wineserver when this script started it, are stopped however it ends.
 #
 #   scripts/with-hostserver.sh --server EXE --drawing FILE --out DIR [--no-save]
-#                              [--server-option OPTION]... -- CLIENT.exe [ARGS...]
+#                              [--server-option OPTION]... [-- CLIENT.exe [ARGS...]]
 # The exit code is the client's when it failed, otherwise the server's (3: the save failed).
+# Without a client it waits until the server ends by itself: its time is up, or its frame was
+# closed (--server-option --addins --server-option --close-saves).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine-env.sh"
 
 usage() {
-  sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  sed -n '2,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
@@ -35,7 +37,7 @@ while [ $# -gt 0 ]; do
     *) usage ;;
   esac
 done
-[ -n "$drawing" ] && [ -n "$out" ] && [ $# -gt 0 ] || usage
+[ -n "$drawing" ] && [ -n "$out" ] || usage
 [ -f "$server_exe" ] || { echo "no server at $server_exe" >&2; exit 2; }
 [ -f "$drawing" ] || { echo "no drawing at $drawing" >&2; exit 2; }
 
@@ -90,7 +92,14 @@ if [ ! -e "$out/ready" ]; then
 fi
 
 client_status=0
-"$here/wine-run.sh" "$@" || client_status=$?
+if [ $# -gt 0 ]; then
+  "$here/wine-run.sh" "$@" || client_status=$?
+else
+  wait "$server_pid" || client_status=$?
+  server_pid=
+  if [ "$client_status" -ne 0 ]; then cat "$out/server.log" >&2; fi
+  exit "$client_status"
+fi
 
 # Renamed into place, so the server never reads half a word.
 printf '%s\n' "$stop_word" >"$out/stop.pending"

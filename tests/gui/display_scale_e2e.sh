@@ -33,10 +33,7 @@ trap stop_prefixes EXIT
 
 make_prefix() { # DPI -> the prefix's path
   local p=$work/prefix-$1
-  mkdir -p "$p"
-  cp "$base"/system.reg "$base"/user.reg "$base"/userdef.reg "$base"/.update-timestamp "$p/"
-  cp -a "$base/dosdevices" "$p/"
-  ln -s "$base/drive_c" "$p/drive_c"
+  tvx_derive_prefix "$base" "$p"
   sed -i "s/^\"LogPixels\"=dword:.*/\"LogPixels\"=dword:$(printf '%08x' "$1")/" "$p/system.reg" "$p/user.reg"
   printf '%s' "$p"
 }

@@ -20,6 +20,7 @@ if [ -z "${DISPLAY:-}" ]; then
   # wine-env.sh finds the display scripts/test.sh started, if there is one.
   source "$root/scripts/wine-env.sh"
 fi
+source "$root/scripts/addin-keys.sh"
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 91 120); do
     [ -e "/tmp/.X$n-lock" ] && continue
@@ -201,30 +202,9 @@ observe_run() { # OUT [TIMEOUT]
   printf 'ended %s\ndialog %s\n' "$ended" "$dialog" >>"$out/outcome.txt"
 }
 
-# The keys an installer writes for an add-in (the class, listed in the Add-in Manager, started
-# with the host), taken away again when the script ends.
+# The keys an installer writes for an add-in, taken away again when the script ends.
 register_addin() { # CLSID DLL(windows path) TITLE
-  cat >"$work/add.reg" <<REG
-REGEDIT4
-
-[HKEY_CLASSES_ROOT\\CLSID\\$1\\InprocServer32]
-@="${2//\\/\\\\}"
-"ThreadingModel"="Apartment"
-
-[HKEY_LOCAL_MACHINE\\SOFTWARE\\SOLIDWORKS\\AddIns\\$1]
-@=dword:00000001
-"Title"="$3"
-
-[HKEY_CURRENT_USER\\Software\\SolidWorks\\AddInsStartup\\$1]
-@=dword:00000001
-REG
-  cat >"$work/remove.reg" <<REG
-REGEDIT4
-
-[-HKEY_CLASSES_ROOT\\CLSID\\$1]
-[-HKEY_LOCAL_MACHINE\\SOFTWARE\\SOLIDWORKS\\AddIns\\$1]
-[-HKEY_CURRENT_USER\\Software\\SolidWorks\\AddInsStartup\\$1]
-REG
+  tvx_addin_keys "$1" "$2" "$3" "$work/add.reg" "$work/remove.reg"
   "$run" regedit /S "$(winpath "$work/add.reg")" >/dev/null 2>&1
   trap '"$run" regedit /S "$(winpath "$work/remove.reg")" >/dev/null 2>&1; e2e_cleanup' EXIT
 }

@@ -1,6 +1,7 @@
 #include "tools/hostserver/addin_host.h"
 
 #include "drawing/com/failure_text.h"
+#include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_frame.h"
 
 #include <algorithm>
@@ -85,8 +86,11 @@ std::vector<std::wstring> subkeys(HKEY root, const wchar_t* key) {
 
 } // namespace
 
-AddinHost::AddinHost(std::shared_ptr<DispatchContext> context, ComPtr<IDispatch> app)
-    : context_(std::move(context)), app_(std::move(app)) {
+AddinHost::AddinHost(std::shared_ptr<DispatchContext> context, const host::AppRef& hostApp)
+    : context_(std::move(context)) {
+    context_->setLineage(Lineage::Addins);
+    app_ = makeAppDispatch(context_, hostApp);
+    context_->setLineage(Lineage::Clients);
     // What the host itself holds on its application object; anything above this at the end
     // is an add-in's.
     if (const DispatchCore* core = context_->findObject(app_.get())) {
@@ -102,6 +106,7 @@ AddinHost::~AddinHost() {
     while (!addins_.empty()) {
         disconnect(addins_.back()->cookie);
     }
+    context_->setAfterCall({});
     context_->setAddinHost(nullptr);
 }
 
@@ -111,6 +116,19 @@ void AddinHost::showFrame() {
 
 HWND AddinHost::frameWindow() const noexcept {
     return frame_->window();
+}
+
+void AddinHost::showSheet(std::function<std::optional<sim::SheetPicture>()> describe) {
+    frame_->showSheet(std::move(describe));
+    context_->setAfterCall([this] { sheetChanged(); });
+}
+
+void AddinHost::sheetChanged() {
+    frame_->sheetChanged();
+}
+
+void AddinHost::closeSaves() {
+    frame_->setCloseHandler([this] { closed_ = true; });
 }
 
 void AddinHost::say(const std::string& line) const {
@@ -322,6 +340,9 @@ int AddinHost::countReferencesLeft() {
     std::map<std::string, LONG> byKind;
     LONG total = 0;
     for (const DispatchCore* object : context_->liveObjects()) {
+        if (object->lineage() != Lineage::Addins) {
+            continue;
+        }
         const LONG held = object->references() - (object == context_->findObject(app_.get()) ? appBaseline_ : 0);
         if (held > 0) {
             byKind[object->kind()] += held;

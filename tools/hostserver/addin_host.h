@@ -4,6 +4,7 @@
 #pragma once
 
 #include "drawing/com/addin_interface.h"
+#include "drawing/sim/sheet_picture.h"
 #include "tools/hostserver/dispatch_core.h"
 
 #include <cstdint>
@@ -56,14 +57,22 @@ struct CommandTab {
 
 class AddinHost {
 public:
-    // `app` is the application object handed to every add-in.
-    AddinHost(std::shared_ptr<DispatchContext> context, ComPtr<IDispatch> app);
+    // The add-ins get an application object of their own over `hostApp`, never the one in the
+    // running object table, so that what they hold can be told from the clients' (see Lineage).
+    AddinHost(std::shared_ptr<DispatchContext> context, const host::AppRef& hostApp);
     AddinHost(const AddinHost&) = delete;
     AddinHost& operator=(const AddinHost&) = delete;
     ~AddinHost();
 
     void showFrame();
     HWND frameWindow() const noexcept;
+    // The frame shows the sheet `describe` gives (none without a drawing), painted again after
+    // every call and whenever sheetChanged says so.
+    void showSheet(std::function<std::optional<sim::SheetPicture>()> describe);
+    void sheetChanged();
+    // Closing the frame ends the host as a "save" stop file does; without this it only minimizes.
+    void closeSaves();
+    bool closed() const noexcept { return closed_; }
     // The active document's type (0 none, 1 part, 2 assembly, 3 drawing): a menu item is on the
     // menu only while a document of its types is active, as each type has its own menu on a real
     // host. Unset, every item is.
@@ -167,6 +176,7 @@ private:
     std::int32_t nextCommandId_ = 40001;
     std::int32_t nextTabId_ = 1;
     bool everLoaded_ = false;
+    bool closed_ = false;
     int failures_ = 0;
 };
 

@@ -399,7 +399,7 @@ Answer Answer::hostValue(const host::HostValue& value) {
 // ---- IDispatch ------------------------------------------------------------------------------
 
 DispatchCore::DispatchCore(std::shared_ptr<DispatchContext> context, const char* kind)
-    : context_(std::move(context)), kind_(kind) {
+    : context_(std::move(context)), kind_(kind), lineage_(context_->lineage()) {
     context_->registerObject(this);
 }
 
@@ -486,6 +486,19 @@ HRESULT STDMETHODCALLTYPE DispatchCore::Invoke(DISPID id, REFIID iid, LCID, WORD
     if (iid != IID_NULL) {
         return DISP_E_UNKNOWNINTERFACE;
     }
+    // What the call makes is its caller's; the caller's lineage is restored however it ends.
+    struct LineageScope {
+        DispatchContext& context;
+        Lineage outer;
+        ~LineageScope() {
+            context.setLineage(outer);
+            try {
+                context.afterCall();
+            } catch (...) {
+            }
+        }
+    } scope{*context_, context_->lineage()};
+    context_->setLineage(lineage_);
     // No exception may cross into COM, not even from writing the trace.
     try {
         return invokeChecked(id, flags, params, result, error, argErr);

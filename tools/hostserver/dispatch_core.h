@@ -28,6 +28,13 @@ struct Answer;
 class DispatchCore;
 class AddinHost;
 
+// Whom an object was made for. An object made during a call belongs to the caller of that call,
+// so everything reached from the add-ins' own application object is theirs, and the references
+// left at the end are counted on those objects only. COM's stubs keep references on the objects
+// an out-of-process client was handed, even after the client ended cleanly; those are the
+// clients' and never counted against the add-ins.
+enum class Lineage { Clients, Addins };
+
 // What all objects of one server share: the trace, the injected faults, the text formats it
 // handed out (so one passed back can be recognised).
 class DispatchContext {
@@ -90,6 +97,18 @@ public:
     // The object behind one the client passed back, or null when it is not ours.
     DispatchCore* findObject(IDispatch* object) const;
 
+    // The lineage of the objects made from now on (see Lineage).
+    Lineage lineage() const noexcept { return lineage_; }
+    void setLineage(Lineage lineage) noexcept { lineage_ = lineage; }
+
+    // Called after every call answered, whatever the answer: the drawing may have changed.
+    void setAfterCall(std::function<void()> hook) { afterCall_ = std::move(hook); }
+    void afterCall() const {
+        if (afterCall_) {
+            afterCall_();
+        }
+    }
+
     // Where the add-in calls go; none unless the server hosts add-ins.
     void setAddinHost(AddinHost* host) { addinHost_ = host; }
     AddinHost* addinHost() const noexcept { return addinHost_; }
@@ -108,6 +127,8 @@ private:
     Gate gate_;
     std::map<const IUnknown*, host::TextFormatRef> textFormats_;
     std::set<const DispatchCore*> live_;
+    Lineage lineage_ = Lineage::Clients;
+    std::function<void()> afterCall_;
     AddinHost* addinHost_ = nullptr;
 };
 
@@ -204,6 +225,7 @@ public:
 
     const char* kind() const noexcept { return kind_; }
     LONG references() const noexcept { return refs_; }
+    Lineage lineage() const noexcept { return lineage_; }
 
 protected:
     DispatchCore(std::shared_ptr<DispatchContext> context, const char* kind);
@@ -220,6 +242,7 @@ private:
 
     std::shared_ptr<DispatchContext> context_;
     const char* kind_;
+    Lineage lineage_;
     LONG refs_ = 1;
 };
 #if defined(__GNUC__)

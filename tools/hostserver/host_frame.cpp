@@ -1,7 +1,11 @@
 #include "tools/hostserver/host_frame.h"
 
+#include "app/win32/win_handles.h"
+#include "tools/hostserver/sheet_painter.h"
+
 #include <commctrl.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -10,6 +14,8 @@ namespace tvx::hostserver {
 namespace {
 
 constexpr wchar_t kClassName[] = L"TvxHostFrame";
+constexpr wchar_t kViewClassName[] = L"TvxSheetView";
+constexpr UINT_PTR kRepaintTimer = 1;
 constexpr int kButtonSize = 20;
 
 std::wstring menuText(HMENU menu, UINT position) {
@@ -18,19 +24,20 @@ std::wstring menuText(HMENU menu, UINT position) {
     return text;
 }
 
-void registerClass() {
+void registerClass(const wchar_t* name, int background, UINT style) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) {
+    if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &wc)) {
         return;
     }
+    wc.style = style;
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-    wc.lpszClassName = kClassName;
+    wc.hbrBackground = background < 0 ? nullptr : reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
+    wc.lpszClassName = name;
     if (RegisterClassExW(&wc) == 0) {
-        throw std::runtime_error("cannot register the frame window's class");
+        throw std::runtime_error("cannot register a frame window's class");
     }
 }
 
@@ -39,7 +46,9 @@ void registerClass() {
 HostFrame::HostFrame(Click click, Enabled enabled) : click_(std::move(click)), enabled_(std::move(enabled)) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    registerClass();
+    registerClass(kClassName, COLOR_APPWORKSPACE, 0);
+    // It paints all of itself, and all of it again at a new size: the scale changes with it.
+    registerClass(kViewClassName, -1, CS_HREDRAW | CS_VREDRAW);
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
     HMENU tools = CreatePopupMenu();
@@ -61,13 +70,18 @@ HostFrame::HostFrame(Click click, Enabled enabled) : click_(std::move(click)), e
                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0,
                                window_, nullptr, GetModuleHandleW(nullptr), nullptr);
     images_ = ImageList_Create(kButtonSize, kButtonSize, ILC_COLOR24 | ILC_MASK, 4, 4);
-    if (toolbar_ == nullptr || images_ == nullptr) {
+    view_ = CreateWindowExW(0, kViewClassName, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window_, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+    if (toolbar_ == nullptr || images_ == nullptr || view_ == nullptr) {
         DestroyWindow(window_);
         throw std::runtime_error("cannot create the frame's toolbar");
     }
     SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
     SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(kButtonSize, kButtonSize));
+    SetWindowLongPtrW(view_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(view_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostFrame::viewProcedure));
+    layout();
 }
 
 HostFrame::~HostFrame() {
@@ -78,6 +92,51 @@ HostFrame::~HostFrame() {
 void HostFrame::show() {
     ShowWindow(window_, SW_SHOWNORMAL);
     UpdateWindow(window_);
+}
+
+void HostFrame::showSheet(Describe describe) {
+    describe_ = std::move(describe);
+    sheetChanged();
+}
+
+// At most one painting every 100 ms: a client's run makes hundreds of calls, and the window
+// would otherwise be painted again between nearly every two.
+void HostFrame::sheetChanged() {
+    if (!repaintPending_) {
+        repaintPending_ = SetTimer(view_, kRepaintTimer, 100, nullptr) != 0;
+        if (!repaintPending_) {
+            InvalidateRect(view_, nullptr, FALSE);
+        }
+    }
+}
+
+// Drawn off screen at three times the size and shrunk into the window in one piece: no flicker
+// on a repaint after every call, and thin lines and small texts come out smoothed, as in the SVG
+// picture, instead of as whole pixels with the drawing font's thin strokes hinted away.
+void HostFrame::paintView() {
+    constexpr int kOversample = 3;
+    const win::PaintDc paint(view_);
+    RECT area{};
+    GetClientRect(view_, &area);
+    if (area.right <= 0 || area.bottom <= 0) {
+        return;
+    }
+    const RECT large{0, 0, area.right * kOversample, area.bottom * kOversample};
+    const win::MemoryDc memory(CreateCompatibleDC(paint.get()));
+    const win::UniqueBitmap bitmap(CreateCompatibleBitmap(paint.get(), large.right, large.bottom));
+    if (!memory || !bitmap) {
+        return;
+    }
+    const win::SelectedObject selected(memory.get(), bitmap.get());
+    const std::optional<sim::SheetPicture> picture = describe_ ? describe_() : std::nullopt;
+    if (picture) {
+        paintSheet(memory.get(), large, *picture);
+    } else {
+        FillRect(memory.get(), &large, GetSysColorBrush(COLOR_APPWORKSPACE));
+    }
+    SetStretchBltMode(paint.get(), HALFTONE);
+    SetBrushOrgEx(paint.get(), 0, 0, nullptr);
+    StretchBlt(paint.get(), 0, 0, area.right, area.bottom, memory.get(), 0, 0, large.right, large.bottom, SRCCOPY);
 }
 
 HMENU HostFrame::popup(const std::wstring& caption, bool ignoreAmpersand) const {
@@ -180,6 +239,12 @@ void HostFrame::removeToolbarButton(std::int32_t id) {
 
 void HostFrame::layout() {
     SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+    RECT client{};
+    RECT bar{};
+    GetClientRect(window_, &client);
+    GetWindowRect(toolbar_, &bar);
+    const int top = bar.bottom - bar.top;
+    MoveWindow(view_, 0, top, client.right, std::max(0L, client.bottom - top), TRUE);
 }
 
 void HostFrame::updateStates(HMENU menu) {
@@ -221,6 +286,29 @@ LRESULT CALLBACK HostFrame::procedure(HWND window, UINT message, WPARAM wParam, 
     }
 }
 
+LRESULT CALLBACK HostFrame::viewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<HostFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || (message != WM_PAINT && message != WM_ERASEBKGND && message != WM_TIMER)) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (message == WM_ERASEBKGND) {
+        return 1; // painted whole in WM_PAINT
+    }
+    if (message == WM_TIMER) {
+        KillTimer(window, kRepaintTimer);
+        self->repaintPending_ = false;
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    }
+    // Nothing may leave a window procedure; a picture that cannot be built is left unpainted.
+    try {
+        self->paintView();
+    } catch (...) {
+        ValidateRect(window, nullptr);
+    }
+    return 0;
+}
+
 LRESULT HostFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
@@ -236,8 +324,12 @@ LRESULT HostFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         layout();
         break;
     case WM_CLOSE:
-        // The host ends by its stop file only.
-        ShowWindow(window_, SW_MINIMIZE);
+        // The host ends by its stop file, or by its owner's close handler.
+        if (closed_) {
+            closed_();
+        } else {
+            ShowWindow(window_, SW_MINIMIZE);
+        }
         return 0;
     case WM_COPYDATA: {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);

@@ -1,6 +1,9 @@
 // The stand-in host's frame window: a menu bar ("&Datei", "E&xtras", as a German host names
-// them) and a toolbar, where add-ins put their commands. Each item posts its command id.
+// them) and a toolbar, where add-ins put their commands, and below them the current sheet as
+// the SVG picture of the drawing tool shows it. Each item posts its command id.
 #pragma once
+
+#include "drawing/sim/sheet_picture.h"
 
 #include <windows.h>
 
@@ -8,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tvx::hostserver {
@@ -37,6 +41,8 @@ public:
     using Click = std::function<void(std::int32_t id)>;
     // The command's enable method's answer, asked when its menu opens.
     using Enabled = std::function<std::int32_t(std::int32_t id)>;
+    // The current sheet's picture, or none when no drawing is open.
+    using Describe = std::function<std::optional<sim::SheetPicture>()>;
 
     HostFrame(Click click, Enabled enabled);
     HostFrame(const HostFrame&) = delete;
@@ -45,6 +51,12 @@ public:
 
     HWND window() const noexcept { return window_; }
     void show();
+    // From now on the frame shows the sheet `describe` gives, asked again at every painting.
+    void showSheet(Describe describe);
+    // The drawing may have changed: the sheet is painted again once the calls are answered.
+    void sheetChanged();
+    // Called for the window's close command; without it the frame only minimizes.
+    void setCloseHandler(std::function<void()> closed) { closed_ = std::move(closed); }
 
     // `menu` is a top-level caption with its "&"; false when the bar has no such menu.
     bool addMenuItem(const std::wstring& menu, const std::wstring& text, std::int32_t id, std::int32_t position);
@@ -60,6 +72,8 @@ public:
 
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK viewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void paintView();
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     HMENU popup(const std::wstring& caption, bool ignoreAmpersand) const;
     void updateStates(HMENU menu);
@@ -67,8 +81,12 @@ private:
 
     Click click_;
     Enabled enabled_;
+    Describe describe_;
+    std::function<void()> closed_;
     HWND window_ = nullptr;
     HWND toolbar_ = nullptr;
+    HWND view_ = nullptr; // where the sheet is painted, below the toolbar
+    bool repaintPending_ = false;
     HIMAGELIST images_ = nullptr;
 };
 

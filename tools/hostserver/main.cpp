@@ -3,6 +3,7 @@
 #include "drawing/com/com_owners.h"
 #include "drawing/com/failure_text.h"
 #include "drawing/sim/drawing_file.h"
+#include "drawing/sim/sheet_picture.h"
 #include "drawing/sim/sim_host.h"
 #include "tools/hostserver/addin_host.h"
 #include "tools/hostserver/dispatch_objects.h"
@@ -10,9 +11,11 @@
 #include "tools/hostserver/server_options.h"
 #include "tools/hostserver/stop_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -115,6 +118,24 @@ bool trySave(const sim::SimHost& host, const std::wstring& to) {
     }
 }
 
+// The frame's picture of the current sheet, as the drawing tool's SVG shows it.
+std::optional<sim::SheetPicture> currentSheetPicture(const sim::HostData& data) {
+    if (!data.activeDoc || data.activeDoc->currentSheet >= data.activeDoc->sheets.size()) {
+        return std::nullopt;
+    }
+    sim::SheetPicture picture = sim::describeSheet(data, data.activeDoc->currentSheet);
+    // For the test that must see a wrong frame fail its comparison with the SVG.
+    static const bool leaveOutSymbol = GetEnvironmentVariableW(L"TVX_TEST_FRAME_LEAVE_OUT_SYMBOL", nullptr, 0) > 0;
+    if (leaveOutSymbol) {
+        const auto symbol = std::find_if(picture.groups.begin(), picture.groups.end(),
+                                         [](const sim::PictureGroup& g) { return g.kind == "symbol"; });
+        if (symbol != picture.groups.end()) {
+            picture.groups.erase(symbol);
+        }
+    }
+    return picture;
+}
+
 // A hung host answers nothing, not even its window messages, until it is told to stop.
 Stop waitForStopFile(const ServerOptions& o) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
@@ -193,6 +214,9 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        if (addins != nullptr && addins->closed()) {
+            return Stop::Save;
+        }
         if (fileExists(o.stopFile)) {
             const StopFileCommand command = readStopFile(o.stopFile);
             if (command.kind == StopFileCommand::Kind::Save || command.kind == StopFileCommand::Kind::Discard) {
@@ -213,6 +237,9 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
             }
             if (!DeleteFileW(o.stopFile.c_str())) {
                 throw std::runtime_error("cannot take the stop file away after carrying it out");
+            }
+            if (addins != nullptr) {
+                addins->sheetChanged(); // another sheet, an Undo
             }
         }
         if (GetTickCount64() >= deadline) {
@@ -315,12 +342,16 @@ int serve(const ServerOptions& o) {
         std::unique_ptr<AddinHost> addins;
         if (o.addins) {
             reportAddinFaults(traceOut);
-            addins = std::make_unique<AddinHost>(context, app);
+            addins = std::make_unique<AddinHost>(context, hostApp);
             // Read from the drawing itself: asking through the application would count as a call.
             addins->setActiveDocumentType([&host] {
                 const auto& doc = std::as_const(host).data().activeDoc;
                 return doc ? doc->type : 0;
             });
+            addins->showSheet([&host] { return currentSheetPicture(host.data()); });
+            if (o.closeSaves) {
+                addins->closeSaves();
+            }
             addins->showFrame();
             addins->loadStartup();
         }

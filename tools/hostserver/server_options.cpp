@@ -17,7 +17,7 @@ const char* const kServerUsage =
     "                      [--empty-as dispatch|empty|null] [--timeout SECONDS] [--snapshots DIR]\n"
     "                      [--answer-form [OPERATION:]KIND=FORM]...\n"
     "                      [--busy-at N --busy-for MS [--busy-by invoke|retrylater|rejected]]\n"
-    "                      [--slow MS] [--hang-at N] [--profile hostprofile.json] [--addins]\n"
+    "                      [--slow MS] [--hang-at N] [--profile hostprofile.json] [--addins [--close-saves]]\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
     "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
     "\"sheet NAME\" makes that sheet current, as a user switching sheets would, and one saying\n"
@@ -28,10 +28,11 @@ const char* const kServerUsage =
     "--hang-at never answers call N and waits for the stop file. --profile answers in the\n"
     "forms, with the name scope and the Undo recording calls a host probe recorded\n"
     "(--answer-form and --empty-as after it still win).\n"
-    "--addins shows the host's frame (menu bar and toolbar) and loads the add-ins the registry\n"
-    "starts with the host; then the stop file may also say \"click\" (the first add-in command,\n"
-    "as a user's click), \"load PATH\" or \"unload [PATH]\". At the stop every add-in is\n"
-    "disconnected and what it left behind is reported (exit code 5).\n";
+    "--addins shows the host's frame (menu bar, toolbar and the current sheet) and loads the\n"
+    "add-ins the registry starts with the host; then the stop file may also say \"click\" (the\n"
+    "first add-in command, as a user's click), \"load PATH\" or \"unload [PATH]\". At the stop\n"
+    "every add-in is disconnected and what it left behind is reported (exit code 5).\n"
+    "--close-saves: closing the frame stops the server as a \"save\" stop file does.\n";
 
 namespace {
 
@@ -176,6 +177,8 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
             o.moods.hangAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
         } else if (option == L"--addins") {
             o.addins = true;
+        } else if (option == L"--close-saves") {
+            o.closeSaves = true;
         } else if (option == L"--timeout") {
             o.timeoutSeconds = static_cast<std::uint32_t>(positive(option, value(), 86400));
         } else {
@@ -190,6 +193,9 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
     }
     if ((o.moods.busyAt == 0) != (o.moods.busyForMs == 0)) {
         throw UsageError("--busy-at and --busy-for go together");
+    }
+    if (o.closeSaves && !o.addins) {
+        throw UsageError("--close-saves needs --addins, which shows the frame");
     }
     if (o.saveTo.empty()) {
         o.saveTo = o.drawing;

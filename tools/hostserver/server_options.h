@@ -38,6 +38,7 @@ struct ServerOptions {
     std::uint32_t timeoutSeconds = 600; // then it ends without saving
     MoodOptions moods;
     bool addins = false; // a frame window, and the add-ins the registry starts with the host
+    bool closeSaves = false; // closing the frame stops the server with "save"
 };
 
 // Throws UsageError naming what is wrong.
