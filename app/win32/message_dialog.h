@@ -33,10 +33,12 @@ private:
     void Form_Load();
     void Ok_Click();
     void showModal();
+    // Font, controls and picture for another DPI; the window keeps its place and size.
+    void applyDpi(int dpi);
 
     HINSTANCE instance_;
     HWND owner_;
-    int dpi_;
+    int dpi_ = USER_DEFAULT_SCREEN_DPI;
     UniqueFont dialogFont_;
     UniqueIcon picture_;
     PictureBox picture1_;
