@@ -125,11 +125,16 @@ HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout,
 }
 
 void layOutControl(HWND control, const ControlLayout& layout, int dpi, HFONT font) {
-    // The font first: a combo box takes its field's height from it.
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // Placed before the font comes, as a control just made is: an edit field sets its margins
+    // for its width then. And again after it: a combo box sizes itself for its font.
     const RECT rect = controlRect(layout, dpi);
-    SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const auto place = [&] {
+        SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    place();
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    place();
     if (layout.kind == ControlKind::comboBox) {
         const RECT box = pixelRect(layout.twips, dpi);
         fitComboHeight(control, box.bottom - box.top);
