@@ -69,9 +69,9 @@ RECT dialogFrame(SIZE clientTwips, int dpi, HWND anchor) {
 }
 
 HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* caption,
-                        SIZE clientTwips, int dpi, void* self, HWND owner) {
+                        SIZE clientTwips, int dpi, void* self, HWND owner, HWND anchor) {
     // Made on the monitor where it opens, the window has that monitor's DPI from the start.
-    const RECT frame = dialogFrame(clientTwips, dpi, owner);
+    const RECT frame = dialogFrame(clientTwips, dpi, anchor);
     const HWND window = CreateWindowExW(kDialogExStyle, className, caption, kDialogStyle, frame.left,
                                         frame.top, frame.right - frame.left, frame.bottom - frame.top,
                                         owner, nullptr, instance, self);
@@ -79,6 +79,15 @@ HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wcha
         throw std::runtime_error("the dialog window could not be created");
     }
     return window;
+}
+
+void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const std::function<void(int)>& layOutFor) {
+    moveWindowTo(window, dialogFrame(clientTwips, dpi, anchor));
+    // Only the window, once on its monitor, knows that monitor's DPI.
+    if (const int monitorDpi = windowDpi(window); monitorDpi != dpi) {
+        layOutFor(monitorDpi);
+        moveWindowTo(window, dialogFrame(clientTwips, monitorDpi, anchor));
+    }
 }
 
 void moveWindowTo(HWND window, const RECT& frame) {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <span>
 
 namespace tvx::win {
@@ -18,10 +19,14 @@ void registerDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC proced
 // `dpi`, centred on the monitor of `anchor` (the primary one when null).
 RECT dialogFrame(SIZE clientTwips, int dpi, HWND anchor);
 
-// A hidden dialog window of the given client size in twips, centred on the monitor of its owner
-// (on the primary one when `owner` is null), owned by `owner`.
+// A hidden dialog window of the given client size in twips, owned by `owner` (none when null),
+// centred on the monitor of `anchor` (the primary one when null).
 HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* caption,
-                        SIZE clientTwips, int dpi, void* self, HWND owner = nullptr);
+                        SIZE clientTwips, int dpi, void* self, HWND owner, HWND anchor);
+
+// Centres a dialog's window, laid out for `dpi`, on the monitor of `anchor` (the primary one
+// when null). Where that monitor has another DPI, `layOutFor` lays the dialog out for it first.
+void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const std::function<void(int)>& layOutFor);
 
 // Moves a top-level window to a rectangle in screen coordinates, such as dialogFrame's or the
 // one WM_DPICHANGED suggests.

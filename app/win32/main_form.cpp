@@ -27,15 +27,11 @@ Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder, HWN
     PictureBox::registerClass(instance);
     registerDialogClass(instance, ids::kMainFormClass, &dialogWindowProc<Win32MainForm>, nullptr);
     window_.reset(
-        createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this, owner));
+        createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this, owner, owner));
     SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     createControls();
-    // Only the window, made on the monitor where it opens, knows that monitor's DPI.
-    if (const int monitorDpi = windowDpi(window_.get()); monitorDpi != dpi_) {
-        applyDpi(monitorDpi);
-        moveWindowTo(window_.get(), dialogFrame(kMainFormClient, dpi_, owner));
-    }
+    centreOn(owner);
 }
 
 Win32MainForm::~Win32MainForm() {
@@ -86,6 +82,10 @@ void Win32MainForm::applyDpi(int dpi) {
     layOutControlsAgain(window_.get(), kMainFormControls, dpi, [this](FontRole role) { return fontFor(role); });
     sfsPic_.setDpi(dpi);
     txtCalcBox_.setDpi(dpi);
+}
+
+void Win32MainForm::centreOn(HWND anchor) {
+    centreDialog(window_.get(), kMainFormClient, dpi_, anchor, [this](int dpi) { applyDpi(dpi); });
 }
 
 void Win32MainForm::setAlwaysOnTop() {

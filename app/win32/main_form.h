@@ -35,6 +35,9 @@ public:
     ~Win32MainForm() override;
 
     void setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
+    // Opens centred on the monitor of `anchor` (the primary one when null), laid out for its DPI.
+    // Made, it stands on its owner's.
+    void centreOn(HWND anchor);
     HWND hwnd() const { return window_.get(); }
 
     void setAlwaysOnTop() override;

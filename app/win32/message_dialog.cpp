@@ -64,7 +64,7 @@ private:
 } // namespace
 
 Win32MessageDialog::Win32MessageDialog(HINSTANCE instance, HWND owner)
-    : instance_(instance), owner_(owner), picture_(loadIconResource(instance, IDI_MESSAGE, 32)) {}
+    : instance_(instance), owner_(owner), anchor_(owner), picture_(loadIconResource(instance, IDI_MESSAGE, 32)) {}
 
 Win32MessageDialog::~Win32MessageDialog() {
     SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
@@ -91,7 +91,7 @@ void Win32MessageDialog::Form_Load() {
     registerDialogClass(instance_, ids::kMessageDialogClass, &dialogWindowProc<Win32MessageDialog>,
                         GetSysColorBrush(COLOR_BTNFACE));
     window_.reset(createDialogWindow(instance_, ids::kMessageDialogClass, kMessageDialogCaption,
-                                     kMessageDialogClient, dpi_, this, owner_));
+                                     kMessageDialogClient, dpi_, this, owner_, anchor_));
     for (const ControlLayout& layout : kMessageDialogControls) {
         const HWND control = createControl(window_.get(), instance_, layout, dpi_, dialogFont_.get(), false);
         if (layout.id == ids::Picture1) {
@@ -99,12 +99,15 @@ void Win32MessageDialog::Form_Load() {
             picture1_.setIcon(picture_.get());
         }
     }
-    // Only the window, made on the monitor where it opens, knows that monitor's DPI.
-    if (const int monitorDpi = windowDpi(window_.get()); monitorDpi != dpi_) {
-        applyDpi(monitorDpi);
-        moveWindowTo(window_.get(), dialogFrame(kMessageDialogClient, dpi_, owner_));
-    }
+    centreOn(anchor_);
     SetWindowPos(window_.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
+
+void Win32MessageDialog::centreOn(HWND anchor) {
+    anchor_ = anchor;
+    if (window_) {
+        centreDialog(window_.get(), kMessageDialogClient, dpi_, anchor, [this](int dpi) { applyDpi(dpi); });
+    }
 }
 
 void Win32MessageDialog::applyDpi(int dpi) {

@@ -22,6 +22,10 @@ public:
 
     void Raise(const std::wstring& errText, const std::wstring& errTitle, FormIcon formIcon) override;
 
+    // Opens centred on the monitor of `anchor` (the primary one when null), laid out for its DPI;
+    // until told otherwise, on its owner's.
+    void centreOn(HWND anchor);
+
     // Null until the first message loads the dialog.
     HWND hwnd() const { return window_.get(); }
     HWND control(int id) const { return GetDlgItem(window_.get(), id); }
@@ -38,6 +42,7 @@ private:
 
     HINSTANCE instance_;
     HWND owner_;
+    HWND anchor_;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
     UniqueFont dialogFont_;
     UniqueIcon picture_;
