@@ -26,8 +26,8 @@ Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder, HWN
     largeBoldFont_ = createLargeBoldFont(dpi_);
     PictureBox::registerClass(instance);
     registerDialogClass(instance, ids::kMainFormClass, &dialogWindowProc<Win32MainForm>, nullptr);
-    window_.reset(
-        createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this, owner, owner));
+    window_.reset(createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this,
+                                     owner, owner));
     SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     createControls();
