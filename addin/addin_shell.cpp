@@ -11,6 +11,7 @@
 #include "app/win32/message_dialog.h"
 #include "app/win32/single_instance.h"
 #include "drawing/com/com_host.h"
+#include "drawing/com/host_window.h"
 #include "drawing/session.h"
 
 #include <chrono>
@@ -191,7 +192,7 @@ void AddinShell::command() noexcept {
             win::bringRunningInstanceForward(*claim, std::chrono::milliseconds::zero());
             return;
         }
-        owner = hostFrameWindow(app_);
+        owner = com::hostFrameWindow(com::DispatchObject(app_));
         run_ = std::make_unique<Run>(*this, std::move(claim), owner);
         if (!run_->start()) {
             destroyRun();

@@ -83,21 +83,6 @@ void require(bool answer, const char* operation) {
 
 } // namespace
 
-HWND hostFrameWindow(const com::ComPtr<IDispatch>& app) noexcept {
-    try {
-        const com::ComPtr<IDispatch> frame = com::takeObject("Frame", DispatchObject(app).call("Frame").get());
-        if (!frame) {
-            return nullptr;
-        }
-        const std::int32_t handle = com::takeInt32("GetHWnd", DispatchObject(frame).call("GetHWnd").get());
-        // A window handle is 32 bits wide in a 64-bit process too, sign-extended.
-        const auto window = reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
-        return IsWindow(window) ? window : nullptr;
-    } catch (...) {
-        return nullptr;
-    }
-}
-
 HostCommands::HostCommands(com::ComPtr<IDispatch> app, long cookie, HINSTANCE module, IDispatch* callbacks,
                            const std::vector<std::wstring>& iconPaths)
     : app_(std::move(app)), cookie_(cookie) {

@@ -15,10 +15,6 @@ namespace tvx::addin {
 inline constexpr wchar_t kMenuItem[] = L"Oberflächenangabe...";
 inline constexpr wchar_t kCommandHint[] = L"Allgemeine Oberflächenangabe in die Zeichnung setzen";
 
-// The host's main window (the application's Frame, its GetHWnd), to own the add-in's windows so
-// that they stay in front of the host and go with it; null when the host does not say.
-HWND hostFrameWindow(const com::ComPtr<IDispatch>& app) noexcept;
-
 class HostCommands {
 public:
     // Announces the callbacks object, then adds the menu item and the command group (with the

@@ -1,5 +1,7 @@
 #include "app/win32/dialog_controls.h"
 
+#include "app/win32/dpi_awareness.h"
+#include "app/win32/placement.h"
 #include "app/win32/win_handles.h"
 
 #include <stdexcept>
@@ -34,6 +36,15 @@ void fitComboHeight(HWND combo, int height) {
     }
 }
 
+// A control's window rectangle: a combo box's includes the room of its list.
+RECT controlRect(const ControlLayout& layout, int dpi) {
+    RECT rect = pixelRect(layout.twips, dpi);
+    if (layout.kind == ControlKind::comboBox) {
+        rect.bottom = rect.top + (rect.bottom - rect.top) * kComboListRoom;
+    }
+    return rect;
+}
+
 } // namespace
 
 void registerDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HBRUSH background) {
@@ -48,10 +59,19 @@ void registerDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC proced
     RegisterClassExW(&cls);
 }
 
-HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* caption,
-                        SIZE clientTwips, int dpi, void* self, HWND owner) {
+RECT dialogFrame(SIZE clientTwips, int dpi, HWND anchor) {
     const SIZE client{twipsToPixels(clientTwips.cx, dpi), twipsToPixels(clientTwips.cy, dpi)};
-    const RECT frame = centredFrame(client, kDialogStyle, kDialogExStyle);
+    const RECT frame = frameForClient(client, kDialogStyle, kDialogExStyle, dpi);
+    const RECT work = workAreaFor(anchor);
+    const ScreenRect placed = centredIn(frame.right - frame.left, frame.bottom - frame.top,
+                                        ScreenRect{work.left, work.top, work.right, work.bottom});
+    return RECT{placed.left, placed.top, placed.right, placed.bottom};
+}
+
+HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* caption,
+                        SIZE clientTwips, int dpi, void* self, HWND owner, HWND anchor) {
+    // Made on the monitor where it opens, the window has that monitor's DPI from the start.
+    const RECT frame = dialogFrame(clientTwips, dpi, anchor);
     const HWND window = CreateWindowExW(kDialogExStyle, className, caption, kDialogStyle, frame.left,
                                         frame.top, frame.right - frame.left, frame.bottom - frame.top,
                                         owner, nullptr, instance, self);
@@ -61,13 +81,25 @@ HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wcha
     return window;
 }
 
+void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const std::function<void(int)>& layOutFor) {
+    moveWindowTo(window, dialogFrame(clientTwips, dpi, anchor));
+    // Only the window, once on its monitor, knows that monitor's DPI.
+    if (const int monitorDpi = windowDpi(window); monitorDpi != dpi) {
+        layOutFor(monitorDpi);
+        moveWindowTo(window, dialogFrame(clientTwips, monitorDpi, anchor));
+    }
+}
+
+void moveWindowTo(HWND window, const RECT& frame) {
+    SetWindowPos(window, nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout, int dpi, HFONT font,
                    bool framed) {
     const wchar_t* className = L"STATIC";
     DWORD style = WS_CHILD | (layout.visible ? WS_VISIBLE : 0u);
     DWORD exStyle = 0;
-    RECT rect = pixelRect(layout.twips, dpi);
-    const int height = rect.bottom - rect.top;
     switch (layout.kind) {
     case ControlKind::label:
         style |= SS_LEFT | SS_NOPREFIX;
@@ -75,7 +107,6 @@ HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout,
     case ControlKind::comboBox:
         className = L"COMBOBOX";
         style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
-        rect.bottom = rect.top + (rect.bottom - rect.top) * kComboListRoom;
         break;
     case ControlKind::button:
         className = L"BUTTON";
@@ -87,6 +118,7 @@ HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout,
         exStyle = framed ? WS_EX_CLIENTEDGE : 0u;
         break;
     }
+    const RECT rect = controlRect(layout, dpi);
     const HWND control = CreateWindowExW(exStyle, className, nullptr, style, rect.left, rect.top,
                                          rect.right - rect.left, rect.bottom - rect.top, parent,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance,
@@ -94,14 +126,28 @@ HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout,
     if (control == nullptr) {
         throw std::runtime_error("a dialog control could not be created");
     }
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (layout.kind == ControlKind::comboBox) {
-        fitComboHeight(control, height);
-    }
+    layOutControl(control, layout, dpi, font);
     if (layout.text != nullptr) {
         SetWindowTextW(control, layout.text);
     }
     return control;
+}
+
+void layOutControl(HWND control, const ControlLayout& layout, int dpi, HFONT font) {
+    // Placed before the font comes, as a control just made is: an edit field sets its margins
+    // for its width then. And again after it: a combo box sizes itself for its font.
+    const RECT rect = controlRect(layout, dpi);
+    const auto place = [&] {
+        SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    place();
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    place();
+    if (layout.kind == ControlKind::comboBox) {
+        const RECT box = pixelRect(layout.twips, dpi);
+        fitComboHeight(control, box.bottom - box.top);
+    }
 }
 
 void drawLine(HDC dc, const LineLayout& line, int dpi, COLORREF colour) {

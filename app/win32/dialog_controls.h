@@ -6,20 +6,50 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <span>
+
 namespace tvx::win {
 
 // Registers a dialog window class once per process; the window procedure finds its object
 // through the creation parameter.
 void registerDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HBRUSH background);
 
-// A hidden dialog window of the given client size in twips, centred on the screen, owned by
-// `owner` (none when null).
+// Where a dialog's window goes, in screen coordinates: sized for its client area in twips at
+// `dpi`, centred on the monitor of `anchor` (the primary one when null).
+RECT dialogFrame(SIZE clientTwips, int dpi, HWND anchor);
+
+// A hidden dialog window of the given client size in twips, owned by `owner` (none when null),
+// centred on the monitor of `anchor` (the primary one when null).
 HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* caption,
-                        SIZE clientTwips, int dpi, void* self, HWND owner = nullptr);
+                        SIZE clientTwips, int dpi, void* self, HWND owner, HWND anchor);
+
+// Centres a dialog's window, laid out for `dpi`, on the monitor of `anchor` (the primary one
+// when null). Where that monitor has another DPI, `layOutFor` lays the dialog out for it first.
+void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const std::function<void(int)>& layOutFor);
+
+// Moves a top-level window to a rectangle in screen coordinates, such as dialogFrame's or the
+// one WM_DPICHANGED suggests.
+void moveWindowTo(HWND window, const RECT& frame);
 
 // One control of a layout table; `framed` gives picture boxes the sunken frame.
 HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout, int dpi, HFONT font,
                    bool framed);
+
+// Places every control of a layout table again for another DPI, each with its font (from
+// `fontFor`), and repaints the dialog.
+template <typename FontFor>
+void layOutControlsAgain(HWND parent, std::span<const ControlLayout> layouts, int dpi, FontFor fontFor);
+
+void layOutControl(HWND control, const ControlLayout& layout, int dpi, HFONT font);
+
+template <typename FontFor>
+void layOutControlsAgain(HWND parent, std::span<const ControlLayout> layouts, int dpi, FontFor fontFor) {
+    for (const ControlLayout& layout : layouts) {
+        layOutControl(GetDlgItem(parent, layout.id), layout, dpi, fontFor(layout.font));
+    }
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
 
 // A line from a layout table, end point included, in the given colour.
 void drawLine(HDC dc, const LineLayout& line, int dpi, COLORREF colour);

@@ -1,12 +1,17 @@
 // The two dialogs without a host, for screenshots and for driving them from tests:
 //   tvx_dialogs_demo [--kind N] [--rough TEXT] [--method TEXT] [--out FILE]
-//                    [--raise TEXT] [--raise-on-ok TEXT]
+//                    [--raise TEXT] [--raise-on-ok TEXT] [--came-from DPI]
 // Shows the main dialog as the start-up does (topmost, shown, lists filled with slot 0's values:
 // the given ones, or the default main symbol). Ok writes the chosen kind index, method and
 // roughness to FILE; Cancel and the close command write how the run ended. --raise shows only
 // the message, with the main dialog never shown, as a start-up failure does; --raise-on-ok
 // shows the message over the main dialog when Ok is pressed, as a calculation failure does.
+// --came-from plays a drag from a monitor of that DPI onto this one before the dialog shows: the
+// dialog laid out for that DPI, then for this one again, as WM_DPICHANGED tells it.
 #include "app/sequences.h"
+#include "app/win32/dialog_controls.h"
+#include "app/win32/dialog_layouts.h"
+#include "app/win32/dpi_awareness.h"
 #include "app/win32/event_loop.h"
 #include "app/win32/main_form.h"
 #include "app/win32/message_dialog.h"
@@ -31,6 +36,7 @@ struct Options {
     std::wstring out;
     std::optional<std::wstring> raise;
     std::optional<std::wstring> raiseOnOk;
+    std::optional<int> cameFrom;
 };
 
 Options parse(int argc, wchar_t** argv) {
@@ -50,6 +56,8 @@ Options parse(int argc, wchar_t** argv) {
             options.raise = value;
         } else if (name == L"--raise-on-ok") {
             options.raiseOnOk = value;
+        } else if (name == L"--came-from") {
+            options.cameFrom = std::stoi(value);
         }
     }
     return options;
@@ -78,6 +86,24 @@ void writeResult(const std::wstring& file, const std::wstring& text) {
     }
 }
 
+// What Windows sends a per-monitor aware window dragged from a monitor of DPI `from` onto its
+// own, each time with the rectangle the dialog opens in at that DPI as the suggested one.
+void arriveFrom(HWND window, SIZE clientTwips, int from) {
+    const int here = tvx::win::windowDpi(window);
+    for (const int dpi : {from, here}) {
+        RECT suggested = tvx::win::dialogFrame(clientTwips, dpi, nullptr);
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    }
+}
+
+// The message's window exists only once Raise runs: the drag is played inside its loop.
+const tvx::win::Win32MessageDialog* arrivingMessage = nullptr;
+int arrivingFrom = 0;
+void CALLBACK arriveMessage(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    arriveFrom(arrivingMessage->hwnd(), tvx::win::kMessageDialogClient, arrivingFrom);
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -92,8 +118,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         win::Win32MainForm form(instance, win::programFolder());
         win::Win32MessageDialog gef(instance);
         form.setAlwaysOnTop();
+        if (options.cameFrom) {
+            arriveFrom(form.hwnd(), win::kMainFormClient, *options.cameFrom);
+        }
 
         if (options.raise) {
+            if (options.cameFrom) {
+                arrivingMessage = &gef;
+                arrivingFrom = *options.cameFrom;
+                SetTimer(nullptr, 0, 0, &arriveMessage);
+            }
             gef.Raise(*options.raise, form.caption(), form.icon());
             writeResult(options.out, L"raised\n");
             processEnd.endProcess();

@@ -1,8 +1,12 @@
 #include "app/win32/geometry.h"
 
+#include "app/win32/placement.h"
 #include "app/win32/win_handles.h"
 
 #include <cmath>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace tvx::win {
 
@@ -36,18 +40,48 @@ RECT placePicture(SIZE picture, SIZE box, int dpi) {
     return RECT{left, top, left + width, top + height};
 }
 
-RECT centredFrame(SIZE client, DWORD style, DWORD exStyle) {
-    RECT frame{0, 0, client.cx, client.cy};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    RECT work{};
-    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
-        work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+namespace {
+
+ScreenRect toScreenRect(const RECT& r) { return ScreenRect{r.left, r.top, r.right, r.bottom}; }
+
+BOOL CALLBACK noteMonitor(HMONITOR monitor, HDC, RECT*, LPARAM data) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info)) {
+        auto& monitors = *reinterpret_cast<std::vector<MonitorAreas>*>(data);
+        monitors.push_back(MonitorAreas{toScreenRect(info.rcMonitor), toScreenRect(info.rcWork)});
+        // The primary monitor first: it is where a dialog without an anchor goes.
+        if ((info.dwFlags & MONITORINFOF_PRIMARY) != 0) {
+            std::swap(monitors.front(), monitors.back());
+        }
     }
-    const LONG width = frame.right - frame.left;
-    const LONG height = frame.bottom - frame.top;
-    const LONG left = work.left + (work.right - work.left - width) / 2;
-    const LONG top = work.top + (work.bottom - work.top - height) / 2;
-    return RECT{left, top, left + width, top + height};
+    return TRUE;
+}
+
+} // namespace
+
+RECT workAreaFor(HWND anchor) {
+    std::vector<MonitorAreas> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, &noteMonitor, reinterpret_cast<LPARAM>(&monitors));
+    if (monitors.empty()) {
+        RECT work{};
+        if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
+            work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        }
+        return work;
+    }
+    std::optional<ScreenRect> anchorRect;
+    RECT window{};
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    // A minimised window stands far off every monitor; where it comes back is where it is.
+    if (anchor != nullptr && IsIconic(anchor) && GetWindowPlacement(anchor, &placement)) {
+        anchorRect = toScreenRect(placement.rcNormalPosition);
+    } else if (anchor != nullptr && GetWindowRect(anchor, &window)) {
+        anchorRect = toScreenRect(window);
+    }
+    const ScreenRect& work = monitors[monitorFor(anchorRect, monitors)].work;
+    return RECT{work.left, work.top, work.right, work.bottom};
 }
 
 } // namespace tvx::win

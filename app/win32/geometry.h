@@ -12,10 +12,8 @@ struct TwipsRect {
     int height;
 };
 
-// The DPI the dialogs are laid out for. The program is system-DPI-aware (its manifest): the
-// system DPI is fixed for a process's lifetime, and a scale the user changes while it runs, or a
-// monitor of another scale, gets the windows stretched by the system rather than a
-// WM_DPICHANGED. So each dialog reads it once, when it is created.
+// The system DPI: what a dialog is first made for, until its window tells the DPI of its
+// monitor (windowDpi), and what the system stretches everything to where that cannot be told.
 int screenDpi();
 
 // One pixel is 15 twips at 96 DPI; halves round away from zero.
@@ -33,7 +31,8 @@ LONG fontHeightForPoints(double points, int dpi);
 // otherwise at the top-left corner and clipped, as at 96 DPI.
 RECT placePicture(SIZE picture, SIZE box, int dpi);
 
-// Outer window size for a wanted client size, centred on the primary monitor's work area.
-RECT centredFrame(SIZE client, DWORD style, DWORD exStyle);
+// The work area of the monitor that shows most of `anchor`, or of the primary monitor when there
+// is no anchor.
+RECT workAreaFor(HWND anchor);
 
 } // namespace tvx::win

@@ -3,28 +3,35 @@
 #include "app/win32/control_ids.h"
 #include "app/win32/dialog_controls.h"
 #include "app/win32/dialog_layouts.h"
+#include "app/win32/dpi_awareness.h"
 #include "app/win32/event_loop.h"
 #include "app/win32/fonts.h"
 #include "app/win32/pictures.h"
 #include "app/win32/vb_library.h"
 #include "resources/resource_ids.h"
 
+#include <utility>
+
 namespace tvx::win {
 
 Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder, HWND owner)
-    : instance_(instance), previewFolder_(std::move(previewFolder)), dpi_(screenDpi()),
-      dialogFont_(createDialogFont(dpi_)), largeBoldFont_(createLargeBoldFont(dpi_)),
+    : instance_(instance), previewFolder_(std::move(previewFolder)),
       background_(CreateSolidBrush(kMainFormBackground)),
       choiceBackground_(CreateSolidBrush(kChoiceBackground)),
       bigIcon_(loadIconResource(instance, IDI_TARVENIX, GetSystemMetrics(SM_CXICON))),
       smallIcon_(loadIconResource(instance, IDI_TARVENIX, GetSystemMetrics(SM_CXSMICON))) {
+    const PerMonitorAwareWindows perMonitor;
+    dpi_ = screenDpi();
+    dialogFont_ = createDialogFont(dpi_);
+    largeBoldFont_ = createLargeBoldFont(dpi_);
     PictureBox::registerClass(instance);
     registerDialogClass(instance, ids::kMainFormClass, &dialogWindowProc<Win32MainForm>, nullptr);
-    window_.reset(
-        createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this, owner));
+    window_.reset(createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this,
+                                     owner, owner));
     SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     createControls();
+    centreOn(owner);
 }
 
 Win32MainForm::~Win32MainForm() {
@@ -36,8 +43,7 @@ Win32MainForm::~Win32MainForm() {
 void Win32MainForm::createControls() {
     const HWND parent = window_.get();
     for (const ControlLayout& layout : kMainFormControls) {
-        const HFONT font = layout.font == FontRole::largeBold ? largeBoldFont_.get() : dialogFont_.get();
-        const HWND control = createControl(parent, instance_, layout, dpi_, font, true);
+        const HWND control = createControl(parent, instance_, layout, dpi_, fontFor(layout.font), true);
         switch (layout.id) {
         case ids::stdSFSSymbol:
             symbol_.attach(control);
@@ -60,6 +66,26 @@ void Win32MainForm::createControls() {
     }
     sfsPic_.setBitmap(loadBitmapResource(instance_, IDB_DESIGN_PREVIEW));
     symbol_.onSelect([this] { stdSFSSymbol_Click(); });
+}
+
+HFONT Win32MainForm::fontFor(FontRole role) const {
+    return role == FontRole::largeBold ? largeBoldFont_.get() : dialogFont_.get();
+}
+
+void Win32MainForm::applyDpi(int dpi) {
+    dpi_ = dpi;
+    // The controls take the new fonts before the old ones go.
+    UniqueFont dialogFont = createDialogFont(dpi);
+    UniqueFont largeBoldFont = createLargeBoldFont(dpi);
+    std::swap(dialogFont_, dialogFont);
+    std::swap(largeBoldFont_, largeBoldFont);
+    layOutControlsAgain(window_.get(), kMainFormControls, dpi, [this](FontRole role) { return fontFor(role); });
+    sfsPic_.setDpi(dpi);
+    txtCalcBox_.setDpi(dpi);
+}
+
+void Win32MainForm::centreOn(HWND anchor) {
+    centreDialog(window_.get(), kMainFormClient, dpi_, anchor, [this](int dpi) { applyDpi(dpi); });
 }
 
 void Win32MainForm::setAlwaysOnTop() {
@@ -184,6 +210,11 @@ LRESULT Win32MainForm::handleMessage(HWND window, UINT message, WPARAM wParam, L
         return 0;
     case WM_ACTIVATE:
         onActivate(LOWORD(wParam) != WA_INACTIVE);
+        return 0;
+    case WM_DPICHANGED:
+        // On a monitor of another scale: laid out again, in the rectangle the system suggests.
+        applyDpi(HIWORD(wParam));
+        moveWindowTo(window, *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:

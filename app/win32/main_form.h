@@ -4,6 +4,7 @@
 
 #include "app/ui_port.h"
 #include "app/win32/combo_choice_list.h"
+#include "app/win32/dialog_layouts.h"
 #include "app/win32/gdi_measurer.h"
 #include "app/win32/picture_box.h"
 #include "app/win32/win_handles.h"
@@ -34,6 +35,9 @@ public:
     ~Win32MainForm() override;
 
     void setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
+    // Opens centred on the monitor of `anchor` (the primary one when null), laid out for its DPI.
+    // Made, it stands on its owner's.
+    void centreOn(HWND anchor);
     HWND hwnd() const { return window_.get(); }
 
     void setAlwaysOnTop() override;
@@ -60,6 +64,9 @@ private:
     friend LRESULT CALLBACK dialogWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void createControls();
+    HFONT fontFor(FontRole role) const;
+    // Fonts, controls and pictures for another DPI; the window keeps its place and size.
+    void applyDpi(int dpi);
     void onCommand(int id, int code);
     void onActivate(bool active);
     void paint();
@@ -67,7 +74,7 @@ private:
 
     HINSTANCE instance_;
     std::wstring previewFolder_;
-    int dpi_;
+    int dpi_ = USER_DEFAULT_SCREEN_DPI;
     UniqueFont dialogFont_;
     UniqueFont largeBoldFont_;
     UniqueBrush background_;

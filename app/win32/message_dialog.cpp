@@ -3,11 +3,13 @@
 #include "app/win32/control_ids.h"
 #include "app/win32/dialog_controls.h"
 #include "app/win32/dialog_layouts.h"
+#include "app/win32/dpi_awareness.h"
 #include "app/win32/event_loop.h"
 #include "app/win32/fonts.h"
 #include "app/win32/pictures.h"
 #include "resources/resource_ids.h"
 
+#include <utility>
 #include <vector>
 
 namespace tvx::win {
@@ -62,8 +64,7 @@ private:
 } // namespace
 
 Win32MessageDialog::Win32MessageDialog(HINSTANCE instance, HWND owner)
-    : instance_(instance), owner_(owner), dpi_(screenDpi()), dialogFont_(createDialogFont(dpi_)),
-      picture_(loadIconResource(instance, IDI_MESSAGE, 32)) {}
+    : instance_(instance), owner_(owner), anchor_(owner), picture_(loadIconResource(instance, IDI_MESSAGE, 32)) {}
 
 Win32MessageDialog::~Win32MessageDialog() {
     SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
@@ -83,11 +84,14 @@ void Win32MessageDialog::Raise(const std::wstring& errText, const std::wstring& 
 }
 
 void Win32MessageDialog::Form_Load() {
+    const PerMonitorAwareWindows perMonitor;
+    dpi_ = screenDpi();
+    dialogFont_ = createDialogFont(dpi_);
     PictureBox::registerClass(instance_);
     registerDialogClass(instance_, ids::kMessageDialogClass, &dialogWindowProc<Win32MessageDialog>,
                         GetSysColorBrush(COLOR_BTNFACE));
     window_.reset(createDialogWindow(instance_, ids::kMessageDialogClass, kMessageDialogCaption,
-                                     kMessageDialogClient, dpi_, this, owner_));
+                                     kMessageDialogClient, dpi_, this, owner_, anchor_));
     for (const ControlLayout& layout : kMessageDialogControls) {
         const HWND control = createControl(window_.get(), instance_, layout, dpi_, dialogFont_.get(), false);
         if (layout.id == ids::Picture1) {
@@ -95,7 +99,24 @@ void Win32MessageDialog::Form_Load() {
             picture1_.setIcon(picture_.get());
         }
     }
+    centreOn(anchor_);
     SetWindowPos(window_.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
+
+void Win32MessageDialog::centreOn(HWND anchor) {
+    anchor_ = anchor;
+    if (window_) {
+        centreDialog(window_.get(), kMessageDialogClient, dpi_, anchor, [this](int dpi) { applyDpi(dpi); });
+    }
+}
+
+void Win32MessageDialog::applyDpi(int dpi) {
+    dpi_ = dpi;
+    // The controls take the new font before the old one goes.
+    UniqueFont dialogFont = createDialogFont(dpi);
+    std::swap(dialogFont_, dialogFont);
+    layOutControlsAgain(window_.get(), kMessageDialogControls, dpi, [this](FontRole) { return dialogFont_.get(); });
+    picture1_.setDpi(dpi);
 }
 
 void Win32MessageDialog::showModal() {
@@ -123,6 +144,11 @@ LRESULT Win32MessageDialog::handleMessage(HWND window, UINT message, WPARAM wPar
     case WM_CLOSE:
         // The close command ends the message as Ok does.
         Ok_Click();
+        return 0;
+    case WM_DPICHANGED:
+        // On a monitor of another scale: laid out again, in the rectangle the system suggests.
+        applyDpi(HIWORD(wParam));
+        moveWindowTo(window, *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CTLCOLORSTATIC: {
         const auto dc = reinterpret_cast<HDC>(wParam);

@@ -22,6 +22,10 @@ public:
 
     void Raise(const std::wstring& errText, const std::wstring& errTitle, FormIcon formIcon) override;
 
+    // Opens centred on the monitor of `anchor` (the primary one when null), laid out for its DPI;
+    // until told otherwise, on its owner's.
+    void centreOn(HWND anchor);
+
     // Null until the first message loads the dialog.
     HWND hwnd() const { return window_.get(); }
     HWND control(int id) const { return GetDlgItem(window_.get(), id); }
@@ -33,10 +37,13 @@ private:
     void Form_Load();
     void Ok_Click();
     void showModal();
+    // Font, controls and picture for another DPI; the window keeps its place and size.
+    void applyDpi(int dpi);
 
     HINSTANCE instance_;
     HWND owner_;
-    int dpi_;
+    HWND anchor_;
+    int dpi_ = USER_DEFAULT_SCREEN_DPI;
     UniqueFont dialogFont_;
     UniqueIcon picture_;
     PictureBox picture1_;

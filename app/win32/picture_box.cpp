@@ -40,6 +40,11 @@ void PictureBox::attach(HWND window, COLORREF background, int dpi) {
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
+void PictureBox::setDpi(int dpi) {
+    dpi_ = dpi;
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
 void PictureBox::setBitmap(UniqueBitmap bitmap) {
     bitmap_ = std::move(bitmap);
     icon_ = nullptr;

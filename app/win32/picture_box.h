@@ -18,6 +18,9 @@ public:
     // Takes over a child window of the picture box class, laid out for `dpi`.
     void attach(HWND window, COLORREF background, int dpi);
 
+    // Places the picture for another DPI.
+    void setDpi(int dpi);
+
     // The box owns the bitmap; the one shown before is deleted.
     void setBitmap(UniqueBitmap bitmap);
     // The icon stays its owner's.

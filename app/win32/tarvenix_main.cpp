@@ -12,12 +12,14 @@
 #include "app/win32/single_instance.h"
 #include "drawing/com/com_host.h"
 #include "drawing/com/com_owners.h"
+#include "drawing/com/host_window.h"
 #include "drawing/com/retry_filter.h"
 
 #include <windows.h>
 
 #include <exception>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -48,6 +50,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         win::Win32MainForm form(instance, folder);
         win::Win32MessageDialog gef(instance);
         com::ComConnector connector(bounds);
+        // The dialogs open on the monitor of the host's window, when the host names it.
+        connector.onAttached([&form, &gef](com::DispatchObject app) {
+            const HWND hostWindow = com::hostFrameWindow(std::move(app));
+            form.centreOn(hostWindow);
+            gef.centreOn(hostWindow);
+        });
         Program program(form, gef, processEnd, connector, folder);
         program.readConfiguration = [&folder](Config& cfg) { return win::readMachineConfig(cfg, folder); };
         // Runs inside the call that did not come back, a release at the end included: the

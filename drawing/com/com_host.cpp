@@ -284,7 +284,11 @@ ComPtr<IDispatch> attachRunning(HostLine& line, const std::wstring& className) {
 }
 
 host::AppRef ComConnector::attach(const std::wstring& className) {
-    return wrapApp(attachRunning(*line_, className), line_);
+    ComPtr<IDispatch> app = attachRunning(*line_, className);
+    if (attached_) {
+        attached_(DispatchObject(app, nullptr, line_));
+    }
+    return wrapApp(std::move(app), line_);
 }
 
 } // namespace tvx::com

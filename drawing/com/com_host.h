@@ -3,9 +3,11 @@
 #pragma once
 
 #include "drawing/com/com_owners.h"
+#include "drawing/com/dispatch_client.h"
 #include "drawing/com/host_line.h"
 #include "drawing/host.h"
 
+#include <functional>
 #include <string>
 
 namespace tvx::com {
@@ -19,11 +21,15 @@ public:
     host::AppRef attach(const std::wstring& className) override;
     // Watches every call for the answer bound; see HostLine::onHung.
     void onHostHung(HostLine::HungHandler handler);
+    // Runs once the host is attached, before the port asks it anything, with the application
+    // over the same line: what a shell asks the host for itself.
+    void onAttached(std::function<void(DispatchObject app)> handler) { attached_ = std::move(handler); }
     void takeCallsAgain() noexcept override { line_->takeCallsAgain(); }
     const HostLine& line() const noexcept { return *line_; }
 
 private:
     std::shared_ptr<HostLine> line_;
+    std::function<void(DispatchObject)> attached_;
 };
 
 // The running object registered under a class name, as ComConnector::attach finds it, for a

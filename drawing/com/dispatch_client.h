@@ -63,6 +63,8 @@ public:
     }
 
     IDispatch* raw() const noexcept { return object_.get(); }
+    // For the objects this one answers with: their calls and releases go over the same line.
+    const std::shared_ptr<HostLine>& line() const noexcept { return line_; }
 
 private:
     DISPID memberId(const char* operation);

@@ -130,6 +130,10 @@ TEST(FaultPlan, EachStepExpectsItsOwnMessage) {
     const Expectation firstView = at(Step::Connection, "GetFirstView");
     EXPECT_TRUE(firstView.message.empty());
     EXPECT_EQ(firstView.drawing, DrawingRule::Completed);
+    for (const char* hostWindow : {"Frame", "GetHWnd"}) {
+        EXPECT_TRUE(at(Step::Connection, hostWindow).message.empty()) << hostWindow;
+        EXPECT_EQ(at(Step::Connection, hostWindow).drawing, DrawingRule::Completed) << hostWindow;
+    }
     EXPECT_EQ(at(Step::Connection, "GetName").message, utf8(msg::kInsertError));
     EXPECT_TRUE(at(Step::Connection, "GetName").dialogShown);
     EXPECT_TRUE(at(Step::Connection, "GetType").messageIsPrefix);

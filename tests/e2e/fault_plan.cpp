@@ -151,6 +151,10 @@ Expectation expectationFor(const Call& call) {
         e.dialogShown = false;
         if (call.operation == "ActiveDoc") {
             e.message = utf8(msg::kNoDocument);
+        } else if (call.operation == "Frame" || call.operation == "GetHWnd") {
+            // Passed over: without the host's window the dialog opens on the primary monitor.
+            e.dialogShown = true;
+            e.drawing = DrawingRule::Completed;
         } else if (call.operation == "GetFirstView") {
             // Passed over: the scan asks for the first view again.
             e.dialogShown = true;

@@ -3,7 +3,9 @@
 # project prefix's registry with LogPixels set, its drive shared. There the in-process checks run
 # (every control's rectangle and font, text against its control, the measuring), then the demo
 # is read from outside by the GUI driver, its preview compared, and one screenshot of each dialog
-# kept in OUT_DIR as main-dialog-DPI.png and message-dialog-DPI.png.
+# kept in OUT_DIR as main-dialog-DPI.png and message-dialog-DPI.png. At 144 DPI both dialogs are
+# shown once more after a drag from a 96-DPI monitor (WM_DPICHANGED, played by the demo) and must
+# be the picture of the ones made at 144 (kept as *-144-from-96.png).
 #   display_scale_e2e.sh TESTS.exe DEMO.exe GUIDRIVER.exe RESOURCES_DIR OUT_DIR
 set -uo pipefail
 
@@ -46,6 +48,25 @@ save_window() { # SHOT WINDOW FILE
   "$convert" "$1" -crop "${w}x${h}+$x+$y" +repage "$3"
 }
 
+# The demo's dialog once more, dragged here from 96 DPI: the same client rectangle and the same
+# pixels in it as the one made here (SHOT, taken with it at CLIENT), but for at most BLINKING ones.
+same_after_move() { # WINDOW SHOT CLIENT NAME BLINKING DEMO-ARGS...
+  local window=$1 made=$2 client=$3 name=$4 blinking=$5 x y w h differing
+  shift 5
+  start_exe "$app/demo.exe" --came-from 96 "$@"
+  drv wait "$window" >/dev/null || fail "$name never appeared after the move"
+  expect "$name's client rectangle after the move" "$(drv client "$window" | tr -d '\r')" "$client"
+  shot "$work/moved.png"
+  save_window "$work/moved.png" "$window" "$out/$name-$dpi-from-96.png"
+  read -r x y w h <<<"$client"
+  "$convert" "$made" -crop "${w}x$h+$x+$y" +repage "$work/made-client.png"
+  differing=$(differing_pixels "$work/moved.png" "$x" "$y" "$w" "$h" "$work/made-client.png")
+  echo "$name after the move from 96 DPI: $differing pixels differ (allowed: $blinking)"
+  expect "$name's pixels after the move" "$((differing <= blinking))" 1
+  drv close "$window"
+  expect_ended "$last_pid" "$name after the move"
+}
+
 mkdir -p "$out"
 app=$work/app
 mkdir -p "$app"
@@ -72,7 +93,7 @@ for dpi in 96 120 144 192; do
 
   start_exe "$app/demo.exe"
   drv wait "$main" >/dev/null || fail "main dialog never appeared at $dpi DPI"
-  read -r _ _ cw ch < <(drv client "$main")
+  read -r cx cy cw ch < <(drv client "$main")
   expect "main dialog's client area" "$cw $ch" "$(px 4155) $(px 2565)"
   expect "kind box, method box and Ok from outside" \
     "$(printf 'rect %s stdSFSSymbol\nrect %s stdSFSMet\nrect %s cmd_Ok\n' "$main" "$main" "$main" | drv_script | tr -d '\r')" \
@@ -95,15 +116,18 @@ $(px 3120) $(px 2040) $(px 855) $(px 375)"
     "$(differing_pixels "$work/main.png" $((bx + left)) $((by + top)) "$w" "$h" "$work/preview.png")" 0
   drv close "$main"
   expect_ended "$last_pid" "main dialog at $dpi DPI"
+  # The caret blinks in the kind box: one or two pixels wide, as high as the box at most.
+  [ "$dpi" -eq 144 ] && same_after_move "$main" "$work/main.png" "$cx $cy $cw $ch" main-dialog $((2 * $(px 420)))
 
   start_exe "$app/demo.exe" --raise "$long_message"
   drv wait "$gef" >/dev/null || fail "message never appeared at $dpi DPI"
-  read -r _ _ cw ch < <(drv client "$gef")
+  read -r cx cy cw ch < <(drv client "$gef")
   expect "message's client area" "$cw $ch" "$(px 3615) $(px 1305)"
   shot "$work/gef.png"
   save_window "$work/gef.png" "$gef" "$out/message-dialog-$dpi.png"
   drv click "$gef" Ok
   expect_ended "$last_pid" "message at $dpi DPI"
+  [ "$dpi" -eq 144 ] && same_after_move "$gef" "$work/gef.png" "$cx $cy $cw $ch" message-dialog 0 --raise "$long_message"
   WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1
 done
 echo "Screenshots in $out"

@@ -2,6 +2,7 @@
 // runs this once per DPI, with TVX_EXPECT_DPI naming the DPI the prefix was given.
 #include "app/sequences.h"
 #include "app/win32/control_ids.h"
+#include "app/win32/dialog_controls.h"
 #include "app/win32/dialog_layouts.h"
 #include "app/win32/gdi_measurer.h"
 #include "app/win32/main_form.h"
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -131,13 +133,9 @@ void expectComboFitsItsFont(HWND combo) {
     }
 }
 
-TEST_F(DisplayScale, MainDialogScalesEveryControlAndFont) {
-    win::Win32MainForm form(GetModuleHandleW(nullptr), L".");
-    form.showModeless();
-    SymbolRegister symbols;
-    fillChoiceLists(form, symbols);
-    test::pumpPending();
-
+// Every control where its twips put it at this DPI, in its font at its point size, its text
+// inside it.
+void expectMainDialogAtThisDpi(const win::Win32MainForm& form) {
     const SIZE client = test::clientSize(form.hwnd());
     EXPECT_EQ(client.cx, MulDiv(4155, dpi(), 1440));
     EXPECT_EQ(client.cy, MulDiv(2565, dpi(), 1440));
@@ -169,42 +167,123 @@ TEST_F(DisplayScale, MainDialogScalesEveryControlAndFont) {
     }
 }
 
-TEST_F(DisplayScale, MessageDialogScalesAndEveryMessageFitsItsLabel) {
-    win::Win32MainForm form(GetModuleHandleW(nullptr), L".");
-    win::Win32MessageDialog gef(GetModuleHandleW(nullptr));
-    const std::vector<std::wstring> messages{
+const std::vector<std::wstring>& allMessages() {
+    static const std::vector<std::wstring> messages{
         std::wstring(kConfigErrorText), msg::kNoHostInstance, msg::kNoDocument, msg::kNoDrawing,
         msg::kCalcError, msg::kInsertError, msg::kUnexpectedError, msg::kHostUnreachable,
         msg::kTooManyForeignSymbols, msg::kTooManyOwnSymbols,
         std::wstring(msg::kOwnNameWithoutNumber) + L"ZyrSymbol_x", std::wstring(msg::kUnknownMainKind) + L"7",
     };
+    return messages;
+}
+
+// The message dialog's controls where their twips put them at this DPI, and every message of
+// the program inside Info.
+void expectMessageDialogAtThisDpi(const win::Win32MessageDialog& gef) {
+    const SIZE client = test::clientSize(gef.hwnd());
+    EXPECT_EQ(client.cx, MulDiv(3615, dpi(), 1440));
+    EXPECT_EQ(client.cy, MulDiv(1305, dpi(), 1440));
+    for (const win::ControlLayout& layout : win::kMessageDialogControls) {
+        const RECT rect = test::rectInParent(gef.control(layout.id));
+        const win::TwipsRect& t = layout.twips;
+        EXPECT_TRUE(sameRect(rect, test::pixelsOf(t.left, t.top, t.width, t.height)))
+            << layout.id << ": " << describe(rect);
+    }
+    const HWND info = gef.control(ids::Info);
+    expectFontAtPoints(info, 8.0, false);
+    expectFontAtPoints(gef.control(ids::Ok), 8.0, false);
+    expectTextFits(gef.control(ids::Ok), 4);
+    const SIZE area = test::clientSize(info);
+    for (const std::wstring& message : allMessages()) {
+        const SIZE text = textExtent(info, message, DT_WORDBREAK, area.cx);
+        EXPECT_LE(text.cx, area.cx) << narrow(message);
+        EXPECT_LE(text.cy, area.cy) << "cut off: " << narrow(message);
+    }
+}
+
+// What Windows sends a per-monitor aware window dragged onto a monitor of DPI `to`, with the
+// rectangle the dialog would open in there as the suggested one.
+void arriveAtDpi(HWND window, SIZE clientTwips, int to) {
+    RECT suggested = win::dialogFrame(clientTwips, to, nullptr);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+}
+
+// The DPI the dialogs come from in the story of a move: 96 where the prefix has another, else 144.
+int otherDpi() { return dpi() == 96 ? 144 : 96; }
+
+// At the other DPI each control stands where its twips put it there, in the font for there.
+void expectLaidOutFor(HWND dialog, std::span<const win::ControlLayout> layouts, int at) {
+    for (const win::ControlLayout& layout : layouts) {
+        SCOPED_TRACE("at " + std::to_string(at) + " DPI, control " + std::to_string(layout.id));
+        const HWND control = GetDlgItem(dialog, layout.id);
+        const RECT expected = win::pixelRect(layout.twips, at);
+        EXPECT_TRUE(sameRect(test::rectInParent(control), expected)) << describe(test::rectInParent(control));
+        if (layout.kind != win::ControlKind::pictureBox) {
+            const double points = layout.font == win::FontRole::largeBold ? 12.0 : 8.0;
+            EXPECT_EQ(fontOf(control).asked.lfHeight, -std::lround(points * at / 72.0));
+        }
+    }
+}
+
+TEST_F(DisplayScale, MainDialogScalesEveryControlAndFont) {
+    win::Win32MainForm form(GetModuleHandleW(nullptr), L".");
+    form.showModeless();
+    SymbolRegister symbols;
+    fillChoiceLists(form, symbols);
+    test::pumpPending();
+    expectMainDialogAtThisDpi(form);
+}
+
+// Dragged here from a monitor of another scale, the dialog is the one made here: the same client
+// area, control rectangles and fonts, nothing clipped.
+TEST_F(DisplayScale, MainDialogMovedHereFromAnotherScaleIsTheOneMadeHere) {
+    win::Win32MainForm made(GetModuleHandleW(nullptr), L".");
+    win::Win32MainForm moved(GetModuleHandleW(nullptr), L".");
+    arriveAtDpi(moved.hwnd(), win::kMainFormClient, otherDpi());
+    expectLaidOutFor(moved.hwnd(), win::kMainFormControls, otherDpi());
+    arriveAtDpi(moved.hwnd(), win::kMainFormClient, dpi());
+    SymbolRegister symbols;
+    for (win::Win32MainForm* form : {&made, &moved}) {
+        form->showModeless();
+        fillChoiceLists(*form, symbols);
+    }
+    test::pumpPending();
+
+    expectMainDialogAtThisDpi(moved);
+    const SIZE madeClient = test::clientSize(made.hwnd());
+    const SIZE movedClient = test::clientSize(moved.hwnd());
+    EXPECT_EQ(movedClient.cx, madeClient.cx);
+    EXPECT_EQ(movedClient.cy, madeClient.cy);
+    for (const win::ControlLayout& layout : win::kMainFormControls) {
+        SCOPED_TRACE("control " + std::to_string(layout.id));
+        const RECT want = test::rectInParent(made.control(layout.id));
+        const RECT got = test::rectInParent(moved.control(layout.id));
+        EXPECT_TRUE(sameRect(got, want)) << describe(got) << " instead of " << describe(want);
+        const RealisedFont madeFont = fontOf(made.control(layout.id));
+        const RealisedFont movedFont = fontOf(moved.control(layout.id));
+        EXPECT_EQ(movedFont.face, madeFont.face);
+        EXPECT_EQ(movedFont.asked.lfHeight, madeFont.asked.lfHeight);
+        EXPECT_EQ(movedFont.metrics.tmHeight, madeFont.metrics.tmHeight);
+    }
+}
+
+// Made here, and again after a drag to another scale and back.
+TEST_F(DisplayScale, MessageDialogScalesAndEveryMessageFitsItsLabel) {
+    win::Win32MainForm form(GetModuleHandleW(nullptr), L".");
+    win::Win32MessageDialog gef(GetModuleHandleW(nullptr));
     bool checked = false;
     test::runFromLoop({[&] {
         checked = true;
-        const SIZE client = test::clientSize(gef.hwnd());
-        EXPECT_EQ(client.cx, MulDiv(3615, dpi(), 1440));
-        EXPECT_EQ(client.cy, MulDiv(1305, dpi(), 1440));
-        for (const win::ControlLayout& layout : win::kMessageDialogControls) {
-            const RECT rect = test::rectInParent(gef.control(layout.id));
-            const win::TwipsRect& t = layout.twips;
-            EXPECT_TRUE(sameRect(rect, test::pixelsOf(t.left, t.top, t.width, t.height)))
-                << layout.id << ": " << describe(rect);
-        }
-        const HWND info = gef.control(ids::Info);
-        expectFontAtPoints(info, 8.0, false);
-        expectFontAtPoints(gef.control(ids::Ok), 8.0, false);
-        expectTextFits(gef.control(ids::Ok), 4);
-        const SIZE area = test::clientSize(info);
-        for (const std::wstring& message : messages) {
-            const SIZE text = textExtent(info, message, DT_WORDBREAK, area.cx);
-            EXPECT_LE(text.cx, area.cx) << narrow(message);
-            EXPECT_LE(text.cy, area.cy) << "cut off: " << narrow(message);
-        }
+        expectMessageDialogAtThisDpi(gef);
+        arriveAtDpi(gef.hwnd(), win::kMessageDialogClient, otherDpi());
+        expectLaidOutFor(gef.hwnd(), win::kMessageDialogControls, otherDpi());
+        arriveAtDpi(gef.hwnd(), win::kMessageDialogClient, dpi());
+        SCOPED_TRACE("moved back from " + std::to_string(otherDpi()) + " DPI");
+        expectMessageDialogAtThisDpi(gef);
         SendMessageW(gef.control(ids::Ok), BM_CLICK, 0, 0);
     }});
-    gef.Raise(messages.front(), form.caption(), form.icon());
+    gef.Raise(allMessages().front(), form.caption(), form.icon());
     EXPECT_TRUE(checked);
-
 }
 
 // The widths the layout on the sheet is computed from stay those of 96 DPI, to within one pixel

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <utility>
 #include <string>
 
 namespace {
@@ -90,6 +91,28 @@ TEST(Pictures, MessageIconIsARedDiscWithCrossRimShadowAndMask) {
     EXPECT_FALSE(clear(26, 26));
     EXPECT_TRUE(clear(2, 29)) << "no shadow at the lower left";
     EXPECT_EQ(encodeIcon(icon, 4).size(), 22u + 40u + 64u + 32u * 16u + 32u * 4u);
+}
+
+// The host shows the key colour as transparent: the symbol on it and nothing lighter, so no square
+// and no light seam stands around the symbol on the toolbar.
+TEST(Pictures, CommandIconsStandOnTheHostsTransparentKeyColour) {
+    for (const int size : kCommandIconSizes) {
+        SCOPED_TRACE(size);
+        const RgbImage icon = commandIcon(size);
+        const int last = size - 1;
+        for (const auto& [x, y] : {std::pair{0, 0}, {last, 0}, {0, last}, {last, last}, {last / 2, 0}}) {
+            EXPECT_EQ(pixel(icon, x, y), kCommandIconKey) << x << "," << y;
+        }
+        const auto keyed = std::count(icon.pixels.begin(), icon.pixels.end(), kCommandIconKey);
+        EXPECT_GT(keyed, size * size / 2) << "the background";
+        EXPECT_TRUE(std::all_of(icon.pixels.begin(), icon.pixels.end(),
+                                [](const Rgb& p) { return p.r == p.g && p.g == p.b && p.r <= kCommandIconKey.r; }));
+        EXPECT_GE(std::count(icon.pixels.begin(), icon.pixels.end(), Rgb{0, 0, 0}), size) << "the symbol";
+        // The file as kept: its first pixel (bottom-left, blue-green-red) is the key colour too.
+        const Bytes file = committed("command_" + std::to_string(size) + ".bmp");
+        ASSERT_GT(file.size(), 57u);
+        EXPECT_EQ((Rgb{file[u32(file, 10) + 2], file[u32(file, 10) + 1], file[u32(file, 10)]}), kCommandIconKey);
+    }
 }
 
 TEST(Pictures, PreviewsShowTheThreeKindsApart) {

@@ -27,6 +27,18 @@ dll=$(winpath "$app/Tarvenix.dll")
 
 register_addin "$tvx_addin_clsid" "$dll" Tarvenix
 
+# The host shows the command icon's key colour as transparent: on the toolbar the symbol stands on
+# the toolbar's own background, with no square of the key colour or of white around it.
+toolbar_shows_no_square() {
+  local x y w h
+  read -r x y w h < <(drv client "$frame" ToolbarWindow32:0 | tr -d '\r')
+  shot "$work/toolbar.png"
+  "$convert" "$work/toolbar.png" -crop "${w}x$h+$x+$y" +repage txt:- >"$work/toolbar.txt"
+  expect "the toolbar's pixels of the key colour and of white" \
+    "$(grep -c ' #C0C0C0 ' "$work/toolbar.txt") $(grep -c ' #FFFFFF ' "$work/toolbar.txt")" "0 0"
+  expect "the symbol on the toolbar" "$(($(grep -c ' #000000 ' "$work/toolbar.txt") >= 10))" 1
+}
+
 # One click on the command, then BUTTON in the dialog; the host lives on.
 click_in_host() { # LABEL BUTTON
   drv menu "$frame" Extras "$command" || fail "$1: the menu command was refused"
@@ -43,6 +55,7 @@ run_in_host() { # LABEL DRAWING BUTTON [SHEET]
   serve "$work/$1-before.json" --addins || return 1
   drv wait "$frame" 10000 >/dev/null || fail "$1: no host frame"
   if [ $# -gt 3 ]; then host_command "sheet $4"; fi
+  [ "$1" = ok ] && toolbar_shows_no_square
   if [ -n "$shot" ]; then
     drv key "$frame" alt+x
     shot "$shot"

@@ -42,16 +42,19 @@ int coverageStep(double cover) {
     return static_cast<int>(std::lround(cover * 4.0));
 }
 
-RgbImage greysOnWhite(const Coverage& c) {
+// Black where covered, the background's grey where not, and steps between them at the edges.
+RgbImage greysOn(const Coverage& c, std::uint8_t background) {
     RgbImage image{c.width(), c.height(), {}};
     for (int y = 0; y < c.height(); ++y) {
         for (int x = 0; x < c.width(); ++x) {
-            const auto level = static_cast<std::uint8_t>(255 - coverageStep(c.at(x, y)) * 255 / 4);
+            const auto level = static_cast<std::uint8_t>(background - coverageStep(c.at(x, y)) * background / 4);
             image.pixels.push_back({level, level, level});
         }
     }
     return image;
 }
+
+RgbImage greysOnWhite(const Coverage& c) { return greysOn(c, 255); }
 
 } // namespace
 
@@ -81,7 +84,8 @@ RgbImage commandIcon(int size) {
     Coverage c(size, size);
     drawSymbol(c, {{11.0 * scale, 28.0 * scale}, 12.0 * scale, 31.5 * scale, 2.2 * scale},
                SymbolKind::removalRequired);
-    return greysOnWhite(c);
+    // The edges shade into the key colour, not into white: no light seam around the symbol.
+    return greysOn(c, kCommandIconKey.r);
 }
 
 RgbImage designPreview() {

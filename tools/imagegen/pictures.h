@@ -21,7 +21,11 @@ IndexedImage messageIcon();
 // 24 x 24, true colour: the complete symbol of one kind, black on white.
 RgbImage symbolPreview(SymbolKind kind);
 
-// size x size, true colour: the program icon's symbol, black on white, for the host's toolbar.
+// The colour a host shows as transparent in a command's icon; white would show as a square.
+inline constexpr Rgb kCommandIconKey{192, 192, 192};
+
+// size x size, true colour: the program icon's symbol, black on the key colour, for the host's
+// toolbar.
 RgbImage commandIcon(int size);
 
 // The sizes a host asks of a command's icon, smallest first.
