@@ -36,6 +36,8 @@ const wchar_t* const kUsage =
     L"  type WIN CTRL TEXT       replaces the text field's content, one keystroke a character\n"
     L"  settext WIN CTRL TEXT    sets the text and reports it as edited\n"
     L"  click WIN CTRL           clicks a button\n"
+    L"  sendclick WIN CTRL       clicks a button by a sent message, which even a loop that dispatches\n"
+    L"                           nothing delivers (without waiting for it)\n"
     L"  key WIN KEY              tab, shift+tab, enter, escape, space, alt+LETTER: typed into the window\n"
     L"  menu WIN MENU ITEM       opens the menu bar's MENU and clicks ITEM (captions without \"&\");\n"
     L"                           fails when either is missing or the item is greyed\n"
@@ -306,6 +308,12 @@ void cmdClick(const Words& w, std::wstring&) {
     }
 }
 
+void cmdSendClick(const Words& w, std::wstring&) {
+    if (!SendNotifyMessageW(requireControl(w, 2), BM_CLICK, 0, 0)) {
+        throw std::runtime_error("click not delivered");
+    }
+}
+
 // The position of the entry whose caption is `caption` ("&" and any "\tShortcut" ignored), or -1.
 int menuPosition(HMENU menu, const std::wstring& caption) {
     const int count = GetMenuItemCount(menu);
@@ -455,7 +463,7 @@ void runCommand(const Words& words, std::wstring& out) {
         {L"text", cmdText},     {L"items", cmdItems},     {L"index", cmdIndex},     {L"rect", cmdRect},
         {L"client", cmdClient}, {L"window", cmdWindow},   {L"enabled", cmdEnabled}, {L"resize", cmdResize},
         {L"focus", cmdFocus},     {L"list", cmdList},       {L"select", cmdSelect},
-        {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick},     {L"key", cmdKey},
+        {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick}, {L"sendclick", cmdSendClick},     {L"key", cmdKey},
         {L"close", cmdClose},   {L"sleep", cmdSleep},     {L"clock", cmdClock},
         {L"dpi", cmdDpi},
         {L"minimize", cmdMinimize}, {L"front", cmdFront},

@@ -149,6 +149,10 @@ std::int32_t AddinHost::menuState(std::int32_t commandId) {
 }
 
 bool AddinHost::click(std::int32_t commandId) {
+    if (commandId == kOptionsCommand) {
+        openOptions();
+        return true;
+    }
     const Command* found = findCommand(commandId);
     if (found == nullptr) {
         return false;

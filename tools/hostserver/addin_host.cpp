@@ -2,6 +2,7 @@
 
 #include "drawing/com/failure_text.h"
 #include "tools/hostserver/host_frame.h"
+#include "tools/hostserver/options_dialog.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -94,10 +95,12 @@ AddinHost::AddinHost(std::shared_ptr<DispatchContext> context, ComPtr<IDispatch>
     }
     frame_ = std::make_unique<HostFrame>([this](std::int32_t id) { click(id); },
                                          [this](std::int32_t id) { return menuState(id); });
+    options_ = std::make_unique<OptionsDialog>(frame_->window(), *context_);
     context_->setAddinHost(this);
 }
 
 AddinHost::~AddinHost() {
+    options_.reset();
     // Add-ins still loaded (the host timed out) take back their commands through us.
     while (!addins_.empty()) {
         disconnect(addins_.back()->cookie);
@@ -107,6 +110,14 @@ AddinHost::~AddinHost() {
 
 void AddinHost::showFrame() {
     frame_->show();
+}
+
+void AddinHost::openOptions() {
+    options_->open();
+}
+
+void AddinHost::closeOptions() {
+    options_->close();
 }
 
 HWND AddinHost::frameWindow() const noexcept {

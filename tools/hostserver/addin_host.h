@@ -17,6 +17,7 @@
 namespace tvx::hostserver {
 
 class HostFrame;
+class OptionsDialog;
 
 // GetLocalizedMenuName's answer for a menu id of the host's list (File 0, ..., Tools 4), as a
 // German host names the menu, "&" included; empty for a menu the frame does not have.
@@ -68,6 +69,10 @@ public:
     // menu only while a document of its types is active, as each type has its own menu on a real
     // host. Unset, every item is.
     void setActiveDocumentType(std::function<std::int32_t()> type) { activeDocType_ = std::move(type); }
+
+    // The host's "Optionen" dialog, modal to the frame.
+    void openOptions();
+    void closeOptions();
 
     // Every add-in the registry marks as listed and started with the host; the number loaded.
     int loadStartup();
@@ -158,6 +163,7 @@ private:
     ComPtr<IDispatch> app_;
     LONG appBaseline_ = 0;
     std::unique_ptr<HostFrame> frame_;
+    std::unique_ptr<OptionsDialog> options_;
     std::function<std::int32_t()> activeDocType_;
     std::vector<std::unique_ptr<Addin>> addins_;
     std::vector<Command> commands_;

@@ -134,6 +134,13 @@ void DispatchContext::trace(const std::string& line) const {
     }
 }
 
+void DispatchContext::markIfModal(const std::string& operation) {
+    if (inModalState()) {
+        ++modalCalls_;
+        trace(std::string(kModalCallMarker) + ": " + operation);
+    }
+}
+
 void DispatchContext::registerTextFormat(const IUnknown* identity, host::TextFormatRef format) {
     textFormats_[identity] = std::move(format);
 }
@@ -508,6 +515,7 @@ HRESULT DispatchCore::invokeChecked(DISPID id, WORD flags, DISPPARAMS* params, V
     }
     const std::size_t index = static_cast<std::size_t>(id) - 1;
     const MemberInfo& member = table[index];
+    context_->markIfModal(std::string(kind_) + "." + narrow(member.name));
     if (const HRESULT held = context_->gate(context_->callCount() + 1, std::string(kind_) + "." + narrow(member.name));
         held != S_OK) {
         return held;

@@ -90,6 +90,14 @@ public:
     // The object behind one the client passed back, or null when it is not ours.
     DispatchCore* findObject(IDispatch* object) const;
 
+    // The host in a modal state of its own (its "Optionen" dialog, a loop of its own watching
+    // the keyboard): a call that arrives meanwhile is marked in the trace and counted. Nested.
+    void enterModalState() noexcept { ++modalDepth_; }
+    void leaveModalState() noexcept { --modalDepth_; }
+    bool inModalState() const noexcept { return modalDepth_ > 0; }
+    std::uint64_t callsDuringModalState() const noexcept { return modalCalls_; }
+    void markIfModal(const std::string& operation);
+
     // Where the add-in calls go; none unless the server hosts add-ins.
     void setAddinHost(AddinHost* host) { addinHost_ = host; }
     AddinHost* addinHost() const noexcept { return addinHost_; }
@@ -109,6 +117,22 @@ private:
     std::map<const IUnknown*, host::TextFormatRef> textFormats_;
     std::set<const DispatchCore*> live_;
     AddinHost* addinHost_ = nullptr;
+    int modalDepth_ = 0;
+    std::uint64_t modalCalls_ = 0;
+};
+
+inline constexpr char kModalCallMarker[] = "!! called during modal state";
+
+// The host's modal state for as long as it lives.
+class ModalState {
+public:
+    explicit ModalState(DispatchContext& context) : context_(context) { context_.enterModalState(); }
+    ModalState(const ModalState&) = delete;
+    ModalState& operator=(const ModalState&) = delete;
+    ~ModalState() { context_.leaveModalState(); }
+
+private:
+    DispatchContext& context_;
 };
 
 // Argument kinds, each one exact VARTYPE.

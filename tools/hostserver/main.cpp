@@ -7,6 +7,7 @@
 #include "tools/hostserver/addin_host.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_class.h"
+#include "tools/hostserver/options_dialog.h"
 #include "tools/hostserver/server_options.h"
 #include "tools/hostserver/stop_file.h"
 
@@ -145,14 +146,25 @@ void callAddinMember(IDispatch* app, const wchar_t* member, const std::wstring& 
     app->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, answer.put(), nullptr, nullptr);
 }
 
-// A stop file that plays the user on the hosted add-ins; false when there are none.
-bool playAddinCommand(const StopFileCommand& command, AddinHost* addins, IDispatch* app) {
+// A stop file that plays the user on the hosted add-ins, or the host's own modal states for them;
+// false when there are none.
+bool playAddinCommand(const StopFileCommand& command, AddinHost* addins, IDispatch* app, DispatchContext& context) {
+    if (command.kind == StopFileCommand::Kind::BusyLoop) {
+        if (command.busyMs == 0) {
+            std::fprintf(stderr, "tvx-hostserver: \"busyloop MS\" needs a number MS from 1 to %d\n", kMaxBusyMs);
+            return false;
+        }
+        busyLoop(context, static_cast<DWORD>(command.busyMs));
+        return true;
+    }
     if (addins == nullptr) {
         std::fputs("tvx-hostserver: the stop file asks for add-ins, but the host runs without --addins\n", stderr);
         return false;
     }
     switch (command.kind) {
     case StopFileCommand::Kind::Click: addins->clickFirst(); break;
+    case StopFileCommand::Kind::ModalOpen: addins->openOptions(); break;
+    case StopFileCommand::Kind::ModalClose: addins->closeOptions(); break;
     case StopFileCommand::Kind::Load: callAddinMember(app, L"LoadAddIn", command.sheet); break;
     case StopFileCommand::Kind::Unload:
         if (command.sheet.empty()) {
@@ -185,7 +197,7 @@ bool takeBack(sim::SimHost& host, int steps) {
 // appears or the time is up. A "sheet NAME" or "undo N" stop file is carried out and taken away,
 // as is one that plays the user on the add-ins.
 Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& host, AddinHost* addins,
-                       IDispatch* appObject) {
+                       IDispatch* appObject, DispatchContext& context) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
     for (;;) {
         MSG msg;
@@ -203,7 +215,7 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
                     return Stop::BadUndo;
                 }
             } else if (command.kind != StopFileCommand::Kind::Sheet) {
-                if (!playAddinCommand(command, addins, appObject)) {
+                if (!playAddinCommand(command, addins, appObject, context)) {
                     return Stop::NoSuchSheet;
                 }
             } else if (!switchSheet(app, command.sheet)) {
@@ -242,6 +254,7 @@ int serve(const ServerOptions& o) {
     bool saveFailed = false;
     bool snapshotFailed = false;
     int addinFailures = 0;
+    std::uint64_t modalCalls = 0;
     {
         com::ComApartment apartment;
         auto context = std::make_shared<DispatchContext>();
@@ -330,7 +343,7 @@ int serve(const ServerOptions& o) {
         std::puts("ready");
         std::fflush(stdout);
 
-        stop = serveUntilStopped(o, *hostApp, host, addins.get(), app.get());
+        stop = serveUntilStopped(o, *hostApp, host, addins.get(), app.get(), *context);
         context->setBeforeCall({});
         context->setGate({});
         // Disconnected before the save: an add-in ends its open run as Cancel does.
@@ -340,6 +353,9 @@ int serve(const ServerOptions& o) {
         if (stop == Stop::Save) {
             saveFailed = !trySave(host, o.saveTo);
         }
+        modalCalls = context->callsDuringModalState();
+        context->trace("-- calls during the host's modal state: " + std::to_string(modalCalls) + " --");
+        std::printf("calls during modal state: %llu\n", static_cast<unsigned long long>(modalCalls));
     }
     if (saveFailed || snapshotFailed) {
         return kSaveFailed;
@@ -350,6 +366,10 @@ int serve(const ServerOptions& o) {
     if (stop == Stop::TimedOut) {
         std::fputs("tvx-hostserver: no stop file within the time limit; nothing saved\n", stderr);
         return kTimedOut;
+    }
+    if (modalCalls > 0) {
+        std::fprintf(stderr, "tvx-hostserver: %llu calls arrived during the host's modal state\n",
+                     static_cast<unsigned long long>(modalCalls));
     }
     return addinFailures > 0 ? kAddinLeftSomething : kOk;
 }
