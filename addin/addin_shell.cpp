@@ -21,6 +21,15 @@ namespace {
 
 constexpr wchar_t kShellClass[] = L"tvx_AddinShell";
 constexpr UINT kFinishRun = WM_APP + 1;
+// A request of the run's dialog (wParam: RunRequest; lParam: the run's serial number), carried out
+// from this window's own message, never inside the hook, the control's handler or another loop.
+constexpr UINT kRunRequest = WM_APP + 2;
+// While a dialog is up, how often it looks whether the host's frame was disabled or enabled:
+// the owner tells its owned windows nothing of it.
+constexpr UINT_PTR kFollowOwnerTimer = 1;
+constexpr UINT kFollowOwnerMs = 100;
+
+enum RunRequest : WPARAM { kOkRequest = 1, kCancelRequest, kFailureRequest };
 
 // Unlike the exe's, this run ends by returning to the host: the process is the host's.
 class ReturnToHost final : public Terminator {
@@ -64,20 +73,23 @@ void unregisterRunClasses(HINSTANCE module) {
 class AddinShell::Run {
 public:
     // Unlike the exe's, the dialog and its messages are owned by the host's window (null: none).
-    Run(AddinShell& shell, std::unique_ptr<win::InstanceClaim> claim, HWND owner)
-        : shell_(shell), claim_(std::move(claim)), folder_(moduleFolder()), form_(shell.module_, folder_, owner),
-          gef_(shell.module_, owner), connector_(shell.app_), program_(form_, gef_, ending_, connector_, folder_) {
+    Run(AddinShell& shell, std::unique_ptr<win::InstanceClaim> claim, HWND owner, LPARAM serial)
+        : shell_(shell), claim_(std::move(claim)), owner_(owner), serial_(serial), folder_(moduleFolder()),
+          form_(shell.module_, folder_, owner), gef_(shell.module_, owner), connector_(shell.app_),
+          program_(form_, gef_, ending_, connector_, folder_) {
+        // A button, or the hook's Enter or Space on one, only asks: the handler may run inside
+        // the keyboard hook or inside a loop of the host's that is not ready for its calls.
         form_.setHandlers({
-            [this] { fromDialog(cmd_Ok_Click); },
-            [this] { fromDialog(cmd_Cancel_Click); },
+            [this] { request(kOkRequest); },
+            [this] { request(kCancelRequest); },
             // Closing the window ends the run as Cancel does.
-            [this] { fromDialog(cmd_Cancel_Click); },
+            [this] { request(kCancelRequest); },
         });
         // Unlike the exe, there is no event loop of ours to stop: a control's failure takes the
-        // error route right away.
+        // error route from the next message.
         win::onGuardedFailure([this](std::exception_ptr failure) {
             controlFailure = std::move(failure);
-            fromDialog(rethrowControlFailure);
+            request(kFailureRequest);
         });
     }
     Run(const Run&) = delete;
@@ -111,6 +123,43 @@ public:
         return false;
     }
 
+    // A request posted by this run; one of a run that is gone does nothing.
+    void answer(WPARAM kind) noexcept {
+        if (ended_) {
+            return;
+        }
+        // While the host shows a modal dialog of its own, the run does not call it. A failure
+        // waits for the frame; Ok and Abbruch do nothing, as the disabled dialog shows.
+        if (!ownerEnabled()) {
+            failureWaiting_ = failureWaiting_ || kind == kFailureRequest;
+            return;
+        }
+        if (kind == kFailureRequest) {
+            fromDialog(rethrowControlFailure);
+        } else if (!inHandler()) {
+            // Inside a handler (a message of the Ok sequence is up) the dialog's buttons are gone.
+            fromDialog(kind == kOkRequest ? cmd_Ok_Click : cmd_Cancel_Click);
+        }
+    }
+
+    // The dialog takes input only while the host's frame does. Inside a handler the run's own
+    // message has disabled the frame, and the dialog with it.
+    void followOwner() noexcept {
+        if (ended_ || inHandler()) {
+            return;
+        }
+        const bool enabled = ownerEnabled();
+        const HWND form = form_.hwnd();
+        if (form != nullptr && (IsWindowEnabled(form) != FALSE) != enabled) {
+            EnableWindow(form, enabled ? TRUE : FALSE);
+        }
+        if (enabled && failureWaiting_) {
+            failureWaiting_ = false;
+            request(kFailureRequest);
+        }
+    }
+
+    LPARAM serial() const noexcept { return serial_; }
     bool ended() const noexcept { return ended_; }
     bool inHandler() const noexcept { return depth_ > 0; }
 
@@ -130,6 +179,15 @@ public:
     }
 
 private:
+    bool ownerEnabled() const noexcept { return owner_ == nullptr || IsWindowEnabled(owner_) != FALSE; }
+
+    void request(WPARAM kind) noexcept {
+        if (kind != kFailureRequest && !ownerEnabled()) {
+            return;
+        }
+        PostMessageW(shell_.window_, kRunRequest, kind, serial_);
+    }
+
     void fromDialog(Handler handler) noexcept {
         if (!handle(handler)) {
             // Still inside the dialog's own window procedure: taken down once that has returned.
@@ -139,6 +197,8 @@ private:
 
     AddinShell& shell_;
     std::unique_ptr<win::InstanceClaim> claim_; // released last, after every window is gone
+    HWND owner_;
+    LPARAM serial_;
     std::wstring folder_;
     win::Win32MainForm form_;
     win::Win32MessageDialog gef_;
@@ -147,6 +207,7 @@ private:
     Program program_;
     std::optional<DialogKeys> keys_;
     bool ended_ = false;
+    bool failureWaiting_ = false;
     int depth_ = 0;
 };
 
@@ -190,9 +251,11 @@ void AddinShell::command() noexcept {
             return;
         }
         owner = hostFrameWindow(app_);
-        run_ = std::make_unique<Run>(*this, std::move(claim), owner);
+        run_ = std::make_unique<Run>(*this, std::move(claim), owner, ++runSerial_);
         if (!run_->start()) {
             destroyRun();
+        } else if (owner != nullptr) {
+            SetTimer(window_, kFollowOwnerTimer, kFollowOwnerMs, nullptr);
         }
     } catch (const std::exception& e) {
         destroyRun();
@@ -247,6 +310,7 @@ void AddinShell::destroyRun() noexcept {
     if (run_ && run_->inHandler()) {
         return;
     }
+    KillTimer(window_, kFollowOwnerTimer);
     run_.reset();
     // Unlike the exe, the classes go with the run: the DLL may be unloaded before the host ends.
     unregisterRunClasses(module_);
@@ -256,11 +320,25 @@ void AddinShell::destroyRun() noexcept {
 }
 
 LRESULT CALLBACK AddinShell::shellWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kFinishRun) {
-        if (auto* shell = reinterpret_cast<AddinShell*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+    auto* shell = reinterpret_cast<AddinShell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+    case kFinishRun:
+        if (shell != nullptr) {
             shell->runFinished();
         }
         return 0;
+    case kRunRequest:
+        if (shell != nullptr && shell->run_ && shell->run_->serial() == lParam) {
+            shell->run_->answer(wParam);
+        }
+        return 0;
+    case WM_TIMER:
+        if (shell != nullptr && wParam == kFollowOwnerTimer && shell->run_) {
+            shell->run_->followOwner();
+        }
+        return 0;
+    default:
+        break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

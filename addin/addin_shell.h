@@ -44,7 +44,9 @@ private:
     HINSTANCE module_;
     com::ComPtr<IDispatch> app_;
     std::unique_ptr<Run> run_;
-    HWND window_ = nullptr; // message-only: a run that ends inside its own window is taken down from here
+    HWND window_ = nullptr; // message-only: a run's requests are carried out here, and a run that ends
+                            // inside its own window is taken down from here
+    LPARAM runSerial_ = 0;
     std::shared_ptr<AddinShell> lingering_; // itself, while a run outlives the disconnection
 };
 

@@ -344,6 +344,64 @@ TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowW
     unload(addin, host.fake);
 }
 
+// The host's own loop for a while: long enough for the dialog to see its owner's state.
+void hostPumpFor(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        hostPump();
+    }
+}
+
+// The dialog's buttons and keys only ask; the run answers from a message of its own, so nothing
+// calls the host inside the keyboard hook or a loop of the host's that dispatches nothing. While
+// the host's frame is disabled (a modal dialog of the host's), the dialog follows it and its
+// buttons do nothing.
+TEST_F(AddinInProcess, NoHostCallFromTheHookOrAnotherLoopNorWhileTheHostsFrameIsDisabled) {
+    Host host(sampleDrawing());
+    const win::UniqueWindow frame(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                                  nullptr, GetModuleHandleW(nullptr), nullptr));
+    ASSERT_NE(frame.get(), nullptr);
+    host.fake.frameWindow = frame.get();
+    ComPtr<ISwAddin> addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+    ASSERT_EQ(host.fake.click(), 1);
+    const HWND form = mainForm();
+    ASSERT_NE(form, nullptr);
+    const std::uint64_t shown = host.context->callCount();
+
+    EnableWindow(frame.get(), FALSE);
+    hostPumpFor(400);
+    EXPECT_FALSE(IsWindowEnabled(form)) << "the dialog did not follow its disabled owner";
+    press(form, ids::cmd_Ok);
+    press(form, ids::cmd_Cancel);
+    SendMessageW(form, WM_CLOSE, 0, 0);
+    hostPumpFor(200);
+    EXPECT_EQ(host.context->callCount(), shown);
+    EXPECT_EQ(mainForm(), form);
+    EnableWindow(frame.get(), TRUE);
+    hostPumpFor(400);
+    EXPECT_TRUE(IsWindowEnabled(form)) << "the dialog stayed disabled";
+
+    // Enter on Ok taken off the queue by a host's loop that watches the keyboard, and a click
+    // sent meanwhile: the run waits for the host's own loop.
+    const HWND ok = GetDlgItem(form, ids::cmd_Ok);
+    SetFocus(ok);
+    PostMessageW(ok, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(ok, WM_KEYUP, VK_RETURN, 1);
+    MSG key{};
+    while (PeekMessageW(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    SendMessageW(ok, BM_CLICK, 0, 0);
+    EXPECT_EQ(host.context->callCount(), shown);
+    EXPECT_EQ(mainForm(), form);
+    hostPump();
+    EXPECT_EQ(mainForm(), nullptr);
+    EXPECT_EQ(host.drawing(), sim::drawingToJson(exeRun(sampleDrawing()).finalDrawing)) << "not one whole Ok";
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+    unload(addin, host.fake);
+}
+
 TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
     Host host(sampleDrawing());
     ComPtr<ISwAddin> addin = createAddin();
