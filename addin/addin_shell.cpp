@@ -243,11 +243,12 @@ void AddinShell::command() noexcept {
             run_->bringForward();
             return;
         }
-        // Across the add-in and the exe, one run at a time. While the exe runs, its window
-        // comes forward instead, without the exe's wait: the host's thread must not stall.
-        auto claim = std::make_unique<win::InstanceClaim>(win::kInstanceClaimName);
+        // Across the add-in and the exe, one run at a time. While another runs, its window
+        // comes forward instead. The host's thread must not stall: no wait for the claim, none
+        // for the other window, and no thread of ours in the host's process to do it.
+        auto claim = std::make_unique<win::InstanceClaim>(win::kInstanceClaimName, std::chrono::milliseconds::zero());
         if (!claim->held()) {
-            win::bringRunningInstanceForward(*claim, std::chrono::milliseconds::zero());
+            win::bringRunningInstanceForwardNow();
             return;
         }
         owner = hostFrameWindow(app_);

@@ -22,6 +22,7 @@
 #include "tools/hostserver/dispatch_objects.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <array>
@@ -90,6 +91,63 @@ private:
     HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread thread_;
 };
+
+// The exe's dialog up in a run whose thread takes no messages (stuck in a host call): a window
+// of the dialog's class on a thread of its own that never pumps.
+class StuckExeDialog {
+public:
+    StuckExeDialog() : thread_([this] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = ids::kMainFormClass;
+        RegisterClassW(&wc);
+        const HWND window = CreateWindowExW(0, ids::kMainFormClass, L"exe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                            200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetEvent(shown_);
+        WaitForSingleObject(release_, 20000);
+        DestroyWindow(window);
+        UnregisterClassW(ids::kMainFormClass, GetModuleHandleW(nullptr));
+    }) {
+        WaitForSingleObject(shown_, 10000);
+    }
+    StuckExeDialog(const StuckExeDialog&) = delete;
+    StuckExeDialog& operator=(const StuckExeDialog&) = delete;
+    ~StuckExeDialog() {
+        SetEvent(release_);
+        thread_.join();
+        CloseHandle(shown_);
+        CloseHandle(release_);
+    }
+
+private:
+    HANDLE shown_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread thread_;
+};
+
+std::size_t threadsOfThisProcess() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    std::size_t count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
+            ++count;
+        }
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+std::size_t windowsOfClass(const wchar_t* name) {
+    std::size_t count = 0;
+    for (HWND w = FindWindowExW(nullptr, nullptr, name, nullptr); w != nullptr;
+         w = FindWindowExW(nullptr, w, name, nullptr)) {
+        ++count;
+    }
+    return count;
+}
 
 bool claimFreeElsewhere() {
     bool free = false;
@@ -438,6 +496,13 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
         const ClaimHeldElsewhere exeRunning;
         ASSERT_EQ(host.fake.click(), 1);
         EXPECT_EQ(mainForm(), nullptr);
+        // Its dialog up while its thread is stuck: the click neither waits for it (this would
+        // hang) nor leaves a thread in the host's process to do so.
+        const StuckExeDialog stuck;
+        const std::size_t threads = threadsOfThisProcess();
+        ASSERT_EQ(host.fake.click(), 1);
+        EXPECT_EQ(threadsOfThisProcess(), threads);
+        EXPECT_EQ(windowsOfClass(ids::kMainFormClass), 1u) << "a dialog of the add-in's own";
     }
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_NE(mainForm(), nullptr);
