@@ -52,7 +52,9 @@ HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wcha
                         SIZE clientTwips, int dpi, void* self, HWND owner) {
     const SIZE client{twipsToPixels(clientTwips.cx, dpi), twipsToPixels(clientTwips.cy, dpi)};
     const RECT frame = centredFrame(client, kDialogStyle, kDialogExStyle);
-    const HWND window = CreateWindowExW(kDialogExStyle, className, caption, kDialogStyle, frame.left,
+    // An owned dialog (inside a host) stays with its owner: no taskbar button of its own.
+    const DWORD exStyle = owner != nullptr ? kDialogExStyle & ~static_cast<DWORD>(WS_EX_APPWINDOW) : kDialogExStyle;
+    const HWND window = CreateWindowExW(exStyle, className, caption, kDialogStyle, frame.left,
                                         frame.top, frame.right - frame.left, frame.bottom - frame.top,
                                         owner, nullptr, instance, self);
     if (window == nullptr) {

@@ -36,6 +36,7 @@ public:
     void setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
     HWND hwnd() const { return window_.get(); }
 
+    // Topmost only when the dialog has no owner.
     void setAlwaysOnTop() override;
     void showModeless() override;
     void hide() override;

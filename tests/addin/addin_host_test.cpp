@@ -377,17 +377,25 @@ TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowW
     ComPtr<ISwAddin> addin = createAddin();
     ASSERT_TRUE(connect(*addin.get(), host.fake));
 
+    // Owned, they stay above the host; not topmost and without a taskbar button, they never hide
+    // the host's own modal dialogs nor float above other programs.
+    const auto exStyle = [](HWND window) { return GetWindowLongPtrW(window, GWL_EXSTYLE); };
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_NE(mainForm(), nullptr);
     EXPECT_EQ(GetWindow(mainForm(), GW_OWNER), frame.get());
+    EXPECT_EQ(exStyle(mainForm()) & (WS_EX_TOPMOST | WS_EX_APPWINDOW), 0);
     HWND messageOwner = nullptr;
+    LONG_PTR messageStyle = -1;
     whileMessageShows = [&] {
-        messageOwner = GetWindow(FindWindowW(ids::kMessageDialogClass, nullptr), GW_OWNER);
+        const HWND message = FindWindowW(ids::kMessageDialogClass, nullptr);
+        messageOwner = GetWindow(message, GW_OWNER);
+        messageStyle = exStyle(message);
     };
     host.failAt = "Doc.InsertNote";
     press(mainForm(), ids::cmd_Ok);
     ASSERT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
     EXPECT_EQ(messageOwner, frame.get());
+    EXPECT_EQ(messageStyle & (WS_EX_TOPMOST | WS_EX_APPWINDOW), 0);
 
     // A host that does not say: no owner, as the exe's, and no message about it.
     shownMessages.clear();
@@ -396,6 +404,7 @@ TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowW
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_NE(mainForm(), nullptr);
     EXPECT_EQ(GetWindow(mainForm(), GW_OWNER), nullptr);
+    EXPECT_NE(exStyle(mainForm()) & WS_EX_TOPMOST, 0);
     EXPECT_EQ(operationsOf(host.fake.log), std::vector<std::string>{"app.Frame"});
     press(mainForm(), ids::cmd_Cancel);
     EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
