@@ -47,6 +47,7 @@ const wchar_t* const kUsage =
     L"  dpi                      the display's DPI\n"
     L"  minimize WIN             the window's minimize command\n"
     L"  front WIN                1 when the window is the foreground window and not minimized, else 0\n"
+    L"  respond WIN              milliseconds the window's thread took to answer a sent message\n"
     L"  sleep MS\n"
     L"  clock                    milliseconds since 1970, the clock shell scripts read too\n"
     L"WIN: TITLE, CLASS::TITLE or CLASS::   CTRL: NAME, #ID, CLASS:N or .\n";
@@ -444,6 +445,17 @@ void cmdClock(const Words&, std::wstring& out) {
     out += std::to_wstring((ticks - 116444736000000000ull) / 10000u) + L"\n";
 }
 
+void cmdRespond(const Words& w, std::wstring& out) {
+    const HWND window = requireWindow(word(w, 1));
+    const auto start = Clock::now();
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer) == 0) {
+        throw std::runtime_error("the window did not answer within 30 s");
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    out += std::to_wstring(took.count()) + L"\n";
+}
+
 void cmdDpi(const Words&, std::wstring& out) {
     const HDC screen = GetDC(nullptr);
     out += std::to_wstring(GetDeviceCaps(screen, LOGPIXELSY)) + L"\n";
@@ -464,7 +476,7 @@ void runCommand(const Words& words, std::wstring& out) {
         {L"client", cmdClient}, {L"window", cmdWindow},   {L"enabled", cmdEnabled}, {L"resize", cmdResize},
         {L"focus", cmdFocus},     {L"list", cmdList},       {L"select", cmdSelect},
         {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick}, {L"sendclick", cmdSendClick},     {L"key", cmdKey},
-        {L"close", cmdClose},   {L"sleep", cmdSleep},     {L"clock", cmdClock},
+        {L"close", cmdClose},   {L"sleep", cmdSleep},     {L"clock", cmdClock}, {L"respond", cmdRespond},
         {L"dpi", cmdDpi},
         {L"minimize", cmdMinimize}, {L"front", cmdFront},
         {L"menu", cmdMenu},     {L"buttons", cmdButtons}, {L"toolbar", cmdToolbar},
