@@ -39,15 +39,43 @@ public:
 
 // The host object comes from ConnectToSW, not from the running-object table. Unlike the exe, no
 // retry filter and no watch thread: in process the host cannot reject a call, and the watch's
-// end of the process would end the host.
+// end of the process would end the host. Every reference the run takes is held over one line, so
+// that a disconnection can give all of them back at once.
 class GivenHost final : public host::Connector {
 public:
     explicit GivenHost(com::ComPtr<IDispatch> app) : app_(std::move(app)) {}
-    host::AppRef attach(const std::wstring&) override { return com::wrapApp(app_); }
+    host::AppRef attach(const std::wstring&) override { return com::wrapApp(app_, line_); }
+    // From here on every call throws HostError(Gone) instead of reaching the host.
+    void close() noexcept {
+        line_->close();
+        app_.reset();
+    }
 
 private:
     com::ComPtr<IDispatch> app_;
+    std::shared_ptr<com::HostLine> line_ = std::make_shared<com::HostLine>();
 };
+
+// The run's messages, until the host disconnects: a run that ends after that shows nothing.
+class RunMessages final : public MessageDialog {
+public:
+    explicit RunMessages(win::Win32MessageDialog& dialog) : dialog_(dialog) {}
+    void Raise(const std::wstring& text, const std::wstring& title, FormIcon icon) override {
+        if (!silenced_) {
+            dialog_.Raise(text, title, icon);
+        }
+    }
+    void silence() noexcept { silenced_ = true; }
+
+private:
+    win::Win32MessageDialog& dialog_;
+    bool silenced_ = false;
+};
+
+// One run per process, whichever connection started it: the dialog keys' hook, the guarded
+// failure and the control failure below are the process's, and a host that reconnects while a
+// run lingers gets that run's window forward rather than a second run.
+AddinShell::Run* theRun = nullptr;
 
 // A failure a dialog control's handler let out, for the error route to report.
 std::exception_ptr controlFailure;
@@ -75,8 +103,9 @@ public:
     // Unlike the exe's, the dialog and its messages are owned by the host's window (null: none).
     Run(AddinShell& shell, std::unique_ptr<win::InstanceClaim> claim, HWND owner, LPARAM serial)
         : shell_(shell), claim_(std::move(claim)), owner_(owner), serial_(serial), folder_(moduleFolder()),
-          form_(shell.module_, folder_, owner), gef_(shell.module_, owner), connector_(shell.app_),
-          program_(form_, gef_, ending_, connector_, folder_) {
+          form_(shell.module_, folder_, owner), gef_(shell.module_, owner), messages_(gef_), connector_(shell.app_),
+          program_(form_, messages_, ending_, connector_, folder_) {
+        theRun = this;
         // A button, or the hook's Enter or Space on one, only asks: the handler may run inside
         // the keyboard hook or inside a loop of the host's that is not ready for its calls.
         form_.setHandlers({
@@ -94,7 +123,10 @@ public:
     }
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
-    ~Run() { win::onGuardedFailure(nullptr); }
+    ~Run() {
+        win::onGuardedFailure(nullptr);
+        theRun = nullptr;
+    }
 
     // False when the run ended already at start-up.
     bool start() {
@@ -163,6 +195,17 @@ public:
     bool ended() const noexcept { return ended_; }
     bool inHandler() const noexcept { return depth_ > 0; }
 
+    // The host disconnects while a handler of the run is under way (a message of it is up): what
+    // the run owes the drawing is paid now and every host reference goes back, before the host
+    // hears that the add-in is disconnected. The handler then meets a host that is gone and ends
+    // the run without a word once it has returned.
+    void disconnect() noexcept {
+        messages_.silence();
+        program_.session.owed.settle();
+        connector_.close();
+        closeMessage();
+    }
+
     void closeMessage() const noexcept {
         if (gef_.hwnd() != nullptr) {
             ShowWindow(gef_.hwnd(), SW_HIDE);
@@ -202,6 +245,7 @@ private:
     std::wstring folder_;
     win::Win32MainForm form_;
     win::Win32MessageDialog gef_;
+    RunMessages messages_;
     ReturnToHost ending_;
     GivenHost connector_;
     Program program_;
@@ -234,13 +278,16 @@ AddinShell::~AddinShell() {
 
 void AddinShell::command() noexcept {
     HWND owner = nullptr;
+    if (!app_) {
+        return; // disconnected
+    }
     try {
         // A run that ended but is not yet taken down must not swallow the click.
         if (run_ && run_->ended()) {
             destroyRun();
         }
-        if (run_) {
-            run_->bringForward();
+        if (theRun != nullptr) {
+            theRun->bringForward();
             return;
         }
         // Across the add-in and the exe, one run at a time. While another runs, its window
@@ -268,6 +315,9 @@ void AddinShell::command() noexcept {
 }
 
 long AddinShell::enableState() noexcept {
+    if (!app_) {
+        return 0;
+    }
     try {
         const host::DocRef doc = com::wrapApp(app_)->ActiveDoc();
         return doc && doc->GetType() == kDrawingDocType ? 1 : 0;
@@ -289,9 +339,11 @@ void AddinShell::release(std::shared_ptr<AddinShell> shell) noexcept {
     }
     shell->endRun();
     if (shell->run_ && shell->run_->inHandler()) {
-        shell->run_->closeMessage();
+        shell->run_->disconnect();
         shell->lingering_ = shell;
     }
+    // No host call after the disconnection, and no reference kept for one.
+    shell->app_.reset();
 }
 
 void AddinShell::finishLater() noexcept { PostMessageW(window_, kFinishRun, 0, 0); }

@@ -33,14 +33,19 @@ public:
     bool running() const noexcept { return run_ != nullptr; }
 
 private:
+public:
     class Run;
+
+private:
     friend class Run;
     static LRESULT CALLBACK shellWindowProc(HWND, UINT, WPARAM, LPARAM);
     void finishLater() noexcept;
     void destroyRun() noexcept;
     void runFinished() noexcept;
 
-    ModuleRef counted_; // a shell that outlives its add-in object still keeps the DLL
+    // A shell that outlives its add-in object (a run lingering after the disconnection) keeps the
+    // DLL: DllCanUnloadNow answers false until it goes. The DLL is not pinned.
+    ModuleRef counted_;
     HINSTANCE module_;
     com::ComPtr<IDispatch> app_;
     std::unique_ptr<Run> run_;

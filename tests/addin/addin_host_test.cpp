@@ -149,6 +149,16 @@ std::size_t windowsOfClass(const wchar_t* name) {
     return count;
 }
 
+// References the add-in holds on the stand-in's objects behind the host: all but the host's own
+// one on the application.
+long standInReferences(const addin::testing::DrawingHost& host) {
+    long held = 0;
+    for (const hostserver::DispatchCore* object : host.context->liveObjects()) {
+        held += object->references() - (std::string_view(object->kind()) == "App" ? 1 : 0);
+    }
+    return held;
+}
+
 bool claimFreeElsewhere() {
     bool free = false;
     std::thread([&free] {
@@ -534,19 +544,55 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_EQ(shownMessages.size(), 1u);
     EXPECT_EQ(mainForm(), nullptr);
-    writeConfig();
 
-    // The host unloads the add-in from inside a message's loop, under the dialog's Ok: the run
-    // ends once the message has gone, and only then does the add-in let go of the rest.
+    // Again, with a host that unloads the add-in while the message is up and holds nothing across
+    // its call on the callbacks object: the object outlives the call it is in, the host lives on.
     shownMessages.clear();
+    host.fake.holdsNothingDuringCalls = true;
     whileMessageShows = [&] {
         VARIANT_BOOL done = VARIANT_FALSE;
         EXPECT_EQ(addin->DisconnectFromSW(&done), S_OK);
         addin.reset();
         host.fake.dropCallbacks();
-        // Its code is still under way on this thread: the DLL must stay, and so must the run's host.
+    };
+    ASSERT_EQ(host.fake.click(), 1);
+    EXPECT_EQ(shownMessages.size(), 1u);
+    hostPump();
+    EXPECT_FALSE(addinWindowLeft());
+    EXPECT_EQ(host.fake.heldReferences(), 0);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+    host.fake.holdsNothingDuringCalls = false;
+    addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+    writeConfig();
+
+    // The host unloads the add-in from inside a message's loop, under the dialog's Ok: what the
+    // run owes the drawing is paid and every reference goes back before DisconnectFromSW returns;
+    // a reconnection meanwhile starts no second run; the run ends without another word or host
+    // call once the message has gone, and only then may the DLL go.
+    shownMessages.clear();
+    std::vector<std::string> calls;
+    host.context->setTraceSink([&calls](const std::string& line) { calls.push_back(line); });
+    std::size_t callsAtDisconnect = 0;
+    ComPtr<ISwAddin> again;
+    whileMessageShows = [&] {
+        VARIANT_BOOL done = VARIANT_FALSE;
+        EXPECT_EQ(addin->DisconnectFromSW(&done), S_OK);
+        callsAtDisconnect = calls.size();
+        EXPECT_TRUE(std::as_const(host.sim).data().toggles.at(sim::kViewActivationToggle));
+        EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
+                                [](const std::string& call) { return call.starts_with("FinishRecordingUndoObject2"); }));
+        EXPECT_EQ(host.fake.heldReferences(), 0);
+        EXPECT_EQ(standInReferences(host), 0);
+        addin.reset();
+        host.fake.dropCallbacks();
+        // Its code is still under way on this thread: the DLL must stay.
         EXPECT_EQ(canUnloadNow(), S_FALSE);
-        EXPECT_GT(host.fake.app.refs, 1);
+        again = createAddin();
+        EXPECT_TRUE(connect(*again.get(), host.fake));
+        host.fake.click();
+        EXPECT_EQ(windowsOfClass(ids::kMainFormClass), 1u) << "a second run";
+        callsAtDisconnect = calls.size();
     };
     host.failAt = "Doc.InsertNote";
     ASSERT_EQ(host.fake.click(), 1);
@@ -555,9 +601,18 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
     EXPECT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
     EXPECT_FALSE(whileMessageShows);
     hostPump();
-    EXPECT_FALSE(addinWindowLeft());
-    EXPECT_EQ(host.fake.heldReferences(), 0);
-    EXPECT_EQ(canUnloadNow(), S_OK);
+    EXPECT_EQ(calls.size(), callsAtDisconnect) << "a host call after DisconnectFromSW: " << calls.back();
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
+    EXPECT_FALSE(FindWindowW(ids::kMessageDialogClass, nullptr) != nullptr &&
+                 IsWindowVisible(FindWindowW(ids::kMessageDialogClass, nullptr)));
+    EXPECT_EQ(standInReferences(host), 0);
+
+    // The new connection runs as usual once the old run has gone.
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    press(mainForm(), ids::cmd_Cancel);
+    unload(again, host.fake);
+    EXPECT_EQ(standInReferences(host), 0);
 }
 
 // The fault table's column for a host the add-in lives in: every call of a whole run fails in

@@ -127,7 +127,9 @@ HRESULT FakeAddinHost::forward(const wchar_t* name, const DISPPARAMS& params, VA
 
 void FakeAddinHost::invokeCallback(const wchar_t* name, VARIANT* result) {
     // Held for the call, as a host holds what it calls: the add-in may be unloaded meanwhile.
-    const com::ComPtr<IDispatch> called = callbacks;
+    // A careless host holds nothing; the callbacks object must then hold itself.
+    const com::ComPtr<IDispatch> held = holdsNothingDuringCalls ? nullptr : callbacks;
+    IDispatch* const called = callbacks.get();
     ASSERT_TRUE(called) << "no callbacks object was announced";
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = DISPID_UNKNOWN;

@@ -34,6 +34,8 @@ public:
     // The references the add-in still holds on the host's own objects.
     long heldReferences() const;
 
+    // A host that does not hold the callbacks object across its own calls on it.
+    bool holdsNothingDuringCalls = false;
     bool refuseMenu = false;
     bool refuseActivate = false;
     bool noActiveDocument = false;

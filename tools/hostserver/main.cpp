@@ -353,8 +353,8 @@ int serve(const ServerOptions& o) {
         if (stop == Stop::Save) {
             saveFailed = !trySave(host, o.saveTo);
         }
+        // Each such call is marked in the trace where it came; the count goes to the output.
         modalCalls = context->callsDuringModalState();
-        context->trace("-- calls during the host's modal state: " + std::to_string(modalCalls) + " --");
         std::printf("calls during modal state: %llu\n", static_cast<unsigned long long>(modalCalls));
     }
     if (saveFailed || snapshotFailed) {
