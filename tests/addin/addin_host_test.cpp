@@ -476,6 +476,30 @@ TEST_F(AddinInProcess, NoHostCallFromTheHookOrAnotherLoopNorWhileTheHostsFrameIs
     EXPECT_EQ(mainForm(), nullptr);
     EXPECT_EQ(host.drawing(), sim::drawingToJson(exeRun(sampleDrawing()).finalDrawing)) << "not one whole Ok";
     EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+
+    // The host told to quit while a message of the run is up: the message's loop hands the
+    // WM_QUIT back to the host's loop as it came, once, and the DLL posts none of its own.
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    whileMessageShows = [] { PostQuitMessage(7); };
+    host.failAt = "Doc.InsertNote";
+    SendMessageW(mainForm(), WM_COMMAND, MAKEWPARAM(ids::cmd_Ok, BN_CLICKED), 0);
+    std::vector<WPARAM> quits;
+    for (int round = 0; round < 50 && (mainForm() != nullptr || quits.empty()); ++round) {
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quits.push_back(message.wParam);
+            } else {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    EXPECT_EQ(quits, std::vector<WPARAM>{7});
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
+    EXPECT_EQ(mainForm(), nullptr);
     unload(addin, host.fake);
 }
 
