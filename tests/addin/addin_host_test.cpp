@@ -325,7 +325,7 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
     ASSERT_TRUE(connect(*addin.get(), host.fake));
     EXPECT_EQ(operationsOf(host.fake.log),
               (std::vector<std::string>{"app.SetAddinCallbackInfo2", "app.AddMenuItem5", "app.GetCommandManager",
-                                        "manager.CreateCommandGroup2", "group.IconList", "group.MainIconList",
+                                        "manager.GetGroupDataFromRegistry", "manager.CreateCommandGroup2", "group.IconList", "group.MainIconList",
                                         "group.AddCommandItem2", "group.HasToolbar", "group.HasMenu",
                                         "group.ShowInDocumentType", "group.Activate", "group.CommandID",
                                         "manager.GetCommandTab", "manager.AddCommandTab", "tab.AddCommandTabBox",
@@ -694,6 +694,46 @@ TEST_F(AddinInProcess, AtEachHostCallFailingTheRunEndsAsTheFaultTableSaysAndTheN
     std::cout << "calls failed in turn: " << expectations.size() << ", clean clicks after them on "
               << rerunOn.size() << " different drawings\n";
     unload(addin, host.fake);
+}
+
+// The host's memory of earlier sessions: the layout it kept of the group is dropped only when its
+// buttons are not ours, a tab it kept is used as it is (no box added, so nothing doubles with each
+// start), and the group goes at the disconnect for this session only.
+TEST_F(AddinInProcess, AKeptLayoutIsDroppedOnlyWhenItIsNotOursAndAKeptTabIsUsedAsItIs) {
+    Host host(sampleDrawing());
+    const struct {
+        std::optional<std::vector<LONG>> kept;
+        bool keptTab;
+        const char* ignorePrevious;
+    } cases[] = {
+        {std::nullopt, false, "BOOL false"},
+        {std::vector<LONG>{0}, true, "BOOL false"},
+        {std::vector<LONG>{0, 1}, true, "BOOL true"},
+        {std::vector<LONG>{3}, false, "BOOL true"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.ignorePrevious) + (c.keptTab ? ", tab kept" : ", no tab"));
+        host.fake.keptLayout = c.kept;
+        host.fake.keptTab = c.keptTab;
+        host.fake.log.clear();
+        ComPtr<ISwAddin> addin = createAddin();
+        ASSERT_TRUE(connect(*addin.get(), host.fake));
+        const auto create = std::find_if(host.fake.log.begin(), host.fake.log.end(), [](const std::string& call) {
+            return call.starts_with("manager.CreateCommandGroup2(");
+        });
+        ASSERT_NE(create, host.fake.log.end());
+        EXPECT_NE(create->find(std::string("I4 -1, ") + c.ignorePrevious), std::string::npos) << *create;
+        const std::vector<std::string> added = operationsOf(host.fake.log);
+        EXPECT_EQ(std::count(added.begin(), added.end(), "manager.AddCommandTab"), c.keptTab ? 0 : 1);
+        EXPECT_EQ(std::count(added.begin(), added.end(), "tab.AddCommandTabBox"), c.keptTab ? 0 : 1);
+        host.fake.log.clear();
+        unload(addin, host.fake);
+        EXPECT_EQ(operationsOf(host.fake.log),
+                  c.keptTab ? (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandGroup2"})
+                            : (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandTab",
+                                                        "manager.RemoveCommandGroup2"}));
+        EXPECT_EQ(host.fake.log.back(), "manager.RemoveCommandGroup2(I4 1687, BOOL true)");
+    }
 }
 
 TEST_F(AddinInProcess, ARefusedConnectionTakesBackWhatItAddedAndAnswersFalse) {

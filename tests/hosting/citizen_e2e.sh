@@ -4,6 +4,9 @@
 # the queue and dispatches nothing, and the exe's dialog open when the command is clicked. The
 # add-in calls the host in none of them (the host marks any such call, and the stop fails on it),
 # waits for none of them to end before the host's thread can go on, and runs as usual after them.
+# Then five starts of the host over one memory of its command bars (--ui-state), beginning with a
+# tab of the add-in's that the host kept from an earlier session: each time the group's kept
+# layout is asked for, and there is one tab, one box and one button.
 #   citizen_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
@@ -120,5 +123,23 @@ expect "exe: the host lived on to its stop" "$ended_status" "$([ "$ended_status"
 expect "exe: nothing left but the exe's hold on the application" \
   "$(grep -c -e '^-- references left on host objects: 0$' -e '^-- references left on host objects: [0-9]* (App [0-9]*)$' "$work/trace.txt")" 1
 expect "exe: the exe's run on the drawing" "$(cmp "$after" "$work/saved.json" 2>&1 && echo same)" same
+
+echo "== five starts over one memory of the command bars: one tab, one box, one button"
+cp "$root/samples/sample-drawing.json" "$work/restart.json"
+cat >"$work/ui-state.json" <<'JSON'
+{ "format": 1, "groups": [], "tabs": [ { "docType": 3, "name": "Tarvenix", "boxes": [ [ [1687, 0] ] ] } ] }
+JSON
+for start in 1 2 3 4 5; do
+  serve "$work/restart.json" --addins --ui-state "$(winpath "$work/ui-state.json")" || break
+  drv wait "$frame" 10000 >/dev/null || fail "start $start: no host frame"
+  buttons=$(drv buttons "$frame" ToolbarWindow32:0 | tr -d '\r')
+  stop_server
+  known=$([ "$start" = 1 ] && echo false || echo true)
+  expect "start $start: the kept layout asked for, one button, the kept tab used as it is" \
+    "$(grep -c "^GetGroupDataFromRegistry(I4 1687, .*) -> BOOL $known$" "$work/trace.txt") $buttons $(grep -c -e '^AddCommandTab' -e '^AddCommandTabBox' "$work/trace.txt")" "1 1 0"
+  expect "start $start: what the host keeps" "$(grep -- '^-- command' "$work/trace.txt")" '-- command tab "Tarvenix" kept: 1 boxes, 1 commands'
+done
+expect "the memory after five starts" "$(tr -d ' \n' <"$work/ui-state.json")" \
+  '{"format":1,"groups":[{"items":[0],"userId":1687}],"tabs":[{"boxes":[[[1687,0]]],"docType":3,"name":"Tarvenix"}]}'
 
 finish

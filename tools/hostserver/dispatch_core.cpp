@@ -69,6 +69,7 @@ const char* paramTypeName(Param p) {
     case Param::BstrArray: return "VT_ARRAY|VT_BSTR";
     case Param::I4Array: return "VT_ARRAY|VT_I4";
     case Param::I4Out: return "VT_BYREF|VT_I4";
+    case Param::VariantOut: return "VT_BYREF|VT_VARIANT";
     }
     return "?";
 }
@@ -90,6 +91,7 @@ bool accepts(Param p, const VARIANT& v, const DispatchContext& context) {
     case Param::BstrArray: return v.vt == (VT_ARRAY | VT_BSTR) && v.parray != nullptr;
     case Param::I4Array: return v.vt == (VT_ARRAY | VT_I4) && v.parray != nullptr;
     case Param::I4Out: return v.vt == (VT_BYREF | VT_I4) && v.plVal != nullptr;
+    case Param::VariantOut: return v.vt == (VT_BYREF | VT_VARIANT) && v.pvarVal != nullptr;
     }
     return false;
 }

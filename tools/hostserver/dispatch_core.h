@@ -151,6 +151,7 @@ enum class Param {
     BstrArray,  // VT_ARRAY|VT_BSTR
     I4Array,    // VT_ARRAY|VT_I4
     I4Out,      // VT_BYREF|VT_I4, written back
+    VariantOut, // VT_BYREF|VT_VARIANT, written back
 };
 
 enum class Access { Method, Get, Put };
@@ -172,6 +173,10 @@ public:
     std::vector<std::wstring> bstrs(std::size_t index) const;
     std::vector<std::int32_t> i4s(std::size_t index) const;
     void setI4Out(std::size_t index, std::int32_t value) const { *at(index).plVal = value; }
+    void setVariantOut(std::size_t index, UniqueVariant value) const {
+        VariantClear(at(index).pvarVal);
+        value.detachTo(*at(index).pvarVal);
+    }
 
 private:
     const VARIANT& at(std::size_t index) const { return params_.rgvarg[params_.cArgs - 1 - index]; }

@@ -334,6 +334,9 @@ int serve(const ServerOptions& o) {
                 const auto& doc = std::as_const(host).data().activeDoc;
                 return doc ? doc->type : 0;
             });
+            if (!o.uiStateFile.empty()) {
+                addins->rememberUiState(o.uiStateFile);
+            }
             addins->showFrame();
             addins->loadStartup();
         }
@@ -349,6 +352,12 @@ int serve(const ServerOptions& o) {
         // Disconnected before the save: an add-in ends its open run as Cancel does.
         if (addins && stop != Stop::TimedOut) {
             addinFailures = addins->unloadAllAndCheck();
+            try {
+                addins->keepUiState();
+            } catch (const std::runtime_error& e) {
+                std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
+                saveFailed = true;
+            }
         }
         if (stop == Stop::Save) {
             saveFailed = !trySave(host, o.saveTo);

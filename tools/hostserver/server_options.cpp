@@ -17,7 +17,8 @@ const char* const kServerUsage =
     "                      [--empty-as dispatch|empty|null] [--timeout SECONDS] [--snapshots DIR]\n"
     "                      [--answer-form [OPERATION:]KIND=FORM]...\n"
     "                      [--busy-at N --busy-for MS [--busy-by invoke|retrylater|rejected]]\n"
-    "                      [--slow MS] [--hang-at N] [--profile hostprofile.json] [--addins]\n"
+    "                      [--slow MS] [--hang-at N] [--profile hostprofile.json]\n"
+    "                      [--addins [--ui-state FILE]]\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
     "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
     "\"sheet NAME\" makes that sheet current, as a user switching sheets would, and one saying\n"
@@ -30,8 +31,13 @@ const char* const kServerUsage =
     "(--answer-form and --empty-as after it still win).\n"
     "--addins shows the host's frame (menu bar and toolbar) and loads the add-ins the registry\n"
     "starts with the host; then the stop file may also say \"click\" (the first add-in command,\n"
-    "as a user's click), \"load PATH\" or \"unload [PATH]\". At the stop every add-in is\n"
-    "disconnected and what it left behind is reported (exit code 5).\n";
+    "as a user's click), \"load PATH\" or \"unload [PATH]\", \"modal open\" or \"modal close\" (the\n"
+    "host's \"Optionen\" dialog, which disables the frame). At the stop every add-in is\n"
+    "disconnected and what it left behind is reported (exit code 5). --ui-state keeps the\n"
+    "command groups' layouts and the command tabs in FILE across restarts, as a host's registry.\n"
+    "A stop file saying \"busyloop MS\" keeps the host in a loop of its own for MS milliseconds\n"
+    "that takes keyboard and mouse messages off the queue and dispatches none. A host call that\n"
+    "arrives in either modal state is marked \"!! called during modal state\" in the trace.\n";
 
 namespace {
 
@@ -176,6 +182,8 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
             o.moods.hangAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
         } else if (option == L"--addins") {
             o.addins = true;
+        } else if (option == L"--ui-state") {
+            o.uiStateFile = value();
         } else if (option == L"--timeout") {
             o.timeoutSeconds = static_cast<std::uint32_t>(positive(option, value(), 86400));
         } else {
@@ -190,6 +198,9 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
     }
     if ((o.moods.busyAt == 0) != (o.moods.busyForMs == 0)) {
         throw UsageError("--busy-at and --busy-for go together");
+    }
+    if (!o.uiStateFile.empty() && !o.addins) {
+        throw UsageError("--ui-state needs --addins");
     }
     if (o.saveTo.empty()) {
         o.saveTo = o.drawing;
