@@ -66,20 +66,22 @@ void CALLBACK answerMessage(HWND, UINT, UINT_PTR, DWORD) {
 // process: a mutex is its owner thread's.
 constexpr wchar_t kInstanceClaim[] = L"Local\\Tarvenix.OneInstance";
 
-class ClaimHeldElsewhere {
+// Something held by a thread of its own, as by another process, until this goes: `take` runs on
+// that thread at once, `give` there when this is destroyed.
+class HeldElsewhere {
 public:
-    ClaimHeldElsewhere() : thread_([this] {
-        const HANDLE claim = CreateMutexW(nullptr, TRUE, kInstanceClaim);
-        SetEvent(taken_);
-        WaitForSingleObject(release_, 10000);
-        ReleaseMutex(claim);
-        CloseHandle(claim);
-    }) {
+    HeldElsewhere(std::function<void()> take, std::function<void()> give)
+        : thread_([this, take = std::move(take), give = std::move(give)] {
+              take();
+              SetEvent(taken_);
+              WaitForSingleObject(release_, 20000);
+              give();
+          }) {
         WaitForSingleObject(taken_, 10000);
     }
-    ClaimHeldElsewhere(const ClaimHeldElsewhere&) = delete;
-    ClaimHeldElsewhere& operator=(const ClaimHeldElsewhere&) = delete;
-    ~ClaimHeldElsewhere() {
+    HeldElsewhere(const HeldElsewhere&) = delete;
+    HeldElsewhere& operator=(const HeldElsewhere&) = delete;
+    ~HeldElsewhere() {
         SetEvent(release_);
         thread_.join();
         CloseHandle(taken_);
@@ -92,38 +94,42 @@ private:
     std::thread thread_;
 };
 
-// The exe's dialog up in a run whose thread takes no messages (stuck in a host call): a window
-// of the dialog's class on a thread of its own that never pumps.
-class StuckExeDialog {
+// The session-wide claim the exe takes for its run: a mutex is its owner thread's.
+class ClaimHeldElsewhere final : public HeldElsewhere {
 public:
-    StuckExeDialog() : thread_([this] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = ids::kMainFormClass;
-        RegisterClassW(&wc);
-        const HWND window = CreateWindowExW(0, ids::kMainFormClass, L"exe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                            200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        SetEvent(shown_);
-        WaitForSingleObject(release_, 20000);
-        DestroyWindow(window);
-        UnregisterClassW(ids::kMainFormClass, GetModuleHandleW(nullptr));
-    }) {
-        WaitForSingleObject(shown_, 10000);
-    }
-    StuckExeDialog(const StuckExeDialog&) = delete;
-    StuckExeDialog& operator=(const StuckExeDialog&) = delete;
-    ~StuckExeDialog() {
-        SetEvent(release_);
-        thread_.join();
-        CloseHandle(shown_);
-        CloseHandle(release_);
-    }
+    ClaimHeldElsewhere() : ClaimHeldElsewhere(std::make_shared<HANDLE>()) {}
 
 private:
-    HANDLE shown_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread thread_;
+    explicit ClaimHeldElsewhere(const std::shared_ptr<HANDLE>& claim)
+        : HeldElsewhere([claim] { *claim = CreateMutexW(nullptr, TRUE, kInstanceClaim); },
+                        [claim] {
+                            ReleaseMutex(*claim);
+                            CloseHandle(*claim);
+                        }) {}
+};
+
+// The exe's dialog up in a run whose thread takes no messages (stuck in a host call): a window
+// of the dialog's class on a thread of its own that never pumps.
+class StuckExeDialog final : public HeldElsewhere {
+public:
+    StuckExeDialog() : StuckExeDialog(std::make_shared<HWND>()) {}
+
+private:
+    explicit StuckExeDialog(const std::shared_ptr<HWND>& window)
+        : HeldElsewhere(
+              [window] {
+                  WNDCLASSW wc{};
+                  wc.lpfnWndProc = DefWindowProcW;
+                  wc.hInstance = GetModuleHandleW(nullptr);
+                  wc.lpszClassName = ids::kMainFormClass;
+                  RegisterClassW(&wc);
+                  *window = CreateWindowExW(0, ids::kMainFormClass, L"exe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                            200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+              },
+              [window] {
+                  DestroyWindow(*window);
+                  UnregisterClassW(ids::kMainFormClass, GetModuleHandleW(nullptr));
+              }) {}
 };
 
 std::size_t threadsOfThisProcess() {
@@ -238,6 +244,14 @@ protected:
     }
 
     static HWND mainForm() { return addin::testing::visibleMainForm(); }
+    // A main window the host names to own the add-in's windows.
+    static win::UniqueWindow hostFrame(Host& host) {
+        win::UniqueWindow frame(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                                nullptr, GetModuleHandleW(nullptr), nullptr));
+        EXPECT_NE(frame.get(), nullptr);
+        host.fake.frameWindow = frame.get();
+        return frame;
+    }
     static bool addinWindowLeft() {
         return FindWindowW(ids::kMainFormClass, nullptr) != nullptr ||
                FindWindowW(ids::kMessageDialogClass, nullptr) != nullptr ||
@@ -380,10 +394,7 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
 
 TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowWhenTheHostDoesNotSay) {
     Host host(sampleDrawing());
-    const win::UniqueWindow frame(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                                                  nullptr, GetModuleHandleW(nullptr), nullptr));
-    ASSERT_NE(frame.get(), nullptr);
-    host.fake.frameWindow = frame.get();
+    const win::UniqueWindow frame = hostFrame(host);
     ComPtr<ISwAddin> addin = createAddin();
     ASSERT_TRUE(connect(*addin.get(), host.fake));
 
@@ -436,10 +447,7 @@ void hostPumpFor(DWORD milliseconds) {
 // buttons do nothing.
 TEST_F(AddinInProcess, NoHostCallFromTheHookOrAnotherLoopNorWhileTheHostsFrameIsDisabled) {
     Host host(sampleDrawing());
-    const win::UniqueWindow frame(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                                                  nullptr, GetModuleHandleW(nullptr), nullptr));
-    ASSERT_NE(frame.get(), nullptr);
-    host.fake.frameWindow = frame.get();
+    const win::UniqueWindow frame = hostFrame(host);
     ComPtr<ISwAddin> addin = createAddin();
     ASSERT_TRUE(connect(*addin.get(), host.fake));
     ASSERT_EQ(host.fake.click(), 1);

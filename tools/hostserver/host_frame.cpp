@@ -1,5 +1,7 @@
 #include "tools/hostserver/host_frame.h"
 
+#include "tools/hostserver/window_class.h"
+
 #include <commctrl.h>
 
 #include <stdexcept>
@@ -18,28 +20,12 @@ std::wstring menuText(HMENU menu, UINT position) {
     return text;
 }
 
-void registerClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) {
-        return;
-    }
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-    wc.lpszClassName = kClassName;
-    if (RegisterClassExW(&wc) == 0) {
-        throw std::runtime_error("cannot register the frame window's class");
-    }
-}
-
 } // namespace
 
 HostFrame::HostFrame(Click click, Enabled enabled) : click_(std::move(click)), enabled_(std::move(enabled)) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    registerClass();
+    registerWindowClass(kClassName, COLOR_APPWORKSPACE);
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
     HMENU tools = CreatePopupMenu();

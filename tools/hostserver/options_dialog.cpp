@@ -1,5 +1,7 @@
 #include "tools/hostserver/options_dialog.h"
 
+#include "tools/hostserver/window_class.h"
+
 #include <stdexcept>
 
 namespace tvx::hostserver {
@@ -9,26 +11,10 @@ namespace {
 constexpr wchar_t kClassName[] = L"TvxHostOptions";
 constexpr int kOkId = IDOK;
 
-void registerClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) {
-        return;
-    }
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    if (RegisterClassExW(&wc) == 0) {
-        throw std::runtime_error("cannot register the options dialog's class");
-    }
-}
-
 } // namespace
 
 OptionsDialog::OptionsDialog(HWND frame, DispatchContext& context) : frame_(frame), context_(context) {
-    registerClass();
+    registerWindowClass(kClassName, COLOR_BTNFACE);
 }
 
 OptionsDialog::~OptionsDialog() { close(); }
