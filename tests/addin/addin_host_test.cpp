@@ -390,6 +390,7 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
     EXPECT_EQ(operationsOf(host.fake.log),
               (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandTab", "manager.RemoveCommandGroup2"}));
     EXPECT_EQ(host.drawing(), afterOk);
+    EXPECT_EQ(standInReferences(host), 0);
 }
 
 TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowWhenTheHostDoesNotSay) {
