@@ -233,7 +233,8 @@ private:
 
     void fromDialog(Handler handler) noexcept {
         if (!handle(handler)) {
-            // Still inside the dialog's own window procedure: taken down once that has returned.
+            // Still inside a window procedure of ours (the request's, or a control's on the way to
+            // it): taken down once that has returned.
             shell_.finishLater();
         }
     }
