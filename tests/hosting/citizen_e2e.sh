@@ -102,8 +102,9 @@ drv wait "$frame" 10000 >/dev/null || fail "exe: no host frame"
 host=$(windows_process_of "$server_pid")
 start_tarvenix "$app"
 drv wait "$main" 30000 >/dev/null || fail "exe: no dialog of the exe"
-drv front "$frame" >/dev/null 2>&1
+# The user back in the host's frame: the exe's dialog is no longer the active window.
 drv key "$frame" escape >/dev/null 2>&1
+expect "exe: the host's frame in front before the click" "$(answer_within 1 front "$frame")" 1
 sleep 1
 threads=$(ls "/proc/$host/task" | wc -l)
 before=$(drv respond "$frame" | tr -d '\r')
