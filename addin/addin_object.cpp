@@ -64,7 +64,11 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* error, UINT* argErr) override {
-        return DispInvoke(static_cast<ITvxCallbacks*>(this), info_.get(), id, flags, params, result, error, argErr);
+        // The host may let go of this object inside the call (it unloads the add-in under the
+        // command): the object and its type information stay until the call has returned.
+        const auto self = ComPtr<ITvxCallbacks>::borrow(this);
+        const ComPtr<ITypeInfo> info = info_;
+        return DispInvoke(self.get(), info.get(), id, flags, params, result, error, argErr);
     }
 
     HRESULT STDMETHODCALLTYPE TvxSurfaceFinish() override {

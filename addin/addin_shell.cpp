@@ -23,6 +23,15 @@ namespace {
 
 constexpr wchar_t kShellClass[] = L"tvx_AddinShell";
 constexpr UINT kFinishRun = WM_APP + 1;
+// A request of the run's dialog (wParam: RunRequest; lParam: the run's serial number), carried out
+// from this window's own message, never inside the hook, the control's handler or another loop.
+constexpr UINT kRunRequest = WM_APP + 2;
+// While a dialog is up, how often it looks whether the host's frame was disabled or enabled:
+// the owner tells its owned windows nothing of it.
+constexpr UINT_PTR kFollowOwnerTimer = 1;
+constexpr UINT kFollowOwnerMs = 100;
+
+enum RunRequest : WPARAM { kOkRequest = 1, kCancelRequest, kFailureRequest };
 
 // Unlike the exe's, this run ends by returning to the host: the process is the host's.
 class ReturnToHost final : public Terminator {
@@ -32,15 +41,43 @@ public:
 
 // The host object comes from ConnectToSW, not from the running-object table. Unlike the exe, no
 // retry filter and no watch thread: in process the host cannot reject a call, and the watch's
-// end of the process would end the host.
+// end of the process would end the host. Every reference the run takes is held over one line, so
+// that a disconnection can give all of them back at once.
 class GivenHost final : public host::Connector {
 public:
     explicit GivenHost(com::ComPtr<IDispatch> app) : app_(std::move(app)) {}
-    host::AppRef attach(const std::wstring&) override { return com::wrapApp(app_); }
+    host::AppRef attach(const std::wstring&) override { return com::wrapApp(app_, line_); }
+    // From here on every call throws HostError(Gone) instead of reaching the host.
+    void close() noexcept {
+        line_->close();
+        app_.reset();
+    }
 
 private:
     com::ComPtr<IDispatch> app_;
+    std::shared_ptr<com::HostLine> line_ = std::make_shared<com::HostLine>();
 };
+
+// The run's messages, until the host disconnects: a run that ends after that shows nothing.
+class RunMessages final : public MessageDialog {
+public:
+    explicit RunMessages(win::Win32MessageDialog& dialog) : dialog_(dialog) {}
+    void Raise(const std::wstring& text, const std::wstring& title, FormIcon icon) override {
+        if (!silenced_) {
+            dialog_.Raise(text, title, icon);
+        }
+    }
+    void silence() noexcept { silenced_ = true; }
+
+private:
+    win::Win32MessageDialog& dialog_;
+    bool silenced_ = false;
+};
+
+// One run per process, whichever connection started it: the dialog keys' hook, the guarded
+// failure and the control failure below are the process's, and a host that reconnects while a
+// run lingers gets that run's window forward rather than a second run.
+AddinShell::Run* theRun = nullptr;
 
 // A failure a dialog control's handler let out, for the error route to report.
 std::exception_ptr controlFailure;
@@ -66,26 +103,33 @@ void unregisterRunClasses(HINSTANCE module) {
 class AddinShell::Run {
 public:
     // Unlike the exe's, the dialog and its messages are owned by the host's window (null: none).
-    Run(AddinShell& shell, std::unique_ptr<win::InstanceClaim> claim, HWND owner)
-        : shell_(shell), claim_(std::move(claim)), folder_(moduleFolder()), form_(shell.module_, folder_, owner),
-          gef_(shell.module_, owner), connector_(shell.app_), program_(form_, gef_, ending_, connector_, folder_) {
+    Run(AddinShell& shell, std::unique_ptr<win::InstanceClaim> claim, HWND owner, LPARAM serial)
+        : shell_(shell), claim_(std::move(claim)), owner_(owner), serial_(serial), folder_(moduleFolder()),
+          form_(shell.module_, folder_, owner), gef_(shell.module_, owner), messages_(gef_), connector_(shell.app_),
+          program_(form_, messages_, ending_, connector_, folder_) {
+        theRun = this;
+        // A button, or the hook's Enter or Space on one, only asks: the handler may run inside
+        // the keyboard hook or inside a loop of the host's that is not ready for its calls.
         program_.readConfiguration = [this](Config& cfg) { return win::readMachineConfig(cfg, folder_); };
         form_.setHandlers({
-            [this] { fromDialog(cmd_Ok_Click); },
-            [this] { fromDialog(cmd_Cancel_Click); },
+            [this] { request(kOkRequest); },
+            [this] { request(kCancelRequest); },
             // Closing the window ends the run as Cancel does.
-            [this] { fromDialog(cmd_Cancel_Click); },
+            [this] { request(kCancelRequest); },
         });
         // Unlike the exe, there is no event loop of ours to stop: a control's failure takes the
-        // error route right away.
+        // error route from the next message.
         win::onGuardedFailure([this](std::exception_ptr failure) {
             controlFailure = std::move(failure);
-            fromDialog(rethrowControlFailure);
+            request(kFailureRequest);
         });
     }
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
-    ~Run() { win::onGuardedFailure(nullptr); }
+    ~Run() {
+        win::onGuardedFailure(nullptr);
+        theRun = nullptr;
+    }
 
     // False when the run ended already at start-up.
     bool start() {
@@ -114,8 +158,56 @@ public:
         return false;
     }
 
+    // A request posted by this run; one of a run that is gone does nothing.
+    void answer(WPARAM kind) noexcept {
+        if (ended_) {
+            return;
+        }
+        // While the host shows a modal dialog of its own, the run does not call it. A failure
+        // waits for the frame; Ok and Abbruch do nothing, as the disabled dialog shows.
+        if (!ownerEnabled()) {
+            failureWaiting_ = failureWaiting_ || kind == kFailureRequest;
+            return;
+        }
+        if (kind == kFailureRequest) {
+            fromDialog(rethrowControlFailure);
+        } else if (!inHandler()) {
+            // Inside a handler (a message of the Ok sequence is up) the dialog's buttons are gone.
+            fromDialog(kind == kOkRequest ? cmd_Ok_Click : cmd_Cancel_Click);
+        }
+    }
+
+    // The dialog takes input only while the host's frame does. Inside a handler the run's own
+    // message has disabled the frame, and the dialog with it.
+    void followOwner() noexcept {
+        if (ended_ || inHandler()) {
+            return;
+        }
+        const bool enabled = ownerEnabled();
+        const HWND form = form_.hwnd();
+        if (form != nullptr && (IsWindowEnabled(form) != FALSE) != enabled) {
+            EnableWindow(form, enabled ? TRUE : FALSE);
+        }
+        if (enabled && failureWaiting_) {
+            failureWaiting_ = false;
+            request(kFailureRequest);
+        }
+    }
+
+    LPARAM serial() const noexcept { return serial_; }
     bool ended() const noexcept { return ended_; }
     bool inHandler() const noexcept { return depth_ > 0; }
+
+    // The host disconnects while a handler of the run is under way (a message of it is up): what
+    // the run owes the drawing is paid now and every host reference goes back, before the host
+    // hears that the add-in is disconnected. The handler then meets a host that is gone and ends
+    // the run without a word once it has returned.
+    void disconnect() noexcept {
+        messages_.silence();
+        program_.session.owed.settle();
+        connector_.close();
+        closeMessage();
+    }
 
     void closeMessage() const noexcept {
         if (gef_.hwnd() != nullptr) {
@@ -133,23 +225,37 @@ public:
     }
 
 private:
+    bool ownerEnabled() const noexcept { return owner_ == nullptr || IsWindowEnabled(owner_) != FALSE; }
+
+    void request(WPARAM kind) noexcept {
+        if (kind != kFailureRequest && !ownerEnabled()) {
+            return;
+        }
+        PostMessageW(shell_.window_, kRunRequest, kind, serial_);
+    }
+
     void fromDialog(Handler handler) noexcept {
         if (!handle(handler)) {
-            // Still inside the dialog's own window procedure: taken down once that has returned.
+            // Still inside a window procedure of ours (the request's, or a control's on the way to
+            // it): taken down once that has returned.
             shell_.finishLater();
         }
     }
 
     AddinShell& shell_;
     std::unique_ptr<win::InstanceClaim> claim_; // released last, after every window is gone
+    HWND owner_;
+    LPARAM serial_;
     std::wstring folder_;
     win::Win32MainForm form_;
     win::Win32MessageDialog gef_;
+    RunMessages messages_;
     ReturnToHost ending_;
     GivenHost connector_;
     Program program_;
     std::optional<DialogKeys> keys_;
     bool ended_ = false;
+    bool failureWaiting_ = false;
     int depth_ = 0;
 };
 
@@ -176,26 +282,32 @@ AddinShell::~AddinShell() {
 
 void AddinShell::command() noexcept {
     HWND owner = nullptr;
+    if (!app_) {
+        return; // disconnected
+    }
     try {
         // A run that ended but is not yet taken down must not swallow the click.
         if (run_ && run_->ended()) {
             destroyRun();
         }
-        if (run_) {
-            run_->bringForward();
+        if (theRun != nullptr) {
+            theRun->bringForward();
             return;
         }
-        // Across the add-in and the exe, one run at a time. While the exe runs, its window
-        // comes forward instead, without the exe's wait: the host's thread must not stall.
-        auto claim = std::make_unique<win::InstanceClaim>(win::kInstanceClaimName);
+        // Across the add-in and the exe, one run at a time. While another runs, its window
+        // comes forward instead. The host's thread must not stall: no wait for the claim, none
+        // for the other window, and no thread of ours in the host's process to do it.
+        auto claim = std::make_unique<win::InstanceClaim>(win::kInstanceClaimName, std::chrono::milliseconds::zero());
         if (!claim->held()) {
-            win::bringRunningInstanceForward(*claim, std::chrono::milliseconds::zero());
+            win::bringRunningInstanceForwardNow();
             return;
         }
         owner = com::hostFrameWindow(com::DispatchObject(app_));
-        run_ = std::make_unique<Run>(*this, std::move(claim), owner);
+        run_ = std::make_unique<Run>(*this, std::move(claim), owner, ++runSerial_);
         if (!run_->start()) {
             destroyRun();
+        } else if (owner != nullptr) {
+            SetTimer(window_, kFollowOwnerTimer, kFollowOwnerMs, nullptr);
         }
     } catch (const std::exception& e) {
         destroyRun();
@@ -207,6 +319,9 @@ void AddinShell::command() noexcept {
 }
 
 long AddinShell::enableState() noexcept {
+    if (!app_) {
+        return 0;
+    }
     try {
         const host::DocRef doc = com::wrapApp(app_)->ActiveDoc();
         return doc && doc->GetType() == kDrawingDocType ? 1 : 0;
@@ -228,9 +343,11 @@ void AddinShell::release(std::shared_ptr<AddinShell> shell) noexcept {
     }
     shell->endRun();
     if (shell->run_ && shell->run_->inHandler()) {
-        shell->run_->closeMessage();
+        shell->run_->disconnect();
         shell->lingering_ = shell;
     }
+    // No host call after the disconnection, and no reference kept for one.
+    shell->app_.reset();
 }
 
 void AddinShell::finishLater() noexcept { PostMessageW(window_, kFinishRun, 0, 0); }
@@ -250,6 +367,7 @@ void AddinShell::destroyRun() noexcept {
     if (run_ && run_->inHandler()) {
         return;
     }
+    KillTimer(window_, kFollowOwnerTimer);
     run_.reset();
     // Unlike the exe, the classes go with the run: the DLL may be unloaded before the host ends.
     unregisterRunClasses(module_);
@@ -259,11 +377,25 @@ void AddinShell::destroyRun() noexcept {
 }
 
 LRESULT CALLBACK AddinShell::shellWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kFinishRun) {
-        if (auto* shell = reinterpret_cast<AddinShell*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+    auto* shell = reinterpret_cast<AddinShell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+    case kFinishRun:
+        if (shell != nullptr) {
             shell->runFinished();
         }
         return 0;
+    case kRunRequest:
+        if (shell != nullptr && shell->run_ && shell->run_->serial() == lParam) {
+            shell->run_->answer(wParam);
+        }
+        return 0;
+    case WM_TIMER:
+        if (shell != nullptr && wParam == kFollowOwnerTimer && shell->run_) {
+            shell->run_->followOwner();
+        }
+        return 0;
+    default:
+        break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -33,18 +33,25 @@ public:
     bool running() const noexcept { return run_ != nullptr; }
 
 private:
+public:
     class Run;
+
+private:
     friend class Run;
     static LRESULT CALLBACK shellWindowProc(HWND, UINT, WPARAM, LPARAM);
     void finishLater() noexcept;
     void destroyRun() noexcept;
     void runFinished() noexcept;
 
-    ModuleRef counted_; // a shell that outlives its add-in object still keeps the DLL
+    // A shell that outlives its add-in object (a run lingering after the disconnection) keeps the
+    // DLL: DllCanUnloadNow answers false until it goes. The DLL is not pinned.
+    ModuleRef counted_;
     HINSTANCE module_;
     com::ComPtr<IDispatch> app_;
     std::unique_ptr<Run> run_;
-    HWND window_ = nullptr; // message-only: a run that ends inside its own window is taken down from here
+    HWND window_ = nullptr; // message-only: a run's requests are carried out here, and a run that ends
+                            // inside its own window is taken down from here
+    LPARAM runSerial_ = 0;
     std::shared_ptr<AddinShell> lingering_; // itself, while a run outlives the disconnection
 };
 

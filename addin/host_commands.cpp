@@ -22,6 +22,9 @@ constexpr std::int32_t kEndPosition = -1;
 constexpr std::int32_t kDrawingBit = 8;   // the document-type bit mask of ShowInDocumentType
 constexpr std::int32_t kToolbarOnly = 2;
 constexpr std::int32_t kTextBelowIcon = 2;
+// The button's own user ID in the group. Any change to the group's buttons needs a new group ID
+// (kCommandGroupId): the host keeps a group's layout per user under it.
+constexpr std::int32_t kButtonUserId = 0;
 
 UniqueVariant argI8(std::int64_t value) {
     UniqueVariant v;
@@ -75,6 +78,45 @@ UniqueVariant call(DispatchObject& object, const char* operation, std::array<Uni
     return object.call(operation, std::span<UniqueVariant>(args));
 }
 
+UniqueVariant argVariantOut(VARIANT& slot) {
+    UniqueVariant v;
+    v.get().vt = VT_BYREF | VT_VARIANT;
+    v.get().pvarVal = &slot;
+    return v;
+}
+
+// The host keeps a group's layout from earlier sessions: it is dropped (IgnorePreviousVersion)
+// only when the buttons it knows are not ours, so that a user's own arrangement survives. A host
+// that keeps nothing, or does not know the call, has nothing to drop.
+bool layoutKeptIsNotOurs(DispatchObject& manager) {
+    UniqueVariant kept;
+    try {
+        if (!com::takeBool("GetGroupDataFromRegistry",
+                           call<2>(manager, "GetGroupDataFromRegistry",
+                                   {arg(static_cast<std::int32_t>(kCommandGroupId)), argVariantOut(kept.get())})
+                               .get())) {
+            return false;
+        }
+    } catch (const host::HostError& e) {
+        if (e.unknownName()) {
+            return false;
+        }
+        throw;
+    }
+    if (kept.vt() != (VT_ARRAY | VT_I4) || kept.get().parray == nullptr || SafeArrayGetDim(kept.get().parray) != 1) {
+        return true;
+    }
+    LONG lower = 0;
+    LONG upper = -1;
+    SafeArrayGetLBound(kept.get().parray, 1, &lower);
+    SafeArrayGetUBound(kept.get().parray, 1, &upper);
+    if (upper != lower) {
+        return true;
+    }
+    LONG id = -1;
+    return FAILED(SafeArrayGetElement(kept.get().parray, &lower, &id)) || id != kButtonUserId;
+}
+
 void require(bool answer, const char* operation) {
     if (!answer) {
         throw host::HostError(operation, "the host answered False");
@@ -118,13 +160,14 @@ void HostCommands::add(HINSTANCE module, IDispatch* callbacks, const std::vector
 
     commandManager_ = com::takeObject("GetCommandManager", app.call("GetCommandManager", cookie).get());
     DispatchObject manager(commandManager_);
+    const bool dropKeptLayout = layoutKeptIsNotOurs(manager);
     LONG errors = 0;
     const com::ComPtr<IDispatch> groupObject = com::takeObject(
         "CreateCommandGroup2",
         call<7>(manager, "CreateCommandGroup2",
                 {arg(static_cast<std::int32_t>(kCommandGroupId)), arg(std::wstring(kGroupTitle)),
-                 arg(std::wstring(kGroupTitle)), arg(std::wstring(kCommandHint)), arg(kEndPosition), arg(true),
-                 argI4Out(errors)})
+                 arg(std::wstring(kGroupTitle)), arg(std::wstring(kCommandHint)), arg(kEndPosition),
+                 arg(dropKeptLayout), argI4Out(errors)})
             .get());
     require(static_cast<bool>(groupObject), "CreateCommandGroup2");
     groupCreated_ = true;
@@ -138,7 +181,7 @@ void HostCommands::add(HINSTANCE module, IDispatch* callbacks, const std::vector
         call<9>(group, "AddCommandItem2",
                 {arg(std::wstring(kButtonName)), arg(kEndPosition), arg(std::wstring(kCommandHint)),
                  arg(std::wstring(kButtonName)), arg(std::int32_t{0}), arg(std::wstring(kCallbackName)),
-                 arg(std::wstring(kEnableName)), arg(std::int32_t{0}), arg(kToolbarOnly)})
+                 arg(std::wstring(kEnableName)), arg(kButtonUserId), arg(kToolbarOnly)})
             .get());
     group.put("HasToolbar", arg(true));
     group.put("HasMenu", arg(false));
@@ -147,15 +190,17 @@ void HostCommands::add(HINSTANCE module, IDispatch* callbacks, const std::vector
     std::array<UniqueVariant, 1> index{arg(item)};
     const std::int32_t commandId = com::takeInt32("CommandID", group.get("CommandID", index).get());
 
-    // The host adds a tab of the same name each time it is asked to.
-    com::ComPtr<IDispatch> tab = com::takeObject(
-        "GetCommandTab", manager.call("GetCommandTab", kDrawingDocType, std::wstring(kTabName)).get());
-    if (!tab) {
-        tab = com::takeObject("AddCommandTab",
-                              manager.call("AddCommandTab", kDrawingDocType, std::wstring(kTabName)).get());
-        require(static_cast<bool>(tab), "AddCommandTab");
-        ownTab_ = tab;
+    // The host adds a tab of the same name each time it is asked to. A tab it kept from an earlier
+    // session is used as the user left it, box and all: a box added to it would show the button
+    // twice, and more so with each start.
+    if (com::takeObject("GetCommandTab",
+                        manager.call("GetCommandTab", kDrawingDocType, std::wstring(kTabName)).get())) {
+        return;
     }
+    const com::ComPtr<IDispatch> tab = com::takeObject(
+        "AddCommandTab", manager.call("AddCommandTab", kDrawingDocType, std::wstring(kTabName)).get());
+    require(static_cast<bool>(tab), "AddCommandTab");
+    ownTab_ = tab;
     const com::ComPtr<IDispatch> box =
         com::takeObject("AddCommandTabBox", DispatchObject(tab).call("AddCommandTabBox").get());
     require(static_cast<bool>(box), "AddCommandTabBox");
@@ -183,7 +228,8 @@ void HostCommands::takeBack() noexcept {
     ownTab_.reset();
     if (groupCreated_ && commandManager_) {
         try {
-            DispatchObject(commandManager_).call("RemoveCommandGroup2", static_cast<std::int32_t>(kCommandGroupId), false);
+            // Runtime only: the layout the host keeps of the group, the user's own arrangement, stays.
+            DispatchObject(commandManager_).call("RemoveCommandGroup2", static_cast<std::int32_t>(kCommandGroupId), true);
         } catch (...) {
         }
         groupCreated_ = false;

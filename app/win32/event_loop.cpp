@@ -61,9 +61,14 @@ bool pumpMessages(const std::function<bool()>& keepGoing) {
     MSG message{};
     while (keepGoing()) {
         const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-        if (got == 0 || got == -1) {
+        if (got == 0) {
+            // Not ours to take: the outer loop (inside a host, the host's) gets it as it came.
+            PostQuitMessage(static_cast<int>(message.wParam));
             rethrowPending();
-            PostQuitMessage(got == 0 ? static_cast<int>(message.wParam) : 1);
+            return false;
+        }
+        if (got == -1) {
+            rethrowPending();
             return false;
         }
         dispatch(message);

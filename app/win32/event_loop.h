@@ -18,8 +18,9 @@ void runGuarded(const std::function<void()>& handler) noexcept;
 void onGuardedFailure(std::function<void(std::exception_ptr)> handler);
 
 // Pumps messages, with the dialogs' keyboard handling (Tab, arrows, Space), until WM_QUIT or
-// until keepGoing answers false. A WM_QUIT seen while keepGoing is set is posted again, so the
-// outer loop ends as well. Rethrows what runGuarded kept. Returns false after WM_QUIT.
+// until keepGoing answers false. A WM_QUIT seen while keepGoing is set is posted again with its
+// code, so the outer loop ends as well. Rethrows what runGuarded kept. Returns false after WM_QUIT
+// (or when the queue cannot be read).
 bool pumpMessages(const std::function<bool()>& keepGoing);
 
 // Pumps until WM_QUIT; returns its exit code.

@@ -88,8 +88,12 @@ void Win32MainForm::centreOn(HWND anchor) {
     centreDialog(window_.get(), kMainFormClient, dpi_, anchor, [this](int dpi) { applyDpi(dpi); });
 }
 
+// Only an ownerless dialog: an owned one stays above its owner anyway, and a topmost one inside a
+// host would hide the host's own modal dialogs and float above every other program.
 void Win32MainForm::setAlwaysOnTop() {
-    vb_library::setAlwaysOnTop(window_.get());
+    if (GetWindow(window_.get(), GW_OWNER) == nullptr) {
+        vb_library::setAlwaysOnTop(window_.get());
+    }
 }
 
 void Win32MainForm::showModeless() {

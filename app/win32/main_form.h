@@ -40,6 +40,7 @@ public:
     void centreOn(HWND anchor);
     HWND hwnd() const { return window_.get(); }
 
+    // Topmost only when the dialog has no owner.
     void setAlwaysOnTop() override;
     void showModeless() override;
     void hide() override;

@@ -100,7 +100,10 @@ void Win32MessageDialog::Form_Load() {
         }
     }
     centreOn(anchor_);
-    SetWindowPos(window_.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    // Topmost as the main dialog is: only without an owner.
+    if (owner_ == nullptr) {
+        SetWindowPos(window_.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    }
 }
 
 void Win32MessageDialog::centreOn(HWND anchor) {

@@ -1,5 +1,6 @@
 // GEF: the message dialog. Shows one message with the caller's title and icon, modal to the
-// whole program and topmost, and returns when the user dismisses it.
+// whole program and topmost (owned by a host's window: above it, not topmost), and returns when
+// the user dismisses it.
 #pragma once
 
 #include "app/ui_port.h"

@@ -11,9 +11,6 @@ namespace tvx::win {
 namespace {
 
 constexpr std::chrono::milliseconds kPollStep{100};
-// An instance that has just ended may hold the claim for a moment longer while the system takes
-// the process down; a start right then is a start of its own, not a second one.
-constexpr DWORD kHandOverMs = 500;
 // Past this, a start whose bringing forward has not come back ends without it.
 constexpr std::chrono::milliseconds kForwardPatience{3000};
 
@@ -83,10 +80,11 @@ void bringForwardWithin(HWND window, std::chrono::milliseconds bound) {
 
 } // namespace
 
-InstanceClaim::InstanceClaim(const wchar_t* name) : mutex_(CreateMutexW(nullptr, FALSE, name)) {
+InstanceClaim::InstanceClaim(const wchar_t* name, std::chrono::milliseconds handOver)
+    : mutex_(CreateMutexW(nullptr, FALSE, name)) {
     // Without a mutex nothing can be told about other instances; the run goes on as it would
     // have on its own rather than not at all.
-    held_ = mutex_ == nullptr || claimed(WaitForSingleObject(mutex_, kHandOverMs));
+    held_ = mutex_ == nullptr || claimed(WaitForSingleObject(mutex_, static_cast<DWORD>(handOver.count())));
 }
 
 InstanceClaim::~InstanceClaim() {
@@ -117,6 +115,14 @@ bool bringRunningInstanceForward(InstanceClaim& claim, std::chrono::milliseconds
             return false;
         }
     }
+}
+
+bool bringRunningInstanceForwardNow() {
+    const HWND window = visibleInstanceWindow();
+    if (window != nullptr) {
+        bringForward(window);
+    }
+    return window != nullptr;
 }
 
 } // namespace tvx::win

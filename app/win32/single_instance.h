@@ -9,11 +9,15 @@
 
 namespace tvx::win {
 
+inline constexpr std::chrono::milliseconds kClaimHandOver{500};
+
 // The session-wide claim, held until the process ends. A claim left by an instance that crashed
 // or was killed counts as free: the system abandons it with its owner.
 class InstanceClaim {
 public:
-    explicit InstanceClaim(const wchar_t* name);
+    // An instance that has just ended may hold the claim for a moment longer while the system
+    // takes its process down: the claim waits up to `handOver` for it.
+    explicit InstanceClaim(const wchar_t* name, std::chrono::milliseconds handOver = kClaimHandOver);
     InstanceClaim(const InstanceClaim&) = delete;
     InstanceClaim& operator=(const InstanceClaim&) = delete;
     ~InstanceClaim();
@@ -40,5 +44,10 @@ inline constexpr std::chrono::milliseconds kStartingPatience{5000};
 // the running instance ends; this start does not run after it.
 // True when a window was brought forward.
 bool bringRunningInstanceForward(InstanceClaim& claim, std::chrono::milliseconds patience);
+
+// For a caller whose thread may not wait (inside a host's process): the running instance's message
+// or main dialog forward, on this thread, by calls that do not wait for the other instance's
+// thread. False when none of them is visible.
+bool bringRunningInstanceForwardNow();
 
 } // namespace tvx::win

@@ -72,12 +72,36 @@ DispatchObject::DispatchObject(ComPtr<IDispatch> object, std::shared_ptr<MemberI
     if (!object_) {
         throw host::HostError("IDispatch", "empty object reference");
     }
+    line_->track(&object_);
 }
 
-DispatchObject::~DispatchObject() {
+DispatchObject::DispatchObject(DispatchObject&& other) noexcept
+    : object_(std::move(other.object_)), ids_(std::move(other.ids_)), line_(std::move(other.line_)) {
+    if (line_) {
+        line_->retrack(&other.object_, &object_);
+    }
+}
+
+DispatchObject& DispatchObject::operator=(DispatchObject&& other) noexcept {
+    if (this != &other) {
+        letGo();
+        object_ = std::move(other.object_);
+        ids_ = std::move(other.ids_);
+        line_ = std::move(other.line_);
+        if (line_) {
+            line_->retrack(&other.object_, &object_);
+        }
+    }
+    return *this;
+}
+
+DispatchObject::~DispatchObject() { letGo(); }
+
+void DispatchObject::letGo() noexcept {
     // Releasing is a call into the host's process too; a host that does not answer must not keep
     // the run from ending.
     if (line_) {
+        line_->untrack(&object_);
         line_->release(object_);
     }
 }

@@ -46,8 +46,8 @@ public:
     explicit DispatchObject(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids = nullptr,
                             std::shared_ptr<HostLine> line = nullptr);
     ~DispatchObject();
-    DispatchObject(DispatchObject&&) noexcept = default;
-    DispatchObject& operator=(DispatchObject&&) noexcept = default;
+    DispatchObject(DispatchObject&& other) noexcept;
+    DispatchObject& operator=(DispatchObject&& other) noexcept;
 
     // A method call; arguments in the order the host's table lists them.
     UniqueVariant call(const char* operation, std::span<UniqueVariant> args);
@@ -67,6 +67,7 @@ public:
     const std::shared_ptr<HostLine>& line() const noexcept { return line_; }
 
 private:
+    void letGo() noexcept;
     DISPID memberId(const char* operation);
     UniqueVariant invoke(const char* operation, WORD kind, std::span<UniqueVariant> args);
 

@@ -192,9 +192,29 @@ void HostLine::onHung(HungHandler handler) {
 
 void HostLine::throwLost(const char* operation) const {
     throw host::HostError(operation,
-                          lost_ == host::HostFailure::Busy ? "the host has been rejecting calls"
-                                                           : "the host has not answered a call",
+                          lost_ == host::HostFailure::Busy   ? "the host has been rejecting calls"
+                          : lost_ == host::HostFailure::Gone ? "the host has disconnected"
+                                                             : "the host has not answered a call",
                           lost_);
+}
+
+void HostLine::track(ComPtr<IDispatch>* object) { held_.push_back(object); }
+
+void HostLine::retrack(ComPtr<IDispatch>* from, ComPtr<IDispatch>* to) noexcept {
+    std::replace(held_.begin(), held_.end(), from, to);
+}
+
+void HostLine::untrack(ComPtr<IDispatch>* object) noexcept {
+    held_.erase(std::remove(held_.begin(), held_.end(), object), held_.end());
+}
+
+void HostLine::close() noexcept {
+    // The latest first, as a run lets go of them.
+    for (auto object = held_.rbegin(); object != held_.rend(); ++object) {
+        release(**object);
+    }
+    held_.clear();
+    lost_ = host::HostFailure::Gone;
 }
 
 void HostLine::hung(const char* operation) noexcept {

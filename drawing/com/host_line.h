@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace tvx::com {
 
@@ -79,6 +80,14 @@ public:
 
     // The host takes no more calls: references to it are dropped without telling it.
     bool lost() const noexcept { return lost_ != host::HostFailure::Refused; }
+
+    // Every host object held over this line, so that all of them can go back at once.
+    void track(ComPtr<IDispatch>* object);
+    void retrack(ComPtr<IDispatch>* from, ComPtr<IDispatch>* to) noexcept;
+    void untrack(ComPtr<IDispatch>* object) noexcept;
+    // The host has let go of us (an add-in's DisconnectFromSW): every reference held over this line
+    // goes back now, and no call is made on it any more; each throws HostError(Gone) instead.
+    void close() noexcept;
     std::uint64_t retries() const noexcept { return retries_; }
     const CallBounds& bounds() const noexcept { return bounds_; }
 
@@ -95,6 +104,7 @@ private:
     std::unique_ptr<Watchdog> watchdog_;
     host::HostFailure lost_ = host::HostFailure::Refused;
     std::uint64_t retries_ = 0;
+    std::vector<ComPtr<IDispatch>*> held_;
 };
 
 } // namespace tvx::com

@@ -22,6 +22,7 @@
 #include "tools/hostserver/dispatch_objects.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <array>
@@ -65,20 +66,22 @@ void CALLBACK answerMessage(HWND, UINT, UINT_PTR, DWORD) {
 // process: a mutex is its owner thread's.
 constexpr wchar_t kInstanceClaim[] = L"Local\\Tarvenix.OneInstance";
 
-class ClaimHeldElsewhere {
+// Something held by a thread of its own, as by another process, until this goes: `take` runs on
+// that thread at once, `give` there when this is destroyed.
+class HeldElsewhere {
 public:
-    ClaimHeldElsewhere() : thread_([this] {
-        const HANDLE claim = CreateMutexW(nullptr, TRUE, kInstanceClaim);
-        SetEvent(taken_);
-        WaitForSingleObject(release_, 10000);
-        ReleaseMutex(claim);
-        CloseHandle(claim);
-    }) {
+    HeldElsewhere(std::function<void()> take, std::function<void()> give)
+        : thread_([this, take = std::move(take), give = std::move(give)] {
+              take();
+              SetEvent(taken_);
+              WaitForSingleObject(release_, 20000);
+              give();
+          }) {
         WaitForSingleObject(taken_, 10000);
     }
-    ClaimHeldElsewhere(const ClaimHeldElsewhere&) = delete;
-    ClaimHeldElsewhere& operator=(const ClaimHeldElsewhere&) = delete;
-    ~ClaimHeldElsewhere() {
+    HeldElsewhere(const HeldElsewhere&) = delete;
+    HeldElsewhere& operator=(const HeldElsewhere&) = delete;
+    ~HeldElsewhere() {
         SetEvent(release_);
         thread_.join();
         CloseHandle(taken_);
@@ -90,6 +93,77 @@ private:
     HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread thread_;
 };
+
+// The session-wide claim the exe takes for its run: a mutex is its owner thread's.
+class ClaimHeldElsewhere final : public HeldElsewhere {
+public:
+    ClaimHeldElsewhere() : ClaimHeldElsewhere(std::make_shared<HANDLE>()) {}
+
+private:
+    explicit ClaimHeldElsewhere(const std::shared_ptr<HANDLE>& claim)
+        : HeldElsewhere([claim] { *claim = CreateMutexW(nullptr, TRUE, kInstanceClaim); },
+                        [claim] {
+                            ReleaseMutex(*claim);
+                            CloseHandle(*claim);
+                        }) {}
+};
+
+// The exe's dialog up in a run whose thread takes no messages (stuck in a host call): a window
+// of the dialog's class on a thread of its own that never pumps.
+class StuckExeDialog final : public HeldElsewhere {
+public:
+    StuckExeDialog() : StuckExeDialog(std::make_shared<HWND>()) {}
+
+private:
+    explicit StuckExeDialog(const std::shared_ptr<HWND>& window)
+        : HeldElsewhere(
+              [window] {
+                  WNDCLASSW wc{};
+                  wc.lpfnWndProc = DefWindowProcW;
+                  wc.hInstance = GetModuleHandleW(nullptr);
+                  wc.lpszClassName = ids::kMainFormClass;
+                  RegisterClassW(&wc);
+                  *window = CreateWindowExW(0, ids::kMainFormClass, L"exe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                            200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+              },
+              [window] {
+                  DestroyWindow(*window);
+                  UnregisterClassW(ids::kMainFormClass, GetModuleHandleW(nullptr));
+              }) {}
+};
+
+std::size_t threadsOfThisProcess() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    std::size_t count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
+            ++count;
+        }
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+std::size_t windowsOfClass(const wchar_t* name) {
+    std::size_t count = 0;
+    for (HWND w = FindWindowExW(nullptr, nullptr, name, nullptr); w != nullptr;
+         w = FindWindowExW(nullptr, w, name, nullptr)) {
+        ++count;
+    }
+    return count;
+}
+
+// References the add-in holds on the stand-in's objects behind the host: all but the host's own
+// one on the application.
+long standInReferences(const addin::testing::DrawingHost& host) {
+    long held = 0;
+    for (const hostserver::DispatchCore* object : host.context->liveObjects()) {
+        held += object->references() - (std::string_view(object->kind()) == "App" ? 1 : 0);
+    }
+    return held;
+}
 
 bool claimFreeElsewhere() {
     bool free = false;
@@ -170,6 +244,14 @@ protected:
     }
 
     static HWND mainForm() { return addin::testing::visibleMainForm(); }
+    // A main window the host names to own the add-in's windows.
+    static win::UniqueWindow hostFrame(Host& host) {
+        win::UniqueWindow frame(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                                nullptr, GetModuleHandleW(nullptr), nullptr));
+        EXPECT_NE(frame.get(), nullptr);
+        host.fake.frameWindow = frame.get();
+        return frame;
+    }
     static bool addinWindowLeft() {
         return FindWindowW(ids::kMainFormClass, nullptr) != nullptr ||
                FindWindowW(ids::kMessageDialogClass, nullptr) != nullptr ||
@@ -257,7 +339,7 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
     ASSERT_TRUE(connect(*addin.get(), host.fake));
     EXPECT_EQ(operationsOf(host.fake.log),
               (std::vector<std::string>{"app.SetAddinCallbackInfo2", "app.AddMenuItem5", "app.GetCommandManager",
-                                        "manager.CreateCommandGroup2", "group.IconList", "group.MainIconList",
+                                        "manager.GetGroupDataFromRegistry", "manager.CreateCommandGroup2", "group.IconList", "group.MainIconList",
                                         "group.AddCommandItem2", "group.HasToolbar", "group.HasMenu",
                                         "group.ShowInDocumentType", "group.Activate", "group.CommandID",
                                         "manager.GetCommandTab", "manager.AddCommandTab", "tab.AddCommandTabBox",
@@ -308,28 +390,34 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
     EXPECT_EQ(operationsOf(host.fake.log),
               (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandTab", "manager.RemoveCommandGroup2"}));
     EXPECT_EQ(host.drawing(), afterOk);
+    EXPECT_EQ(standInReferences(host), 0);
 }
 
 TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowWhenTheHostDoesNotSay) {
     Host host(sampleDrawing());
-    const win::UniqueWindow frame(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                                                  nullptr, GetModuleHandleW(nullptr), nullptr));
-    ASSERT_NE(frame.get(), nullptr);
-    host.fake.frameWindow = frame.get();
+    const win::UniqueWindow frame = hostFrame(host);
     ComPtr<ISwAddin> addin = createAddin();
     ASSERT_TRUE(connect(*addin.get(), host.fake));
 
+    // Owned, they stay above the host; not topmost and without a taskbar button, they never hide
+    // the host's own modal dialogs nor float above other programs.
+    const auto exStyle = [](HWND window) { return GetWindowLongPtrW(window, GWL_EXSTYLE); };
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_NE(mainForm(), nullptr);
     EXPECT_EQ(GetWindow(mainForm(), GW_OWNER), frame.get());
+    EXPECT_EQ(exStyle(mainForm()) & (WS_EX_TOPMOST | WS_EX_APPWINDOW), 0);
     HWND messageOwner = nullptr;
+    LONG_PTR messageStyle = -1;
     whileMessageShows = [&] {
-        messageOwner = GetWindow(FindWindowW(ids::kMessageDialogClass, nullptr), GW_OWNER);
+        const HWND message = FindWindowW(ids::kMessageDialogClass, nullptr);
+        messageOwner = GetWindow(message, GW_OWNER);
+        messageStyle = exStyle(message);
     };
     host.failAt = "Doc.InsertNote";
     press(mainForm(), ids::cmd_Ok);
     ASSERT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
     EXPECT_EQ(messageOwner, frame.get());
+    EXPECT_EQ(messageStyle & (WS_EX_TOPMOST | WS_EX_APPWINDOW), 0);
 
     // A host that does not say: no owner, as the exe's, and no message about it.
     shownMessages.clear();
@@ -338,9 +426,89 @@ TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowW
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_NE(mainForm(), nullptr);
     EXPECT_EQ(GetWindow(mainForm(), GW_OWNER), nullptr);
+    EXPECT_NE(exStyle(mainForm()) & WS_EX_TOPMOST, 0);
     EXPECT_EQ(operationsOf(host.fake.log), std::vector<std::string>{"app.Frame"});
     press(mainForm(), ids::cmd_Cancel);
     EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+    unload(addin, host.fake);
+}
+
+// The host's own loop for a while: long enough for the dialog to see its owner's state.
+void hostPumpFor(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        hostPump();
+    }
+}
+
+// The dialog's buttons and keys only ask; the run answers from a message of its own, so nothing
+// calls the host inside the keyboard hook or a loop of the host's that dispatches nothing. While
+// the host's frame is disabled (a modal dialog of the host's), the dialog follows it and its
+// buttons do nothing.
+TEST_F(AddinInProcess, NoHostCallFromTheHookOrAnotherLoopNorWhileTheHostsFrameIsDisabled) {
+    Host host(sampleDrawing());
+    const win::UniqueWindow frame = hostFrame(host);
+    ComPtr<ISwAddin> addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+    ASSERT_EQ(host.fake.click(), 1);
+    const HWND form = mainForm();
+    ASSERT_NE(form, nullptr);
+    const std::uint64_t shown = host.context->callCount();
+
+    EnableWindow(frame.get(), FALSE);
+    hostPumpFor(400);
+    EXPECT_FALSE(IsWindowEnabled(form)) << "the dialog did not follow its disabled owner";
+    press(form, ids::cmd_Ok);
+    press(form, ids::cmd_Cancel);
+    SendMessageW(form, WM_CLOSE, 0, 0);
+    hostPumpFor(200);
+    EXPECT_EQ(host.context->callCount(), shown);
+    EXPECT_EQ(mainForm(), form);
+    EnableWindow(frame.get(), TRUE);
+    hostPumpFor(400);
+    EXPECT_TRUE(IsWindowEnabled(form)) << "the dialog stayed disabled";
+
+    // Enter on Ok taken off the queue by a host's loop that watches the keyboard, and a click
+    // sent meanwhile: the run waits for the host's own loop.
+    const HWND ok = GetDlgItem(form, ids::cmd_Ok);
+    SetFocus(ok);
+    PostMessageW(ok, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(ok, WM_KEYUP, VK_RETURN, 1);
+    MSG key{};
+    while (PeekMessageW(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    SendMessageW(ok, BM_CLICK, 0, 0);
+    EXPECT_EQ(host.context->callCount(), shown);
+    EXPECT_EQ(mainForm(), form);
+    hostPump();
+    EXPECT_EQ(mainForm(), nullptr);
+    EXPECT_EQ(host.drawing(), sim::drawingToJson(exeRun(sampleDrawing()).finalDrawing)) << "not one whole Ok";
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+
+    // The host told to quit while a message of the run is up: the message's loop hands the
+    // WM_QUIT back to the host's loop as it came, once, and the DLL posts none of its own.
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    whileMessageShows = [] { PostQuitMessage(7); };
+    host.failAt = "Doc.InsertNote";
+    SendMessageW(mainForm(), WM_COMMAND, MAKEWPARAM(ids::cmd_Ok, BN_CLICKED), 0);
+    std::vector<WPARAM> quits;
+    for (int round = 0; round < 50 && (mainForm() != nullptr || quits.empty()); ++round) {
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quits.push_back(message.wParam);
+            } else {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    EXPECT_EQ(quits, std::vector<WPARAM>{7});
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
+    EXPECT_EQ(mainForm(), nullptr);
     unload(addin, host.fake);
 }
 
@@ -380,6 +548,13 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
         const ClaimHeldElsewhere exeRunning;
         ASSERT_EQ(host.fake.click(), 1);
         EXPECT_EQ(mainForm(), nullptr);
+        // Its dialog up while its thread is stuck: the click neither waits for it (this would
+        // hang) nor leaves a thread in the host's process to do so.
+        const StuckExeDialog stuck;
+        const std::size_t threads = threadsOfThisProcess();
+        ASSERT_EQ(host.fake.click(), 1);
+        EXPECT_EQ(threadsOfThisProcess(), threads);
+        EXPECT_EQ(windowsOfClass(ids::kMainFormClass), 1u) << "a dialog of the add-in's own";
     }
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_NE(mainForm(), nullptr);
@@ -402,19 +577,55 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_EQ(shownMessages.size(), 1u);
     EXPECT_EQ(mainForm(), nullptr);
-    writeConfig();
 
-    // The host unloads the add-in from inside a message's loop, under the dialog's Ok: the run
-    // ends once the message has gone, and only then does the add-in let go of the rest.
+    // Again, with a host that unloads the add-in while the message is up and holds nothing across
+    // its call on the callbacks object: the object outlives the call it is in, the host lives on.
     shownMessages.clear();
+    host.fake.holdsNothingDuringCalls = true;
     whileMessageShows = [&] {
         VARIANT_BOOL done = VARIANT_FALSE;
         EXPECT_EQ(addin->DisconnectFromSW(&done), S_OK);
         addin.reset();
         host.fake.dropCallbacks();
-        // Its code is still under way on this thread: the DLL must stay, and so must the run's host.
+    };
+    ASSERT_EQ(host.fake.click(), 1);
+    EXPECT_EQ(shownMessages.size(), 1u);
+    hostPump();
+    EXPECT_FALSE(addinWindowLeft());
+    EXPECT_EQ(host.fake.heldReferences(), 0);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+    host.fake.holdsNothingDuringCalls = false;
+    addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+    writeConfig();
+
+    // The host unloads the add-in from inside a message's loop, under the dialog's Ok: what the
+    // run owes the drawing is paid and every reference goes back before DisconnectFromSW returns;
+    // a reconnection meanwhile starts no second run; the run ends without another word or host
+    // call once the message has gone, and only then may the DLL go.
+    shownMessages.clear();
+    std::vector<std::string> calls;
+    host.context->setTraceSink([&calls](const std::string& line) { calls.push_back(line); });
+    std::size_t callsAtDisconnect = 0;
+    ComPtr<ISwAddin> again;
+    whileMessageShows = [&] {
+        VARIANT_BOOL done = VARIANT_FALSE;
+        EXPECT_EQ(addin->DisconnectFromSW(&done), S_OK);
+        callsAtDisconnect = calls.size();
+        EXPECT_TRUE(std::as_const(host.sim).data().toggles.at(sim::kViewActivationToggle));
+        EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
+                                [](const std::string& call) { return call.starts_with("FinishRecordingUndoObject2"); }));
+        EXPECT_EQ(host.fake.heldReferences(), 0);
+        EXPECT_EQ(standInReferences(host), 0);
+        addin.reset();
+        host.fake.dropCallbacks();
+        // Its code is still under way on this thread: the DLL must stay.
         EXPECT_EQ(canUnloadNow(), S_FALSE);
-        EXPECT_GT(host.fake.app.refs, 1);
+        again = createAddin();
+        EXPECT_TRUE(connect(*again.get(), host.fake));
+        host.fake.click();
+        EXPECT_EQ(windowsOfClass(ids::kMainFormClass), 1u) << "a second run";
+        callsAtDisconnect = calls.size();
     };
     host.failAt = "Doc.InsertNote";
     ASSERT_EQ(host.fake.click(), 1);
@@ -423,9 +634,18 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
     EXPECT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
     EXPECT_FALSE(whileMessageShows);
     hostPump();
-    EXPECT_FALSE(addinWindowLeft());
-    EXPECT_EQ(host.fake.heldReferences(), 0);
-    EXPECT_EQ(canUnloadNow(), S_OK);
+    EXPECT_EQ(calls.size(), callsAtDisconnect) << "a host call after DisconnectFromSW: " << calls.back();
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
+    EXPECT_FALSE(FindWindowW(ids::kMessageDialogClass, nullptr) != nullptr &&
+                 IsWindowVisible(FindWindowW(ids::kMessageDialogClass, nullptr)));
+    EXPECT_EQ(standInReferences(host), 0);
+
+    // The new connection runs as usual once the old run has gone.
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    press(mainForm(), ids::cmd_Cancel);
+    unload(again, host.fake);
+    EXPECT_EQ(standInReferences(host), 0);
 }
 
 // The fault table's column for a host the add-in lives in: every call of a whole run fails in
@@ -483,6 +703,46 @@ TEST_F(AddinInProcess, AtEachHostCallFailingTheRunEndsAsTheFaultTableSaysAndTheN
     std::cout << "calls failed in turn: " << expectations.size() << ", clean clicks after them on "
               << rerunOn.size() << " different drawings\n";
     unload(addin, host.fake);
+}
+
+// The host's memory of earlier sessions: the layout it kept of the group is dropped only when its
+// buttons are not ours, a tab it kept is used as it is (no box added, so nothing doubles with each
+// start), and the group goes at the disconnect for this session only.
+TEST_F(AddinInProcess, AKeptLayoutIsDroppedOnlyWhenItIsNotOursAndAKeptTabIsUsedAsItIs) {
+    Host host(sampleDrawing());
+    const struct {
+        std::optional<std::vector<LONG>> kept;
+        bool keptTab;
+        const char* ignorePrevious;
+    } cases[] = {
+        {std::nullopt, false, "BOOL false"},
+        {std::vector<LONG>{0}, true, "BOOL false"},
+        {std::vector<LONG>{0, 1}, true, "BOOL true"},
+        {std::vector<LONG>{3}, false, "BOOL true"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.ignorePrevious) + (c.keptTab ? ", tab kept" : ", no tab"));
+        host.fake.keptLayout = c.kept;
+        host.fake.keptTab = c.keptTab;
+        host.fake.log.clear();
+        ComPtr<ISwAddin> addin = createAddin();
+        ASSERT_TRUE(connect(*addin.get(), host.fake));
+        const auto create = std::find_if(host.fake.log.begin(), host.fake.log.end(), [](const std::string& call) {
+            return call.starts_with("manager.CreateCommandGroup2(");
+        });
+        ASSERT_NE(create, host.fake.log.end());
+        EXPECT_NE(create->find(std::string("I4 -1, ") + c.ignorePrevious), std::string::npos) << *create;
+        const std::vector<std::string> added = operationsOf(host.fake.log);
+        EXPECT_EQ(std::count(added.begin(), added.end(), "manager.AddCommandTab"), c.keptTab ? 0 : 1);
+        EXPECT_EQ(std::count(added.begin(), added.end(), "tab.AddCommandTabBox"), c.keptTab ? 0 : 1);
+        host.fake.log.clear();
+        unload(addin, host.fake);
+        EXPECT_EQ(operationsOf(host.fake.log),
+                  c.keptTab ? (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandGroup2"})
+                            : (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandTab",
+                                                        "manager.RemoveCommandGroup2"}));
+        EXPECT_EQ(host.fake.log.back(), "manager.RemoveCommandGroup2(I4 1687, BOOL true)");
+    }
 }
 
 TEST_F(AddinInProcess, ARefusedConnectionTakesBackWhatItAddedAndAnswersFalse) {

@@ -96,7 +96,27 @@ FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::mov
     }
 
     answer(manager, "manager", L"CreateCommandGroup2", giveObject(&group));
-    answer(manager, "manager", L"GetCommandTab", giveObject(nullptr));
+    answer(manager, "manager", L"GetGroupDataFromRegistry", [this](const DISPPARAMS& params, VARIANT* result) {
+        // Arguments arrive last to first: the IDs' slot is the first.
+        if (keptLayout && params.cArgs == 2 && params.rgvarg[0].vt == (VT_BYREF | VT_VARIANT)) {
+            SAFEARRAY* ids = SafeArrayCreateVector(VT_I4, 0, static_cast<ULONG>(keptLayout->size()));
+            for (LONG i = 0; i < static_cast<LONG>(keptLayout->size()); ++i) {
+                SafeArrayPutElement(ids, &i, &(*keptLayout)[static_cast<std::size_t>(i)]);
+            }
+            VariantClear(params.rgvarg[0].pvarVal);
+            params.rgvarg[0].pvarVal->vt = VT_ARRAY | VT_I4;
+            params.rgvarg[0].pvarVal->parray = ids;
+        }
+        VariantCopy(result, variantBool(keptLayout.has_value()).addressOf());
+    });
+    answer(manager, "manager", L"GetCommandTab", [this, giveTab = giveObject(&tab)](const DISPPARAMS& params,
+                                                                                     VARIANT* result) {
+        if (keptTab) {
+            giveTab(params, result);
+        } else {
+            VariantCopy(result, variantDispatch(nullptr).addressOf());
+        }
+    });
     answer(manager, "manager", L"AddCommandTab", giveObject(&tab));
     answer(manager, "manager", L"RemoveCommandTab", give(variantBool(true)));
     answer(manager, "manager", L"RemoveCommandGroup2", give(variantI4(0)));
@@ -127,7 +147,9 @@ HRESULT FakeAddinHost::forward(const wchar_t* name, const DISPPARAMS& params, VA
 
 void FakeAddinHost::invokeCallback(const wchar_t* name, VARIANT* result) {
     // Held for the call, as a host holds what it calls: the add-in may be unloaded meanwhile.
-    const com::ComPtr<IDispatch> called = callbacks;
+    // A careless host holds nothing; the callbacks object must then hold itself.
+    const com::ComPtr<IDispatch> held = holdsNothingDuringCalls ? nullptr : callbacks;
+    IDispatch* const called = callbacks.get();
     ASSERT_TRUE(called) << "no callbacks object was announced";
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = DISPID_UNKNOWN;

@@ -6,6 +6,7 @@
 #include "drawing/com/com_owners.h"
 #include "tests/com/fake_dispatch.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,12 @@ public:
     // The references the add-in still holds on the host's own objects.
     long heldReferences() const;
 
+    // A host that does not hold the callbacks object across its own calls on it.
+    bool holdsNothingDuringCalls = false;
+    // What the host keeps from earlier sessions: the group's button IDs (none: nothing kept), and
+    // the add-in's tab.
+    std::optional<std::vector<LONG>> keptLayout;
+    bool keptTab = false;
     bool refuseMenu = false;
     bool refuseActivate = false;
     bool noActiveDocument = false;

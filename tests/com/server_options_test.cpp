@@ -61,6 +61,7 @@ TEST(ServerOptions, AFaultyCommandLineIsRefusedWithItsReason) {
         with({L"--answer-form", L"number=i2"}),
         with({L"--answer-form", L":int=i2"}),
         with({L"--unknown"}),
+        with({L"--ui-state", L"ui.json"}), // without --addins there are no command bars to keep
     };
     for (const auto& args : faulty) {
         EXPECT_THROW(parseServerOptions(args), UsageError) << args.size();
@@ -97,12 +98,13 @@ TEST(ServerOptions, AProfileSetsWhatItRecordedLaterSwitchesWinAndAFaultyOneIsRef
     std::filesystem::remove(file);
 }
 
-TEST(StopFile, UndoTakesAWholeNumberOfStepsFromOneToAThousand) {
+TEST(StopFile, UndoAndBusyLoopTakeAWholeNumberInTheirRange) {
     const std::filesystem::path file = std::filesystem::temp_directory_path() / "tvx-stop-file-test";
     const struct {
         const char* text;
         StopFileCommand::Kind kind;
         int steps;
+        int busyMs = 0;
     } cases[] = {
         {"undo 1\n", StopFileCommand::Kind::Undo, 1},
         {"  undo\t12 \r\n", StopFileCommand::Kind::Undo, 12},
@@ -114,6 +116,12 @@ TEST(StopFile, UndoTakesAWholeNumberOfStepsFromOneToAThousand) {
         {"undo", StopFileCommand::Kind::Undo, 0},
         {"undone 1", StopFileCommand::Kind::Discard, 0},
         {"save", StopFileCommand::Kind::Save, 0},
+        {"busyloop 2000\n", StopFileCommand::Kind::BusyLoop, 0, 2000},
+        {"busyloop 60001", StopFileCommand::Kind::BusyLoop, 0, 0},
+        {"busyloop", StopFileCommand::Kind::BusyLoop, 0, 0},
+        {"modal open", StopFileCommand::Kind::ModalOpen, 0},
+        {" modal close\r\n", StopFileCommand::Kind::ModalClose, 0},
+        {"modal", StopFileCommand::Kind::Discard, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -121,6 +129,7 @@ TEST(StopFile, UndoTakesAWholeNumberOfStepsFromOneToAThousand) {
         const StopFileCommand command = readStopFile(file.wstring());
         EXPECT_EQ(command.kind, c.kind);
         EXPECT_EQ(command.undoSteps, c.steps);
+        EXPECT_EQ(command.busyMs, c.busyMs);
     }
     std::filesystem::remove(file);
 }

@@ -36,6 +36,8 @@ const wchar_t* const kUsage =
     L"  type WIN CTRL TEXT       replaces the text field's content, one keystroke a character\n"
     L"  settext WIN CTRL TEXT    sets the text and reports it as edited\n"
     L"  click WIN CTRL           clicks a button\n"
+    L"  sendclick WIN CTRL       clicks a button by a sent message, which even a loop that dispatches\n"
+    L"                           nothing delivers (without waiting for it)\n"
     L"  key WIN KEY              tab, shift+tab, enter, escape, space, alt+LETTER: typed into the window\n"
     L"  menu WIN MENU ITEM       opens the menu bar's MENU and clicks ITEM (captions without \"&\");\n"
     L"                           fails when either is missing or the item is greyed\n"
@@ -45,6 +47,7 @@ const wchar_t* const kUsage =
     L"  dpi                      the display's DPI\n"
     L"  minimize WIN             the window's minimize command\n"
     L"  front WIN                1 when the window is the foreground window and not minimized, else 0\n"
+    L"  respond WIN              milliseconds the window's thread took to answer a sent message\n"
     L"  sleep MS\n"
     L"  clock                    milliseconds since 1970, the clock shell scripts read too\n"
     L"WIN: TITLE, CLASS::TITLE or CLASS::   CTRL: NAME, #ID, CLASS:N or .\n";
@@ -306,6 +309,12 @@ void cmdClick(const Words& w, std::wstring&) {
     }
 }
 
+void cmdSendClick(const Words& w, std::wstring&) {
+    if (!SendNotifyMessageW(requireControl(w, 2), BM_CLICK, 0, 0)) {
+        throw std::runtime_error("click not delivered");
+    }
+}
+
 // The position of the entry whose caption is `caption` ("&" and any "\tShortcut" ignored), or -1.
 int menuPosition(HMENU menu, const std::wstring& caption) {
     const int count = GetMenuItemCount(menu);
@@ -436,6 +445,17 @@ void cmdClock(const Words&, std::wstring& out) {
     out += std::to_wstring((ticks - 116444736000000000ull) / 10000u) + L"\n";
 }
 
+void cmdRespond(const Words& w, std::wstring& out) {
+    const HWND window = requireWindow(word(w, 1));
+    const auto start = Clock::now();
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer) == 0) {
+        throw std::runtime_error("the window did not answer within 30 s");
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    out += std::to_wstring(took.count()) + L"\n";
+}
+
 void cmdDpi(const Words&, std::wstring& out) {
     const HDC screen = GetDC(nullptr);
     out += std::to_wstring(GetDeviceCaps(screen, LOGPIXELSY)) + L"\n";
@@ -455,8 +475,8 @@ void runCommand(const Words& words, std::wstring& out) {
         {L"text", cmdText},     {L"items", cmdItems},     {L"index", cmdIndex},     {L"rect", cmdRect},
         {L"client", cmdClient}, {L"window", cmdWindow},   {L"enabled", cmdEnabled}, {L"resize", cmdResize},
         {L"focus", cmdFocus},     {L"list", cmdList},       {L"select", cmdSelect},
-        {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick},     {L"key", cmdKey},
-        {L"close", cmdClose},   {L"sleep", cmdSleep},     {L"clock", cmdClock},
+        {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick}, {L"sendclick", cmdSendClick},     {L"key", cmdKey},
+        {L"close", cmdClose},   {L"sleep", cmdSleep},     {L"clock", cmdClock}, {L"respond", cmdRespond},
         {L"dpi", cmdDpi},
         {L"minimize", cmdMinimize}, {L"front", cmdFront},
         {L"menu", cmdMenu},     {L"buttons", cmdButtons}, {L"toolbar", cmdToolbar},

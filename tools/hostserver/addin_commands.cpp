@@ -149,6 +149,10 @@ std::int32_t AddinHost::menuState(std::int32_t commandId) {
 }
 
 bool AddinHost::click(std::int32_t commandId) {
+    if (commandId == kOptionsCommand) {
+        openOptions();
+        return true;
+    }
     const Command* found = findCommand(commandId);
     if (found == nullptr) {
         return false;
@@ -208,7 +212,7 @@ std::int32_t AddinHost::addMenuItem(std::int32_t docType, std::int32_t cookie, c
     const std::wstring text = at == std::wstring::npos ? item : item.substr(0, at);
     // No "@menu" part: where a German host has its Tools menu.
     const std::wstring menu = at == std::wstring::npos ? std::wstring(kToolsMenu) : item.substr(at + 1);
-    Command command{newCommandId(), cookie, docType, 1 << docType, -1, item, callback, enable, hint};
+    Command command{newCommandId(), cookie, docType, 1 << docType, -1, 0, item, callback, enable, hint};
     if (text.empty()) {
         frame_->addSeparator(menu, command.id);
     } else if (!frame_->addMenuItem(menu, text, command.id, position)) {
@@ -289,8 +293,8 @@ bool AddinHost::activate(std::int32_t cookie, std::int32_t userId) {
     const bool newIcons = !g.iconList.empty();
     for (CommandGroupItem& item : g.items) {
         item.commandId = newCommandId();
-        commands_.push_back(
-            {item.commandId, cookie, 3, docMask, g.userId, item.name, item.callback, item.enable, item.hint});
+        commands_.push_back({item.commandId, cookie, 3, docMask, g.userId, item.userId, item.name, item.callback,
+                             item.enable, item.hint});
         if (g.hasToolbar && (item.option & 2) != 0) {
             frame_->addToolbarButton(item.commandId, item.tooltip.empty() ? item.name : item.tooltip,
                                      newIcons ? g.iconList.front() : g.smallIconList, item.imageIndex,
@@ -301,13 +305,41 @@ bool AddinHost::activate(std::int32_t cookie, std::int32_t userId) {
         }
     }
     g.active = true;
+    rememberLayout(g);
     return true;
 }
 
-std::int32_t AddinHost::removeCommandGroup(std::int32_t cookie, std::int32_t userId) {
+// As a host keeps a group's layout: what it knew stays unless the add-in said to drop it, even
+// when the group's items have changed under the same user ID (its stale buttons then show).
+void AddinHost::rememberLayout(const CommandGroup& g) {
+    std::vector<std::int32_t> items;
+    for (const CommandGroupItem& item : g.items) {
+        items.push_back(item.userId);
+    }
+    const auto kept = keptGroups_.find(g.userId);
+    if (kept != keptGroups_.end() && kept->second != items && !g.ignorePreviousVersion) {
+        say("-- command group " + std::to_string(g.userId) + " keeps the layout of an earlier session: stale buttons");
+        return;
+    }
+    keptGroups_[g.userId] = std::move(items);
+}
+
+bool AddinHost::groupDataFromRegistry(std::int32_t userId, std::vector<std::int32_t>& itemIds) const {
+    const auto kept = keptGroups_.find(userId);
+    if (kept == keptGroups_.end()) {
+        return false;
+    }
+    itemIds = kept->second;
+    return true;
+}
+
+std::int32_t AddinHost::removeCommandGroup(std::int32_t cookie, std::int32_t userId, bool runtimeOnly) {
     const auto it = groups_.find({cookie, userId});
     if (it == groups_.end()) {
         return 1;
+    }
+    if (!runtimeOnly && keptGroups_.erase(userId) != 0) {
+        say("-- command group " + std::to_string(userId) + " removed for good: the user's arrangement of it is lost");
     }
     for (const CommandGroupItem& item : it->second.items) {
         if (item.commandId >= 0) {
@@ -363,12 +395,16 @@ bool AddinHost::addToTabBox(std::int32_t tabId, std::size_t box, const std::vect
     if (box >= t.boxes.size()) {
         throw host::HostError("CommandTabBox", "the tab box was removed");
     }
+    std::vector<BoxEntry> entries;
     for (const std::int32_t id : commandIds) {
-        if (findCommand(id) == nullptr) {
+        // Only a group's commands go into a tab: the host keeps them by the group's user ID.
+        const Command* command = findCommand(id);
+        if (command == nullptr || command->groupId < 0) {
             return false;
         }
+        entries.push_back({command->groupId, command->itemId});
     }
-    t.boxes[box].insert(t.boxes[box].end(), commandIds.begin(), commandIds.end());
+    t.boxes[box].insert(t.boxes[box].end(), entries.begin(), entries.end());
     return true;
 }
 

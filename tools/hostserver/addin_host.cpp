@@ -3,6 +3,7 @@
 #include "drawing/com/failure_text.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_frame.h"
+#include "tools/hostserver/options_dialog.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -98,10 +99,12 @@ AddinHost::AddinHost(std::shared_ptr<DispatchContext> context, const host::AppRe
     }
     frame_ = std::make_unique<HostFrame>([this](std::int32_t id) { click(id); },
                                          [this](std::int32_t id) { return menuState(id); });
+    options_ = std::make_unique<OptionsDialog>(frame_->window(), *context_);
     context_->setAddinHost(this);
 }
 
 AddinHost::~AddinHost() {
+    options_.reset();
     // Add-ins still loaded (the host timed out) take back their commands through us.
     while (!addins_.empty()) {
         disconnect(addins_.back()->cookie);
@@ -112,6 +115,14 @@ AddinHost::~AddinHost() {
 
 void AddinHost::showFrame() {
     frame_->show();
+}
+
+void AddinHost::openOptions() {
+    options_->open();
+}
+
+void AddinHost::closeOptions() {
+    options_->close();
 }
 
 HWND AddinHost::frameWindow() const noexcept {
@@ -297,6 +308,33 @@ void AddinHost::disconnect(std::int32_t cookie) {
     }
 }
 
+void AddinHost::rememberUiState(const std::wstring& path) {
+    const UiState state = loadUiState(path);
+    uiStatePath_ = path;
+    keptGroups_ = state.groups;
+    for (const KeptTab& kept : state.tabs) {
+        tabs_.push_back({nextTabId_++, 0, kept.docType, kept.name, kept.boxes});
+    }
+}
+
+void AddinHost::keepUiState() {
+    if (uiStatePath_.empty()) {
+        return;
+    }
+    UiState state;
+    state.groups = keptGroups_;
+    for (const CommandTab& tab : tabs_) {
+        std::size_t commands = 0;
+        for (const auto& box : tab.boxes) {
+            commands += box.size();
+        }
+        say("-- command tab \"" + utf8(tab.name) + "\" kept: " + std::to_string(tab.boxes.size()) + " boxes, " +
+            std::to_string(commands) + " commands");
+        state.tabs.push_back({tab.docType, tab.name, tab.boxes});
+    }
+    saveUiState(state, uiStatePath_);
+}
+
 // Menu items, command groups and tabs an add-in still has: each one named, removed, counted.
 int AddinHost::leftBehind(std::int32_t cookie) {
     int left = 0;
@@ -315,7 +353,7 @@ int AddinHost::leftBehind(std::int32_t cookie) {
             say("-- add-in " + std::to_string(cookie) + " left its command group " + std::to_string(it->first.second));
             const std::int32_t userId = it->first.second;
             ++it;
-            removeCommandGroup(cookie, userId);
+            removeCommandGroup(cookie, userId, true);
             ++left;
         } else {
             ++it;

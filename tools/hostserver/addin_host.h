@@ -6,6 +6,7 @@
 #include "drawing/com/addin_interface.h"
 #include "drawing/sim/sheet_picture.h"
 #include "tools/hostserver/dispatch_core.h"
+#include "tools/hostserver/ui_state.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,7 @@
 namespace tvx::hostserver {
 
 class HostFrame;
+class OptionsDialog;
 
 // GetLocalizedMenuName's answer for a menu id of the host's list (File 0, ..., Tools 4), as a
 // German host names the menu, "&" included; empty for a menu the frame does not have.
@@ -44,15 +46,16 @@ struct CommandGroup {
     bool hasToolbar = false;
     bool hasMenu = true;
     std::int32_t showInDocumentType = 0;
+    bool ignorePreviousVersion = false; // CreateCommandGroup2's: the layout kept from earlier is dropped
     bool active = false;
 };
 
 struct CommandTab {
     std::int32_t id = 0;
-    std::int32_t cookie = 0; // the add-in that added it
+    std::int32_t cookie = 0; // the add-in that added it; 0: kept by the host from an earlier session
     std::int32_t docType = 0;
     std::wstring name;
-    std::vector<std::vector<std::int32_t>> boxes; // command ids per box
+    std::vector<std::vector<BoxEntry>> boxes;
 };
 
 class AddinHost {
@@ -78,6 +81,10 @@ public:
     // host. Unset, every item is.
     void setActiveDocumentType(std::function<std::int32_t()> type) { activeDocType_ = std::move(type); }
 
+    // The host's "Optionen" dialog, modal to the frame.
+    void openOptions();
+    void closeOptions();
+
     // Every add-in the registry marks as listed and started with the host; the number loaded.
     int loadStartup();
     std::int32_t loadByPath(const std::wstring& path);
@@ -88,6 +95,11 @@ public:
     // since the start: what an add-in left behind, references, a DLL that would not unload.
     int unloadAllAndCheck();
     bool everLoaded() const noexcept { return everLoaded_; }
+
+    // The command groups' layouts and the tabs a real host keeps per user across its restarts:
+    // read from the file before the add-ins load, written back at the stop.
+    void rememberUiState(const std::wstring& path);
+    void keepUiState();
 
     // A user's click: the enable method first, the callback only when it answered enabled.
     // False when the command does not exist or was not called.
@@ -112,7 +124,10 @@ public:
     std::optional<std::int32_t> createCommandGroup(std::int32_t cookie, CommandGroup group);
     CommandGroup& group(std::int32_t cookie, std::int32_t userId);
     bool activate(std::int32_t cookie, std::int32_t userId);
-    std::int32_t removeCommandGroup(std::int32_t cookie, std::int32_t userId);
+    // Runtime only: gone from this session, the layout the host keeps of it stays.
+    std::int32_t removeCommandGroup(std::int32_t cookie, std::int32_t userId, bool runtimeOnly);
+    // The items' user IDs the host keeps of a group from earlier sessions; false when none.
+    bool groupDataFromRegistry(std::int32_t userId, std::vector<std::int32_t>& itemIds) const;
 
     CommandTab* findTab(std::int32_t docType, const std::wstring& name);
     CommandTab& addTab(std::int32_t cookie, std::int32_t docType, const std::wstring& name);
@@ -147,6 +162,7 @@ private:
         std::int32_t docType = 0;  // menu items
         std::int32_t docMask = 0;  // its menu item's document types: none 1, part 2, assembly 4, drawing 8
         std::int32_t groupId = -1; // toolbar buttons and group menu items: the group's user id
+        std::int32_t itemId = 0;   // and the item's own
         std::wstring item;         // as the add-in named it, "@menu" part included
         std::wstring callback, enable, hint;
     };
@@ -159,6 +175,7 @@ private:
     Addin* findAddin(std::int32_t cookie) const;
     Addin* findAddinByPath(const std::wstring& path) const;
     const Command* findCommand(std::int32_t id) const;
+    void rememberLayout(const CommandGroup& group);
     bool onMenuNow(const Command& command) const;
     std::int32_t newCommandId() { return nextCommandId_++; }
     void say(const std::string& line) const;
@@ -167,11 +184,14 @@ private:
     ComPtr<IDispatch> app_;
     LONG appBaseline_ = 0;
     std::unique_ptr<HostFrame> frame_;
+    std::unique_ptr<OptionsDialog> options_;
     std::function<std::int32_t()> activeDocType_;
     std::vector<std::unique_ptr<Addin>> addins_;
     std::vector<Command> commands_;
     std::map<std::pair<std::int32_t, std::int32_t>, CommandGroup> groups_;
     std::vector<CommandTab> tabs_;
+    std::wstring uiStatePath_;
+    std::map<std::int32_t, std::vector<std::int32_t>> keptGroups_; // user id -> item user ids
     std::int32_t nextCookie_ = 1;
     std::int32_t nextCommandId_ = 40001;
     std::int32_t nextTabId_ = 1;

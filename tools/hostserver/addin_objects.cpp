@@ -2,7 +2,9 @@
 
 #include "tools/hostserver/table_object.h"
 
+#include <new>
 #include <utility>
+#include <vector>
 
 namespace tvx::hostserver {
 
@@ -19,6 +21,25 @@ namespace {
 template <class Object, class Ref>
 Answer handOut(const std::shared_ptr<DispatchContext>& context, Ref ref) {
     return Answer::dispatch(makeDispatch<Object>(context, std::move(ref)), Object::kKind);
+}
+
+// VT_ARRAY|VT_I4, as the host hands out a list of IDs.
+UniqueVariant int32Array(const std::vector<std::int32_t>& values) {
+    com::UniqueSafeArray array =
+        com::UniqueSafeArray::attach(SafeArrayCreateVector(VT_I4, 0, static_cast<ULONG>(values.size())));
+    if (array.get() == nullptr) {
+        throw std::bad_alloc();
+    }
+    for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
+        LONG value = values[static_cast<std::size_t>(i)];
+        if (FAILED(SafeArrayPutElement(array.get(), &i, &value))) {
+            throw std::bad_alloc();
+        }
+    }
+    UniqueVariant v;
+    v.get().vt = VT_ARRAY | VT_I4;
+    v.get().parray = array.detach();
+    return v;
 }
 
 Answer noObject(const DispatchContext& context, const char* kind) {
@@ -194,6 +215,7 @@ public:
                  group.title = a.bstr(1);
                  group.tooltip = a.bstr(2);
                  group.hint = a.bstr(3);
+                 group.ignorePreviousVersion = a.boolean(5);
                  const auto error = addinHostOf(s.context()).createCommandGroup(s.ref(), std::move(group));
                  a.setI4Out(6, error.value_or(0));
                  if (error) {
@@ -203,7 +225,16 @@ public:
              }},
             {{L"RemoveCommandGroup2", kMethod, {Param::I4, Param::Bool}},
              [](DispCommandManager& s, const CallArgs& a) {
-                 return Answer::int32(addinHostOf(s.context()).removeCommandGroup(s.ref(), a.i4(0)));
+                 return Answer::int32(addinHostOf(s.context()).removeCommandGroup(s.ref(), a.i4(0), a.boolean(1)));
+             }},
+            {{L"GetGroupDataFromRegistry", kMethod, {Param::I4, Param::VariantOut}},
+             [](DispCommandManager& s, const CallArgs& a) {
+                 std::vector<std::int32_t> ids;
+                 const bool known = addinHostOf(s.context()).groupDataFromRegistry(a.i4(0), ids);
+                 if (known) {
+                     a.setVariantOut(1, int32Array(ids));
+                 }
+                 return Answer::boolean(known);
              }},
             {{L"GetCommandTab", kMethod, {Param::I4, Param::Bstr}},
              [](DispCommandManager& s, const CallArgs& a) {

@@ -69,6 +69,7 @@ const char* paramTypeName(Param p) {
     case Param::BstrArray: return "VT_ARRAY|VT_BSTR";
     case Param::I4Array: return "VT_ARRAY|VT_I4";
     case Param::I4Out: return "VT_BYREF|VT_I4";
+    case Param::VariantOut: return "VT_BYREF|VT_VARIANT";
     }
     return "?";
 }
@@ -90,6 +91,7 @@ bool accepts(Param p, const VARIANT& v, const DispatchContext& context) {
     case Param::BstrArray: return v.vt == (VT_ARRAY | VT_BSTR) && v.parray != nullptr;
     case Param::I4Array: return v.vt == (VT_ARRAY | VT_I4) && v.parray != nullptr;
     case Param::I4Out: return v.vt == (VT_BYREF | VT_I4) && v.plVal != nullptr;
+    case Param::VariantOut: return v.vt == (VT_BYREF | VT_VARIANT) && v.pvarVal != nullptr;
     }
     return false;
 }
@@ -131,6 +133,13 @@ void DispatchContext::beforeCall(std::uint64_t call) const {
 void DispatchContext::trace(const std::string& line) const {
     if (trace_) {
         trace_(line);
+    }
+}
+
+void DispatchContext::markIfModal(const std::string& operation) {
+    if (inModalState()) {
+        ++modalCalls_;
+        trace(std::string(kModalCallMarker) + ": " + operation);
     }
 }
 
@@ -521,6 +530,7 @@ HRESULT DispatchCore::invokeChecked(DISPID id, WORD flags, DISPPARAMS* params, V
     }
     const std::size_t index = static_cast<std::size_t>(id) - 1;
     const MemberInfo& member = table[index];
+    context_->markIfModal(std::string(kind_) + "." + narrow(member.name));
     if (const HRESULT held = context_->gate(context_->callCount() + 1, std::string(kind_) + "." + narrow(member.name));
         held != S_OK) {
         return held;

@@ -109,6 +109,14 @@ public:
         }
     }
 
+    // The host in a modal state of its own (its "Optionen" dialog, a loop of its own watching
+    // the keyboard): a call that arrives meanwhile is marked in the trace and counted. Nested.
+    void enterModalState() noexcept { ++modalDepth_; }
+    void leaveModalState() noexcept { --modalDepth_; }
+    bool inModalState() const noexcept { return modalDepth_ > 0; }
+    std::uint64_t callsDuringModalState() const noexcept { return modalCalls_; }
+    void markIfModal(const std::string& operation);
+
     // Where the add-in calls go; none unless the server hosts add-ins.
     void setAddinHost(AddinHost* host) { addinHost_ = host; }
     AddinHost* addinHost() const noexcept { return addinHost_; }
@@ -130,6 +138,22 @@ private:
     Lineage lineage_ = Lineage::Clients;
     std::function<void()> afterCall_;
     AddinHost* addinHost_ = nullptr;
+    int modalDepth_ = 0;
+    std::uint64_t modalCalls_ = 0;
+};
+
+inline constexpr char kModalCallMarker[] = "!! called during modal state";
+
+// The host's modal state for as long as it lives.
+class ModalState {
+public:
+    explicit ModalState(DispatchContext& context) : context_(context) { context_.enterModalState(); }
+    ModalState(const ModalState&) = delete;
+    ModalState& operator=(const ModalState&) = delete;
+    ~ModalState() { context_.leaveModalState(); }
+
+private:
+    DispatchContext& context_;
 };
 
 // Argument kinds, each one exact VARTYPE.
@@ -148,6 +172,7 @@ enum class Param {
     BstrArray,  // VT_ARRAY|VT_BSTR
     I4Array,    // VT_ARRAY|VT_I4
     I4Out,      // VT_BYREF|VT_I4, written back
+    VariantOut, // VT_BYREF|VT_VARIANT, written back
 };
 
 enum class Access { Method, Get, Put };
@@ -169,6 +194,10 @@ public:
     std::vector<std::wstring> bstrs(std::size_t index) const;
     std::vector<std::int32_t> i4s(std::size_t index) const;
     void setI4Out(std::size_t index, std::int32_t value) const { *at(index).plVal = value; }
+    void setVariantOut(std::size_t index, UniqueVariant value) const {
+        VariantClear(at(index).pvarVal);
+        value.detachTo(*at(index).pvarVal);
+    }
 
 private:
     const VARIANT& at(std::size_t index) const { return params_.rgvarg[params_.cArgs - 1 - index]; }

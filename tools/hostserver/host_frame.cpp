@@ -2,6 +2,7 @@
 
 #include "app/win32/win_handles.h"
 #include "tools/hostserver/sheet_painter.h"
+#include "tools/hostserver/window_class.h"
 
 #include <commctrl.h>
 
@@ -24,35 +25,19 @@ std::wstring menuText(HMENU menu, UINT position) {
     return text;
 }
 
-void registerClass(const wchar_t* name, int background, UINT style) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &wc)) {
-        return;
-    }
-    wc.style = style;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    wc.hbrBackground = background < 0 ? nullptr : reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
-    wc.lpszClassName = name;
-    if (RegisterClassExW(&wc) == 0) {
-        throw std::runtime_error("cannot register a frame window's class");
-    }
-}
-
 } // namespace
 
 HostFrame::HostFrame(Click click, Enabled enabled) : click_(std::move(click)), enabled_(std::move(enabled)) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    registerClass(kClassName, COLOR_APPWORKSPACE, 0);
+    registerWindowClass(kClassName, COLOR_APPWORKSPACE);
     // It paints all of itself, and all of it again at a new size: the scale changes with it.
-    registerClass(kViewClassName, -1, CS_HREDRAW | CS_VREDRAW);
+    registerWindowClass(kViewClassName, -1, CS_HREDRAW | CS_VREDRAW);
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
     HMENU tools = CreatePopupMenu();
     if (bar == nullptr || file == nullptr || tools == nullptr ||
+        !AppendMenuW(file, MF_STRING, static_cast<UINT_PTR>(kOptionsCommand), L"&Optionen...") ||
         !AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), kFileMenu) ||
         !AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), kToolsMenu)) {
         throw std::runtime_error("cannot build the frame's menu bar");
@@ -250,7 +235,7 @@ void HostFrame::layout() {
 void HostFrame::updateStates(HMENU menu) {
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         const UINT id = GetMenuItemID(menu, i);
-        if (id == static_cast<UINT>(-1) || id == 0) {
+        if (id == static_cast<UINT>(-1) || id == 0 || id == static_cast<UINT>(kOptionsCommand)) {
             continue;
         }
         const bool on = enabled_(static_cast<std::int32_t>(id)) % 2 == 1;

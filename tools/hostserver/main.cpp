@@ -8,6 +8,7 @@
 #include "tools/hostserver/addin_host.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_class.h"
+#include "tools/hostserver/options_dialog.h"
 #include "tools/hostserver/server_options.h"
 #include "tools/hostserver/stop_file.h"
 
@@ -166,14 +167,25 @@ void callAddinMember(IDispatch* app, const wchar_t* member, const std::wstring& 
     app->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, answer.put(), nullptr, nullptr);
 }
 
-// A stop file that plays the user on the hosted add-ins; false when there are none.
-bool playAddinCommand(const StopFileCommand& command, AddinHost* addins, IDispatch* app) {
+// A stop file that plays the user on the hosted add-ins, or the host's own modal states for them;
+// false when there are none.
+bool playAddinCommand(const StopFileCommand& command, AddinHost* addins, IDispatch* app, DispatchContext& context) {
+    if (command.kind == StopFileCommand::Kind::BusyLoop) {
+        if (command.busyMs == 0) {
+            std::fprintf(stderr, "tvx-hostserver: \"busyloop MS\" needs a number MS from 1 to %d\n", kMaxBusyMs);
+            return false;
+        }
+        busyLoop(context, static_cast<DWORD>(command.busyMs));
+        return true;
+    }
     if (addins == nullptr) {
         std::fputs("tvx-hostserver: the stop file asks for add-ins, but the host runs without --addins\n", stderr);
         return false;
     }
     switch (command.kind) {
     case StopFileCommand::Kind::Click: addins->clickFirst(); break;
+    case StopFileCommand::Kind::ModalOpen: addins->openOptions(); break;
+    case StopFileCommand::Kind::ModalClose: addins->closeOptions(); break;
     case StopFileCommand::Kind::Load: callAddinMember(app, L"LoadAddIn", command.sheet); break;
     case StopFileCommand::Kind::Unload:
         if (command.sheet.empty()) {
@@ -206,7 +218,7 @@ bool takeBack(sim::SimHost& host, int steps) {
 // appears or the time is up. A "sheet NAME" or "undo N" stop file is carried out and taken away,
 // as is one that plays the user on the add-ins.
 Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& host, AddinHost* addins,
-                       IDispatch* appObject) {
+                       IDispatch* appObject, DispatchContext& context) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
     for (;;) {
         MSG msg;
@@ -227,7 +239,7 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
                     return Stop::BadUndo;
                 }
             } else if (command.kind != StopFileCommand::Kind::Sheet) {
-                if (!playAddinCommand(command, addins, appObject)) {
+                if (!playAddinCommand(command, addins, appObject, context)) {
                     return Stop::NoSuchSheet;
                 }
             } else if (!switchSheet(app, command.sheet)) {
@@ -269,6 +281,7 @@ int serve(const ServerOptions& o) {
     bool saveFailed = false;
     bool snapshotFailed = false;
     int addinFailures = 0;
+    std::uint64_t modalCalls = 0;
     {
         com::ComApartment apartment;
         auto context = std::make_shared<DispatchContext>();
@@ -352,6 +365,9 @@ int serve(const ServerOptions& o) {
             if (o.closeSaves) {
                 addins->closeSaves();
             }
+            if (!o.uiStateFile.empty()) {
+                addins->rememberUiState(o.uiStateFile);
+            }
             addins->showFrame();
             addins->loadStartup();
         }
@@ -361,16 +377,25 @@ int serve(const ServerOptions& o) {
         std::puts("ready");
         std::fflush(stdout);
 
-        stop = serveUntilStopped(o, *hostApp, host, addins.get(), app.get());
+        stop = serveUntilStopped(o, *hostApp, host, addins.get(), app.get(), *context);
         context->setBeforeCall({});
         context->setGate({});
         // Disconnected before the save: an add-in ends its open run as Cancel does.
         if (addins && stop != Stop::TimedOut) {
             addinFailures = addins->unloadAllAndCheck();
+            try {
+                addins->keepUiState();
+            } catch (const std::runtime_error& e) {
+                std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
+                saveFailed = true;
+            }
         }
         if (stop == Stop::Save) {
             saveFailed = !trySave(host, o.saveTo);
         }
+        // Each such call is marked in the trace where it came; the count goes to the output.
+        modalCalls = context->callsDuringModalState();
+        std::printf("calls during modal state: %llu\n", static_cast<unsigned long long>(modalCalls));
     }
     if (saveFailed || snapshotFailed) {
         return kSaveFailed;
@@ -381,6 +406,10 @@ int serve(const ServerOptions& o) {
     if (stop == Stop::TimedOut) {
         std::fputs("tvx-hostserver: no stop file within the time limit; nothing saved\n", stderr);
         return kTimedOut;
+    }
+    if (modalCalls > 0) {
+        std::fprintf(stderr, "tvx-hostserver: %llu calls arrived during the host's modal state\n",
+                     static_cast<unsigned long long>(modalCalls));
     }
     return addinFailures > 0 ? kAddinLeftSomething : kOk;
 }

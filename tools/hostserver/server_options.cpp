@@ -17,7 +17,8 @@ const char* const kServerUsage =
     "                      [--empty-as dispatch|empty|null] [--timeout SECONDS] [--snapshots DIR]\n"
     "                      [--answer-form [OPERATION:]KIND=FORM]...\n"
     "                      [--busy-at N --busy-for MS [--busy-by invoke|retrylater|rejected]]\n"
-    "                      [--slow MS] [--hang-at N] [--profile hostprofile.json] [--addins [--close-saves]]\n"
+    "                      [--slow MS] [--hang-at N] [--profile hostprofile.json]\n"
+    "                      [--addins [--close-saves] [--ui-state FILE]]\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
     "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
     "\"sheet NAME\" makes that sheet current, as a user switching sheets would, and one saying\n"
@@ -30,9 +31,14 @@ const char* const kServerUsage =
     "(--answer-form and --empty-as after it still win).\n"
     "--addins shows the host's frame (menu bar, toolbar and the current sheet) and loads the\n"
     "add-ins the registry starts with the host; then the stop file may also say \"click\" (the\n"
-    "first add-in command, as a user's click), \"load PATH\" or \"unload [PATH]\". At the stop\n"
+    "first add-in command, as a user's click), \"load PATH\" or \"unload [PATH]\", \"modal open\"\n"
+    "or \"modal close\" (the host's \"Optionen\" dialog, which disables the frame). At the stop\n"
     "every add-in is disconnected and what it left behind is reported (exit code 5).\n"
-    "--close-saves: closing the frame stops the server as a \"save\" stop file does.\n";
+    "--close-saves: closing the frame stops the server as a \"save\" stop file does. --ui-state\n"
+    "keeps the command groups' layouts and the command tabs in FILE across restarts, as a host's\n"
+    "registry. A stop file saying \"busyloop MS\" keeps the host in a loop of its own for MS\n"
+    "milliseconds that takes keyboard and mouse messages off the queue and dispatches none. A host\n"
+    "call that arrives in either modal state is marked \"!! called during modal state\" in the trace.\n";
 
 namespace {
 
@@ -179,6 +185,8 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
             o.addins = true;
         } else if (option == L"--close-saves") {
             o.closeSaves = true;
+        } else if (option == L"--ui-state") {
+            o.uiStateFile = value();
         } else if (option == L"--timeout") {
             o.timeoutSeconds = static_cast<std::uint32_t>(positive(option, value(), 86400));
         } else {
@@ -196,6 +204,9 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
     }
     if (o.closeSaves && !o.addins) {
         throw UsageError("--close-saves needs --addins, which shows the frame");
+    }
+    if (!o.uiStateFile.empty() && !o.addins) {
+        throw UsageError("--ui-state needs --addins");
     }
     if (o.saveTo.empty()) {
         o.saveTo = o.drawing;

@@ -39,6 +39,7 @@ struct ServerOptions {
     MoodOptions moods;
     bool addins = false; // a frame window, and the add-ins the registry starts with the host
     bool closeSaves = false; // closing the frame stops the server with "save"
+    std::wstring uiStateFile; // with --addins: the command groups and tabs kept across restarts
 };
 
 // Throws UsageError naming what is wrong.

@@ -33,6 +33,18 @@ std::string firstLine(const std::wstring& path) {
     return line;
 }
 
+// The number after the command word, 1 to `most`; 0 when there is no such number.
+int countAfter(const std::string& line, std::size_t word, int most) {
+    const std::string rest = line.substr(word);
+    const std::size_t first = rest.find_first_not_of(" \t");
+    if (first == std::string::npos || rest.size() - first > 5 ||
+        rest.find_first_not_of("0123456789", first) != std::string::npos) {
+        return 0;
+    }
+    const int n = std::stoi(rest.substr(first));
+    return n >= 1 && n <= most ? n : 0;
+}
+
 } // namespace
 
 StopFileCommand readStopFile(const std::wstring& path) {
@@ -57,13 +69,12 @@ StopFileCommand readStopFile(const std::wstring& path) {
         }
     } else if (word == "undo") {
         command.kind = StopFileCommand::Kind::Undo;
-        const std::string steps = line.substr(word.size());
-        const std::size_t first = steps.find_first_not_of(" \t");
-        if (first != std::string::npos && steps.size() - first <= 4 &&
-            steps.find_first_not_of("0123456789", first) == std::string::npos) {
-            const int n = std::stoi(steps.substr(first));
-            command.undoSteps = n >= 1 && n <= kMaxUndoSteps ? n : 0;
-        }
+        command.undoSteps = countAfter(line, word.size(), kMaxUndoSteps);
+    } else if (line == "modal open" || line == "modal close") {
+        command.kind = line == "modal open" ? StopFileCommand::Kind::ModalOpen : StopFileCommand::Kind::ModalClose;
+    } else if (word == "busyloop") {
+        command.kind = StopFileCommand::Kind::BusyLoop;
+        command.busyMs = countAfter(line, word.size(), kMaxBusyMs);
     }
     return command;
 }

@@ -1,7 +1,7 @@
 // What the stop file asks of the server: stop (saving or not), or make another sheet current
 // and go on, as a user switching sheets between two runs of the tool, take back Undo entries,
 // or play the user on the hosted add-ins (a click on the first add-in command, loading or
-// unloading one) and go on.
+// unloading one), or put the host in a modal state of its own, and go on.
 #pragma once
 
 #include <string>
@@ -9,17 +9,20 @@
 namespace tvx::hostserver {
 
 struct StopFileCommand {
-    enum class Kind { Save, Discard, Sheet, Undo, Click, Load, Unload };
+    enum class Kind { Save, Discard, Sheet, Undo, Click, Load, Unload, ModalOpen, ModalClose, BusyLoop };
     Kind kind = Kind::Discard;
     std::wstring sheet; // for Sheet: the rest of the first line after "sheet "; for Load and
                         // Unload: the add-in's path (Unload without one: every add-in)
     int undoSteps = 0;  // for Undo: N of "undo N", 1 to kMaxUndoSteps; 0 when N is no such number
+    int busyMs = 0;     // for BusyLoop: MS of "busyloop MS", 1 to kMaxBusyMs; 0 when MS is no such number
 };
 
 inline constexpr int kMaxUndoSteps = 1000;
+inline constexpr int kMaxBusyMs = 60000;
 
 // The file's first line, UTF-8: "save", "sheet NAME", "undo N", "click", "load PATH",
-// "unload [PATH]", or anything else (stop without saving).
+// "unload [PATH]", "modal open", "modal close", "busyloop MS", or anything else (stop without
+// saving).
 // A file that cannot be read counts as anything else.
 StopFileCommand readStopFile(const std::wstring& path);
 

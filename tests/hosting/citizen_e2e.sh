@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Tarvenix.dll inside the stand-in host under Wine, while the host is in states of its own: its
+# "Optionen" dialog open (the frame disabled), a loop of its own that takes keys and clicks off
+# the queue and dispatches nothing, and the exe's dialog open when the command is clicked. The
+# add-in calls the host in none of them (the host marks any such call, and the stop fails on it),
+# waits for none of them to end before the host's thread can go on, and runs as usual after them.
+# Then five starts of the host over one memory of its command bars (--ui-state), beginning with a
+# tab of the add-in's that the host kept from an earlier session: each time the group's kept
+# layout is asked for, and there is one tab, one box and one button.
+#   citizen_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
+addin=$build/addin/Tarvenix.dll
+e2e_values="tarvenix addin server driver"
+e2e_options "$@"
+source "$root/tests/gui/e2e_lib.sh"
+
+frame=TvxHostFrame::
+options=TvxHostOptions::Optionen
+command="Oberflächenangabe..."
+clsid='{1AD2230B-474E-46A1-9E25-9DF73EBF3393}'
+app=$work/app
+after=$root/docs/bilder/beispiel-nachher.json
+make_program_folder "$app" "$tarvenix"
+cp "$addin" "$(dirname "$addin")"/command_*.bmp "$app/"
+register_addin "$clsid" "$(winpath "$app/Tarvenix.dll")" Tarvenix
+
+# Host calls traced so far: every line but the host's own remarks.
+host_calls() { grep -cv -- '^--' "$work/trace.txt"; }
+# Waits up to ten seconds for `drv ARGS...` to answer WANT; prints what it answered last.
+answer_within() { # WANT ARGS...
+  local want=$1 got i
+  shift
+  for i in $(seq 1 50); do
+    got=$(drv "$@" 2>/dev/null | tr -d '\r')
+    [ "$got" = "$want" ] && break
+    sleep 0.2
+  done
+  printf '%s' "$got"
+}
+open_dialog() { # LABEL
+  drv menu "$frame" Extras "$command" || fail "$1: the menu command was refused"
+  drv wait "$main" 10000 >/dev/null || fail "$1: no dialog after the click"
+}
+ok_run_done() { # LABEL
+  drv gone "$main" 10000 >/dev/null || fail "$1: the dialog stayed"
+  stop_server
+  expect "$1: the host's exit code" "$ended_status" 0
+  expect "$1: the drawing of a normal run" "$(cmp "$after" "$work/saved.json" 2>&1 && echo same)" same
+}
+
+echo "== the host's \"Optionen\" dialog: the frame disabled, the add-in's dialog with it, Ok and Enter do nothing"
+cp "$root/samples/sample-drawing.json" "$work/modal.json"
+serve "$work/modal.json" --addins || exit 1
+drv wait "$frame" 10000 >/dev/null || fail "modal: no host frame"
+drv menu "$frame" Datei "Optionen..." || fail "modal: no \"Optionen...\" in \"Datei\""
+drv wait "$options" 10000 >/dev/null || fail "modal: no \"Optionen\" dialog"
+expect "modal: \"Optionen\" disables the frame" "$(drv enabled "$frame" | tr -d '\r')" 0
+drv click "$options" "#1" >/dev/null
+drv gone "$options" 10000 >/dev/null || fail "modal: \"Optionen\" stayed"
+expect "modal: the frame enabled again" "$(drv enabled "$frame" | tr -d '\r')" 1
+
+open_dialog modal
+host_command "modal open"
+expect "modal: the dialog follows the disabled frame" "$(answer_within 0 enabled "$main")" 0
+calls=$(host_calls)
+drv click "$main" cmd_Ok >/dev/null
+drv key "$main" enter >/dev/null 2>&1
+sleep 1
+expect "modal: Ok and Enter: no host call" "$(host_calls)" "$calls"
+expect "modal: Ok and Enter: the dialog still open" "$(drv visible "$main" | tr -d '\r')" 1
+host_command "modal close"
+expect "modal: the dialog enabled again with the frame" "$(answer_within 1 enabled "$main")" 1
+drv click "$main" cmd_Ok >/dev/null
+ok_run_done modal
+
+echo "== the host busy in a loop of its own: a sent click and a key wait for its end"
+cp "$root/samples/sample-drawing.json" "$work/busy.json"
+serve "$work/busy.json" --addins || exit 1
+open_dialog busy
+echo "busyloop 3000" >"$work/stop.new"
+mv "$work/stop.new" "$work/stop"
+for i in $(seq 1 100); do
+  grep -q -- '^-- the host is busy' "$work/trace.txt" && break
+  sleep 0.05
+done
+drv sendclick "$main" cmd_Ok >/dev/null || fail "busy: the click was not sent"
+drv key "$main" enter >/dev/null 2>&1
+for i in $(seq 1 200); do
+  [ -e "$work/stop" ] || break
+  sleep 0.05
+done
+expect "busy: no host call inside the loop" \
+  "$(sed -n '/^-- the host is busy/,/^-- the host.s busy loop ended/p' "$work/trace.txt" | grep -cv -- '^--')" 0
+expect "busy: the run after the loop" "$(sed -n '/^-- the host.s busy loop ended/,$p' "$work/trace.txt" | grep -c '^InsertNote')" 1
+ok_run_done busy
+
+echo "== a click while the exe's dialog is open: the exe's dialog forward, the host's thread not held"
+cp "$root/samples/sample-drawing.json" "$work/exe.json"
+serve "$work/exe.json" --addins || exit 1
+drv wait "$frame" 10000 >/dev/null || fail "exe: no host frame"
+host=$(windows_process_of "$server_pid")
+start_tarvenix "$app"
+drv wait "$main" 30000 >/dev/null || fail "exe: no dialog of the exe"
+# The user back in the host's frame: the exe's dialog is no longer the active window.
+drv key "$frame" escape >/dev/null 2>&1
+expect "exe: the host's frame in front before the click" "$(answer_within 1 front "$frame")" 1
+sleep 1
+threads=$(ls "/proc/$host/task" | wc -l)
+before=$(drv respond "$frame" | tr -d '\r')
+during=$(printf 'menu %s Extras %s\nsleep 50\nrespond %s\n' "$frame" "$command" "$frame" | drv_script | tr -d '\r' | tail -n 1)
+echo "the host's frame answered a message in $before ms before the click, $during ms right after it"
+sleep 1
+echo "threads in the host's process: $threads before the click, $(ls "/proc/$host/task" | wc -l) after it"
+expect "exe: no thread left in the host's process" "$(ls "/proc/$host/task" | wc -l)" "$threads"
+expect "exe: one dialog, the exe's, in front" "$(answer_within 1 front "$main")" 1
+expect "exe: the add-in's command made no dialog of its own" "$(grep -c '^GetHWnd' "$work/trace.txt")" 0
+drv click "$main" cmd_Ok >/dev/null
+expect_ended "$tarvenix_pid" "exe"
+stop_server
+# The exe ends its process without letting go of the host's application object, which COM in the
+# host gives back only later: the host's check at its stop may count those, never any other.
+expect "exe: the host lived on to its stop" "$ended_status" "$([ "$ended_status" = 5 ] && echo 5 || echo 0)"
+expect "exe: nothing left but the exe's hold on the application" \
+  "$(grep -c -e '^-- references left on host objects: 0$' -e '^-- references left on host objects: [0-9]* (App [0-9]*)$' "$work/trace.txt")" 1
+expect "exe: the exe's run on the drawing" "$(cmp "$after" "$work/saved.json" 2>&1 && echo same)" same
+
+echo "== five starts over one memory of the command bars: one tab, one box, one button"
+cp "$root/samples/sample-drawing.json" "$work/restart.json"
+cat >"$work/ui-state.json" <<'JSON'
+{ "format": 1, "groups": [], "tabs": [ { "docType": 3, "name": "Tarvenix", "boxes": [ [ [1687, 0] ] ] } ] }
+JSON
+for start in 1 2 3 4 5; do
+  serve "$work/restart.json" --addins --ui-state "$(winpath "$work/ui-state.json")" || break
+  drv wait "$frame" 10000 >/dev/null || fail "start $start: no host frame"
+  buttons=$(drv buttons "$frame" ToolbarWindow32:0 | tr -d '\r')
+  stop_server
+  known=$([ "$start" = 1 ] && echo false || echo true)
+  expect "start $start: the kept layout asked for, one button, the kept tab used as it is" \
+    "$(grep -c "^GetGroupDataFromRegistry(I4 1687, .*) -> BOOL $known$" "$work/trace.txt") $buttons $(grep -c -e '^AddCommandTab' -e '^AddCommandTabBox' "$work/trace.txt")" "1 1 0"
+  expect "start $start: what the host keeps" "$(grep -- '^-- command' "$work/trace.txt")" '-- command tab "Tarvenix" kept: 1 boxes, 1 commands'
+done
+expect "the memory after five starts" "$(tr -d ' \n' <"$work/ui-state.json")" \
+  '{"format":1,"groups":[{"items":[0],"userId":1687}],"tabs":[{"boxes":[[[1687,0]]],"docType":3,"name":"Tarvenix"}]}'
+
+finish
