@@ -114,15 +114,14 @@ sleep 1
 echo "threads in the host's process: $threads before the click, $(ls "/proc/$host/task" | wc -l) after it"
 expect "exe: no thread left in the host's process" "$(ls "/proc/$host/task" | wc -l)" "$threads"
 expect "exe: one dialog, the exe's, in front" "$(answer_within 1 front "$main")" 1
-expect "exe: the add-in's command made no dialog of its own" "$(grep -c '^GetHWnd' "$work/trace.txt")" 0
+# The exe asks for the host's window once, to open on its monitor; the add-in asks only for a run.
+expect "exe: the add-in's command made no dialog of its own" "$(grep -c '^GetHWnd' "$work/trace.txt")" 1
 drv click "$main" cmd_Ok >/dev/null
 expect_ended "$tarvenix_pid" "exe"
 stop_server
-# The exe ends its process without letting go of the host's application object, which COM in the
-# host gives back only later: the host's check at its stop may count those, never any other.
-expect "exe: the host lived on to its stop" "$ended_status" "$([ "$ended_status" = 5 ] && echo 5 || echo 0)"
-expect "exe: nothing left but the exe's hold on the application" \
-  "$(grep -c -e '^-- references left on host objects: 0$' -e '^-- references left on host objects: [0-9]* (App [0-9]*)$' "$work/trace.txt")" 1
+# Only what the add-ins hold is counted: the exe, ended cleanly, leaves nothing to count.
+expect "exe: the host lived on to its stop" "$ended_status" 0
+expect "exe: nothing left" "$(grep -c -e '^-- references left on host objects: 0$' "$work/trace.txt")" 1
 expect "exe: the exe's run on the drawing" "$(cmp "$after" "$work/saved.json" 2>&1 && echo same)" same
 
 echo "== five starts over one memory of the command bars: one tab, one box, one button"
