@@ -167,6 +167,7 @@ public:
         return timed(c, [&] { return in->SelectByID(n, t, x, y, z); });
     }
     bool DeleteSelection(bool f) override { return timed(c, [&] { return in->DeleteSelection(f); }); }
+    void ClearSelection2(bool all) override { timed(c, [&] { in->ClearSelection2(all); }); }
     bool ActivateSheet(const std::wstring& n) override {
         return timed(c, [&] { return in->ActivateSheet(n); });
     }

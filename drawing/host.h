@@ -170,6 +170,8 @@ public:
     virtual bool SelectByID(const std::wstring& name, const std::wstring& type, double x, double y,
                             std::int16_t z) = 0;
     virtual bool DeleteSelection(bool confirm) = 0;
+    // A Sub: empties the selection.
+    virtual void ClearSelection2(bool all) = 0;
     virtual bool ActivateSheet(const std::wstring& name) = 0;
     virtual bool InsertSurfaceFinishSymbol2(const SurfaceFinishArgs& args) = 0;
     virtual NoteRef InsertNote(const std::wstring& text) = 0;

@@ -58,7 +58,26 @@ std::int32_t ComboChoiceList::count() const {
 
 void ComboChoiceList::setText(const std::wstring& text) {
     const ProgramChange change(*this);
+    // A text that is an entry is also the list's selection, so the arrow keys move on from it.
+    // The box's own search ignores case, so only an entry equal letter for letter is selected:
+    // selecting shows the entry's text, which must be the one set.
+    const LRESULT found = SendMessageW(combo_, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(text.c_str()));
+    const bool exact = found != CB_ERR && entryText(static_cast<std::int32_t>(found)) == text;
+    SendMessageW(combo_, CB_SETCURSEL, exact ? static_cast<WPARAM>(found) : static_cast<WPARAM>(-1), 0);
     SetWindowTextW(combo_, text.c_str());
+}
+
+std::wstring ComboChoiceList::entryText(std::int32_t index) const {
+    const LRESULT length = SendMessageW(combo_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR) {
+        return {};
+    }
+    std::wstring entry(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied =
+        SendMessageW(combo_, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry.data()));
+    entry.resize(copied == CB_ERR ? 0 : static_cast<std::size_t>(copied));
+    return entry;
 }
 
 std::wstring ComboChoiceList::text() const {

@@ -202,6 +202,7 @@ public:
     bool DeleteSelection(bool confirm) override {
         return takeBool("DeleteSelection", d_.call("DeleteSelection", confirm).get());
     }
+    void ClearSelection2(bool all) override { d_.call("ClearSelection2", all); }
     bool ActivateSheet(const std::wstring& name) override {
         return takeBool("ActivateSheet", d_.call("ActivateSheet", name).get());
     }

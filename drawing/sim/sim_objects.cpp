@@ -719,6 +719,16 @@ public:
             resultBool);
     }
 
+    void ClearSelection2(bool all) override {
+        tracedCall(
+            *state_, "Doc", "ClearSelection2", {argBool(all)},
+            [&] {
+                state_->doc(id_, "ClearSelection2");
+                state_->selection.clear();
+            },
+            [] { return std::string(); });
+    }
+
     bool ActivateSheet(const std::wstring& name) override {
         return tracedCall(
             *state_, "Doc", "ActivateSheet", {argBstr(name)},

@@ -1,10 +1,13 @@
 #include "drawing/messages.h"
+#include "drawing/sim/drawing_file.h"
+#include "drawing/sim/utf8.h"
 #include "stories.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
+#include <string>
 
 namespace tvx {
 namespace {
@@ -87,11 +90,8 @@ TEST(OkFailures, AnInsertionTheHostDidNotMakeNeverRenamesTheUsersSymbol) {
 }
 
 TEST(OkFailures, ARefusedNameIsAFailedPlacing) {
-    // An own symbol the host would not select stays and keeps its name.
-    sim::HostData stuck = testing::rerunDrawing();
-    for (auto& s : stuck.activeDoc->sheets[0].views[0].symbols) {
-        s.selectable = s.name != L"ZyrSymbol_99";
-    }
+    // The main symbol's name held by an earlier symbol elsewhere in the document.
+    const sim::HostData stuck = testing::nameHeldOnAnotherSheet(L"ZyrSymbol_99");
     // A note of an earlier run on another sheet holds the note's name, where names are unique
     // in the whole document.
     sim::HostData otherSheet = testing::foreignDrawing();
@@ -109,6 +109,46 @@ TEST(OkFailures, ARefusedNameIsAFailedPlacing) {
         ASSERT_GT(names, 0u);
         EXPECT_EQ(run.sim.trace().at(run.callNumber("SetName", names) - 1).result, "BOOL false");
     }
+}
+
+// An earlier symbol the host will not select (on a locked layer or in a locked view) could be
+// neither deleted nor replaced: the run stops before its first change, whichever symbol it is,
+// and once it is unlocked the next run replaces the whole earlier output.
+TEST(LockedEarlierOutput, StopsTheRunBeforeAnyChangeAndOnceUnlockedTheNextRunIsClean) {
+    const sim::HostData original = sim::loadDrawingFile(std::string(TVX_SAMPLES_DIR) + "/rerun-drawing.json");
+    RunFixture clean(original);
+    ASSERT_TRUE(clean.start());
+    ASSERT_FALSE(clean.ok(testing::kFirstChoice));
+    ASSERT_TRUE(clean.messages().empty());
+
+    std::size_t tried = 0;
+    for (std::size_t locked = 0; locked < original.activeDoc->sheets[0].views[0].symbols.size(); ++locked) {
+        sim::HostData before = original;
+        sim::SymbolData& symbol = before.activeDoc->sheets[0].views[0].symbols[locked];
+        if (symbol.name.rfind(L"ZyrSymbol_", 0) != 0) {
+            continue;
+        }
+        ++tried;
+        SCOPED_TRACE(sim::toUtf8(symbol.name));
+        symbol.selectable = false;
+        RunFixture run(before);
+        ASSERT_TRUE(run.start());
+        EXPECT_FALSE(run.ok(testing::kFirstChoice));
+        expectInsertError(run, before);
+        // Byte for byte: no deletion, no insertion, toggle 24 and the Undo list as they were.
+        EXPECT_EQ(sim::drawingToJson(run.drawing()), sim::drawingToJson(before));
+        EXPECT_EQ(run.count("StartRecordingUndoObject"), 0u);
+        const auto operations = run.operations();
+        EXPECT_EQ(operations.back(), "ClearSelection2") << "the selection is emptied again";
+
+        symbol.selectable = true;
+        RunFixture unlocked(before);
+        ASSERT_TRUE(unlocked.start());
+        EXPECT_FALSE(unlocked.ok(testing::kFirstChoice));
+        EXPECT_TRUE(unlocked.messages().empty());
+        EXPECT_EQ(sim::drawingToJson(unlocked.drawing()), sim::drawingToJson(clean.drawing()));
+    }
+    EXPECT_EQ(tried, 3u) << "the main symbol and two others";
 }
 
 TEST(OkFailures, PlacingBrokenOffKeepsWhatWasPlacedAndSwitchesToggle24BackOn) {

@@ -32,6 +32,7 @@ const std::map<std::string, Types> kHostTable = {
     {"Extension.FinishRecordingUndoObject2", {"BSTR", "BOOL"}},
     {"Doc.SelectByID", {"BSTR", "BSTR", "R8", "R8", "I2"}},
     {"Doc.DeleteSelection", {"BOOL"}},
+    {"Doc.ClearSelection2", {"BOOL"}},
     {"Doc.ActivateSheet", {"BSTR"}},
     {"Doc.InsertSurfaceFinishSymbol2",
      {"I4", "I2", "I2", "I2", "R8", "I2", "I2", "BSTR", "BSTR", "BSTR", "BSTR", "BSTR", "BSTR",

@@ -275,6 +275,9 @@ public:
              }},
             {{L"DeleteSelection", kMethod, {Param::Bool}},
              [](DispDoc& s, const CallArgs& a) { return Answer::boolean(s.ref()->DeleteSelection(a.boolean(0))); }},
+            // A Sub: it answers nothing.
+            {{L"ClearSelection2", kMethod, {Param::Bool}},
+             [](DispDoc& s, const CallArgs& a) { s.ref()->ClearSelection2(a.boolean(0)); return Answer::none(); }},
             {{L"GetSheetNames", kMethod, {}},
              [](DispDoc& s, const CallArgs&) {
                  return textList(capability<sim::SheetNames>(s.ref(), "GetSheetNames",
