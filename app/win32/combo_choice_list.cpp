@@ -59,13 +59,20 @@ std::int32_t ComboChoiceList::count() const {
 void ComboChoiceList::setText(const std::wstring& text) {
     const ProgramChange change(*this);
     // A text that is an entry is also the list's selection, so the arrow keys move on from it.
-    // The box's own search ignores case, so only an entry equal letter for letter is selected:
-    // selecting shows the entry's text, which must be the one set.
-    const LRESULT found = SendMessageW(combo_, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                       reinterpret_cast<LPARAM>(text.c_str()));
-    const bool exact = found != CB_ERR && entryText(static_cast<std::int32_t>(found)) == text;
-    SendMessageW(combo_, CB_SETCURSEL, exact ? static_cast<WPARAM>(found) : static_cast<WPARAM>(-1), 0);
+    SendMessageW(combo_, CB_SETCURSEL, static_cast<WPARAM>(exactEntry(text)), 0);
     SetWindowTextW(combo_, text.c_str());
+}
+
+// The box's own search (CB_FINDSTRINGEXACT) ignores case, and selecting shows the entry's
+// spelling instead of the text set; under Wine it also finds no empty entry. So the entries are
+// compared letter for letter; the lists hold a handful.
+std::int32_t ComboChoiceList::exactEntry(const std::wstring& text) const {
+    for (std::int32_t i = 0; i < count(); ++i) {
+        if (entryText(i) == text) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 std::wstring ComboChoiceList::entryText(std::int32_t index) const {

@@ -33,6 +33,7 @@ public:
     std::int32_t count() const;
 
 private:
+    std::int32_t exactEntry(const std::wstring& text) const;
     std::wstring entryText(std::int32_t index) const;
 
     class ProgramChange;

@@ -348,7 +348,8 @@ void AddinHost::unloadAll() {
 
 int AddinHost::unloadAllAndCheck() {
     unloadAll();
-    return failures_ + (everLoaded_ ? countReferencesLeft() : 0);
+    // Counted also when no add-in ever loaded: what a client program held when it ended.
+    return failures_ + countReferencesLeft();
 }
 
 AddinHost::Addin* AddinHost::findAddin(std::int32_t cookie) const {

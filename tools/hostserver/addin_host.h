@@ -75,8 +75,9 @@ public:
     std::int32_t unloadByPath(const std::wstring& path);
     // DisconnectFromSW on every loaded add-in, each DLL asked whether it can be unloaded.
     void unloadAll();
-    // unloadAll, then the references left on host objects are counted. Every failure found
-    // since the start: what an add-in left behind, references, a DLL that would not unload.
+    // unloadAll, then the references left on host objects are counted, by add-ins and by client
+    // programs alike. Every failure found since the start: what an add-in left behind,
+    // references, a DLL that would not unload.
     int unloadAllAndCheck();
     bool everLoaded() const noexcept { return everLoaded_; }
 

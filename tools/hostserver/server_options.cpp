@@ -31,7 +31,7 @@ const char* const kServerUsage =
     "--addins shows the host's frame (menu bar and toolbar) and loads the add-ins the registry\n"
     "starts with the host; then the stop file may also say \"click\" (the first add-in command,\n"
     "as a user's click), \"load PATH\" or \"unload [PATH]\". At the stop every add-in is\n"
-    "disconnected and what it left behind is reported (exit code 5).\n";
+    "disconnected and what it or a client program left behind is reported (exit code 5).\n";
 
 namespace {
 
