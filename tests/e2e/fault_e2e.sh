@@ -168,7 +168,7 @@ echo "== the run without fault"
 run_once "$drawing" "$base" --snapshots "$(winpath "$base/snapshots")"
 cp "$work/trace.txt" "$base/trace.txt"
 sed -n 's/^startup //p' "$base/outcome.txt" >"$base/startup.txt"
-echo "$(wc -l <"$base/trace.txt") host calls, $(cat "$base/startup.txt") of them before the dialog"
+echo "$(grep -vc "^-- " "$base/trace.txt") host calls, $(cat "$base/startup.txt") of them before the dialog"
 
 plan=$("$run" "$check" plan "$(winpath "$base")" $all | tr -d '\r') || {
   fail "no plan: the run without fault is not a whole run"
