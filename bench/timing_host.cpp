@@ -89,6 +89,7 @@ public:
     host::ViewRef GetNextView() override {
         return wrap<TimedView>(timed(c, [&] { return in->GetNextView(); }), c);
     }
+    host::NoteRef GetFirstNote() override;
 
 private:
     host::ViewRef in;
@@ -123,11 +124,16 @@ public:
     host::AnnotationRef GetAnnotation() override {
         return wrap<TimedAnnotation>(timed(c, [&] { return in->GetAnnotation(); }), c);
     }
+    host::NoteRef GetNext() override { return wrap<TimedNote>(timed(c, [&] { return in->GetNext(); }), c); }
 
 private:
     host::NoteRef in;
     HostClock& c;
 };
+
+host::NoteRef TimedView::GetFirstNote() {
+    return wrap<TimedNote>(timed(c, [&] { return in->GetFirstNote(); }), c);
+}
 
 class TimedExtension final : public host::Extension {
 public:

@@ -28,6 +28,19 @@ bool selectOwnSymbol(const SymbolRegister& symbols, std::int32_t i) {
     return require(require(symbol, "GetAnnotation")->GetAnnotation(), "GetAnnotation")->Select2(false, 0);
 }
 
+// A note of the earlier run on the sheet that the host would not select by its name: locked.
+bool oldNoteOnSheet(HostSession& session) {
+    for (host::ViewRef view = require(session.hostDoc, "GetFirstView")->GetFirstView(); view;
+         view = view->GetNextView()) {
+        for (host::NoteRef note = view->GetFirstNote(); note; note = note->GetNext()) {
+            if (require(note->GetAnnotation(), "GetAnnotation")->GetName() == kOwnNoteName) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool everyOwnSymbolSelectable(const SymbolRegister& symbols) {
     for (std::int32_t i = 0; i < symbols.ownSymbolCount; ++i) {
         if (!selectOwnSymbol(symbols, i)) {
@@ -42,13 +55,12 @@ bool everyOwnSymbolSelectable(const SymbolRegister& symbols) {
 void checkOldOutputSelectable(HostSession& session, const SymbolRegister& symbols, InsertErrorRoute& route) {
     try {
         requireSheetName(session);
-        // Clearing deletes the note only where this selects it: a host that will not select
-        // it answers as for no note at all, which the run cannot tell apart.
-        selectOldNote(session);
-        const bool selectable = everyOwnSymbolSelectable(symbols);
+        // The host answers for a locked note as for none, so only a note not selected is looked for.
+        const bool selectable =
+            (selectOldNote(session) || !oldNoteOnSheet(session)) && everyOwnSymbolSelectable(symbols);
         require(session.hostDoc, "ClearSelection2")->ClearSelection2(true);
         if (!selectable) {
-            throw InsertionFailed("an earlier symbol cannot be selected, so it could not be replaced");
+            throw InsertionFailed("an earlier symbol or note cannot be selected, so it could not be replaced");
         }
     } catch (const std::exception&) {
         rethrowIfHostStopped();

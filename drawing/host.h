@@ -105,6 +105,8 @@ public:
     virtual ~View() = default;
     virtual SFSymbolRef GetFirstSFSymbol() = 0;
     virtual ViewRef GetNextView() = 0;
+    // The view's notes in order, or an empty reference; see Note::GetNext.
+    virtual NoteRef GetFirstNote() = 0;
 };
 
 class Sheet {
@@ -122,6 +124,8 @@ public:
     virtual TextFormatRef gettextformat() = 0;
     virtual bool SetTextFormat(std::int16_t index, const TextFormatRef& format) = 0;
     virtual AnnotationRef GetAnnotation() = 0;
+    // The next note of the same view, or an empty reference.
+    virtual NoteRef GetNext() = 0;
 };
 
 // The empty object reference passed as the callout of Extension::SelectByID.

@@ -97,7 +97,7 @@ TEST(OkFailures, ARefusedNameIsAFailedPlacing) {
     sim::HostData otherSheet = testing::foreignDrawing();
     otherSheet.behaviour.nameScope = sim::NameScope::document;
     sim::SheetData second = sim::makeSheet(L"Blatt2");
-    second.views[0].notes.push_back(sim::NoteData{L"()", L"ZyrNote", 0, 0, 0, 0, 0, {}, {}});
+    second.views[0].notes.push_back(sim::NoteData{L"()", L"ZyrNote", 0, 0, 0, 0, 0, {}, {}, true});
     otherSheet.activeDoc->sheets.push_back(second);
 
     for (const sim::HostData& before : {stuck, otherSheet}) {
@@ -111,9 +111,9 @@ TEST(OkFailures, ARefusedNameIsAFailedPlacing) {
     }
 }
 
-// An earlier symbol the host will not select (on a locked layer or in a locked view) could be
-// neither deleted nor replaced: the run stops before its first change, whichever symbol it is,
-// and once it is unlocked the next run replaces the whole earlier output.
+// An earlier symbol or note the host will not select (on a locked layer or in a locked view) could
+// be neither deleted nor replaced: the run stops before its first change, whichever it is, and
+// once it is unlocked the next run replaces the whole earlier output.
 TEST(LockedEarlierOutput, StopsTheRunBeforeAnyChangeAndOnceUnlockedTheNextRunIsClean) {
     const sim::HostData original = sim::loadDrawingFile(std::string(TVX_SAMPLES_DIR) + "/rerun-drawing.json");
     RunFixture clean(original);
@@ -121,16 +121,27 @@ TEST(LockedEarlierOutput, StopsTheRunBeforeAnyChangeAndOnceUnlockedTheNextRunIsC
     ASSERT_FALSE(clean.ok(testing::kFirstChoice));
     ASSERT_TRUE(clean.messages().empty());
 
-    std::size_t tried = 0;
-    for (std::size_t locked = 0; locked < original.activeDoc->sheets[0].views[0].symbols.size(); ++locked) {
-        sim::HostData before = original;
-        sim::SymbolData& symbol = before.activeDoc->sheets[0].views[0].symbols[locked];
-        if (symbol.name.rfind(L"ZyrSymbol_", 0) != 0) {
-            continue;
+    std::vector<std::wstring> own;
+    for (const auto& s : original.activeDoc->sheets[0].views[0].symbols) {
+        if (s.name.rfind(L"ZyrSymbol_", 0) == 0) {
+            own.push_back(s.name);
         }
-        ++tried;
-        SCOPED_TRACE(sim::toUtf8(symbol.name));
-        symbol.selectable = false;
+    }
+    own.push_back(L"ZyrNote");
+    ASSERT_EQ(own.size(), 4u) << "the main symbol, two others and the note";
+    for (const std::wstring& name : own) {
+        SCOPED_TRACE(sim::toUtf8(name));
+        sim::HostData before = original;
+        sim::ViewData& view = before.activeDoc->sheets[0].views[0];
+        const auto lock = [&](bool locked) {
+            for (auto& s : view.symbols) {
+                s.selectable = !(locked && s.name == name);
+            }
+            for (auto& n : view.notes) {
+                n.selectable = !(locked && n.name == name);
+            }
+        };
+        lock(true);
         RunFixture run(before);
         ASSERT_TRUE(run.start());
         EXPECT_FALSE(run.ok(testing::kFirstChoice));
@@ -138,17 +149,15 @@ TEST(LockedEarlierOutput, StopsTheRunBeforeAnyChangeAndOnceUnlockedTheNextRunIsC
         // Byte for byte: no deletion, no insertion, toggle 24 and the Undo list as they were.
         EXPECT_EQ(sim::drawingToJson(run.drawing()), sim::drawingToJson(before));
         EXPECT_EQ(run.count("StartRecordingUndoObject"), 0u);
-        const auto operations = run.operations();
-        EXPECT_EQ(operations.back(), "ClearSelection2") << "the selection is emptied again";
+        EXPECT_EQ(run.operations().back(), "ClearSelection2") << "the selection is emptied again";
 
-        symbol.selectable = true;
+        lock(false);
         RunFixture unlocked(before);
         ASSERT_TRUE(unlocked.start());
         EXPECT_FALSE(unlocked.ok(testing::kFirstChoice));
         EXPECT_TRUE(unlocked.messages().empty());
         EXPECT_EQ(sim::drawingToJson(unlocked.drawing()), sim::drawingToJson(clean.drawing()));
     }
-    EXPECT_EQ(tried, 3u) << "the main symbol and two others";
 }
 
 TEST(OkFailures, PlacingBrokenOffKeepsWhatWasPlacedAndSwitchesToggle24BackOn) {
