@@ -350,7 +350,7 @@ int againTable(const fs::path& originalFile, const fs::path& base, const fs::pat
 int moodTable(const fs::path& originalFile, const fs::path& base, const fs::path& runs, long long limitMs) {
     const sim::HostData original = sim::loadDrawingFile(originalFile);
     const sim::HostData completed = sim::loadDrawingFile(base / "drawing.json");
-    const auto baseTrace = readLines(base / "trace.txt");
+    const auto baseTrace = callLines(readLines(base / "trace.txt"));
     const auto calls = moodCalls(baseCalls(base));
     std::printf("%4s  %-10s  %-27s  %-26s  %s\n", "N", "step", "operation", "busy short",
                 "busy past bound / hung");
