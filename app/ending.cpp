@@ -99,6 +99,9 @@ void runDialogHandler(Program& program, Handler handler) {
 void shutDown(Program& program) {
     program.ending = true;
     tidyUp(program);
+    // The register's symbols are host references too: a client process that ends holding them
+    // leaves them held in the host until the system notices it is gone.
+    program.symbols.releaseOwnSymbols();
     releaseHost(program.session);
     program.terminator.endProcess();
     // A terminator that came back would let the caller's sequence go on; nothing may run now.

@@ -62,6 +62,8 @@ void cmd_Ok_Click(Program& program) {
     computeLayoutOrReport(program);
     program.form.hide();
     ProgramInsertErrorRoute route(program);
+    // Before the recording starts: a run stopped here changes nothing and leaves no Undo entry.
+    checkOldOutputSelectable(program.session, program.symbols, route);
     tryStartUndoRecording(program.session);
     // Owed before anything else, so that it is settled last: what a busy host gets taken back
     // once it answers again lands inside the one Undo entry.

@@ -89,6 +89,7 @@ public:
     host::ViewRef GetNextView() override {
         return wrap<TimedView>(timed(c, [&] { return in->GetNextView(); }), c);
     }
+    host::NoteRef GetFirstNote() override;
 
 private:
     host::ViewRef in;
@@ -123,11 +124,16 @@ public:
     host::AnnotationRef GetAnnotation() override {
         return wrap<TimedAnnotation>(timed(c, [&] { return in->GetAnnotation(); }), c);
     }
+    host::NoteRef GetNext() override { return wrap<TimedNote>(timed(c, [&] { return in->GetNext(); }), c); }
 
 private:
     host::NoteRef in;
     HostClock& c;
 };
+
+host::NoteRef TimedView::GetFirstNote() {
+    return wrap<TimedNote>(timed(c, [&] { return in->GetFirstNote(); }), c);
+}
 
 class TimedExtension final : public host::Extension {
 public:
@@ -167,6 +173,7 @@ public:
         return timed(c, [&] { return in->SelectByID(n, t, x, y, z); });
     }
     bool DeleteSelection(bool f) override { return timed(c, [&] { return in->DeleteSelection(f); }); }
+    void ClearSelection2(bool all) override { timed(c, [&] { in->ClearSelection2(all); }); }
     bool ActivateSheet(const std::wstring& n) override {
         return timed(c, [&] { return in->ActivateSheet(n); });
     }

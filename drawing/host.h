@@ -105,6 +105,8 @@ public:
     virtual ~View() = default;
     virtual SFSymbolRef GetFirstSFSymbol() = 0;
     virtual ViewRef GetNextView() = 0;
+    // The view's notes in order, or an empty reference; see Note::GetNext.
+    virtual NoteRef GetFirstNote() = 0;
 };
 
 class Sheet {
@@ -122,6 +124,8 @@ public:
     virtual TextFormatRef gettextformat() = 0;
     virtual bool SetTextFormat(std::int16_t index, const TextFormatRef& format) = 0;
     virtual AnnotationRef GetAnnotation() = 0;
+    // The next note of the same view, or an empty reference.
+    virtual NoteRef GetNext() = 0;
 };
 
 // The empty object reference passed as the callout of Extension::SelectByID.
@@ -170,6 +174,8 @@ public:
     virtual bool SelectByID(const std::wstring& name, const std::wstring& type, double x, double y,
                             std::int16_t z) = 0;
     virtual bool DeleteSelection(bool confirm) = 0;
+    // A Sub: empties the selection.
+    virtual void ClearSelection2(bool all) = 0;
     virtual bool ActivateSheet(const std::wstring& name) = 0;
     virtual bool InsertSurfaceFinishSymbol2(const SurfaceFinishArgs& args) = 0;
     virtual NoteRef InsertNote(const std::wstring& text) = 0;

@@ -48,6 +48,12 @@ void SymbolRegister::appendOther(std::int32_t symbolType, const std::wstring& ro
     s.method = method;
 }
 
+void SymbolRegister::releaseOwnSymbols() noexcept {
+    for (host::SFSymbolRef& symbol : ownSymbols) {
+        symbol.reset();
+    }
+}
+
 void SymbolRegister::appendOwn(host::SFSymbolRef symbol, std::wstring name) {
     if (ownSymbolCount < 0 || ownSymbolCount >= kOwnCapacity) {
         throw IndexError("own symbol index " + std::to_string(ownSymbolCount) + " outside 0..20");

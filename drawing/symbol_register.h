@@ -58,6 +58,8 @@ struct SymbolRegister {
 
     // Appends a symbol of an earlier run to ownSymbols.
     void appendOwn(host::SFSymbolRef symbol, std::wstring name = {});
+    // Drops the host references of ownSymbols at the end of a run; count and names stay.
+    void releaseOwnSymbols() noexcept;
 };
 
 } // namespace tvx

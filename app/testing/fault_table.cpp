@@ -89,6 +89,7 @@ public:
         rebuild_ = indexOf(b, "Doc.EditRebuild");
         const std::uint64_t start = indexOf(b, "Extension.StartRecordingUndoObject");
         recording_ = {start - 1, start, indexOf(b, "Extension.FinishRecordingUndoObject2")};
+        checkEnd_ = indexOf(b, "Doc.ClearSelection2", b.hiddenAt + 1);
         // An insertion the tool could not name is taken back: a fault between the insertion
         // and the naming leaves the drawing as it was before the insertion.
         for (const char* insert : {"Doc.InsertSurfaceFinishSymbol2", "Doc.InsertNote"}) {
@@ -113,6 +114,10 @@ public:
         if (std::find(recording_.begin(), recording_.end(), n) != recording_.end()) {
             // A host that refuses the recording gets the run as before, without a message.
             return {"recording", {}, false, 0, true};
+        }
+        if (n <= checkEnd_) {
+            // The check before the first change: the drawing stays as it was when Ok was pressed.
+            return {"check", msg::kInsertError, false, b_.hiddenAt, false};
         }
         if (n < placingStart_) {
             return {"clearing", msg::kInsertError, false, n - 1, false};
@@ -154,6 +159,7 @@ private:
     std::uint64_t sessionEnd_ = 0;
     std::uint64_t placingStart_ = 0;
     std::uint64_t rebuild_ = 0;
+    std::uint64_t checkEnd_ = 0; // the check's last call, the selection emptied again
     std::vector<std::uint64_t> recording_; // the extension, the start and the finish
     std::vector<std::pair<std::uint64_t, std::uint64_t>> windows_;
 };

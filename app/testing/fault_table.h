@@ -17,7 +17,7 @@ namespace tvx::testing {
 struct FaultRow {
     std::uint64_t call = 0;  // 1-based, as SimHost::failAtCall counts
     std::string operation;   // "Doc.DeleteSelection"
-    std::string step;        // connection, scan, layout, clearing, placing, rebuild
+    std::string step;        // connection, scan, layout, check, recording, clearing, placing, rebuild
     std::wstring expected;   // the report the step must give; empty when the run goes on
     bool anyUnexpectedReport = false; // expected is the generic report, whatever its detail
     std::vector<std::wstring> shown;

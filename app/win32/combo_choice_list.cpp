@@ -58,7 +58,33 @@ std::int32_t ComboChoiceList::count() const {
 
 void ComboChoiceList::setText(const std::wstring& text) {
     const ProgramChange change(*this);
+    // A text that is an entry is also the list's selection, so the arrow keys move on from it.
+    SendMessageW(combo_, CB_SETCURSEL, static_cast<WPARAM>(exactEntry(text)), 0);
     SetWindowTextW(combo_, text.c_str());
+}
+
+// The box's own search (CB_FINDSTRINGEXACT) ignores case, and selecting shows the entry's
+// spelling instead of the text set; under Wine it also finds no empty entry. So the entries are
+// compared letter for letter; the lists hold a handful.
+std::int32_t ComboChoiceList::exactEntry(const std::wstring& text) const {
+    for (std::int32_t i = 0; i < count(); ++i) {
+        if (entryText(i) == text) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+std::wstring ComboChoiceList::entryText(std::int32_t index) const {
+    const LRESULT length = SendMessageW(combo_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR) {
+        return {};
+    }
+    std::wstring entry(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied =
+        SendMessageW(combo_, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry.data()));
+    entry.resize(copied == CB_ERR ? 0 : static_cast<std::size_t>(copied));
+    return entry;
 }
 
 std::wstring ComboChoiceList::text() const {

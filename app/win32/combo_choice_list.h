@@ -26,12 +26,16 @@ public:
     // Win32 does not notify on CB_SETCURSEL, so the select handler is called here.
     void setListIndex(std::int16_t index) override;
     std::int32_t listIndex() const override;
+    // Selects the entry equal to the text, if any; the text stays as given either way.
     void setText(const std::wstring& text) override;
     std::wstring text() const override;
 
     std::int32_t count() const;
 
 private:
+    std::int32_t exactEntry(const std::wstring& text) const;
+    std::wstring entryText(std::int32_t index) const;
+
     class ProgramChange;
 
     HWND combo_ = nullptr;

@@ -116,6 +116,7 @@ public:
     host::ViewRef GetNextView() override {
         return wrapResult<ComView>("GetNextView", d_.call("GetNextView"), kinds_);
     }
+    host::NoteRef GetFirstNote() override;
 
 private:
     DispatchObject d_;
@@ -154,11 +155,16 @@ public:
     host::AnnotationRef GetAnnotation() override {
         return wrapResult<ComAnnotation>("GetAnnotation", d_.call("GetAnnotation"), kinds_);
     }
+    host::NoteRef GetNext() override { return wrapResult<ComNote>("GetNext", d_.call("GetNext"), kinds_); }
 
 private:
     DispatchObject d_;
     Kinds kinds_;
 };
+
+host::NoteRef ComView::GetFirstNote() {
+    return wrapResult<ComNote>("GetFirstNote", d_.call("GetFirstNote"), kinds_);
+}
 
 class ComExtension final : public host::Extension {
 public:
@@ -202,6 +208,7 @@ public:
     bool DeleteSelection(bool confirm) override {
         return takeBool("DeleteSelection", d_.call("DeleteSelection", confirm).get());
     }
+    void ClearSelection2(bool all) override { d_.call("ClearSelection2", all); }
     bool ActivateSheet(const std::wstring& name) override {
         return takeBool("ActivateSheet", d_.call("ActivateSheet", name).get());
     }

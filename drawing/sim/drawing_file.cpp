@@ -527,7 +527,7 @@ private:
     NoteData note(const json& v, const std::string& path, const DocumentData& doc) const {
         r_.object(v, path);
         r_.onlyKeys(v, path,
-                    {"text", "name", "x", "y", "angle", "balloonStyle", "balloonSize", "format"});
+                    {"text", "name", "x", "y", "angle", "balloonStyle", "balloonSize", "format", "selectable"});
         NoteData n;
         n.text = r_.text(*r_.member(v, path, "text", true), Reader::join(path, "text"));
         if (const json* f = r_.member(v, path, "name", false)) {
@@ -547,6 +547,9 @@ private:
         n.format = doc.defaultFormat;
         if (const json* f = r_.member(v, path, "format", false)) {
             n.format = format(*f, Reader::join(path, "format"), doc.defaultFormat);
+        }
+        if (const json* f = r_.member(v, path, "selectable", false)) {
+            n.selectable = r_.boolean(*f, Reader::join(path, "selectable"));
         }
         return n;
     }
@@ -743,6 +746,10 @@ private:
         out["balloonStyle"] = n.balloonStyle;
         out["balloonSize"] = n.balloonSize;
         out["format"] = format(n.format, path + ".format");
+        // Only when locked, so that the drawings written before notes could be keep their bytes.
+        if (!n.selectable) {
+            out["selectable"] = false;
+        }
         return out;
     }
 

@@ -114,7 +114,7 @@ void listNote(std::string& out, const NoteData& n) {
     out += "    note " + visible(n.name) + " " + visible(n.text) + " at (" + mm(n.x) + ", " +
            mm(n.y) + ") mm, angle " + shortNumber(n.angle) + ", balloon " +
            std::to_string(n.balloonStyle) + "/" + std::to_string(n.balloonSize) + ", " +
-           font(n.format) + "\n";
+           font(n.format) + (n.selectable ? "" : ", not selectable") + "\n";
 }
 
 } // namespace

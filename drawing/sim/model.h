@@ -76,6 +76,7 @@ struct NoteData {
     std::int32_t balloonSize = 0;
     TextFormatData format;
     ObjectId id;
+    bool selectable = true; // false: the host selects it neither by name nor by Select2 (locked)
 
     friend bool operator==(const NoteData&, const NoteData&) = default;
 };

@@ -34,22 +34,16 @@ public:
     virtual void EditUndo2(std::int32_t steps) = 0;
 };
 
-// Calls only the host probe makes, to read the whole drawing and every note in it; the
-// stand-in's documents, views and notes answer them.
+// Calls only the host probe makes, to read the whole drawing and every note's text; the
+// stand-in's documents and notes answer them.
 class SheetNames {
 public:
     virtual ~SheetNames() = default;
     virtual std::vector<std::wstring> GetSheetNames() = 0;
 };
-class NoteList {
-public:
-    virtual ~NoteList() = default;
-    virtual host::NoteRef GetFirstNote() = 0;
-};
 class NoteReading {
 public:
     virtual ~NoteReading() = default;
-    virtual host::NoteRef GetNext() = 0;
     virtual std::wstring GetText() = 0;
 };
 

@@ -196,11 +196,9 @@ public:
         return tracedCall(
             *state_, "Annotation", "Select2", {argBool(append), argI2(mark)},
             [&] {
-                const bool selectable = kind_ == Kind::note ||
-                                        state_->symbol(id_, hint_, "Select2").symbol->selectable;
-                if (kind_ == Kind::note) {
-                    state_->note(id_, hint_, "Select2");
-                }
+                const bool selectable = kind_ == Kind::note
+                                            ? state_->note(id_, hint_, "Select2").note->selectable
+                                            : state_->symbol(id_, hint_, "Select2").symbol->selectable;
                 Selection& selection = state_->selection;
                 if (!append) {
                     selection.clear();
@@ -335,7 +333,7 @@ private:
 
 // ---- view -----------------------------------------------------------------------------------
 
-class SimView final : public host::View, public NoteList {
+class SimView final : public host::View {
 public:
     SimView(StatePtr state, std::uint64_t id, Hint hint)
         : state_(std::move(state)), id_(id), hint_(hint) {}
@@ -558,7 +556,8 @@ public:
     }
 
 private:
-    // "Name@Sheet": the note of that annotation name in any view of that sheet; 0 when none.
+    // "Name@Sheet": the note of that annotation name in any view of that sheet; 0 when none, or
+    // when it is locked, which the host will not select either.
     static std::uint64_t noteByQualifiedName(const DocumentData& doc, const std::wstring& name) {
         for (const auto& sheet : doc.sheets) {
             const std::wstring suffix = L"@" + sheet.name;
@@ -570,7 +569,7 @@ private:
             for (const auto& view : sheet.views) {
                 for (const auto& note : view.notes) {
                     if (note.name == noteName) {
-                        return note.id.value;
+                        return note.selectable ? note.id.value : 0;
                     }
                 }
             }
@@ -717,6 +716,16 @@ public:
                 return deleted;
             },
             resultBool);
+    }
+
+    void ClearSelection2(bool all) override {
+        tracedCall(
+            *state_, "Doc", "ClearSelection2", {argBool(all)},
+            [&] {
+                state_->doc(id_, "ClearSelection2");
+                state_->selection.clear();
+            },
+            [] { return std::string(); });
     }
 
     bool ActivateSheet(const std::wstring& name) override {

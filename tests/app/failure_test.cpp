@@ -1,10 +1,13 @@
 #include "drawing/messages.h"
+#include "drawing/sim/drawing_file.h"
+#include "drawing/sim/utf8.h"
 #include "stories.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
+#include <string>
 
 namespace tvx {
 namespace {
@@ -87,17 +90,14 @@ TEST(OkFailures, AnInsertionTheHostDidNotMakeNeverRenamesTheUsersSymbol) {
 }
 
 TEST(OkFailures, ARefusedNameIsAFailedPlacing) {
-    // An own symbol the host would not select stays and keeps its name.
-    sim::HostData stuck = testing::rerunDrawing();
-    for (auto& s : stuck.activeDoc->sheets[0].views[0].symbols) {
-        s.selectable = s.name != L"ZyrSymbol_99";
-    }
+    // The main symbol's name held by an earlier symbol elsewhere in the document.
+    const sim::HostData stuck = testing::nameHeldOnAnotherSheet(L"ZyrSymbol_99");
     // A note of an earlier run on another sheet holds the note's name, where names are unique
     // in the whole document.
     sim::HostData otherSheet = testing::foreignDrawing();
     otherSheet.behaviour.nameScope = sim::NameScope::document;
     sim::SheetData second = sim::makeSheet(L"Blatt2");
-    second.views[0].notes.push_back(sim::NoteData{L"()", L"ZyrNote", 0, 0, 0, 0, 0, {}, {}});
+    second.views[0].notes.push_back(sim::NoteData{L"()", L"ZyrNote", 0, 0, 0, 0, 0, {}, {}, true});
     otherSheet.activeDoc->sheets.push_back(second);
 
     for (const sim::HostData& before : {stuck, otherSheet}) {
@@ -108,6 +108,55 @@ TEST(OkFailures, ARefusedNameIsAFailedPlacing) {
         const std::size_t names = run.count("SetName");
         ASSERT_GT(names, 0u);
         EXPECT_EQ(run.sim.trace().at(run.callNumber("SetName", names) - 1).result, "BOOL false");
+    }
+}
+
+// An earlier symbol or note the host will not select (on a locked layer or in a locked view) could
+// be neither deleted nor replaced: the run stops before its first change, whichever it is, and
+// once it is unlocked the next run replaces the whole earlier output.
+TEST(LockedEarlierOutput, StopsTheRunBeforeAnyChangeAndOnceUnlockedTheNextRunIsClean) {
+    const sim::HostData original = sim::loadDrawingFile(std::string(TVX_SAMPLES_DIR) + "/rerun-drawing.json");
+    RunFixture clean(original);
+    ASSERT_TRUE(clean.start());
+    ASSERT_FALSE(clean.ok(testing::kFirstChoice));
+    ASSERT_TRUE(clean.messages().empty());
+
+    std::vector<std::wstring> own;
+    for (const auto& s : original.activeDoc->sheets[0].views[0].symbols) {
+        if (s.name.rfind(L"ZyrSymbol_", 0) == 0) {
+            own.push_back(s.name);
+        }
+    }
+    own.push_back(L"ZyrNote");
+    ASSERT_EQ(own.size(), 4u) << "the main symbol, two others and the note";
+    for (const std::wstring& name : own) {
+        SCOPED_TRACE(sim::toUtf8(name));
+        sim::HostData before = original;
+        sim::ViewData& view = before.activeDoc->sheets[0].views[0];
+        const auto lock = [&](bool locked) {
+            for (auto& s : view.symbols) {
+                s.selectable = !(locked && s.name == name);
+            }
+            for (auto& n : view.notes) {
+                n.selectable = !(locked && n.name == name);
+            }
+        };
+        lock(true);
+        RunFixture run(before);
+        ASSERT_TRUE(run.start());
+        EXPECT_FALSE(run.ok(testing::kFirstChoice));
+        expectInsertError(run, before);
+        // Byte for byte: no deletion, no insertion, toggle 24 and the Undo list as they were.
+        EXPECT_EQ(sim::drawingToJson(run.drawing()), sim::drawingToJson(before));
+        EXPECT_EQ(run.count("StartRecordingUndoObject"), 0u);
+        EXPECT_EQ(run.operations().back(), "ClearSelection2") << "the selection is emptied again";
+
+        lock(false);
+        RunFixture unlocked(before);
+        ASSERT_TRUE(unlocked.start());
+        EXPECT_FALSE(unlocked.ok(testing::kFirstChoice));
+        EXPECT_TRUE(unlocked.messages().empty());
+        EXPECT_EQ(sim::drawingToJson(unlocked.drawing()), sim::drawingToJson(clean.drawing()));
     }
 }
 

@@ -24,4 +24,16 @@ inline sim::HostData rerunDrawing() {
     return first.drawing();
 }
 
+// rerunDrawing where names are unique in the whole document and an earlier symbol on another
+// sheet, which the run neither reads nor clears, holds the name: the host refuses it to the new
+// output.
+inline sim::HostData nameHeldOnAnotherSheet(const std::wstring& name) {
+    sim::HostData drawing = rerunDrawing();
+    drawing.behaviour.nameScope = sim::NameScope::document;
+    sim::SheetData second = sim::makeSheet(L"Blatt2");
+    second.views[0].symbols.push_back(sfSymbol(1, L"3,2", L"", name));
+    drawing.activeDoc->sheets.push_back(second);
+    return drawing;
+}
+
 } // namespace tvx::testing

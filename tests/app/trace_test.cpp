@@ -32,6 +32,7 @@ const std::map<std::string, Types> kHostTable = {
     {"Extension.FinishRecordingUndoObject2", {"BSTR", "BOOL"}},
     {"Doc.SelectByID", {"BSTR", "BSTR", "R8", "R8", "I2"}},
     {"Doc.DeleteSelection", {"BOOL"}},
+    {"Doc.ClearSelection2", {"BOOL"}},
     {"Doc.ActivateSheet", {"BSTR"}},
     {"Doc.InsertSurfaceFinishSymbol2",
      {"I4", "I2", "I2", "I2", "R8", "I2", "I2", "BSTR", "BSTR", "BSTR", "BSTR", "BSTR", "BSTR",
@@ -40,6 +41,8 @@ const std::map<std::string, Types> kHostTable = {
     {"Doc.EditRebuild", {}},
     {"View.GetFirstSFSymbol", {}},
     {"View.GetNextView", {}},
+    {"View.GetFirstNote", {}},
+    {"Note.GetNext", {}},
     {"SFSymbol.GetNext", {}},
     {"SFSymbol.GetSymbolType", {}},
     {"SFSymbol.GetText", {"I4"}},
@@ -61,7 +64,16 @@ const std::map<std::string, Types> kHostTable = {
 };
 
 TEST(HostTrace, AFullRerunCallsOnlyTheHostTableWithItsArgumentTypesInOrder) {
-    testing::RunFixture run(testing::rerunDrawing());
+    // The bracket note deleted by hand: the run looks among the sheet's notes for a locked one.
+    sim::HostData drawing = testing::rerunDrawing();
+    for (auto& view : drawing.activeDoc->sheets[0].views) {
+        std::erase_if(view.notes, [](const sim::NoteData& n) { return n.name == L"ZyrNote"; });
+    }
+    sim::NoteData userNote;
+    userNote.text = L"Allgemeintoleranzen ISO 2768-mK";
+    userNote.name = L"DetailItem1";
+    drawing.activeDoc->sheets[0].views[0].notes.push_back(userNote);
+    testing::RunFixture run(drawing);
     ASSERT_TRUE(run.start());
     ASSERT_FALSE(run.ok(testing::kFirstChoice));
 

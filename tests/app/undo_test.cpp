@@ -100,21 +100,18 @@ TEST(OneUndoStep, AnOlderHostGetsItsFinishAndAHostWithoutTheCallsTheRunAsBefore)
 }
 
 TEST(OneUndoStep, AfterAnInsertionErrorOneUndoGivesTheDrawingBack) {
-    // A locked earlier symbol stays and holds its name, so the new one cannot be named.
-    sim::HostData locked = testing::rerunDrawing();
-    for (auto& s : locked.activeDoc->sheets[0].views[0].symbols) {
-        s.selectable = s.name != L"ZyrSymbol_01";
-    }
-    RunFixture run(locked);
+    // The earlier output is replaced up to the symbol whose name is held elsewhere.
+    const sim::HostData held = testing::nameHeldOnAnotherSheet(L"ZyrSymbol_01");
+    RunFixture run(held);
     ASSERT_TRUE(run.start());
     EXPECT_FALSE(run.ok(testing::kFirstChoice));
     EXPECT_EQ(run.messages(), std::vector<std::wstring>{msg::kInsertError});
     // Finished before the message, which then shows a drawing one Undo takes back.
     EXPECT_LT(run.callNumber("FinishRecordingUndoObject2", 1),
               static_cast<std::uint64_t>(run.log.callsBefore("Raise")) + 1);
-    EXPECT_EQ(undoNames(run.drawing()), plus(undoNames(locked), L"Oberflächenangabe"));
+    EXPECT_EQ(undoNames(run.drawing()), plus(undoNames(held), L"Oberflächenangabe"));
     run.sim.editUndo(1);
-    expectAsBefore(locked, run.drawing());
+    expectAsBefore(held, run.drawing());
     EXPECT_EQ(run.program.session.undoRecording, nullptr);
 }
 

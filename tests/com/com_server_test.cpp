@@ -101,6 +101,9 @@ TEST_F(CrossProcess, EveryOperationOnceTheServersTraceShowsEachArgumentsTypeInOr
         "angle(I2 0)",
         "FinishRecordingUndoObject2(BSTR \"Oberflächenangabe\", BOOL false) -> BOOL true",
         "FinishRecordingUndoObject(BSTR \"Oberflächenangabe\") -> BOOL false",
+        "GetFirstNote() -> DISPATCH Note",
+        "GetNext() -> DISPATCH null",
+        "ClearSelection2(BOOL true)",
     };
     EXPECT_EQ(server.traceLines(), expected);
 }

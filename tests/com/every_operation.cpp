@@ -70,6 +70,11 @@ void runEveryOperation(const host::AppRef& app) {
     note->setAngle(0);
     EXPECT_TRUE(extension->FinishRecordingUndoObject2(L"Oberfl\u00e4chenangabe", false));
     EXPECT_FALSE(extension->FinishRecordingUndoObject(L"Oberfl\u00e4chenangabe"));
+    // The sheet's notes: only the one just named, the earlier one having been deleted.
+    const host::NoteRef onSheet = view->GetFirstNote();
+    ASSERT_NE(onSheet, nullptr);
+    EXPECT_EQ(onSheet->GetNext(), nullptr);
+    doc->ClearSelection2(true);
 }
 
 } // namespace tvx::com::testing

@@ -15,7 +15,8 @@
 // outcome.txt, drawing.json and snapshots/N.json (the drawing before call N). RUNS/N holds the
 // run with call N failing: outcome.txt, drawing.json, and rerun.txt naming the folder of the
 // fault-free run made on that drawing afterwards. An outcome.txt has the lines "ended 0|1",
-// "dialog 0|1" and one "message TEXT" per message shown.
+// "dialog 0|1" and one "message TEXT" per message shown. The host runs with add-in hosting, so each
+// trace.txt ends with what the program still held on host objects when the host stopped.
 // Exit codes: 0 every check held, 1 a check failed, 2 unusable input.
 #include "drawing/sim/drawing_file.h"
 #include "tests/e2e/drawing_checks.h"
@@ -80,7 +81,20 @@ std::vector<Call> baseCalls(const fs::path& base) {
     if (startup.empty()) {
         throw std::runtime_error("startup.txt is empty");
     }
-    return classifyCalls(readLines(base / "trace.txt"), std::stoull(startup.front()));
+    return classifyCalls(callLines(readLines(base / "trace.txt")), std::stoull(startup.front()));
+}
+
+// What the program still held on host objects when the host stopped, as the host counted it: ""
+// when nothing.
+std::string checkReferencesLeft(const fs::path& run) {
+    const std::string counted = "-- references left on host objects: ";
+    for (const auto& line : readLines(run / "trace.txt")) {
+        if (line.rfind(counted, 0) == 0) {
+            const std::string left = line.substr(counted.size());
+            return left == "0" ? std::string() : "references left: " + left;
+        }
+    }
+    return "the host did not count the references left";
 }
 
 std::string checkFaultFreeRun(const Outcome& o) {
@@ -124,7 +138,7 @@ int plan(const fs::path& base, bool all) {
 }
 
 struct Totals {
-    int faulted = 0, ended = 0, messages = 0, drawings = 0, reruns = 0;
+    int faulted = 0, ended = 0, messages = 0, drawings = 0, reruns = 0, released = 0;
 };
 
 int table(const fs::path& originalFile, const fs::path& base, const fs::path& runs) {
@@ -134,13 +148,14 @@ int table(const fs::path& originalFile, const fs::path& base, const fs::path& ru
     bool allGood = true;
 
     if (const std::string why = checkFaultFreeRun(readOutcome(base)) + checkOneSetOfOutput(original, completed) +
-                                checkForeignKept(original, completed);
+                                checkForeignKept(original, completed) + checkReferencesLeft(base);
         !why.empty()) {
         std::printf("the fault-free run itself failed: %s\n", why.c_str());
         allGood = false;
     }
 
-    std::printf("%4s  %-10s  %-27s  %-58s  %-7s  %s\n", "N", "step", "operation", "message", "drawing", "re-run");
+    std::printf("%4s  %-10s  %-27s  %-58s  %-7s  %-6s  %s\n", "N", "step", "operation", "message", "drawing", "re-run",
+                "references");
     Totals t;
     std::vector<std::string> reasons;
     for (const auto& call : calls) {
@@ -154,6 +169,12 @@ int table(const fs::path& originalFile, const fs::path& base, const fs::path& ru
         t.ended += o.ended ? 1 : 0;
 
         const std::string messageWhy = checkMessage(e, o);
+        std::string referencesWhy;
+        try {
+            referencesWhy = checkReferencesLeft(run);
+        } catch (const std::exception& ex) {
+            referencesWhy = ex.what();
+        }
         std::string drawingWhy;
         std::string rerunWhy;
         std::optional<sim::HostData> after;
@@ -193,12 +214,14 @@ int table(const fs::path& originalFile, const fs::path& base, const fs::path& ru
         t.messages += messageWhy.empty() ? 1 : 0;
         t.drawings += drawingWhy.empty() ? 1 : 0;
         t.reruns += rerunWhy.empty() ? 1 : 0;
+        t.released += referencesWhy.empty() ? 1 : 0;
         const std::string shown = o.messages.empty() ? "-" : o.messages.front();
-        std::printf("%4llu  %-10s  %-27s  %-58s  %-7s  %s\n", static_cast<unsigned long long>(call.n),
+        std::printf("%4llu  %-10s  %-27s  %-58s  %-7s  %-6s  %s\n", static_cast<unsigned long long>(call.n),
                     stepName(call.step), call.operation.c_str(), (messageWhy.empty() ? shown : "FAIL " + shown).c_str(),
-                    drawingWhy.empty() ? "ok" : "FAIL", rerunWhy.empty() ? "ok" : "FAIL");
+                    drawingWhy.empty() ? "ok" : "FAIL", rerunWhy.empty() ? "ok" : "FAIL",
+                    referencesWhy.empty() ? "none" : "FAIL");
         const std::string label = std::to_string(call.n) + " " + call.operation + ": ";
-        for (const std::string& why : {messageWhy, drawingWhy, rerunWhy}) {
+        for (const std::string& why : {messageWhy, drawingWhy, rerunWhy, referencesWhy}) {
             if (!why.empty()) {
                 reasons.push_back(label + why);
             }
@@ -208,8 +231,8 @@ int table(const fs::path& originalFile, const fs::path& base, const fs::path& ru
         std::printf("FAIL %s\n", r.c_str());
     }
     std::printf("calls faulted %d of %zu; ended by themselves %d; messages as expected %d; drawings intact %d; "
-                "re-runs clean %d\n",
-                t.faulted, calls.size(), t.ended, t.messages, t.drawings, t.reruns);
+                "re-runs clean %d; no reference left %d\n",
+                t.faulted, calls.size(), t.ended, t.messages, t.drawings, t.reruns, t.released);
     allGood = allGood && t.faulted > 0 && reasons.empty();
     return allGood ? 0 : 1;
 }
@@ -326,7 +349,7 @@ int againTable(const fs::path& originalFile, const fs::path& base, const fs::pat
 int moodTable(const fs::path& originalFile, const fs::path& base, const fs::path& runs, long long limitMs) {
     const sim::HostData original = sim::loadDrawingFile(originalFile);
     const sim::HostData completed = sim::loadDrawingFile(base / "drawing.json");
-    const auto baseTrace = readLines(base / "trace.txt");
+    const auto baseTrace = callLines(readLines(base / "trace.txt"));
     const auto calls = moodCalls(baseCalls(base));
     std::printf("%4s  %-10s  %-27s  %-26s  %s\n", "N", "step", "operation", "busy short",
                 "busy past bound / hung");

@@ -74,6 +74,26 @@ TEST(FaultPlan, TheRecordingsCallsAreAStepOfTheirOwnThatNeedsNoMessage) {
     EXPECT_EQ(calls.at(34).step, Step::Rebuild);
 }
 
+TEST(FaultPlan, TheCheckBeforeTheFirstChangeIsAStepOfItsOwnThatChangesNothing) {
+    auto run = wholeRun();
+    run.insert(run.begin() + 16, {"Extension() -> DISPATCH Extension", "SelectByID(BSTR \"ZyrNote@Blatt1\") -> BOOL true",
+                                  "GetAnnotation() -> DISPATCH Annotation", "Select2(BOOL false, I2 0) -> BOOL true",
+                                  "ClearSelection2(BOOL true)", "Extension() -> DISPATCH Extension",
+                                  "StartRecordingUndoObject()"});
+    const auto calls = classifyCalls(run, 14);
+    for (std::size_t n = 17; n <= 21; ++n) {
+        const Call& call = calls.at(n - 1);
+        EXPECT_EQ(call.step, Step::Check) << n;
+        EXPECT_EQ(call.drawingBefore, n);
+        EXPECT_EQ(expectationFor(call).message, sim::toUtf8(msg::kInsertError)) << n;
+    }
+    EXPECT_EQ(calls.at(21).step, Step::Recording);
+    EXPECT_EQ(calls.at(23).step, Step::Clearing) << "the clearing's own extension";
+    for (const Call& call : answerAgainCalls(calls, true)) {
+        EXPECT_NE(call.step, Step::Check) << "the check changes nothing a busy host would owe";
+    }
+}
+
 TEST(FaultPlan, ATraceThatIsNoWholeFaultFreeRunIsRefused) {
     auto failed = wholeRun();
     failed[20] = "SetUserPreferenceToggle(I4 24, BOOL false) -> FAILED injected fault";

@@ -16,6 +16,7 @@ const char* stepName(Step step) {
     case Step::Connection: return "connection";
     case Step::Scan: return "scan";
     case Step::Layout: return "layout";
+    case Step::Check: return "check";
     case Step::Recording: return "recording";
     case Step::Clearing: return "clearing";
     case Step::Placing: return "placing";
@@ -48,6 +49,8 @@ std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std:
     const auto sheetName = std::find(ops.begin(), ops.end(), "GetName");
     const auto clearingStart = std::find(ops.begin() + static_cast<std::ptrdiff_t>(startupCalls), ops.end(), "Extension");
     const auto placingStart = std::find(clearingStart, ops.end(), "GetUserPreferenceToggle");
+    // The check before the first change ends by emptying the selection.
+    const auto checkEnd = std::find(clearingStart, placingStart, "ClearSelection2");
     if (sheetName == ops.end() || static_cast<std::uint64_t>(sheetName - ops.begin()) >= startupCalls ||
         clearingStart == ops.end() || placingStart == ops.end()) {
         throw std::invalid_argument("the trace lacks the sheet name, the clearing or the placing");
@@ -55,6 +58,7 @@ std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std:
     const auto connectionEnd = static_cast<std::size_t>(sheetName - ops.begin()) + 1;
     const auto clearingBegin = static_cast<std::size_t>(clearingStart - ops.begin());
     const auto placingBegin = static_cast<std::size_t>(placingStart - ops.begin());
+    const auto checkLast = checkEnd == placingStart ? clearingBegin : static_cast<std::size_t>(checkEnd - ops.begin()) + 1;
 
     std::vector<Call> calls;
     std::uint64_t openInsertion = 0;
@@ -66,6 +70,8 @@ std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std:
             step = Step::Scan;
         } else if (i < clearingBegin) {
             step = Step::Layout;
+        } else if (i < checkLast) {
+            step = Step::Check;
         } else if (i < placingBegin) {
             step = Step::Clearing;
         } else if (i + 1 == total) {
@@ -179,6 +185,7 @@ Expectation expectationFor(const Call& call) {
         // A host that refuses the recording gets the run as before, without a message.
         e.drawing = DrawingRule::Completed;
         break;
+    case Step::Check:
     case Step::Clearing:
     case Step::Placing: e.message = utf8(msg::kInsertError); break;
     case Step::Rebuild:

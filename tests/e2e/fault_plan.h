@@ -9,7 +9,8 @@
 namespace tvx::e2e {
 
 // Recording: the calls that make the run one Undo step (the extension, its start and its finish).
-enum class Step { Connection, Scan, Layout, Recording, Clearing, Placing, Rebuild };
+// Check: whether every earlier item takes the selection, before the first change.
+enum class Step { Connection, Scan, Layout, Check, Recording, Clearing, Placing, Rebuild };
 
 const char* stepName(Step step);
 

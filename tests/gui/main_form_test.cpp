@@ -1,4 +1,5 @@
 // tvx_MainForm under Wine: its fixed layout, keyboard order, lists, kind box and preview.
+#include "app/sequences.h"
 #include "app/win32/control_ids.h"
 #include "app/win32/main_form.h"
 #include "app/win32/pictures.h"
@@ -272,6 +273,42 @@ TEST_F(MainFormTest, ListsKeepEntriesInOrderAndRefuseIndicesOutsideThem) {
     EXPECT_EQ(SendMessageW(control(ids::stdSFSRough), CB_GETCOUNT, 0, 0), 0);
     EXPECT_EQ(rough.listIndex(), -1);
     EXPECT_THROW(rough.setListIndex(0), IndexError);
+}
+
+TEST_F(MainFormTest, PreselectedValuesThatAreEntriesAreSelectedSoTheArrowKeysMoveOnFromThem) {
+    struct Case {
+        const wchar_t* roughness;
+        const wchar_t* method;
+        int roughIndex; // -1: no entry, the text stands alone
+        int methodIndex;
+    };
+    // The main symbol of the re-run sample; a text no entry has; one differing from an entry only
+    // in case, which the box's own search would take for it.
+    const Case cases[] = {{L"1,6", L"geschliffen", 3, 1}, {L"12,5", L"", -1, 0}, {L"6,4", L"Poliert", 5, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method);
+        SymbolRegister symbols;
+        symbols.slot(0) = SymbolSlot{kMainSlotId, c.roughness, c.method, 0.0, 1, 0.0, 0.0};
+        fillChoiceLists(form, symbols);
+        EXPECT_EQ(form.stdSFSRough().text(), c.roughness);
+        EXPECT_EQ(form.stdSFSMet().text(), c.method);
+        EXPECT_EQ(form.stdSFSRough().listIndex(), c.roughIndex);
+        EXPECT_EQ(form.stdSFSMet().listIndex(), c.methodIndex);
+    }
+
+    // Down in each box's edit field moves to the entry after the preselected one.
+    SymbolRegister rerun;
+    rerun.slot(0) = SymbolSlot{kMainSlotId, L"1,6", L"geschliffen", 0.0, 1, 0.0, 0.0};
+    fillChoiceLists(form, rerun);
+    for (const int id : {ids::stdSFSRough, ids::stdSFSMet}) {
+        SetFocus(editOf(id));
+        SendMessageW(editOf(id), WM_KEYDOWN, VK_DOWN, 1);
+        test::pumpPending();
+    }
+    EXPECT_EQ(form.stdSFSRough().text(), L"3,2");
+    EXPECT_EQ(form.stdSFSRough().listIndex(), 4);
+    EXPECT_EQ(form.stdSFSMet().text(), L"poliert");
+    EXPECT_EQ(form.stdSFSMet().listIndex(), 2);
 }
 
 TEST_F(MainFormTest, SelectingAKindByProgramRunsItsClickHandler) {

@@ -132,4 +132,55 @@ EOF
   cmp -s "$work/saved.json" "$work/second.json" || fail "$way changed the drawing"
 done
 
+# ---------------------------------------------------------------------------------------------
+echo "== messages after the scan: the drawing as it was, and no reference left on host objects"
+# What the program still held on host objects when the host stopped, as the host hosting add-ins
+# counts it.
+expect_nothing_held() { # LABEL
+  local left
+  left=$(sed -n 's/^-- references left on host objects: //p' "$work/trace.txt" | tr -d '\r')
+  expect "$1: no reference left" "$left" 0
+}
+# A message once the scan has run, confirmed; then the end, the drawing as it was.
+message_after_scan() { # LABEL DRAWING MESSAGE [ok]
+  serve "$2" --addins
+  start_tarvenix "$app"
+  if [ "${4:-}" = ok ]; then
+    drv wait "$main" 15000 >/dev/null || fail "$1: no main dialog"
+    # The re-run sample's main symbol: both texts are entries, and selected as such.
+    expect "$1: the lists' selection" "$(printf 'index %s stdSFSRough\nindex %s stdSFSMet\n' "$main" "$main" | drv_script)" \
+      "3
+1"
+    drv click "$main" cmd_Ok
+  fi
+  if drv wait "$gef" 15000 >/dev/null; then
+    expect "$1: the message" "$(printf 'text %s Info\n' "$gef" | drv_script)" "$3"
+    drv click "$gef" Ok
+  else
+    fail "$1: no message"
+  fi
+  expect_ended "$tarvenix_pid" "$1"
+  stop_server
+  checks=$((checks + 1))
+  cmp -s "$work/saved.json" "$2" || fail "$1: the drawing changed"
+  expect_nothing_held "$1"
+}
+sed '/"name": "ZyrSymbol_99"/,/"type"/ s/"type": 1/"type": 5/' "$samples/rerun-drawing.json" >"$work/unknown-kind.json"
+message_after_scan "unknown main kind" "$work/unknown-kind.json" "Hauptsymbol mit unbekannter Art gefunden: 5"
+{
+  echo '{ "format": 1, "document": { "type": 3, "sheets": [ { "name": "Blatt1", "paperCode": 8,'
+  echo '  "width": 0.42, "height": 0.297, "views": [ { "name": "Blatt1", "symbols": ['
+  for i in $(seq -w 1 22); do
+    echo "    { \"type\": 1, \"texts\": { \"5\": \"1,6\" }, \"name\": \"ZyrSymbol_$i\", \"x\": 0.$i, \"y\": 0.02 }$([ "$i" = 22 ] || echo ,)"
+  done
+  echo '  ] } ] } ] } }'
+} >"$work/too-many.json"
+serve "$work/too-many.json"
+stop_server
+cp "$work/saved.json" "$work/too-many-saved.json"
+message_after_scan "22 earlier symbols" "$work/too-many-saved.json" "Mehr als 21 Oberflächensymbole eines früheren Laufs gefunden !"
+# Locked, as on a locked layer: it could be neither deleted nor replaced, so nothing is touched.
+sed '/"name": "ZyrSymbol_01"/,/"selectable"/ s/"selectable": true/"selectable": false/' "$samples/rerun-drawing.json" >"$work/locked.json"
+message_after_scan "a locked earlier symbol" "$work/locked.json" "Fehler beim Einfügen der Symbole !" ok
+
 finish

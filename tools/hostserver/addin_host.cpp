@@ -89,9 +89,7 @@ std::vector<std::wstring> subkeys(HKEY root, const wchar_t* key) {
 
 AddinHost::AddinHost(std::shared_ptr<DispatchContext> context, const host::AppRef& hostApp)
     : context_(std::move(context)) {
-    context_->setLineage(Lineage::Addins);
     app_ = makeAppDispatch(context_, hostApp);
-    context_->setLineage(Lineage::Clients);
     // What the host itself holds on its application object; anything above this at the end
     // is an add-in's.
     if (const DispatchCore* core = context_->findObject(app_.get())) {
@@ -377,8 +375,12 @@ int AddinHost::leftBehind(std::int32_t cookie) {
 int AddinHost::countReferencesLeft() {
     std::map<std::string, LONG> byKind;
     LONG total = 0;
+    // The clients' application object is left out: COM's stubs keep references on it after any
+    // client in another process attached, however cleanly it ended, and a client's own hold on
+    // it cannot be told from theirs. Everything a client reached from it is counted.
+    const DispatchCore* clientApp = clientApp_ ? context_->findObject(clientApp_.get()) : nullptr;
     for (const DispatchCore* object : context_->liveObjects()) {
-        if (object->lineage() != Lineage::Addins) {
+        if (object == clientApp) {
             continue;
         }
         const LONG held = object->references() - (object == context_->findObject(app_.get()) ? appBaseline_ : 0);
@@ -407,7 +409,8 @@ void AddinHost::unloadAll() {
 
 int AddinHost::unloadAllAndCheck() {
     unloadAll();
-    return failures_ + (everLoaded_ ? countReferencesLeft() : 0);
+    // Counted also when no add-in ever loaded: what a client program held when it ended.
+    return failures_ + countReferencesLeft();
 }
 
 AddinHost::Addin* AddinHost::findAddin(std::int32_t cookie) const {

@@ -61,7 +61,7 @@ struct CommandTab {
 class AddinHost {
 public:
     // The add-ins get an application object of their own over `hostApp`, never the one in the
-    // running object table, so that what they hold can be told from the clients' (see Lineage).
+    // running object table, so that what they hold on it can be told from COM's stubs' holdings.
     AddinHost(std::shared_ptr<DispatchContext> context, const host::AppRef& hostApp);
     AddinHost(const AddinHost&) = delete;
     AddinHost& operator=(const AddinHost&) = delete;
@@ -91,9 +91,12 @@ public:
     std::int32_t unloadByPath(const std::wstring& path);
     // DisconnectFromSW on every loaded add-in, each DLL asked whether it can be unloaded.
     void unloadAll();
-    // unloadAll, then the references left on host objects are counted. Every failure found
-    // since the start: what an add-in left behind, references, a DLL that would not unload.
+    // unloadAll, then the references left on host objects are counted, by add-ins and by client
+    // programs alike. Every failure found since the start: what an add-in left behind,
+    // references, a DLL that would not unload.
     int unloadAllAndCheck();
+    // The application object out-of-process clients find in the running object table.
+    void setClientApplication(ComPtr<IDispatch> app) { clientApp_ = std::move(app); }
     bool everLoaded() const noexcept { return everLoaded_; }
 
     // The command groups' layouts and the tabs a real host keeps per user across its restarts:
@@ -183,6 +186,7 @@ private:
     std::shared_ptr<DispatchContext> context_;
     ComPtr<IDispatch> app_;
     LONG appBaseline_ = 0;
+    ComPtr<IDispatch> clientApp_;
     std::unique_ptr<HostFrame> frame_;
     std::unique_ptr<OptionsDialog> options_;
     std::function<std::int32_t()> activeDocType_;

@@ -408,7 +408,7 @@ Answer Answer::hostValue(const host::HostValue& value) {
 // ---- IDispatch ------------------------------------------------------------------------------
 
 DispatchCore::DispatchCore(std::shared_ptr<DispatchContext> context, const char* kind)
-    : context_(std::move(context)), kind_(kind), lineage_(context_->lineage()) {
+    : context_(std::move(context)), kind_(kind) {
     context_->registerObject(this);
 }
 
@@ -495,19 +495,16 @@ HRESULT STDMETHODCALLTYPE DispatchCore::Invoke(DISPID id, REFIID iid, LCID, WORD
     if (iid != IID_NULL) {
         return DISP_E_UNKNOWNINTERFACE;
     }
-    // What the call makes is its caller's; the caller's lineage is restored however it ends.
-    struct LineageScope {
+    // However the call ends, the drawing may have changed.
+    struct AfterCall {
         DispatchContext& context;
-        Lineage outer;
-        ~LineageScope() {
-            context.setLineage(outer);
+        ~AfterCall() {
             try {
                 context.afterCall();
             } catch (...) {
             }
         }
-    } scope{*context_, context_->lineage()};
-    context_->setLineage(lineage_);
+    } after{*context_};
     // No exception may cross into COM, not even from writing the trace.
     try {
         return invokeChecked(id, flags, params, result, error, argErr);

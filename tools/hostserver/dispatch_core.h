@@ -28,13 +28,6 @@ struct Answer;
 class DispatchCore;
 class AddinHost;
 
-// Whom an object was made for. An object made during a call belongs to the caller of that call,
-// so everything reached from the add-ins' own application object is theirs, and the references
-// left at the end are counted on those objects only. COM's stubs keep references on the objects
-// an out-of-process client was handed, even after the client ended cleanly; those are the
-// clients' and never counted against the add-ins.
-enum class Lineage { Clients, Addins };
-
 // What all objects of one server share: the trace, the injected faults, the text formats it
 // handed out (so one passed back can be recognised).
 class DispatchContext {
@@ -97,9 +90,6 @@ public:
     // The object behind one the client passed back, or null when it is not ours.
     DispatchCore* findObject(IDispatch* object) const;
 
-    // The lineage of the objects made from now on (see Lineage).
-    Lineage lineage() const noexcept { return lineage_; }
-    void setLineage(Lineage lineage) noexcept { lineage_ = lineage; }
 
     // Called after every call answered, whatever the answer: the drawing may have changed.
     void setAfterCall(std::function<void()> hook) { afterCall_ = std::move(hook); }
@@ -135,7 +125,6 @@ private:
     Gate gate_;
     std::map<const IUnknown*, host::TextFormatRef> textFormats_;
     std::set<const DispatchCore*> live_;
-    Lineage lineage_ = Lineage::Clients;
     std::function<void()> afterCall_;
     AddinHost* addinHost_ = nullptr;
     int modalDepth_ = 0;
@@ -254,7 +243,6 @@ public:
 
     const char* kind() const noexcept { return kind_; }
     LONG references() const noexcept { return refs_; }
-    Lineage lineage() const noexcept { return lineage_; }
 
 protected:
     DispatchCore(std::shared_ptr<DispatchContext> context, const char* kind);
@@ -271,7 +259,6 @@ private:
 
     std::shared_ptr<DispatchContext> context_;
     const char* kind_;
-    Lineage lineage_;
     LONG refs_ = 1;
 };
 #if defined(__GNUC__)

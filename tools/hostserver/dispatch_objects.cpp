@@ -133,7 +133,7 @@ public:
     DispNote(std::shared_ptr<DispatchContext> context, host::NoteRef note)
         : TableObject(std::move(context), kKind, std::move(note)) {}
 
-    // Only the host probe reads notes.
+    // Only the host probe reads a note's text.
     static sim::NoteReading& reading(DispNote& s, const char* operation) {
         return capability<sim::NoteReading>(s.ref(), operation, "this note cannot be read");
     }
@@ -153,7 +153,7 @@ public:
             {{L"GetAnnotation", kMethod, {}},
              [](DispNote& s, const CallArgs&) { return s.answer<DispAnnotation>(s.ref()->GetAnnotation()); }},
             {{L"GetNext", kMethod, {}},
-             [](DispNote& s, const CallArgs&) { return s.answer<DispNote>(reading(s, "GetNext").GetNext()); }},
+             [](DispNote& s, const CallArgs&) { return s.answer<DispNote>(s.ref()->GetNext()); }},
             {{L"GetText", kMethod, {}},
              [](DispNote& s, const CallArgs&) { return Answer::text(reading(s, "GetText").GetText()); }},
         };
@@ -175,10 +175,7 @@ public:
             {{L"GetNextView", kMethod, {}},
              [](DispView& s, const CallArgs&) { return s.answer<DispView>(s.ref()->GetNextView()); }},
             {{L"GetFirstNote", kMethod, {}},
-             [](DispView& s, const CallArgs&) {
-                 return s.answer<DispNote>(
-                     capability<sim::NoteList>(s.ref(), "GetFirstNote", "this view's notes cannot be read").GetFirstNote());
-             }},
+             [](DispView& s, const CallArgs&) { return s.answer<DispNote>(s.ref()->GetFirstNote()); }},
         };
         return t;
     }
@@ -275,6 +272,9 @@ public:
              }},
             {{L"DeleteSelection", kMethod, {Param::Bool}},
              [](DispDoc& s, const CallArgs& a) { return Answer::boolean(s.ref()->DeleteSelection(a.boolean(0))); }},
+            // A Sub: it answers nothing.
+            {{L"ClearSelection2", kMethod, {Param::Bool}},
+             [](DispDoc& s, const CallArgs& a) { s.ref()->ClearSelection2(a.boolean(0)); return Answer::none(); }},
             {{L"GetSheetNames", kMethod, {}},
              [](DispDoc& s, const CallArgs&) {
                  return textList(capability<sim::SheetNames>(s.ref(), "GetSheetNames",

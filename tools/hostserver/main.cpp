@@ -356,6 +356,7 @@ int serve(const ServerOptions& o) {
         if (o.addins) {
             reportAddinFaults(traceOut);
             addins = std::make_unique<AddinHost>(context, hostApp);
+            addins->setClientApplication(app);
             // Read from the drawing itself: asking through the application would count as a call.
             addins->setActiveDocumentType([&host] {
                 const auto& doc = std::as_const(host).data().activeDoc;
