@@ -16,9 +16,7 @@ source "$root/tests/gui/e2e_lib.sh"
 frame=TvxHostFrame::
 config_message='Konfiguration >Tarvenix.txt< nicht gefunden oder fehlerhaft !'
 app=$work/app
-make_program_folder "$app" "$tarvenix"
-cp "$addin" "$(dirname "$addin")"/command_*.bmp "$app/"
-register_addin '{1AD2230B-474E-46A1-9E25-9DF73EBF3393}' "$(winpath "$app/Tarvenix.dll")" Tarvenix
+install_tarvenix_addin "$app" "$tarvenix" "$addin"
 printf '[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvenix]\n' >>"$work/remove.reg"
 
 name_config() { # PATH: the machine's configuration file

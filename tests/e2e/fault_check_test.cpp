@@ -136,9 +136,9 @@ TEST(FaultPlan, AStoppedHostIsTriedAtEachOperationsFirstCallAndSaysSoAlike) {
     EXPECT_FALSE(stopExpectation(calls.at(0), false).dialogShown);
     EXPECT_EQ(stopExpectation(calls.at(30), false).message, sim::toUtf8(msg::kHostNotAnswering));
     EXPECT_TRUE(stopExpectation(calls.at(30), false).dialogShown);
-    EXPECT_EQ(callLines({"-- busy: Doc.GetType rejected, call 2 not run --", "GetType() -> I4 3",
-                         "-- hung: App.ActiveDoc, call 3 never answered --"}),
-              std::vector<std::string>{"GetType() -> I4 3"});
+    EXPECT_EQ(callLines({"GetHWnd() -> I4 65602", "-- busy: Doc.GetType rejected, call 2 not run --",
+                         "GetType() -> I4 3", "-- hung: App.ActiveDoc, call 3 never answered --"}),
+              (std::vector<std::string>{"GetHWnd() -> I4 <window>", "GetType() -> I4 3"}));
 }
 
 TEST(FaultPlan, EachStepExpectsItsOwnMessage) {

@@ -143,9 +143,14 @@ Expectation stopExpectation(const Call& call, bool busy) {
 }
 
 std::vector<std::string> callLines(const std::vector<std::string>& traceLines) {
+    static const std::string windowAnswer = "GetHWnd() -> I4 ";
     std::vector<std::string> lines;
-    std::copy_if(traceLines.begin(), traceLines.end(), std::back_inserter(lines),
-                 [](const std::string& line) { return line.rfind("-- ", 0) != 0; });
+    for (const std::string& line : traceLines) {
+        if (line.rfind("-- ", 0) == 0) {
+            continue;
+        }
+        lines.push_back(line.rfind(windowAnswer, 0) == 0 ? windowAnswer + "<window>" : line);
+    }
     return lines;
 }
 

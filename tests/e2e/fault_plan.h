@@ -63,7 +63,8 @@ std::vector<Call> answerAgainCalls(const std::vector<Call>& calls, bool all);
 // wherever it happens, and the drawing exactly as the calls before it left it.
 Expectation stopExpectation(const Call& call, bool busy);
 
-// The trace lines that are calls the host ran: without the "-- ..." lines of rejections and hangs.
+// The trace lines that are calls the host ran: without the "-- ..." lines of rejections and hangs,
+// and with the host's window handle masked, since every host process has a window of its own.
 std::vector<std::string> callLines(const std::vector<std::string>& traceLines);
 
 } // namespace tvx::e2e

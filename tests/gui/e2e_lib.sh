@@ -212,3 +212,10 @@ register_addin() { # CLSID DLL(windows path) TITLE
   "$run" regedit /S "$(winpath "$work/add.reg")" >/dev/null 2>&1
   trap '"$run" regedit /S "$(winpath "$work/remove.reg")" >/dev/null 2>&1; e2e_cleanup' EXIT
 }
+
+# The program's folder with Tarvenix.dll from ADDIN's build in it, registered as the add-in.
+install_tarvenix_addin() { # FOLDER TARVENIX.exe ADDIN.dll
+  make_program_folder "$1" "$2"
+  cp "$3" "$(dirname "$3")"/command_*.bmp "$1/"
+  register_addin "$tvx_addin_clsid" "$(winpath "$1/Tarvenix.dll")" Tarvenix
+}

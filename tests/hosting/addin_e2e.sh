@@ -21,11 +21,7 @@ source "$root/tests/gui/e2e_lib.sh"
 frame=TvxHostFrame::
 command="Oberflächenangabe..."
 app=$work/app
-make_program_folder "$app" "$tarvenix"
-cp "$addin" "$(dirname "$addin")"/command_*.bmp "$app/"
-dll=$(winpath "$app/Tarvenix.dll")
-
-register_addin "$tvx_addin_clsid" "$dll" Tarvenix
+install_tarvenix_addin "$app" "$tarvenix" "$addin"
 
 # The host shows the command icon's key colour as transparent: on the toolbar the symbol stands on
 # the toolbar's own background, with no square of the key colour or of white around it.

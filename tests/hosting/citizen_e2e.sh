@@ -18,12 +18,9 @@ source "$root/tests/gui/e2e_lib.sh"
 frame=TvxHostFrame::
 options=TvxHostOptions::Optionen
 command="Oberflächenangabe..."
-clsid='{1AD2230B-474E-46A1-9E25-9DF73EBF3393}'
 app=$work/app
 after=$root/docs/bilder/beispiel-nachher.json
-make_program_folder "$app" "$tarvenix"
-cp "$addin" "$(dirname "$addin")"/command_*.bmp "$app/"
-register_addin "$clsid" "$(winpath "$app/Tarvenix.dll")" Tarvenix
+install_tarvenix_addin "$app" "$tarvenix" "$addin"
 
 # Host calls traced so far: every line but the host's own remarks.
 host_calls() { grep -cv -- '^--' "$work/trace.txt"; }
