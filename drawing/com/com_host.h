@@ -20,6 +20,7 @@ public:
     // Watches every call for the answer bound; see HostLine::onHung.
     void onHostHung(HostLine::HungHandler handler);
     void takeCallsAgain() noexcept override { line_->takeCallsAgain(); }
+    void logCallsTo(RunLog* log) noexcept override { line_->logTo(log); }
     const HostLine& line() const noexcept { return *line_; }
 
 private:

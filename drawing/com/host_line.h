@@ -4,6 +4,7 @@
 
 #include "drawing/com/com_owners.h"
 #include "drawing/host.h"
+#include "drawing/run_log.h"
 
 #include <windows.h>
 
@@ -73,6 +74,15 @@ public:
         unwatch();
     }
 
+    // Every later call, its outcome and duration, goes to log as well (null: to none).
+    void logTo(RunLog* log) noexcept { log_ = log; }
+    // The kind of answer the last call gave, for the log: a literal.
+    void noteAnswer(const char* kind) noexcept {
+        if (log_ != nullptr) {
+            log_->answer(kind);
+        }
+    }
+
     // A host that kept rejecting calls past the busy bound is tried again: the next call goes to
     // it once more, within the same bound. A line lost to a call that was never answered stays lost.
     void takeCallsAgain() noexcept;
@@ -95,6 +105,7 @@ private:
     std::unique_ptr<Watchdog> watchdog_;
     host::HostFailure lost_ = host::HostFailure::Refused;
     std::uint64_t retries_ = 0;
+    RunLog* log_ = nullptr;
 };
 
 } // namespace tvx::com

@@ -1,0 +1,235 @@
+#include "drawing/run_log.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+namespace tvx {
+namespace {
+
+constexpr std::string_view kEol = "\r\n";
+
+// UTF-16 (or UTF-32 where wchar_t is wider) to UTF-8; an unpaired surrogate becomes U+FFFD, as
+// a log line must never be refused for one.
+std::string utf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<std::uint32_t>(text[i]);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+            const auto low = static_cast<std::uint32_t>(text[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string hex(std::int32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(code));
+    return text;
+}
+
+std::string outcomeText(CallOutcome outcome, std::int32_t hresult, unsigned retries) {
+    switch (outcome) {
+    case CallOutcome::Answered:
+        return retries == 0 ? std::string() : "nach " + std::to_string(retries) + " Wiederholungen";
+    case CallOutcome::Failed: return "Fehler " + hex(hresult);
+    case CallOutcome::Busy:
+        return "abgewiesen bis zur Grenze, " + hex(hresult) + ", " + std::to_string(retries) + " Wiederholungen";
+    case CallOutcome::Unanswered: return "keine Antwort binnen der Grenze";
+    case CallOutcome::NotMade: return "nicht gestellt, der Host nimmt keine Aufrufe mehr";
+    }
+    return {};
+}
+
+bool standsAlone(CallOutcome outcome, RunLog::Micros duration) {
+    return outcome != CallOutcome::Answered || duration >= RunLog::kSlowCall;
+}
+
+} // namespace
+
+std::string formatMillis(RunLog::Micros duration) {
+    char text[32];
+    const long long us = duration.count();
+    std::snprintf(text, sizeof text, "%lld,%02lld ms", us / 1000, (us % 1000) / 10);
+    return text;
+}
+
+void RunLog::note(std::string_view label, std::string_view text) noexcept {
+    if (!on()) {
+        return;
+    }
+    try {
+        Entry entry;
+        entry.text.reserve(label.size() + 2 + text.size());
+        entry.text.append(label).append(": ").append(text);
+        entries_.push_back(std::move(entry));
+    } catch (...) {
+        // Out of memory: the line is lost, the run goes on.
+    }
+}
+
+void RunLog::note(std::string_view label, std::wstring_view text) noexcept {
+    if (!on()) {
+        return;
+    }
+    try {
+        note(label, std::string_view(utf8(text)));
+    } catch (...) {
+    }
+}
+
+void RunLog::hostCall(const char* operation, CallOutcome outcome, std::int32_t hresult, Micros duration,
+                      unsigned retries) noexcept {
+    if (!on()) {
+        return;
+    }
+    try {
+        Entry entry;
+        entry.isCall = true;
+        entry.call = Call{operation, nullptr, outcome, hresult, retries, ++calls_, duration};
+        entries_.push_back(std::move(entry));
+    } catch (...) {
+    }
+}
+
+void RunLog::answer(const char* kind) noexcept {
+    if (!entries_.empty() && entries_.back().isCall) {
+        entries_.back().call.answer = kind;
+    }
+}
+
+std::string RunLog::takePiece() {
+    struct Sum {
+        const char* operation;
+        std::uint64_t count = 0;
+        Micros total{0};
+        Micros longest{0};
+        bool written = false;
+    };
+    const auto callLine = [](const Call& c) {
+        std::string line = "  #" + std::to_string(c.number) + " " + c.operation + ": ";
+        const std::string outcome = outcomeText(c.outcome, c.hresult, c.retries);
+        line += c.answer != nullptr ? c.answer : (outcome.empty() ? "beantwortet" : "");
+        if (!outcome.empty()) {
+            line += (c.answer != nullptr ? ", " : "") + outcome;
+        }
+        return line + ", " + formatMillis(c.duration);
+    };
+    const auto same = [](const char* a, const char* b) { return a == b || std::strcmp(a, b) == 0; };
+
+    std::string out;
+    for (std::size_t i = 0; i < entries_.size();) {
+        if (!entries_[i].isCall) {
+            out.append(entries_[i].text).append(kEol);
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < entries_.size() && entries_[end].isCall) {
+            ++end;
+        }
+        if (end - i <= kCallsInFull) {
+            for (; i < end; ++i) {
+                out.append(callLine(entries_[i].call)).append(kEol);
+            }
+            continue;
+        }
+        std::vector<Sum> sums;
+        for (std::size_t k = i; k < end; ++k) {
+            const Call& c = entries_[k].call;
+            if (standsAlone(c.outcome, c.duration)) {
+                continue;
+            }
+            auto sum = std::find_if(sums.begin(), sums.end(), [&](const Sum& s) { return same(s.operation, c.operation); });
+            if (sum == sums.end()) {
+                sum = sums.insert(sums.end(), Sum{c.operation});
+            }
+            ++sum->count;
+            sum->total += c.duration;
+            sum->longest = std::max(sum->longest, c.duration);
+        }
+        for (; i < end; ++i) {
+            const Call& c = entries_[i].call;
+            if (standsAlone(c.outcome, c.duration)) {
+                out.append(callLine(c)).append(kEol);
+                continue;
+            }
+            auto sum = std::find_if(sums.begin(), sums.end(), [&](const Sum& s) { return same(s.operation, c.operation); });
+            if (!sum->written) {
+                sum->written = true;
+                out.append("  ").append(c.operation).append(": ").append(std::to_string(sum->count));
+                out.append(" Aufrufe beantwortet, zusammen ").append(formatMillis(sum->total));
+                out.append(", längster ").append(formatMillis(sum->longest)).append(kEol);
+            }
+        }
+    }
+    entries_.clear();
+    return out;
+}
+
+void RunLog::flush() noexcept {
+    if (!on()) {
+        return;
+    }
+    try {
+        const std::string piece = takePiece();
+        if (!piece.empty()) {
+            writer_(piece);
+        }
+    } catch (...) {
+        // No log, and no word about it: the run is what matters.
+        entries_.clear();
+    }
+}
+
+bool appendCapped(const std::filesystem::path& file, const std::filesystem::path& older, std::string_view record,
+                  std::uintmax_t cap) noexcept {
+    try {
+        namespace fs = std::filesystem;
+        std::error_code error;
+        const std::string_view piece = record.substr(0, static_cast<std::size_t>(std::min<std::uintmax_t>(record.size(), cap)));
+        const std::uintmax_t size = fs::exists(file, error) ? fs::file_size(file, error) : 0;
+        if (error) {
+            return false;
+        }
+        if (size > 0 && size + piece.size() > cap) {
+            fs::remove(older, error);
+            fs::rename(file, older, error);
+            if (error) {
+                return false; // appending now would break the cap
+            }
+        }
+        std::ofstream out(file, std::ios::binary | std::ios::app);
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        out.close();
+        return static_cast<bool>(out);
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace tvx

@@ -1,0 +1,85 @@
+// What a run leaves for support: the run's circumstances, every host call with its answer, its
+// HRESULT when it failed and its duration, the message shown and how the run ended. Collected in
+// memory and handed to a writer in one piece, so that logging never slows the run's host calls
+// nor fails it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tvx {
+
+enum class CallOutcome {
+    Answered,   // the host returned a success code
+    Failed,     // the host returned a failure code
+    Busy,       // the host rejected the call until the busy bound
+    Unanswered, // the call had not come back within its bound
+    NotMade,    // the host takes no more calls: the call was never made
+};
+
+class RunLog {
+public:
+    using Micros = std::chrono::microseconds;
+    // A call at least this long stays a line of its own, as every failed call does.
+    static constexpr Micros kSlowCall{100'000};
+    // Up to this many calls in one piece, each gets a line; beyond, the calls that are neither
+    // failed nor slow are summed up per name.
+    static constexpr std::size_t kCallsInFull = 300;
+
+    using Writer = std::function<void(std::string_view record)>;
+
+    // Without a writer nothing is collected: the log is switched off.
+    void writeTo(Writer writer) { writer_ = std::move(writer); }
+    bool on() const noexcept { return static_cast<bool>(writer_); }
+
+    // A line "label: text" in the order of the run. The wide form takes text as UTF-16.
+    void note(std::string_view label, std::string_view text) noexcept;
+    void note(std::string_view label, std::wstring_view text) noexcept;
+
+    // One host call. operation must outlive the log (the client's names are literals).
+    void hostCall(const char* operation, CallOutcome outcome, std::int32_t hresult, Micros duration,
+                  unsigned retries = 0) noexcept;
+    // The kind of answer the last call gave ("Objekt", "False", ...): a literal too.
+    void answer(const char* kind) noexcept;
+
+    // The text collected since the last piece, formatted; then forgotten. Empty when none.
+    std::string takePiece();
+    // Hands the collected piece to the writer; a writer that fails is ignored.
+    void flush() noexcept;
+
+private:
+    struct Call {
+        const char* operation;
+        const char* answer;
+        CallOutcome outcome;
+        std::int32_t hresult;
+        unsigned retries;
+        std::uint64_t number;
+        Micros duration;
+    };
+    struct Entry {
+        std::string text; // a line, when call is unset
+        bool isCall = false;
+        Call call{};
+    };
+
+    Writer writer_;
+    std::vector<Entry> entries_;
+    std::uint64_t calls_ = 0;
+};
+
+// "0,42 ms", the duration as a reader of the log wants it.
+std::string formatMillis(RunLog::Micros duration);
+
+// Appends record to file, which is kept at most cap bytes: when the record would make it
+// bigger, the file becomes older first (replacing the one before). A record bigger than cap
+// alone is cut to cap. False when the file cannot be written; nothing is reported.
+bool appendCapped(const std::filesystem::path& file, const std::filesystem::path& older, std::string_view record,
+                  std::uintmax_t cap) noexcept;
+
+} // namespace tvx
