@@ -8,6 +8,7 @@
 #include "app/win32/control_ids.h"
 #include "app/win32/event_loop.h"
 #include "app/win32/main_form.h"
+#include "app/win32/run_log_file.h"
 #include "app/win32/message_dialog.h"
 #include "app/win32/single_instance.h"
 #include "drawing/com/com_host.h"
@@ -35,10 +36,12 @@ public:
 class GivenHost final : public host::Connector {
 public:
     explicit GivenHost(com::ComPtr<IDispatch> app) : app_(std::move(app)) {}
-    host::AppRef attach(const std::wstring&) override { return com::wrapApp(app_); }
+    host::AppRef attach(const std::wstring&) override { return com::wrapApp(app_, line_); }
+    void logCallsTo(RunLog* log) noexcept override { line_->logTo(log); }
 
 private:
     com::ComPtr<IDispatch> app_;
+    std::shared_ptr<com::HostLine> line_ = std::make_shared<com::HostLine>();
 };
 
 // A failure a dialog control's handler let out, for the error route to report.
@@ -69,6 +72,7 @@ public:
         : shell_(shell), claim_(std::move(claim)), folder_(moduleFolder()), form_(shell.module_, folder_, owner),
           gef_(shell.module_, owner), connector_(shell.app_), program_(form_, gef_, ending_, connector_, folder_) {
         program_.readConfiguration = [this](Config& cfg) { return win::readMachineConfig(cfg, folder_); };
+        win::startRunLog(program_.log, shell.module_, "Add-in", win::configFilePath(folder_));
         form_.setHandlers({
             [this] { fromDialog(cmd_Ok_Click); },
             [this] { fromDialog(cmd_Cancel_Click); },

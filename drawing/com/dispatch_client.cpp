@@ -127,9 +127,9 @@ DISPID DispatchObject::memberId(const char* operation) {
     DISPID id = DISPID_UNKNOWN;
     const HRESULT hr = line_->call(operation, [&] {
         return object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    });
-    line_->noteAnswer("Namensabfrage");
+    }, false);
     if (FAILED(hr)) {
+        line_->noteAnswer("Name unbekannt");
         throw host::HostError(operation, "the host does not know this name: " + describeHresult(hr),
                               failureKind(hr), static_cast<std::int32_t>(hr));
     }

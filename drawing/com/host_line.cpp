@@ -240,7 +240,7 @@ void HostLine::takeCallsAgain() noexcept {
     }
 }
 
-HRESULT HostLine::call(const char* operation, const std::function<HRESULT()>& attempt) {
+HRESULT HostLine::call(const char* operation, const std::function<HRESULT()>& attempt, bool logAnswered) {
     if (lost()) {
         throwLost(operation);
     }
@@ -255,7 +255,7 @@ HRESULT HostLine::call(const char* operation, const std::function<HRESULT()>& at
             throwLost(operation);
         }
         if (!isRejected(hr)) {
-            if (log_ != nullptr) {
+            if (log_ != nullptr && (logAnswered || FAILED(hr))) {
                 log_->hostCall(operation, FAILED(hr) ? CallOutcome::Failed : CallOutcome::Answered,
                                static_cast<std::int32_t>(hr), spentSoFar(), retry);
             }

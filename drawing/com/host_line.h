@@ -54,8 +54,9 @@ public:
 
     // Runs one host call. A rejected attempt is repeated after a pause, while the dialog still
     // paints, until the busy bound; then HostError(Busy) is thrown and the line is lost. Every
-    // other result is returned as it came. On a lost line it throws without calling.
-    HRESULT call(const char* operation, const std::function<HRESULT()>& attempt);
+    // other result is returned as it came. On a lost line it throws without calling. The log
+    // gets the call unless it was answered and logAnswered is false (a name looked up).
+    HRESULT call(const char* operation, const std::function<HRESULT()>& attempt, bool logAnswered = true);
 
     // Drops a reference to a host object. The last release of a proxy is a call into the host's
     // process as well, so it is watched with the same bound; on a lost line it is not made at all

@@ -1,0 +1,116 @@
+#include "app/win32/run_log_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace tvx::win {
+namespace {
+
+constexpr wchar_t kUserKey[] = L"Software\\Tarvenix";
+constexpr wchar_t kLogValue[] = L"Log";
+
+// Log = 0 (a number, or the text "0") switches the log off; anything else, or none, leaves it on.
+bool switchedOff() {
+    DWORD number = 1;
+    DWORD bytes = sizeof number;
+    if (RegGetValueW(HKEY_CURRENT_USER, kUserKey, kLogValue, RRF_RT_REG_DWORD, nullptr, &number, &bytes) ==
+        ERROR_SUCCESS) {
+        return number == 0;
+    }
+    wchar_t text[8] = {};
+    bytes = sizeof text;
+    return RegGetValueW(HKEY_CURRENT_USER, kUserKey, kLogValue, RRF_RT_REG_SZ, nullptr, text, &bytes) ==
+               ERROR_SUCCESS &&
+           std::wstring_view(text) == L"0";
+}
+
+// FILEVERSION of the module's own version record, read from its resource without version.dll.
+std::string versionOf(HMODULE module) {
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16) /* RT_VERSION */);
+    const HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    const auto* data = static_cast<const unsigned char*>(loaded != nullptr ? LockResource(loaded) : nullptr);
+    // WORD length, value length, type, then L"VS_VERSION_INFO" and padding to 32 bits: 40 bytes.
+    constexpr DWORD kFixedAt = 40;
+    if (data == nullptr || SizeofResource(module, found) < kFixedAt + sizeof(VS_FIXEDFILEINFO)) {
+        return "unbekannt";
+    }
+    VS_FIXEDFILEINFO info;
+    std::memcpy(&info, data + kFixedAt, sizeof info);
+    if (info.dwSignature != 0xFEEF04BD) {
+        return "unbekannt";
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", unsigned{HIWORD(info.dwFileVersionMS)},
+                  unsigned{LOWORD(info.dwFileVersionMS)}, unsigned{HIWORD(info.dwFileVersionLS)},
+                  unsigned{LOWORD(info.dwFileVersionLS)});
+    return text;
+}
+
+std::string now() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{t.wYear}, unsigned{t.wMonth},
+                  unsigned{t.wDay}, unsigned{t.wHour}, unsigned{t.wMinute}, unsigned{t.wSecond});
+    return text;
+}
+
+void writeRecord(std::string_view record) {
+    const std::filesystem::path file = runLogPath();
+    if (file.empty()) {
+        return;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(file.parent_path(), error);
+    if (!error) {
+        appendCapped(file, file.parent_path() / L"Tarvenix.1.log", record, kRunLogCap);
+    }
+}
+
+} // namespace
+
+std::wstring runLogPath() {
+    std::vector<wchar_t> folder(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder.data(), static_cast<DWORD>(folder.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < folder.size()) {
+            return std::wstring(folder.data(), length) + L"\\Tarvenix\\Tarvenix.log";
+        }
+        folder.resize(length);
+    }
+}
+
+void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std::wstring& configPath) noexcept {
+    try {
+        if (switchedOff()) {
+            return;
+        }
+        log.writeTo(&writeRecord);
+        log.note("Lauf", std::string_view(now()));
+        log.note("Tarvenix", std::string_view(versionOf(module) + ", " + std::string(shell)));
+        // Asking the host would add a call to every run: the host probe's profile names it.
+        log.note("Hostversion", std::string_view("nicht abgefragt (das Profil der Hostprobe nennt sie)"));
+        if (!configPath.empty()) {
+            log.note("Konfiguration", std::wstring_view(configPath));
+        }
+    } catch (...) {
+        log.writeTo(nullptr);
+    }
+}
+
+void logOutsideRun(HMODULE module, std::string_view shell, std::string_view what, std::string_view cause) noexcept {
+    try {
+        RunLog log;
+        startRunLog(log, module, shell, {});
+        log.note(what, cause);
+        log.flush();
+    } catch (...) {
+    }
+}
+
+} // namespace tvx::win
