@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 namespace tvx {
 namespace {
@@ -206,30 +205,11 @@ void RunLog::flush() noexcept {
     }
 }
 
-bool appendCapped(const std::filesystem::path& file, const std::filesystem::path& older, std::string_view record,
-                  std::uintmax_t cap) noexcept {
-    try {
-        namespace fs = std::filesystem;
-        std::error_code error;
-        const std::string_view piece = record.substr(0, static_cast<std::size_t>(std::min<std::uintmax_t>(record.size(), cap)));
-        const std::uintmax_t size = fs::exists(file, error) ? fs::file_size(file, error) : 0;
-        if (error) {
-            return false;
-        }
-        if (size > 0 && size + piece.size() > cap) {
-            fs::remove(older, error);
-            fs::rename(file, older, error);
-            if (error) {
-                return false; // appending now would break the cap
-            }
-        }
-        std::ofstream out(file, std::ios::binary | std::ios::app);
-        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-        out.close();
-        return static_cast<bool>(out);
-    } catch (...) {
-        return false;
-    }
+CappedAppend planAppend(std::uintmax_t size, std::size_t record, std::uintmax_t cap) noexcept {
+    CappedAppend plan;
+    plan.bytes = static_cast<std::size_t>(std::min<std::uintmax_t>(record, cap));
+    plan.rotateFirst = size > 0 && size + plan.bytes > cap;
+    return plan;
 }
 
 } // namespace tvx

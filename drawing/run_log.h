@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -76,10 +75,13 @@ private:
 // "0,42 ms", the duration as a reader of the log wants it.
 std::string formatMillis(RunLog::Micros duration);
 
-// Appends record to file, which is kept at most cap bytes: when the record would make it
-// bigger, the file becomes older first (replacing the one before). A record bigger than cap
-// alone is cut to cap. False when the file cannot be written; nothing is reported.
-bool appendCapped(const std::filesystem::path& file, const std::filesystem::path& older, std::string_view record,
-                  std::uintmax_t cap) noexcept;
+// How a record goes into a log file of size bytes that is kept at most cap bytes: when the
+// record would make it bigger, the file becomes the older one first (replacing the one before).
+// A record bigger than cap alone is cut to cap.
+struct CappedAppend {
+    bool rotateFirst = false;
+    std::size_t bytes = 0; // of the record, from its start
+};
+CappedAppend planAppend(std::uintmax_t size, std::size_t record, std::uintmax_t cap) noexcept;
 
 } // namespace tvx

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace tvx::win {
@@ -57,16 +57,47 @@ std::string now() {
     return text;
 }
 
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using UniqueFile = std::unique_ptr<void, HandleCloser>;
+
+UniqueFile openForAppending(const std::wstring& file) {
+    const HANDLE handle = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return UniqueFile(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+// Few calls into the system, since each costs the run time: open (making the folder only when
+// it is missing), size, write. Any failure means no log.
 void writeRecord(std::string_view record) {
-    const std::filesystem::path file = runLogPath();
+    const std::wstring file = runLogPath();
     if (file.empty()) {
         return;
     }
-    std::error_code error;
-    std::filesystem::create_directories(file.parent_path(), error);
-    if (!error) {
-        appendCapped(file, file.parent_path() / L"Tarvenix.1.log", record, kRunLogCap);
+    UniqueFile out = openForAppending(file);
+    if (!out && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        CreateDirectoryW(file.substr(0, file.rfind(L'\\')).c_str(), nullptr);
+        out = openForAppending(file);
     }
+    LARGE_INTEGER size{};
+    if (!out || !GetFileSizeEx(out.get(), &size)) {
+        return;
+    }
+    const CappedAppend plan = planAppend(static_cast<std::uintmax_t>(size.QuadPart), record.size(), kRunLogCap);
+    if (plan.rotateFirst) {
+        out.reset();
+        const std::wstring older = file.substr(0, file.size() - 4) + L".1.log";
+        if (!MoveFileExW(file.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            return; // appending now would break the cap
+        }
+        out = openForAppending(file);
+        if (!out) {
+            return;
+        }
+    }
+    DWORD written = 0;
+    WriteFile(out.get(), record.data(), static_cast<DWORD>(plan.bytes), &written, nullptr);
 }
 
 } // namespace

@@ -192,12 +192,18 @@ Row measure(const char* name, const sim::HostData& drawing, int addinRuns, int e
     for (int i = 0; i < std::max(addinRuns, exeRuns); ++i) {
         std::fprintf(stderr, "  %s, run %d (ms to dialog + Ok to end):", name, i + 1);
         if (i < addinRuns) {
-            row.addin.push_back(addinRun(loaded, drawing));
-            std::fprintf(stderr, " add-in %.1f + %.1f", row.addin.back().toDialog, row.addin.back().okToEnd);
-            const LogSwitchedOff off;
-            row.addinNoLog.push_back(addinRun(loaded, drawing));
-            std::fprintf(stderr, " (no log %.1f + %.1f)", row.addinNoLog.back().toDialog,
-                         row.addinNoLog.back().okToEnd);
+            // With and without the log in turns, so that neither always follows the exe's run.
+            for (int side = 0; side < 2; ++side) {
+                if ((side + i) % 2 == 0) {
+                    row.addin.push_back(addinRun(loaded, drawing));
+                    std::fprintf(stderr, " add-in %.1f + %.1f", row.addin.back().toDialog, row.addin.back().okToEnd);
+                } else {
+                    const LogSwitchedOff off;
+                    row.addinNoLog.push_back(addinRun(loaded, drawing));
+                    std::fprintf(stderr, " (no log %.1f + %.1f)", row.addinNoLog.back().toDialog,
+                                 row.addinNoLog.back().okToEnd);
+                }
+            }
         }
         if (i < exeRuns) {
             row.exe.push_back(exeRun(folder, drawing));
@@ -292,6 +298,7 @@ int wmain(int argc, wchar_t** argv) {
         const com::ComApartment apartment;
         const com::testing::ScratchFolder folder("addin-bench");
         // The runs' support log goes to the scratch folder, not to the prefix's user.
+        std::filesystem::create_directories(folder.path() / "appdata");
         SetEnvironmentVariableW(L"LOCALAPPDATA", (folder.path() / "appdata").wstring().c_str());
         const addin::testing::LoadedAddin loaded(folder.path(), com::testing::windowsPath(TVX_ADDIN_DLL),
                                                  com::testing::windowsPath(TVX_SOURCE_DIR));

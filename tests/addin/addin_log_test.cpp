@@ -78,6 +78,7 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     // A clean run leaves its record, with the paper code and its end.
     const std::filesystem::path appData = folder.path() / "appdata";
     const std::filesystem::path logFile = appData / "Tarvenix" / "Tarvenix.log";
+    std::filesystem::create_directories(appData);
     const std::string clean = runWithLogIn(appData, 0);
     EXPECT_EQ(messages, std::vector<std::wstring>{});
     ASSERT_GT(host.sim.trace().size(), 4u);
@@ -96,6 +97,15 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     EXPECT_NE(log.find("  #4 " + fourth + ": Fehler 0x80020009, "), std::string::npos) << fourth << "\n" << log;
     EXPECT_NE(log.find("\r\nMeldung: "), std::string::npos) << log;
     EXPECT_NE(log.find("\r\nEnde: nach der Meldung"), std::string::npos) << log;
+
+    // A full log becomes the older file, and the run starts a new one.
+    const std::string full(1024 * 1024 - 100, 'x');
+    std::ofstream(logFile, std::ios::binary) << full;
+    runWithLogIn(appData, 0);
+    EXPECT_EQ(testing::fileBytes(appData / "Tarvenix" / "Tarvenix.1.log"), full);
+    log = testing::fileBytes(logFile);
+    EXPECT_EQ(log.rfind("Lauf: ", 0), 0u) << log.substr(0, 100);
+    EXPECT_NE(log.find("\r\nEnde: Ok ausgeführt\r\n"), std::string::npos);
 
     // A log folder that cannot be made (a file stands in its place): the same run, no message.
     const std::filesystem::path blocked = folder.path() / "blocked";

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace tvx {
@@ -70,37 +67,28 @@ TEST(RunLog, switched_off_it_collects_nothing) {
     EXPECT_EQ(log.takePiece(), "");
 }
 
-std::string contents(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-TEST(RunLog, the_file_stays_under_its_cap_with_one_older_file_kept) {
-    const auto folder = std::filesystem::temp_directory_path() / ("tvx-run-log-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    const auto file = folder / "Tarvenix.log";
-    const auto older = folder / "Tarvenix.1.log";
-
-    EXPECT_TRUE(appendCapped(file, older, "aaaa\n", 10));
-    EXPECT_TRUE(appendCapped(file, older, "bbbb\n", 10));
-    EXPECT_EQ(contents(file), "aaaa\nbbbb\n");
-    EXPECT_FALSE(std::filesystem::exists(older));
-    // One more byte would pass the cap: the file becomes the older one.
-    EXPECT_TRUE(appendCapped(file, older, "c\n", 10));
-    EXPECT_EQ(contents(file), "c\n");
-    EXPECT_EQ(contents(older), "aaaa\nbbbb\n");
-    // And the older one before it is gone.
-    EXPECT_TRUE(appendCapped(file, older, "dddddddddd", 10));
-    EXPECT_EQ(contents(file), "dddddddddd");
-    EXPECT_EQ(contents(older), "c\n");
-    // A record bigger than the cap alone is cut to it.
-    EXPECT_TRUE(appendCapped(file, older, "0123456789xyz", 10));
-    EXPECT_EQ(contents(file), "0123456789");
-
-    // A folder that cannot hold the file: no log, no exception.
-    EXPECT_FALSE(appendCapped(folder / "missing" / "Tarvenix.log", folder / "missing" / "old.log", "x", 10));
-    std::filesystem::remove_all(folder);
+TEST(RunLog, a_file_stays_under_its_cap_by_becoming_the_older_one) {
+    struct Row {
+        const char* name;
+        std::uintmax_t size;
+        std::size_t record;
+        bool rotateFirst;
+        std::size_t bytes;
+    };
+    const Row rows[] = {
+        {"no file yet", 0, 5, false, 5},
+        {"fits exactly", 5, 5, false, 5},
+        {"one byte over", 6, 5, true, 5},
+        {"too big alone, no file", 0, 13, false, 10},
+        {"too big alone, after a record", 2, 13, true, 10},
+        {"empty record", 10, 0, false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const CappedAppend plan = planAppend(row.size, row.record, 10);
+        EXPECT_EQ(plan.rotateFirst, row.rotateFirst);
+        EXPECT_EQ(plan.bytes, row.bytes);
+    }
 }
 
 } // namespace
