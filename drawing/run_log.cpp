@@ -86,6 +86,7 @@ void RunLog::note(std::string_view label, std::string_view text) noexcept {
         entry.text.reserve(label.size() + 2 + text.size());
         entry.text.append(label).append(": ").append(text);
         entries_.push_back(std::move(entry));
+        lastCall_ = kNone;
     } catch (...) {
         // Out of memory: the line is lost, the run goes on.
     }
@@ -107,86 +108,100 @@ void RunLog::hostCall(const char* operation, CallOutcome outcome, std::int32_t h
         return;
     }
     try {
+        const Call call{operation, nullptr, outcome, hresult, retries, ++calls_, duration};
+        if (++callsInPiece_ > kCallsInFull && !summing_) {
+            startSumming();
+        }
+        if (summing_ && !standsAlone(outcome, duration)) {
+            addToSum(call);
+            lastCall_ = kNone;
+            return;
+        }
         Entry entry;
-        entry.isCall = true;
-        entry.call = Call{operation, nullptr, outcome, hresult, retries, ++calls_, duration};
+        entry.kind = Kind::Call;
+        entry.call = call;
         entries_.push_back(std::move(entry));
+        lastCall_ = entries_.size() - 1;
     } catch (...) {
+        lastCall_ = kNone;
     }
 }
 
 void RunLog::answer(const char* kind) noexcept {
-    if (!entries_.empty() && entries_.back().isCall) {
-        entries_.back().call.answer = kind;
+    if (lastCall_ < entries_.size()) {
+        entries_[lastCall_].call.answer = kind;
     }
 }
 
-std::string RunLog::takePiece() {
-    struct Sum {
-        const char* operation;
-        std::uint64_t count = 0;
-        Micros total{0};
-        Micros longest{0};
-        bool written = false;
+void RunLog::addToSum(const Call& call) {
+    const auto same = [&call](const Sum& sum) {
+        return sum.operation == call.operation || std::strcmp(sum.operation, call.operation) == 0;
     };
-    const auto callLine = [](const Call& c) {
-        std::string line = "  #" + std::to_string(c.number) + " " + c.operation + ": ";
-        const std::string outcome = outcomeText(c.outcome, c.hresult, c.retries);
-        line += c.answer != nullptr ? c.answer : (outcome.empty() ? "beantwortet" : "");
-        if (!outcome.empty()) {
-            line += (c.answer != nullptr ? ", " : "") + outcome;
-        }
-        return line + ", " + formatMillis(c.duration);
-    };
-    const auto same = [](const char* a, const char* b) { return a == b || std::strcmp(a, b) == 0; };
-
-    std::string out;
-    for (std::size_t i = 0; i < entries_.size();) {
-        if (!entries_[i].isCall) {
-            out.append(entries_[i].text).append(kEol);
-            ++i;
-            continue;
-        }
-        std::size_t end = i;
-        while (end < entries_.size() && entries_[end].isCall) {
-            ++end;
-        }
-        if (end - i <= kCallsInFull) {
-            for (; i < end; ++i) {
-                out.append(callLine(entries_[i].call)).append(kEol);
-            }
-            continue;
-        }
-        std::vector<Sum> sums;
-        for (std::size_t k = i; k < end; ++k) {
-            const Call& c = entries_[k].call;
-            if (standsAlone(c.outcome, c.duration)) {
-                continue;
-            }
-            auto sum = std::find_if(sums.begin(), sums.end(), [&](const Sum& s) { return same(s.operation, c.operation); });
-            if (sum == sums.end()) {
-                sum = sums.insert(sums.end(), Sum{c.operation});
-            }
-            ++sum->count;
-            sum->total += c.duration;
-            sum->longest = std::max(sum->longest, c.duration);
-        }
-        for (; i < end; ++i) {
-            const Call& c = entries_[i].call;
-            if (standsAlone(c.outcome, c.duration)) {
-                out.append(callLine(c)).append(kEol);
-                continue;
-            }
-            auto sum = std::find_if(sums.begin(), sums.end(), [&](const Sum& s) { return same(s.operation, c.operation); });
-            if (!sum->written) {
-                sum->written = true;
-                out.append("  ").append(c.operation).append(": ").append(std::to_string(sum->count));
-                out.append(" Aufrufe beantwortet, zusammen ").append(formatMillis(sum->total));
-                out.append(", längster ").append(formatMillis(sum->longest)).append(kEol);
-            }
+    if (lastSum_ >= sums_.size() || !same(sums_[lastSum_])) {
+        const auto found = std::find_if(sums_.begin(), sums_.end(), same);
+        lastSum_ = static_cast<std::size_t>(found - sums_.begin());
+        if (found == sums_.end()) {
+            sums_.push_back(Sum{call.operation});
+            Entry entry;
+            entry.kind = Kind::Sum;
+            entry.sum = lastSum_;
+            entries_.push_back(std::move(entry));
         }
     }
+    Sum& sum = sums_[lastSum_];
+    ++sum.count;
+    sum.total += call.duration;
+    sum.longest = std::max(sum.longest, call.duration);
+}
+
+// The calls so far that a sum takes in go into it, each sum standing where its first call stood.
+void RunLog::startSumming() {
+    summing_ = true;
+    std::vector<Entry> kept;
+    kept.reserve(entries_.size());
+    std::swap(kept, entries_);
+    for (Entry& entry : kept) {
+        if (entry.kind == Kind::Call && !standsAlone(entry.call.outcome, entry.call.duration)) {
+            addToSum(entry.call);
+        } else {
+            entries_.push_back(std::move(entry));
+        }
+    }
+    lastCall_ = kNone;
+}
+
+std::string RunLog::callLine(const Call& c) const {
+    std::string line = "  #" + std::to_string(c.number) + " " + c.operation + ": ";
+    const std::string outcome = outcomeText(c.outcome, c.hresult, c.retries);
+    line += c.answer != nullptr ? c.answer : (outcome.empty() ? "beantwortet" : "");
+    if (!outcome.empty()) {
+        line += (c.answer != nullptr ? ", " : "") + outcome;
+    }
+    return line + ", " + formatMillis(c.duration);
+}
+
+std::string RunLog::takePiece() {
+    std::string out;
+    for (const Entry& entry : entries_) {
+        switch (entry.kind) {
+        case Kind::Line: out.append(entry.text); break;
+        case Kind::Call: out.append(callLine(entry.call)); break;
+        case Kind::Sum: {
+            const Sum& sum = sums_[entry.sum];
+            out.append("  ").append(sum.operation).append(": ").append(std::to_string(sum.count));
+            out.append(" Aufrufe beantwortet, zusammen ").append(formatMillis(sum.total));
+            out.append(", längster ").append(formatMillis(sum.longest));
+            break;
+        }
+        }
+        out.append(kEol);
+    }
     entries_.clear();
+    sums_.clear();
+    lastSum_ = 0;
+    callsInPiece_ = 0;
+    summing_ = false;
+    lastCall_ = kNone;
     return out;
 }
 
@@ -202,6 +217,10 @@ void RunLog::flush() noexcept {
     } catch (...) {
         // No log, and no word about it: the run is what matters.
         entries_.clear();
+        sums_.clear();
+        summing_ = false;
+        callsInPiece_ = 0;
+        lastCall_ = kNone;
     }
 }
 

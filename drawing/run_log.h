@@ -61,15 +61,36 @@ private:
         std::uint64_t number;
         Micros duration;
     };
-    struct Entry {
-        std::string text; // a line, when call is unset
-        bool isCall = false;
-        Call call{};
+    // Answered calls of one name, once a piece has too many calls to give each a line.
+    struct Sum {
+        const char* operation;
+        std::uint64_t count = 0;
+        Micros total{0};
+        Micros longest{0};
     };
+    enum class Kind : unsigned char { Line, Call, Sum };
+    struct Entry {
+        Kind kind = Kind::Line;
+        std::string text;  // Line
+        Call call{};       // Call
+        std::size_t sum{}; // Sum: index into sums_, written where its name first came
+    };
+
+    // Cheap per call: only a search among the few names of the run.
+    void addToSum(const Call& call);
+    void startSumming();
+    std::string callLine(const Call& call) const;
 
     Writer writer_;
     std::vector<Entry> entries_;
+    std::vector<Sum> sums_;
+    std::size_t lastSum_ = 0;
+    std::size_t callsInPiece_ = 0;
+    bool summing_ = false;
+    // The entry of the last call, for its answer; none once it went into a sum.
+    std::size_t lastCall_ = kNone;
     std::uint64_t calls_ = 0;
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 };
 
 // "0,42 ms", the duration as a reader of the log wants it.

@@ -13,17 +13,17 @@ constexpr wchar_t kLogValue[] = L"Log";
 
 // Log = 0 (a number, or the text "0") switches the log off; anything else, or none, leaves it on.
 bool switchedOff() {
-    DWORD number = 1;
-    DWORD bytes = sizeof number;
-    if (RegGetValueW(HKEY_CURRENT_USER, kUserKey, kLogValue, RRF_RT_REG_DWORD, nullptr, &number, &bytes) ==
-        ERROR_SUCCESS) {
-        return number == 0;
+    union {
+        DWORD number;
+        wchar_t text[8];
+    } value{};
+    DWORD type = 0;
+    DWORD bytes = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, kUserKey, kLogValue, RRF_RT_REG_DWORD | RRF_RT_REG_SZ, &type, &value,
+                     &bytes) != ERROR_SUCCESS) {
+        return false;
     }
-    wchar_t text[8] = {};
-    bytes = sizeof text;
-    return RegGetValueW(HKEY_CURRENT_USER, kUserKey, kLogValue, RRF_RT_REG_SZ, nullptr, text, &bytes) ==
-               ERROR_SUCCESS &&
-           std::wstring_view(text) == L"0";
+    return type == REG_DWORD ? value.number == 0 : std::wstring_view(value.text) == L"0";
 }
 
 // FILEVERSION of the module's own version record, read from its resource without version.dll.
