@@ -4,9 +4,11 @@
 #include "addin/addin_shell.h"
 #include "addin/host_commands.h"
 #include "addin/module.h"
+#include "app/win32/run_log_file.h"
 #include "drawing/com/com_object.h"
 #include "drawing/host.h"
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -113,7 +115,12 @@ public:
             return E_POINTER;
         }
         *connected = VARIANT_FALSE;
-        if (app == nullptr || connection_) {
+        if (connection_) {
+            return S_OK;
+        }
+        if (app == nullptr) {
+            // The host then only unticks the add-in and says nothing: the log must.
+            win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", "nicht verbunden: kein Host-Objekt");
             return S_OK;
         }
         try {
@@ -126,8 +133,11 @@ public:
                                                                   connection->callbacks.get(), iconPaths());
             connection_ = std::move(connection);
             *connected = VARIANT_TRUE;
-        } catch (...) {
+        } catch (const std::exception& e) {
             // Whatever was added is taken back by the parts' destructors.
+            win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", std::string("nicht verbunden: ") + e.what());
+        } catch (...) {
+            win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", "nicht verbunden: unbekannter Fehler");
         }
         return S_OK;
     }

@@ -8,6 +8,7 @@
 #include "app/win32/control_ids.h"
 #include "app/win32/event_loop.h"
 #include "app/win32/main_form.h"
+#include "app/win32/run_log_file.h"
 #include "app/win32/message_dialog.h"
 #include "app/win32/single_instance.h"
 #include "drawing/com/com_host.h"
@@ -52,6 +53,7 @@ public:
         line_->close();
         app_.reset();
     }
+    void logCallsTo(RunLog* log) noexcept override { line_->logTo(log); }
 
 private:
     com::ComPtr<IDispatch> app_;
@@ -108,9 +110,10 @@ public:
           form_(shell.module_, folder_, owner), gef_(shell.module_, owner), messages_(gef_), connector_(shell.app_),
           program_(form_, messages_, ending_, connector_, folder_) {
         theRun = this;
+        program_.readConfiguration = [this](Config& cfg) { return win::readMachineConfig(cfg, folder_); };
+        win::startRunLog(program_.log, shell.module_, "Add-in", win::configFilePath(folder_));
         // A button, or the hook's Enter or Space on one, only asks: the handler may run inside
         // the keyboard hook or inside a loop of the host's that is not ready for its calls.
-        program_.readConfiguration = [this](Config& cfg) { return win::readMachineConfig(cfg, folder_); };
         form_.setHandlers({
             [this] { request(kOkRequest); },
             [this] { request(kCancelRequest); },

@@ -6,6 +6,7 @@
 #include "drawing/run_errors.h"
 
 #include <exception>
+#include <string>
 
 namespace tvx {
 namespace {
@@ -31,6 +32,26 @@ void tidyUp(Program& program) noexcept {
     }
     program.connector.takeCallsAgain();
     session.owed.settle();
+}
+
+// How the run ended, as its log tells it.
+std::string endingText(const Program& program) {
+    const std::string step = program.step;
+    if (program.messageShown) {
+        return "nach der Meldung (" + step + ")";
+    }
+    return step == "Ok" ? "Ok ausgeführt" : step;
+}
+
+// The step a handler of the dialog is, in the log's words.
+const char* stepName(Handler handler) {
+    if (handler == Form_Load) {
+        return "Start";
+    }
+    if (handler == cmd_Ok_Click) {
+        return "Ok";
+    }
+    return handler == cmd_Cancel_Click ? "Abbruch" : "Bedienelement";
 }
 
 // Host messages may carry UTF-8; anything else is shown as the ANSI text it then most likely is.
@@ -93,6 +114,7 @@ void runDialogHandler(Program& program, Handler handler) {
         Running(const Running&) = delete;
         Running& operator=(const Running&) = delete;
     } running(program.handlerRunning);
+    program.step = stepName(handler);
     runHandler(program, handler);
 }
 
@@ -103,6 +125,8 @@ void shutDown(Program& program) {
     // leaves them held in the host until the system notices it is gone.
     program.symbols.releaseOwnSymbols();
     releaseHost(program.session);
+    program.log.note("Ende", endingText(program));
+    program.log.flush();
     program.terminator.endProcess();
     // A terminator that came back would let the caller's sequence go on; nothing may run now.
     std::terminate();
@@ -111,6 +135,8 @@ void shutDown(Program& program) {
 void hostNotAnswering(Program& program) {
     program.session.hostHung = true;
     if (program.ending) {
+        program.log.note("Ende", std::string_view("Host antwortet nicht, beim Beenden"));
+        program.log.flush();
         program.terminator.endProcess();
     }
     reportAndEnd(program, msg::kHostNotAnswering);
@@ -119,6 +145,9 @@ void hostNotAnswering(Program& program) {
 void raiseMessage(Program& program, const std::wstring& message) {
     const std::wstring caption = program.form.caption();
     const FormIcon icon = program.form.icon();
+    program.messageShown = true;
+    program.log.note("Meldung", message);
+    program.log.flush();
     program.gef.Raise(message, caption, icon);
 }
 

@@ -8,6 +8,9 @@
 #include "drawing/unchanged_check.h"
 #include "layout/positions.h"
 
+#include <cstdio>
+#include <string_view>
+
 namespace tvx {
 namespace {
 
@@ -39,15 +42,25 @@ void confirmDrawingAsScanned(Program& program) {
     }
 }
 
+void notePaperCode(Program& program) {
+    if (program.layout.paperCode) {
+        char code[32];
+        std::snprintf(code, sizeof code, "%g", *program.layout.paperCode);
+        program.log.note("Papiercode", std::string_view(code));
+    }
+}
+
 // Every failure of the layout is the calculation error, shown over the still visible dialog.
 void computeLayoutOrReport(Program& program) {
     try {
         computeLayout(program.form.txtCalc(), program.config, program.session.hostDoc,
                       program.symbols, program.layout);
     } catch (const std::exception&) {
+        notePaperCode(program);
         rethrowIfHostStopped();
         reportCalcError(program);
     }
+    notePaperCode(program);
 }
 
 } // namespace

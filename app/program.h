@@ -5,6 +5,7 @@
 #include "app/ui_port.h"
 #include "config/config.h"
 #include "drawing/host.h"
+#include "drawing/run_log.h"
 #include "drawing/session.h"
 #include "drawing/symbol_register.h"
 #include "layout/layout_result.h"
@@ -23,7 +24,12 @@ struct Program {
     Program(MainForm& mainForm, MessageDialog& messageDialog, Terminator& processEnd,
             host::Connector& hostConnector, std::wstring folder)
         : form(mainForm), gef(messageDialog), terminator(processEnd), connector(hostConnector),
-          programFolder(std::move(folder)) {}
+          programFolder(std::move(folder)) {
+        connector.logCallsTo(&log);
+    }
+    ~Program() { connector.logCallsTo(nullptr); }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
 
     MainForm& form;
     MessageDialog& gef;
@@ -43,6 +49,11 @@ struct Program {
     bool ending = false;
     // A handler of the dialog runs: start-up, Ok, Cancel, with any message they show.
     bool handlerRunning = false;
+    // For support: what the run did, written at its message and at its end (when a shell
+    // switched it on). The step the run is in and whether it showed a message say how it ended.
+    RunLog log;
+    const char* step = "Start";
+    bool messageShown = false;
 };
 
 } // namespace tvx

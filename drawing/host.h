@@ -14,6 +14,10 @@
 #include <variant>
 #include <vector>
 
+namespace tvx {
+class RunLog;
+}
+
 namespace tvx::host {
 
 // How a host call failed, for the sequences to decide on: the host answered with an error
@@ -200,6 +204,8 @@ public:
     // busy bound is asked again, each call within that bound once more. A host that did not
     // answer a call is never asked again.
     virtual void takeCallsAgain() noexcept {}
+    // Every later host call of what attach gives goes to log as well (null: to none).
+    virtual void logCallsTo(RunLog* /*log*/) noexcept {}
 };
 
 inline constexpr wchar_t kHostClassName[] = L"SldWorks.Application";

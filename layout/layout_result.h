@@ -2,6 +2,7 @@
 
 #include "drawing/sheet_point.h"
 
+#include <optional>
 #include <string>
 
 namespace tvx {
@@ -12,6 +13,7 @@ struct LayoutResult {
     SheetPoint cornerPoint;  // reference corner of the group on the current sheet
     SheetPoint notePoint;    // insertion point of the bracket note
     std::wstring noteText;   // "(", blanks, ")"
+    std::optional<double> paperCode; // the sheet's paper-size code, once read as a number
 };
 
 } // namespace tvx

@@ -90,6 +90,10 @@ void computeLayout(MeasuringSurface& surface, const Config& cfg, const host::Doc
     measureSlotWidths(surface, cfg, symbols, result);
     const host::SheetRef sheet = require(hostDoc, "GetCurrentSheet")->GetCurrentSheet();
     const host::HostValue properties = require(sheet, "GetCurrentSheet")->GetProperties();
+    const auto* array = std::get_if<host::HostArray>(&properties);
+    if (array != nullptr && !array->empty() && !std::holds_alternative<std::wstring>(array->front())) {
+        result.paperCode = paperCode(array->front());
+    }
     result.cornerPoint = {cornerX(properties, cfg), cfg.cfgCornerY};
     placeOtherSymbols(cfg, symbols, result.cornerPoint);
 

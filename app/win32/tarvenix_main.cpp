@@ -9,6 +9,7 @@
 #include "app/win32/message_dialog.h"
 #include "app/win32/pictures.h"
 #include "app/win32/process_end.h"
+#include "app/win32/run_log_file.h"
 #include "app/win32/single_instance.h"
 #include "drawing/com/com_host.h"
 #include "drawing/com/com_owners.h"
@@ -57,6 +58,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             gef.centreOn(hostWindow);
         });
         Program program(form, gef, processEnd, connector, folder);
+        win::startRunLog(program.log, instance, "Programm", win::configFilePath(folder));
         program.readConfiguration = [&folder](Config& cfg) { return win::readMachineConfig(cfg, folder); };
         // Runs inside the call that did not come back, a release at the end included: the
         // process ends there.

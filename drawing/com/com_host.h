@@ -25,6 +25,7 @@ public:
     // over the same line: what a shell asks the host for itself.
     void onAttached(std::function<void(DispatchObject app)> handler) { attached_ = std::move(handler); }
     void takeCallsAgain() noexcept override { line_->takeCallsAgain(); }
+    void logCallsTo(RunLog* log) noexcept override { line_->logTo(log); }
     const HostLine& line() const noexcept { return *line_; }
 
 private:

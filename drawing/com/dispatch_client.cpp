@@ -7,6 +7,25 @@
 #include <cstring>
 
 namespace tvx::com {
+namespace {
+
+// What the log tells of an answer: its kind, and a Boolean's value, which often decides the run.
+const char* answerKind(const VARIANT& v) {
+    if ((v.vt & VT_ARRAY) != 0) {
+        return "Feld";
+    }
+    switch (v.vt) {
+    case VT_EMPTY: return "leer";
+    case VT_NULL: return "Null";
+    case VT_DISPATCH:
+    case VT_UNKNOWN: return v.pdispVal != nullptr ? "Objekt" : "leere Referenz";
+    case VT_BOOL: return v.boolVal != VARIANT_FALSE ? "True" : "False";
+    case VT_BSTR: return "Text";
+    default: return "Zahl";
+    }
+}
+
+} // namespace
 
 UniqueVariant arg(std::int16_t value) {
     UniqueVariant v;
@@ -132,8 +151,9 @@ DISPID DispatchObject::memberId(const char* operation) {
     DISPID id = DISPID_UNKNOWN;
     const HRESULT hr = line_->call(operation, [&] {
         return object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    });
+    }, false);
     if (FAILED(hr)) {
+        line_->noteAnswer("Name unbekannt");
         throw host::HostError(operation, "the host does not know this name: " + describeHresult(hr),
                               failureKind(hr), static_cast<std::int32_t>(hr));
     }
@@ -171,6 +191,9 @@ UniqueVariant DispatchObject::invoke(const char* operation, WORD kind, std::span
         return object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params,
                                kind == DISPATCH_PROPERTYPUT ? nullptr : result.put(), error.put(), &argErr);
     });
+    if (SUCCEEDED(hr)) {
+        line_->noteAnswer(kind == DISPATCH_PROPERTYPUT ? "gesetzt" : answerKind(result.get()));
+    }
     if (FAILED(hr)) {
         throw host::HostError(operation, describeInvokeFailure(hr, &error.filled(), argErr, params.cArgs),
                               failureKind(hr), static_cast<std::int32_t>(hr));

@@ -191,6 +191,9 @@ void HostLine::onHung(HungHandler handler) {
 }
 
 void HostLine::throwLost(const char* operation) const {
+    if (log_ != nullptr) {
+        log_->hostCall(operation, CallOutcome::NotMade, 0, RunLog::Micros{0});
+    }
     throw host::HostError(operation,
                           lost_ == host::HostFailure::Busy   ? "the host has been rejecting calls"
                           : lost_ == host::HostFailure::Gone ? "the host has disconnected"
@@ -219,6 +222,9 @@ void HostLine::close() noexcept {
 
 void HostLine::hung(const char* operation) noexcept {
     lost_ = host::HostFailure::Hung;
+    if (log_ != nullptr) {
+        log_->hostCall(operation, CallOutcome::Unanswered, 0, bounds_.answer);
+    }
     // Runs from the watch window's procedure: an exception must not cross the system's frames.
     // Should the report fail, the call it interrupts still comes back to a lost line, if ever.
     try {
@@ -254,11 +260,12 @@ void HostLine::takeCallsAgain() noexcept {
     }
 }
 
-HRESULT HostLine::call(const char* operation, const std::function<HRESULT()>& attempt) {
+HRESULT HostLine::call(const char* operation, const std::function<HRESULT()>& attempt, bool logAnswered) {
     if (lost()) {
         throwLost(operation);
     }
     const auto start = Clock::now();
+    const auto spentSoFar = [&start] { return std::chrono::duration_cast<RunLog::Micros>(Clock::now() - start); };
     for (unsigned retry = 0;; ++retry) {
         watch(operation);
         const HRESULT hr = attempt();
@@ -268,11 +275,18 @@ HRESULT HostLine::call(const char* operation, const std::function<HRESULT()>& at
             throwLost(operation);
         }
         if (!isRejected(hr)) {
+            if (log_ != nullptr && (logAnswered || FAILED(hr))) {
+                log_->hostCall(operation, FAILED(hr) ? CallOutcome::Failed : CallOutcome::Answered,
+                               static_cast<std::int32_t>(hr), spentSoFar(), retry);
+            }
             return hr;
         }
         const auto spent = std::chrono::duration_cast<Millis>(Clock::now() - start);
         if (spent >= bounds_.busy) {
             lost_ = host::HostFailure::Busy;
+            if (log_ != nullptr) {
+                log_->hostCall(operation, CallOutcome::Busy, static_cast<std::int32_t>(hr), spentSoFar(), retry);
+            }
             throw host::HostError(operation,
                                   "the host rejected the call for " + std::to_string(spent.count()) +
                                       " ms: " + describeHresult(hr),

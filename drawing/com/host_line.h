@@ -4,6 +4,7 @@
 
 #include "drawing/com/com_owners.h"
 #include "drawing/host.h"
+#include "drawing/run_log.h"
 
 #include <windows.h>
 
@@ -54,8 +55,9 @@ public:
 
     // Runs one host call. A rejected attempt is repeated after a pause, while the dialog still
     // paints, until the busy bound; then HostError(Busy) is thrown and the line is lost. Every
-    // other result is returned as it came. On a lost line it throws without calling.
-    HRESULT call(const char* operation, const std::function<HRESULT()>& attempt);
+    // other result is returned as it came. On a lost line it throws without calling. The log
+    // gets the call unless it was answered and logAnswered is false (a name looked up).
+    HRESULT call(const char* operation, const std::function<HRESULT()>& attempt, bool logAnswered = true);
 
     // Drops a reference to a host object. The last release of a proxy is a call into the host's
     // process as well, so it is watched with the same bound; on a lost line it is not made at all
@@ -72,6 +74,15 @@ public:
         watch("Release");
         object.reset();
         unwatch();
+    }
+
+    // Every later call, its outcome and duration, goes to log as well (null: to none).
+    void logTo(RunLog* log) noexcept { log_ = log; }
+    // The kind of answer the last call gave, for the log: a literal.
+    void noteAnswer(const char* kind) noexcept {
+        if (log_ != nullptr) {
+            log_->answer(kind);
+        }
     }
 
     // A host that kept rejecting calls past the busy bound is tried again: the next call goes to
@@ -105,6 +116,7 @@ private:
     host::HostFailure lost_ = host::HostFailure::Refused;
     std::uint64_t retries_ = 0;
     std::vector<ComPtr<IDispatch>*> held_;
+    RunLog* log_ = nullptr;
 };
 
 } // namespace tvx::com

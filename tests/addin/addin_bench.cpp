@@ -2,6 +2,8 @@
 // Tarvenix.dll in this process playing its host, against the exe's run across processes: the same
 // sequences and dialogs through the automation client against a tvx-hostserver process holding the
 // same drawing. On the sample drawing and on the 2,000-symbol drawing; medians and exe/add-in.
+// The add-in runs once with its support log and once with it switched off (HKCU\Software\Tarvenix
+// Log = 0, in the prefix the bench runs in), to show what the log costs.
 //   scripts/wine-run.sh .../addin_bench.exe [--runs N] [--big-exe-runs N] [--sample-only]
 // The exe's figures leave out the start and the end of its process.
 #include "app/sequences.h"
@@ -160,6 +162,19 @@ struct Row {
     const char* drawing;
     std::vector<Timing> addin;
     std::vector<Timing> exe;
+    std::vector<Timing> addinNoLog;
+};
+
+// The support log switched off while it lives.
+class LogSwitchedOff {
+public:
+    LogSwitchedOff() {
+        const DWORD off = 0;
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Tarvenix", L"Log", REG_DWORD, &off, sizeof off);
+    }
+    LogSwitchedOff(const LogSwitchedOff&) = delete;
+    LogSwitchedOff& operator=(const LogSwitchedOff&) = delete;
+    ~LogSwitchedOff() { RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Tarvenix", L"Log"); }
 };
 
 // The first run of each side pays for what stays loaded afterwards (fonts, bitmaps, classes):
@@ -172,13 +187,23 @@ void warmUp(const addin::testing::LoadedAddin& loaded, const std::filesystem::pa
 
 Row measure(const char* name, const sim::HostData& drawing, int addinRuns, int exeRuns,
             const addin::testing::LoadedAddin& loaded, const std::filesystem::path& folder) {
-    Row row{name, {}, {}};
+    Row row{name, {}, {}, {}};
     // Alternating, so that neither side gets the quieter moments of a shared machine.
     for (int i = 0; i < std::max(addinRuns, exeRuns); ++i) {
         std::fprintf(stderr, "  %s, run %d (ms to dialog + Ok to end):", name, i + 1);
         if (i < addinRuns) {
-            row.addin.push_back(addinRun(loaded, drawing));
-            std::fprintf(stderr, " add-in %.1f + %.1f", row.addin.back().toDialog, row.addin.back().okToEnd);
+            // With and without the log in turns, so that neither always follows the exe's run.
+            for (int side = 0; side < 2; ++side) {
+                if ((side + i) % 2 == 0) {
+                    row.addin.push_back(addinRun(loaded, drawing));
+                    std::fprintf(stderr, " add-in %.1f + %.1f", row.addin.back().toDialog, row.addin.back().okToEnd);
+                } else {
+                    const LogSwitchedOff off;
+                    row.addinNoLog.push_back(addinRun(loaded, drawing));
+                    std::fprintf(stderr, " (no log %.1f + %.1f)", row.addinNoLog.back().toDialog,
+                                 row.addinNoLog.back().okToEnd);
+                }
+            }
         }
         if (i < exeRuns) {
             row.exe.push_back(exeRun(folder, drawing));
@@ -203,9 +228,11 @@ bool sameDrawings(const Row& row) {
             return false;
         }
     }
-    for (const Timing& t : row.addin) {
-        if (t.drawing != row.addin.front().drawing) {
-            return false;
+    for (const auto* side : {&row.addin, &row.addinNoLog}) {
+        for (const Timing& t : *side) {
+            if (t.drawing != row.addin.front().drawing) {
+                return false;
+            }
         }
     }
     return true;
@@ -213,8 +240,8 @@ bool sameDrawings(const Row& row) {
 
 void print(const std::vector<Row>& rows) {
     std::printf("\nTarvenix.dll in process against the exe's run across processes (median ms)\n");
-    std::printf("%-14s %-24s %11s %6s %12s %6s %12s %11s\n", "drawing", "step", "host calls", "runs", "add-in",
-                "runs", "exe", "exe/add-in");
+    std::printf("%-14s %-24s %11s %6s %12s %6s %12s %11s %14s %11s %18s\n", "drawing", "step", "host calls", "runs",
+                "add-in", "runs", "exe", "exe/add-in", "add-in no log", "log/no log", "fastest log/no log");
     struct Step {
         const char* name;
         double Timing::*time;
@@ -226,9 +253,18 @@ void print(const std::vector<Row>& rows) {
         for (const Step& step : steps) {
             const double addin = median(pick(row.addin, step.time));
             const double exe = median(pick(row.exe, step.time));
-            std::printf("%-14s %-24s %11llu %6zu %12.1f %6zu %12.1f %11.1f\n", row.drawing, step.name,
-                        static_cast<unsigned long long>(row.addin.front().*step.calls), row.addin.size(), addin,
-                        row.exe.size(), exe, addin > 0 ? exe / addin : 0.0);
+            const double noLog = median(pick(row.addinNoLog, step.time));
+            // On a shared machine the quickest run says more about the log's own cost than the median.
+            const auto fastest = [&](const std::vector<Timing>& runs) {
+                const std::vector<double> values = pick(runs, step.time);
+                return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
+            };
+            const double fastestLog = fastest(row.addin);
+            const double fastestNoLog = fastest(row.addinNoLog);
+            std::printf("%-14s %-24s %11llu %6zu %12.1f %6zu %12.1f %11.1f %14.1f %11.2f %8.1f/%.1f ms\n", row.drawing,
+                        step.name, static_cast<unsigned long long>(row.addin.front().*step.calls), row.addin.size(),
+                        addin, row.exe.size(), exe, addin > 0 ? exe / addin : 0.0, noLog, noLog > 0 ? addin / noLog : 0.0,
+                        fastestLog, fastestNoLog);
         }
     }
     for (const Row& row : rows) {
@@ -269,6 +305,9 @@ int wmain(int argc, wchar_t** argv) {
         }
         const com::ComApartment apartment;
         const com::testing::ScratchFolder folder("addin-bench");
+        // The runs' support log goes to the scratch folder, not to the prefix's user.
+        std::filesystem::create_directories(folder.path() / "appdata");
+        SetEnvironmentVariableW(L"LOCALAPPDATA", (folder.path() / "appdata").wstring().c_str());
         const addin::testing::LoadedAddin loaded(folder.path(), com::testing::windowsPath(TVX_ADDIN_DLL),
                                                  com::testing::windowsPath(TVX_SOURCE_DIR));
         const UINT_PTR timer = SetTimer(nullptr, 0, 50, &closeMessage);

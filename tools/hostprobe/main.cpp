@@ -1,4 +1,5 @@
 // tvx-hostprobe: records how the running host answers, for the administrator to send back.
+#include "app/win32/run_log_file.h"
 #include "drawing/com/com_host.h"
 #include "drawing/com/com_owners.h"
 #include "drawing/com/failure_text.h"
@@ -38,7 +39,8 @@ constexpr char kHelp[] =
     "die Zeichnung mit ihrem Anfang verglichen.\n"
     "\n"
     "Am Ende steht eine kurze Übersicht: jede Abweichung vom Testserver von Tarvenix, oder\n"
-    "\"wie erwartet\". Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden.\n"
+    "\"wie erwartet\". Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden,\n"
+    "zusammen mit dem Protokoll von Tarvenix, %LOCALAPPDATA%\\Tarvenix\\Tarvenix.log.\n"
     "\n"
     "Rückgabewerte: 0 fertig, 1 Fehler oder abgebrochen, 2 falscher Aufruf, 3 kein SolidWorks,\n"
     "kein Dokument oder keine Zeichnung, 4 SolidWorks beschäftigt oder antwortet nicht.\n";
@@ -134,6 +136,10 @@ int probe(bool write, const std::wstring& out) {
             say(text);
         }
         say("Geschrieben: " + com::toUtf8(out));
+        const std::wstring runLog = win::runLogPath();
+        if (!runLog.empty()) {
+            say("Protokoll von Tarvenix (bitte mitsenden): " + com::toUtf8(runLog));
+        }
         return profile.writeError.empty() ? kDone : kFailed;
     } catch (const hostprobe::ProbeRefused& e) {
         say(e.message().c_str(), true);

@@ -1,0 +1,27 @@
+// Where the support log lies and what starts each of its records: the run's time, Tarvenix's
+// version, which program runs, the host's revision and the configuration's path.
+#pragma once
+
+#include "drawing/run_log.h"
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace tvx::win {
+
+inline constexpr std::uintmax_t kRunLogCap = 1024 * 1024;
+
+// %LOCALAPPDATA%\Tarvenix\Tarvenix.log; empty when the variable is not set.
+std::wstring runLogPath();
+
+// Switches log on, unless HKCU\Software\Tarvenix value Log is 0, and notes the record's header.
+// module: the program or DLL whose version record names the version; shell: "Programm" or
+// "Add-in"; an empty configPath is left out.
+void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std::wstring& configPath) noexcept;
+
+// A record of its own for a failure outside any run (the add-in's connection), with its cause.
+void logOutsideRun(HMODULE module, std::string_view shell, std::string_view what, std::string_view cause) noexcept;
+
+} // namespace tvx::win

@@ -1,0 +1,234 @@
+#include "drawing/run_log.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace tvx {
+namespace {
+
+constexpr std::string_view kEol = "\r\n";
+
+// UTF-16 (or UTF-32 where wchar_t is wider) to UTF-8; an unpaired surrogate becomes U+FFFD, as
+// a log line must never be refused for one.
+std::string utf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<std::uint32_t>(text[i]);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+            const auto low = static_cast<std::uint32_t>(text[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string hex(std::int32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(code));
+    return text;
+}
+
+std::string outcomeText(CallOutcome outcome, std::int32_t hresult, unsigned retries) {
+    switch (outcome) {
+    case CallOutcome::Answered:
+        return retries == 0 ? std::string() : "nach " + std::to_string(retries) + " Wiederholungen";
+    case CallOutcome::Failed: return "Fehler " + hex(hresult);
+    case CallOutcome::Busy:
+        return "abgewiesen bis zur Grenze, " + hex(hresult) + ", " + std::to_string(retries) + " Wiederholungen";
+    case CallOutcome::Unanswered: return "keine Antwort binnen der Grenze";
+    case CallOutcome::NotMade: return "nicht gestellt, der Host nimmt keine Aufrufe mehr";
+    }
+    return {};
+}
+
+bool standsAlone(CallOutcome outcome, RunLog::Micros duration) {
+    return outcome != CallOutcome::Answered || duration >= RunLog::kSlowCall;
+}
+
+} // namespace
+
+std::string formatMillis(RunLog::Micros duration) {
+    char text[32];
+    const long long us = duration.count();
+    std::snprintf(text, sizeof text, "%lld,%02lld ms", us / 1000, (us % 1000) / 10);
+    return text;
+}
+
+void RunLog::note(std::string_view label, std::string_view text) noexcept {
+    if (!on()) {
+        return;
+    }
+    try {
+        Entry entry;
+        entry.text.reserve(label.size() + 2 + text.size());
+        entry.text.append(label).append(": ").append(text);
+        entries_.push_back(std::move(entry));
+        lastCall_ = kNone;
+    } catch (...) {
+        // Out of memory: the line is lost, the run goes on.
+    }
+}
+
+void RunLog::note(std::string_view label, std::wstring_view text) noexcept {
+    if (!on()) {
+        return;
+    }
+    try {
+        note(label, std::string_view(utf8(text)));
+    } catch (...) {
+    }
+}
+
+void RunLog::hostCall(const char* operation, CallOutcome outcome, std::int32_t hresult, Micros duration,
+                      unsigned retries) noexcept {
+    if (!on()) {
+        return;
+    }
+    try {
+        const Call call{operation, nullptr, outcome, hresult, retries, ++calls_, duration};
+        if (++callsInPiece_ > kCallsInFull && !summing_) {
+            startSumming();
+        }
+        if (summing_ && !standsAlone(outcome, duration)) {
+            addToSum(call);
+            lastCall_ = kNone;
+            return;
+        }
+        Entry entry;
+        entry.kind = Kind::Call;
+        entry.call = call;
+        entries_.push_back(std::move(entry));
+        lastCall_ = entries_.size() - 1;
+    } catch (...) {
+        lastCall_ = kNone;
+    }
+}
+
+void RunLog::answer(const char* kind) noexcept {
+    if (lastCall_ < entries_.size()) {
+        entries_[lastCall_].call.answer = kind;
+    }
+}
+
+void RunLog::addToSum(const Call& call) {
+    const auto same = [&call](const Sum& sum) {
+        return sum.operation == call.operation || std::strcmp(sum.operation, call.operation) == 0;
+    };
+    if (lastSum_ >= sums_.size() || !same(sums_[lastSum_])) {
+        const auto found = std::find_if(sums_.begin(), sums_.end(), same);
+        lastSum_ = static_cast<std::size_t>(found - sums_.begin());
+        if (found == sums_.end()) {
+            sums_.push_back(Sum{call.operation});
+            Entry entry;
+            entry.kind = Kind::Sum;
+            entry.sum = lastSum_;
+            entries_.push_back(std::move(entry));
+        }
+    }
+    Sum& sum = sums_[lastSum_];
+    ++sum.count;
+    sum.total += call.duration;
+    sum.longest = std::max(sum.longest, call.duration);
+}
+
+// The calls so far that a sum takes in go into it, each sum standing where its first call stood.
+void RunLog::startSumming() {
+    summing_ = true;
+    std::vector<Entry> kept;
+    kept.reserve(entries_.size());
+    std::swap(kept, entries_);
+    for (Entry& entry : kept) {
+        if (entry.kind == Kind::Call && !standsAlone(entry.call.outcome, entry.call.duration)) {
+            addToSum(entry.call);
+        } else {
+            entries_.push_back(std::move(entry));
+        }
+    }
+    lastCall_ = kNone;
+}
+
+std::string RunLog::callLine(const Call& c) const {
+    std::string line = "  #" + std::to_string(c.number) + " " + c.operation + ": ";
+    const std::string outcome = outcomeText(c.outcome, c.hresult, c.retries);
+    line += c.answer != nullptr ? c.answer : (outcome.empty() ? "beantwortet" : "");
+    if (!outcome.empty()) {
+        line += (c.answer != nullptr ? ", " : "") + outcome;
+    }
+    return line + ", " + formatMillis(c.duration);
+}
+
+std::string RunLog::takePiece() {
+    std::string out;
+    for (const Entry& entry : entries_) {
+        switch (entry.kind) {
+        case Kind::Line: out.append(entry.text); break;
+        case Kind::Call: out.append(callLine(entry.call)); break;
+        case Kind::Sum: {
+            const Sum& sum = sums_[entry.sum];
+            out.append("  ").append(sum.operation).append(": ").append(std::to_string(sum.count));
+            out.append(" Aufrufe beantwortet, zusammen ").append(formatMillis(sum.total));
+            out.append(", längster ").append(formatMillis(sum.longest));
+            break;
+        }
+        }
+        out.append(kEol);
+    }
+    entries_.clear();
+    sums_.clear();
+    lastSum_ = 0;
+    callsInPiece_ = 0;
+    summing_ = false;
+    lastCall_ = kNone;
+    return out;
+}
+
+void RunLog::flush() noexcept {
+    if (!on()) {
+        return;
+    }
+    try {
+        const std::string piece = takePiece();
+        if (!piece.empty()) {
+            writer_(piece);
+        }
+    } catch (...) {
+        // No log, and no word about it: the run is what matters.
+        entries_.clear();
+        sums_.clear();
+        summing_ = false;
+        callsInPiece_ = 0;
+        lastCall_ = kNone;
+    }
+}
+
+CappedAppend planAppend(std::uintmax_t size, std::size_t record, std::uintmax_t cap) noexcept {
+    CappedAppend plan;
+    plan.bytes = static_cast<std::size_t>(std::min<std::uintmax_t>(record, cap));
+    plan.rotateFirst = size > 0 && size + plan.bytes > cap;
+    return plan;
+}
+
+} // namespace tvx

@@ -1,0 +1,143 @@
+// The support log of the add-in's runs, in the host's process: what a run whose host call failed
+// leaves in it, a folder that cannot be written, and the switch that turns it off.
+#include "addin/addin_interfaces.h"
+#include "app/win32/control_ids.h"
+#include "drawing/sim/drawing_file.h"
+#include "tests/addin/loaded_addin.h"
+#include "tests/com/automation_run.h"
+#include "tests/com/server_process.h"
+#include "tests/gui/win32_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tvx {
+namespace {
+
+using com::ComPtr;
+
+std::vector<std::wstring> messages;
+
+void CALLBACK confirmMessage(HWND, UINT, UINT_PTR, DWORD) {
+    const HWND message = FindWindowW(ids::kMessageDialogClass, nullptr);
+    if (message != nullptr && IsWindowVisible(message)) {
+        messages.push_back(test::windowText(GetDlgItem(message, ids::Info)));
+        SendMessageW(message, WM_CLOSE, 0, 0);
+    }
+}
+
+// HKCU\Software\Tarvenix value Log while it lives.
+class LogSwitch {
+public:
+    explicit LogSwitch(DWORD value) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Tarvenix", L"Log", REG_DWORD, &value, sizeof value);
+    }
+    LogSwitch(const LogSwitch&) = delete;
+    LogSwitch& operator=(const LogSwitch&) = delete;
+    ~LogSwitch() { RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Tarvenix", L"Log"); }
+};
+
+TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
+    const com::ComApartment apartment;
+    const com::testing::ScratchFolder folder("addin-log");
+    const addin::testing::LoadedAddin loaded(folder.path(), com::testing::windowsPath(TVX_ADDIN_DLL),
+                                             com::testing::windowsPath(TVX_SOURCE_DIR));
+    const UINT_PTR timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &confirmMessage);
+    const sim::HostData before =
+        sim::loadDrawingFile(com::testing::windowsPath(TVX_SOURCE_DIR) / "samples" / "sample-drawing.json");
+    addin::testing::DrawingHost host(before);
+    ComPtr<ISwAddin> addin = loaded.create();
+    ASSERT_TRUE(addin);
+    VARIANT_BOOL connected = VARIANT_FALSE;
+    ASSERT_EQ(addin->ConnectToSW(&host.fake.app, 7, &connected), S_OK);
+    ASSERT_EQ(connected, VARIANT_TRUE);
+    host.sim.setTracing(true);
+
+    const auto runWithLogIn = [&](const std::filesystem::path& appData, std::uint64_t failing) {
+        SetEnvironmentVariableW(L"LOCALAPPDATA", appData.wstring().c_str());
+        host.sim.data() = before;
+        host.sim.clearTrace();
+        messages.clear();
+        if (failing != 0) {
+            host.sim.failAtCall(host.sim.callCount() + failing);
+        }
+        host.fake.forceClick();
+        if (const HWND form = addin::testing::visibleMainForm()) {
+            addin::testing::press(form, ids::cmd_Ok);
+        }
+        host.sim.clearFaults();
+        EXPECT_EQ(addin::testing::visibleMainForm(), nullptr);
+        return sim::drawingToJson(std::as_const(host.sim).data());
+    };
+
+    // A clean run leaves its record, with the paper code and its end.
+    const std::filesystem::path appData = folder.path() / "appdata";
+    const std::filesystem::path logFile = appData / "Tarvenix" / "Tarvenix.log";
+    std::filesystem::create_directories(appData);
+    const std::string clean = runWithLogIn(appData, 0);
+    EXPECT_EQ(messages, std::vector<std::wstring>{});
+    ASSERT_GT(host.sim.trace().size(), 4u);
+    const std::string fourth = host.sim.trace()[3].operation;
+    std::string log = testing::fileBytes(logFile);
+    EXPECT_NE(log.find("Tarvenix: 1.0.0.0, Add-in\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Konfiguration: "), std::string::npos) << log;
+    EXPECT_NE(log.find("Papiercode: "), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nEnde: Ok ausgeführt\r\n"), std::string::npos) << log;
+
+    // The fourth call fails: the next record names it with the host's code, then the message and
+    // the end.
+    runWithLogIn(appData, 4);
+    ASSERT_EQ(messages.size(), 1u);
+    log = testing::fileBytes(logFile).substr(log.size());
+    EXPECT_NE(log.find("  #4 " + fourth + ": Fehler 0x80020009, "), std::string::npos) << fourth << "\n" << log;
+    EXPECT_NE(log.find("\r\nMeldung: "), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nEnde: nach der Meldung"), std::string::npos) << log;
+
+    // A full log becomes the older file, and the run starts a new one.
+    const std::string full(1024 * 1024 - 100, 'x');
+    std::ofstream(logFile, std::ios::binary) << full;
+    runWithLogIn(appData, 0);
+    EXPECT_EQ(testing::fileBytes(appData / "Tarvenix" / "Tarvenix.1.log"), full);
+    log = testing::fileBytes(logFile);
+    EXPECT_EQ(log.rfind("Lauf: ", 0), 0u) << log.substr(0, 100);
+    EXPECT_NE(log.find("\r\nEnde: Ok ausgeführt\r\n"), std::string::npos);
+
+    // A log folder that cannot be made (a file stands in its place): the same run, no message.
+    const std::filesystem::path blocked = folder.path() / "blocked";
+    std::filesystem::create_directories(blocked);
+    std::ofstream(blocked / "Tarvenix") << "not a folder";
+    EXPECT_EQ(runWithLogIn(blocked, 0), clean);
+    EXPECT_EQ(messages, std::vector<std::wstring>{});
+
+    // Switched off: nothing is written, and the run is the same.
+    {
+        const LogSwitch off(0);
+        const std::string beforeOff = testing::fileBytes(logFile);
+        EXPECT_EQ(runWithLogIn(appData, 0), clean);
+        EXPECT_EQ(testing::fileBytes(logFile), beforeOff);
+    }
+
+    // A connection the add-in refuses leaves its cause, which the host itself never shows.
+    VARIANT_BOOL done = VARIANT_FALSE;
+    addin->DisconnectFromSW(&done);
+    addin = loaded.create();
+    host.fake.refuseMenu = true;
+    connected = VARIANT_TRUE;
+    EXPECT_EQ(addin->ConnectToSW(&host.fake.app, 7, &connected), S_OK);
+    EXPECT_EQ(connected, VARIANT_FALSE);
+    log = testing::fileBytes(logFile);
+    EXPECT_NE(log.find("\r\nConnectToSW: nicht verbunden: "), std::string::npos) << log.substr(log.size() / 2);
+
+    addin.reset();
+    host.fake.dropCallbacks();
+    addin::testing::hostPump();
+    KillTimer(nullptr, timer);
+}
+
+} // namespace
+} // namespace tvx
