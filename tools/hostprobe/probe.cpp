@@ -400,8 +400,10 @@ private:
             recording = static_cast<bool>(call("StartRecordingUndoObject", *extension_, "StartRecordingUndoObject"));
             insert(inserted, before);
             settleNameScope(inserted, before);
-            // Selecting the symbol changes nothing; the note goes as Tarvenix clears its own.
+            // Selecting the symbol and emptying the selection again change nothing, as Tarvenix's
+            // check before its first change does; the note goes as Tarvenix clears its own.
             requireTrue(call("Select2", *inserted.symbolAnnotation, "Select2", false, std::int16_t{0}), "Select2");
+            call("ClearSelection2", *doc_, "ClearSelection2", true);
             takeBackNote(inserted);
             const bool finished = recording && finishRecording();
             recording = false;

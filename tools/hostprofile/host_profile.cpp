@@ -181,6 +181,7 @@ const std::vector<ProbedCall>& writingCalls() {
         {"InsertNote", "Doc", "InsertNote", kObject, "VT_DISPATCH"},
         {"SetName", "Annotation", "SetName", kBool, "VT_BOOL"},
         {"Select2", "Annotation", "Select2", kBool, "VT_BOOL"},
+        {"ClearSelection2", "Doc", "ClearSelection2", kNone, "VT_EMPTY"},
         {"SelectByID (Name@Besitzer)", "Extension", "SelectByID", kBool, "VT_BOOL"},
         {"DeleteSelection", "Doc", "DeleteSelection", kBool, "VT_BOOL"},
         {"FinishRecordingUndoObject2", "Extension", "FinishRecordingUndoObject2", kBool, "VT_BOOL"},
