@@ -196,13 +196,17 @@ std::string RunLog::takePiece() {
         }
         out.append(kEol);
     }
+    forget();
+    return out;
+}
+
+void RunLog::forget() noexcept {
     entries_.clear();
     sums_.clear();
     lastSum_ = 0;
     callsInPiece_ = 0;
     summing_ = false;
     lastCall_ = kNone;
-    return out;
 }
 
 void RunLog::flush() noexcept {
@@ -216,11 +220,7 @@ void RunLog::flush() noexcept {
         }
     } catch (...) {
         // No log, and no word about it: the run is what matters.
-        entries_.clear();
-        sums_.clear();
-        summing_ = false;
-        callsInPiece_ = 0;
-        lastCall_ = kNone;
+        forget();
     }
 }
 

@@ -79,6 +79,8 @@ private:
     // Cheap per call: only a search among the few names of the run.
     void addToSum(const Call& call);
     void startSumming();
+    // Everything collected since the last piece, dropped.
+    void forget() noexcept;
     std::string callLine(const Call& call) const;
 
     Writer writer_;
