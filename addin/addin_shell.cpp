@@ -110,8 +110,10 @@ public:
           form_(shell.module_, folder_, owner), gef_(shell.module_, owner), messages_(gef_), connector_(shell.app_),
           program_(form_, messages_, ending_, connector_, folder_) {
         theRun = this;
-        program_.readConfiguration = [this](Config& cfg) { return win::readMachineConfig(cfg, folder_); };
-        win::startRunLog(program_.log, shell.module_, "Add-in", win::configFilePath(folder_));
+        // Asked once: the log names the very file the run reads.
+        configPath_ = win::configFilePath(folder_);
+        program_.readConfiguration = [this](Config& cfg) { return win::readConfigWithin(cfg, configPath_); };
+        win::startRunLog(program_.log, shell.module_, "Add-in", configPath_);
         // A button, or the hook's Enter or Space on one, only asks: the handler may run inside
         // the keyboard hook or inside a loop of the host's that is not ready for its calls.
         form_.setHandlers({
@@ -250,6 +252,7 @@ private:
     HWND owner_;
     LPARAM serial_;
     std::wstring folder_;
+    std::wstring configPath_;
     win::Win32MainForm form_;
     win::Win32MessageDialog gef_;
     RunMessages messages_;

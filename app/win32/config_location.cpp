@@ -1,9 +1,10 @@
 #include "app/win32/config_location.h"
 
+#include "app/win32/win_handles.h"
+
 #include <windows.h>
 
 #include <memory>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -13,15 +14,6 @@ namespace {
 constexpr wchar_t kMachineKey[] = L"SOFTWARE\\Tarvenix";
 constexpr wchar_t kConfigFileValue[] = L"ConfigFile";
 
-struct RegistryKeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-};
-struct KernelHandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegistryKeyCloser>;
-using UniqueKernelHandle = std::unique_ptr<void, KernelHandleCloser>;
-
 // Empty when the value is missing, empty or not text.
 std::wstring machineConfigFile() {
     HKEY opened = nullptr;
@@ -29,7 +21,7 @@ std::wstring machineConfigFile() {
         ERROR_SUCCESS) {
         return {};
     }
-    const UniqueKey key(opened);
+    const UniqueRegistryKey key(opened);
     // REG_EXPAND_SZ too: without RRF_NOEXPAND it comes expanded, as REG_SZ.
     const DWORD kinds = RRF_RT_REG_SZ;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -110,10 +102,6 @@ std::wstring readConfigWithin(Config& cfg, const std::wstring& path, std::chrono
     }
     cfg = std::move(read->cfg);
     return read->error;
-}
-
-std::wstring readMachineConfig(Config& cfg, const std::wstring& programFolder) {
-    return readConfigWithin(cfg, configFilePath(programFolder), kConfigReadBound);
 }
 
 } // namespace tvx::win

@@ -18,9 +18,7 @@ std::wstring configFilePath(const std::wstring& programFolder);
 // readConfigFile on a worker thread, waited for at most bound. A read that takes longer gives
 // kConfigErrorText and leaves cfg as it was; the worker finishes on its own, holding the module
 // this code lives in until it ends, so an add-in unloaded meanwhile stays mapped for it.
-std::wstring readConfigWithin(Config& cfg, const std::wstring& path, std::chrono::milliseconds bound);
-
-// What both shells read at start-up: the machine's configured file, within kConfigReadBound.
-std::wstring readMachineConfig(Config& cfg, const std::wstring& programFolder);
+std::wstring readConfigWithin(Config& cfg, const std::wstring& path,
+                              std::chrono::milliseconds bound = kConfigReadBound);
 
 } // namespace tvx::win

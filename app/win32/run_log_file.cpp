@@ -1,8 +1,9 @@
 #include "app/win32/run_log_file.h"
 
+#include "app/win32/win_handles.h"
+
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace tvx::win {
@@ -57,15 +58,10 @@ std::string now() {
     return text;
 }
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueFile = std::unique_ptr<void, HandleCloser>;
-
-UniqueFile openForAppending(const std::wstring& file) {
+UniqueKernelHandle openForAppending(const std::wstring& file) {
     const HANDLE handle = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return UniqueFile(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+    return UniqueKernelHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
 // Few calls into the system, since each costs the run time: open (making the folder only when
@@ -75,7 +71,7 @@ void writeRecord(std::string_view record) {
     if (file.empty()) {
         return;
     }
-    UniqueFile out = openForAppending(file);
+    UniqueKernelHandle out = openForAppending(file);
     if (!out && GetLastError() == ERROR_PATH_NOT_FOUND) {
         CreateDirectoryW(file.substr(0, file.rfind(L'\\')).c_str(), nullptr);
         out = openForAppending(file);

@@ -58,8 +58,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             gef.centreOn(hostWindow);
         });
         Program program(form, gef, processEnd, connector, folder);
-        win::startRunLog(program.log, instance, "Programm", win::configFilePath(folder));
-        program.readConfiguration = [&folder](Config& cfg) { return win::readMachineConfig(cfg, folder); };
+        // Asked once: the log names the very file the run reads.
+        const std::wstring configPath = win::configFilePath(folder);
+        win::startRunLog(program.log, instance, "Programm", configPath);
+        program.readConfiguration = [configPath](Config& cfg) { return win::readConfigWithin(cfg, configPath); };
         // Runs inside the call that did not come back, a release at the end included: the
         // process ends there.
         connector.onHostHung([&program](const char*) { hostNotAnswering(program); });

@@ -51,6 +51,13 @@ struct DeleteDcHandle {
     void operator()(HDC dc) const { DeleteDC(dc); }
 };
 
+struct CloseKernelHandle {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+struct CloseRegistryKey {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+
 using UniqueFont = UniqueHandle<HFONT, DeleteGdiObject>;
 using UniqueBrush = UniqueHandle<HBRUSH, DeleteGdiObject>;
 using UniqueBitmap = UniqueHandle<HBITMAP, DeleteGdiObject>;
@@ -58,6 +65,9 @@ using UniquePen = UniqueHandle<HPEN, DeleteGdiObject>;
 using UniqueIcon = UniqueHandle<HICON, DestroyIconHandle>;
 using UniqueWindow = UniqueHandle<HWND, DestroyWindowHandle>;
 using MemoryDc = UniqueHandle<HDC, DeleteDcHandle>;
+// Null, never INVALID_HANDLE_VALUE, for none.
+using UniqueKernelHandle = UniqueHandle<HANDLE, CloseKernelHandle>;
+using UniqueRegistryKey = UniqueHandle<HKEY, CloseRegistryKey>;
 
 // A DC of a window (or of the screen, for nullptr), released to that window.
 class WindowDc {
