@@ -50,14 +50,16 @@ void placeOtherSymbols(const Config& cfg, SymbolRegister& symbols, const SheetPo
     }
 }
 
-} // namespace
-
-double cornerX(const host::HostValue& properties, const Config& cfg) {
+// The paper-size code, the first of the sheet properties the host gave.
+double sheetPaperCode(const host::HostValue& properties) {
     const auto* array = std::get_if<host::HostArray>(&properties);
     if (array == nullptr || array->empty()) {
         throw CalcError("sheet properties are not an array");
     }
-    const double code = paperCode(array->front());
+    return paperCode(array->front());
+}
+
+double cornerXOfCode(double code, const Config& cfg) {
     if (code == 7.0) {
         return cfg.cfgCornerX[4];
     }
@@ -84,17 +86,21 @@ double cornerX(const host::HostValue& properties, const Config& cfg) {
     return 0.0;
 }
 
+} // namespace
+
+double cornerX(const host::HostValue& properties, const Config& cfg) {
+    return cornerXOfCode(sheetPaperCode(properties), cfg);
+}
+
 void computeLayout(MeasuringSurface& surface, const Config& cfg, const host::DocRef& hostDoc,
                    SymbolRegister& symbols, LayoutResult& result) {
     measureText(surface, L"", cfg.cfgSymbolFont, cfg.cfgSymbolHeight);
     measureSlotWidths(surface, cfg, symbols, result);
     const host::SheetRef sheet = require(hostDoc, "GetCurrentSheet")->GetCurrentSheet();
     const host::HostValue properties = require(sheet, "GetCurrentSheet")->GetProperties();
-    const auto* array = std::get_if<host::HostArray>(&properties);
-    if (array != nullptr && !array->empty() && !std::holds_alternative<std::wstring>(array->front())) {
-        result.paperCode = paperCode(array->front());
-    }
-    result.cornerPoint = {cornerX(properties, cfg), cfg.cfgCornerY};
+    const double code = sheetPaperCode(properties);
+    result.paperCode = code;
+    result.cornerPoint = {cornerXOfCode(code, cfg), cfg.cfgCornerY};
     placeOtherSymbols(cfg, symbols, result.cornerPoint);
 
     SymbolSlot& main = symbols.slot(0);
