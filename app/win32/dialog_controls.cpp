@@ -139,13 +139,9 @@ void layOutControl(HWND control, const ControlLayout& layout, int dpi, HFONT fon
     // Placed before the font comes, as a control just made is: an edit field sets its margins
     // for its width then. And again after it: a combo box sizes itself for its font.
     const RECT rect = controlRect(layout, dpi);
-    const auto place = [&] {
-        SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    };
-    place();
+    moveWindowTo(control, rect);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    place();
+    moveWindowTo(control, rect);
     if (layout.kind == ControlKind::comboBox) {
         const RECT box = pixelRect(layout.twips, dpi);
         fitComboHeight(control, box.bottom - box.top);
