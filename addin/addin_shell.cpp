@@ -12,6 +12,7 @@
 #include "app/win32/message_dialog.h"
 #include "app/win32/single_instance.h"
 #include "drawing/com/com_host.h"
+#include "drawing/com/host_revision.h"
 #include "drawing/com/host_window.h"
 #include "drawing/session.h"
 
@@ -114,6 +115,7 @@ public:
         configPath_ = win::configFilePath(folder_);
         program_.readConfiguration = [this](Config& cfg) { return win::readConfigWithin(cfg, configPath_); };
         win::startRunLog(program_.log, shell.module_, "Add-in", configPath_);
+        win::noteHostRevision(program_.log, shell.hostRevision_);
         // A button, or the hook's Enter or Space on one, only asks: the handler may run inside
         // the keyboard hook or inside a loop of the host's that is not ready for its calls.
         form_.setHandlers({
@@ -277,6 +279,9 @@ AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app) : module_(m
         throw std::runtime_error("the add-in has no message window");
     }
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    // Asked here, while the host connects us, rather than in every run.
+    com::DispatchObject host(app_);
+    hostRevision_ = com::hostRevision(host);
 }
 
 AddinShell::~AddinShell() {

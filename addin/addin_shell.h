@@ -10,6 +10,7 @@
 
 #include <exception>
 #include <memory>
+#include <string>
 
 namespace tvx::addin {
 
@@ -32,7 +33,6 @@ public:
     static void release(std::shared_ptr<AddinShell> shell) noexcept;
     bool running() const noexcept { return run_ != nullptr; }
 
-private:
 public:
     class Run;
 
@@ -48,6 +48,7 @@ private:
     ModuleRef counted_;
     HINSTANCE module_;
     com::ComPtr<IDispatch> app_;
+    std::wstring hostRevision_; // for the log; empty when the host does not say
     std::unique_ptr<Run> run_;
     HWND window_ = nullptr; // message-only: a run's requests are carried out here, and a run that ends
                             // inside its own window is taken down from here

@@ -120,13 +120,19 @@ void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std:
         log.writeTo(&writeRecord);
         log.note("Lauf", std::string_view(now()));
         log.note("Tarvenix", std::string_view(versionOf(module) + ", " + std::string(shell)));
-        // Asking the host would add a call to every run: the host probe's profile names it.
-        log.note("Hostversion", std::string_view("nicht abgefragt (das Profil der Hostprobe nennt sie)"));
         if (!configPath.empty()) {
             log.note("Konfiguration", std::wstring_view(configPath));
         }
     } catch (...) {
         log.writeTo(nullptr);
+    }
+}
+
+void noteHostRevision(RunLog& log, const std::wstring& revision) noexcept {
+    if (revision.empty()) {
+        log.note("Hostversion", std::string_view("unbekannt (der Host nennt sie nicht)"));
+    } else {
+        log.note("Hostversion", std::wstring_view(revision));
     }
 }
 

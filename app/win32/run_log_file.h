@@ -16,10 +16,14 @@ inline constexpr std::uintmax_t kRunLogCap = 1024 * 1024;
 // %LOCALAPPDATA%\Tarvenix\Tarvenix.log; empty when the variable is not set.
 std::wstring runLogPath();
 
-// Switches log on, unless HKCU\Software\Tarvenix value Log is 0, and notes the record's header.
+// Switches log on, unless HKCU\Software\Tarvenix value Log is 0, and notes the record's header
+// but for the host's revision, which is known only once the host is reached.
 // module: the program or DLL whose version record names the version; shell: "Programm" or
 // "Add-in"; an empty configPath is left out.
 void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std::wstring& configPath) noexcept;
+
+// "Hostversion: ..." in the record; an empty revision is noted as unknown.
+void noteHostRevision(RunLog& log, const std::wstring& revision) noexcept;
 
 // A record of its own for a failure outside any run (the add-in's connection), with its cause.
 void logOutsideRun(HMODULE module, std::string_view shell, std::string_view what, std::string_view cause) noexcept;

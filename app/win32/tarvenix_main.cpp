@@ -13,6 +13,7 @@
 #include "app/win32/single_instance.h"
 #include "drawing/com/com_host.h"
 #include "drawing/com/com_owners.h"
+#include "drawing/com/host_revision.h"
 #include "drawing/com/host_window.h"
 #include "drawing/com/retry_filter.h"
 
@@ -51,16 +52,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         win::Win32MainForm form(instance, folder);
         win::Win32MessageDialog gef(instance);
         com::ComConnector connector(bounds);
-        // The dialogs open on the monitor of the host's window, when the host names it.
-        connector.onAttached([&form, &gef](com::DispatchObject app) {
-            const HWND hostWindow = com::hostFrameWindow(std::move(app));
-            form.centreOn(hostWindow);
-            gef.centreOn(hostWindow);
-        });
         Program program(form, gef, processEnd, connector, folder);
         // Asked once: the log names the very file the run reads.
         const std::wstring configPath = win::configFilePath(folder);
         win::startRunLog(program.log, instance, "Programm", configPath);
+        // The log names the host met; the dialogs open on the monitor of the host's window, when
+        // the host names it.
+        connector.onAttached([&form, &gef, &program](com::DispatchObject app) {
+            win::noteHostRevision(program.log, com::hostRevision(app));
+            const HWND hostWindow = com::hostFrameWindow(std::move(app));
+            form.centreOn(hostWindow);
+            gef.centreOn(hostWindow);
+        });
         program.readConfiguration = [configPath](Config& cfg) { return win::readConfigWithin(cfg, configPath); };
         // Runs inside the call that did not come back, a release at the end included: the
         // process ends there.

@@ -60,14 +60,15 @@ public:
     HRESULT call(const char* operation, const std::function<HRESULT()>& attempt, bool logAnswered = true);
 
     // Drops a reference to a host object. The last release of a proxy is a call into the host's
-    // process as well, so it is watched with the same bound; on a lost line it is not made at all
-    // and the reference goes with the process.
+    // process as well, so it is watched with the same bound. A host that hung is never told, nor
+    // one that let us go: the reference goes with the process. A host that only kept rejecting
+    // calls still pumps its messages and takes the release, which is no automation call.
     template <class I>
     void release(ComPtr<I>& object) noexcept {
         if (!object) {
             return;
         }
-        if (lost()) {
+        if (lost_ == host::HostFailure::Hung || lost_ == host::HostFailure::Gone) {
             static_cast<void>(object.detach());
             return;
         }
@@ -89,7 +90,7 @@ public:
     // it once more, within the same bound. A line lost to a call that was never answered stays lost.
     void takeCallsAgain() noexcept;
 
-    // The host takes no more calls: references to it are dropped without telling it.
+    // The host takes no more calls.
     bool lost() const noexcept { return lost_ != host::HostFailure::Refused; }
 
     // Every host object held over this line, so that all of them can go back at once.

@@ -135,18 +135,23 @@ TEST_F(BusyHost, ACallPastTheAnswerBoundIsReportedFromInsideItAndTheHostIsAskedN
 }
 
 // Giving a reference back is a call into the host's process too. One the host does not answer is
-// reported from inside it like any call, and what is left is dropped without asking. Only a busy
-// line is tried again when the run asks; a hung one never is.
+// reported from inside it like any call, and what is left is dropped without asking. A busy host
+// still gets its references back; only a busy line is tried again when the run asks, a hung one
+// never is.
 TEST_F(BusyHost, AReleaseIsWatchedLikeACallAndOnlyABusyHostIsAskedAgain) {
     std::vector<std::string> reported;
     auto line = std::make_shared<HostLine>(CallBounds{Millis(300), Millis(200)});
     line->onHung([&reported](const char* operation) { reported.emplace_back(operation); });
     host::AppRef app = wrapApp(ComPtr<IDispatch>::borrow(&host), line);
     host::DocRef doc = app->ActiveDoc();
+    host::DocRef spare = app->ActiveDoc();
 
     answerInTurn(std::vector<HRESULT>(100000, RPC_E_CALL_REJECTED));
     EXPECT_THROW(doc->GetType(), host::HostError);
     ASSERT_TRUE(line->lost());
+    const LONG held = host.refs;
+    spare.reset();
+    EXPECT_EQ(host.refs, held - 1) << "a host that only rejected calls is given its reference back";
     line->takeCallsAgain();
     answerInTurn({});
     EXPECT_EQ(doc->GetType(), 3) << "a host that answers again is asked again";

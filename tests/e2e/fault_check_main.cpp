@@ -274,7 +274,7 @@ std::string checkBusyShort(const fs::path& run, const std::vector<std::string>& 
         const sim::HostData after = sim::loadDrawingFile(run / "drawing.json");
         why = compareDrawings(completed, after) + compareToggles(original, after);
     }
-    return why;
+    return why.empty() ? checkReferencesLeft(run) : why;
 }
 
 // Stopped at call n: the one message, no call the host ran from n on, the drawing (toggle 24
@@ -296,6 +296,10 @@ std::string checkStopped(const fs::path& runs, const fs::path& base, const Call&
     const sim::HostData before = sim::loadDrawingFile(base / "snapshots" / (std::to_string(call.n) + ".json"));
     const sim::HostData after = sim::loadDrawingFile(run / "drawing.json");
     why = compareDrawings(before, after) + compareToggles(before, after);
+    // A busy host still takes its references back; a hung one never can be told.
+    if (why.empty() && busy) {
+        why = checkReferencesLeft(run);
+    }
     return why.empty() ? checkRerun(runs, run, original, after) : why;
 }
 
@@ -312,7 +316,7 @@ std::string checkAnsweredAgain(const fs::path& runs, const fs::path& base, const
     const sim::HostData expected =
         sim::loadDrawingFile(base / "snapshots" / (std::to_string(call.drawingBefore) + ".json"));
     const sim::HostData after = sim::loadDrawingFile(run / "drawing.json");
-    why = compareDrawings(expected, after) + compareToggles(original, after);
+    why = compareDrawings(expected, after) + compareToggles(original, after) + checkReferencesLeft(run);
     return why.empty() ? checkRerun(runs, run, original, after) : why;
 }
 

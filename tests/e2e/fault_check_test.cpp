@@ -150,9 +150,9 @@ TEST(FaultPlan, EachStepExpectsItsOwnMessage) {
     const Expectation firstView = at(Step::Connection, "GetFirstView");
     EXPECT_TRUE(firstView.message.empty());
     EXPECT_EQ(firstView.drawing, DrawingRule::Completed);
-    for (const char* hostWindow : {"Frame", "GetHWnd"}) {
-        EXPECT_TRUE(at(Step::Connection, hostWindow).message.empty()) << hostWindow;
-        EXPECT_EQ(at(Step::Connection, hostWindow).drawing, DrawingRule::Completed) << hostWindow;
+    for (const char* passedOver : {"RevisionNumber", "Frame", "GetHWnd"}) {
+        EXPECT_TRUE(at(Step::Connection, passedOver).message.empty()) << passedOver;
+        EXPECT_EQ(at(Step::Connection, passedOver).drawing, DrawingRule::Completed) << passedOver;
     }
     EXPECT_EQ(at(Step::Connection, "GetName").message, utf8(msg::kInsertError));
     EXPECT_TRUE(at(Step::Connection, "GetName").dialogShown);

@@ -162,8 +162,9 @@ Expectation expectationFor(const Call& call) {
         e.dialogShown = false;
         if (call.operation == "ActiveDoc") {
             e.message = utf8(msg::kNoDocument);
-        } else if (call.operation == "Frame" || call.operation == "GetHWnd") {
-            // Passed over: without the host's window the dialog opens on the primary monitor.
+        } else if (call.operation == "RevisionNumber" || call.operation == "Frame" || call.operation == "GetHWnd") {
+            // Passed over: without the revision the log calls it unknown; without the host's
+            // window the dialog opens on the primary monitor.
             e.dialogShown = true;
             e.drawing = DrawingRule::Completed;
         } else if (call.operation == "GetFirstView") {
