@@ -338,13 +338,13 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
     ASSERT_TRUE(addin);
     ASSERT_TRUE(connect(*addin.get(), host.fake));
     EXPECT_EQ(operationsOf(host.fake.log),
-              (std::vector<std::string>{"app.SetAddinCallbackInfo2", "app.AddMenuItem5", "app.GetCommandManager",
+              (std::vector<std::string>{"app.RevisionNumber", "app.SetAddinCallbackInfo2", "app.AddMenuItem5", "app.GetCommandManager",
                                         "manager.GetGroupDataFromRegistry", "manager.CreateCommandGroup2", "group.IconList", "group.MainIconList",
                                         "group.AddCommandItem2", "group.HasToolbar", "group.HasMenu",
                                         "group.ShowInDocumentType", "group.Activate", "group.CommandID",
                                         "manager.GetCommandTab", "manager.AddCommandTab", "tab.AddCommandTabBox",
                                         "box.AddCommands"}));
-    EXPECT_EQ(host.fake.log[1], "app.AddMenuItem5(I4 3, I4 7, BSTR \"Oberflächenangabe...\", I4 -1, "
+    EXPECT_EQ(host.fake.log[2], "app.AddMenuItem5(I4 3, I4 7, BSTR \"Oberflächenangabe...\", I4 -1, "
                                 "BSTR \"TvxSurfaceFinish\", BSTR \"TvxSurfaceFinishEnable\", "
                                 "BSTR \"Allgemeine Oberflächenangabe in die Zeichnung setzen\", EMPTY)");
 
@@ -750,7 +750,8 @@ TEST_F(AddinInProcess, ARefusedConnectionTakesBackWhatItAddedAndAnswersFalse) {
     host.fake.refuseMenu = true;
     ComPtr<ISwAddin> addin = createAddin();
     EXPECT_FALSE(connect(*addin.get(), host.fake));
-    EXPECT_EQ(operationsOf(host.fake.log), (std::vector<std::string>{"app.SetAddinCallbackInfo2", "app.AddMenuItem5"}));
+    EXPECT_EQ(operationsOf(host.fake.log),
+              (std::vector<std::string>{"app.RevisionNumber", "app.SetAddinCallbackInfo2", "app.AddMenuItem5"}));
 
     host.fake.refuseMenu = false;
     host.fake.refuseActivate = true;

@@ -85,6 +85,7 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     const std::string fourth = host.sim.trace()[3].operation;
     std::string log = testing::fileBytes(logFile);
     EXPECT_NE(log.find("Tarvenix: 1.0.0.0, Add-in\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nHostversion: 31.2.0\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("Konfiguration: "), std::string::npos) << log;
     EXPECT_NE(log.find("Papiercode: "), std::string::npos) << log;
     EXPECT_NE(log.find("\r\nEnde: Ok ausgeführt\r\n"), std::string::npos) << log;

@@ -7,6 +7,7 @@ namespace {
 
 using com::testing::FakeDispatch;
 using com::testing::variantBool;
+using com::testing::variantBstr;
 using com::testing::variantDispatch;
 using com::testing::variantI4;
 
@@ -51,6 +52,7 @@ FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::mov
         };
     };
 
+    answer(app, "app", L"RevisionNumber", give(variantBstr(L"31.2.0")));
     answer(app, "app", L"SetAddinCallbackInfo2", [this](const DISPPARAMS& params, VARIANT* result) {
         // Arguments arrive last to first: the callbacks object is the middle one.
         if (params.cArgs == 3 && params.rgvarg[1].vt == VT_DISPATCH) {

@@ -19,6 +19,16 @@ bare=$work/bare
 mkdir -p "$bare"
 cp "$tarvenix" "$bare/Tarvenix.exe"
 
+# The support log's last record of a run whose configuration lay in FOLDER.
+last_log_record() { # FOLDER
+  local line
+  line="Konfiguration: $(winpath "$1")\\Tarvenix.txt"
+  cat "$WINEPREFIX"/drive_c/users/*/AppData/Local/Tarvenix/Tarvenix.log 2>/dev/null | tr -d '\r' |
+    line=$line awk '/^Lauf: / { if (ours) last = record; record = ""; ours = 0 }
+      { record = record $0 "\n" } $0 == ENVIRON["line"] { ours = 1 }
+      END { if (ours) last = record; printf "%s", last }'
+}
+
 # ---------------------------------------------------------------------------------------------
 echo "== start-up failures: one message each, the main dialog never shown, then the end"
 cat >"$work/no-document.json" <<'EOF'
@@ -97,6 +107,10 @@ grep -q '"name": "ZyrSymbol_99"' "$work/first.json" &&
 expect "first run: rebuilt once" "$(grep -o '"rebuildCount": [0-9]*' "$work/first.json")" '"rebuildCount": 1'
 expect "first run: one bracket note" "$(grep -c '"name": "ZyrNote"' "$work/first.json")" 1
 own_first=$(grep -c '"name": "ZyrSymbol_' "$work/first.json")
+record=$(last_log_record "$app")
+expect "first run: the log names the host's revision, asked before the host's window" \
+  "$(grep -o -e '^Hostversion: .*' -e '^  [#0-9 ]*RevisionNumber:' -e '^  [#0-9 ]*Frame:' <<<"$record" | sed 's/^  [#0-9 ]*//')" \
+  "$(printf 'RevisionNumber:\nHostversion: 0.0.0 stand-in\nFrame:')"
 
 echo "== re-run: the earlier main symbol preselected, the earlier output replaced"
 serve "$work/first.json"
