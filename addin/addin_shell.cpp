@@ -114,7 +114,7 @@ public:
         // Asked once: the log names the very file the run reads.
         configPath_ = win::configFilePath(folder_);
         program_.readConfiguration = [this](Config& cfg) { return win::readConfigWithin(cfg, configPath_); };
-        win::startRunLog(program_.log, shell.module_, "Add-in", configPath_);
+        win::startRunLog(program_.log, shell.module_, "Add-in", configPath_, win::RecordWriting::OnWorker);
         win::noteHostRevision(program_.log, shell.hostRevision_);
         // A button, or the hook's Enter or Space on one, only asks: the handler may run inside
         // the keyboard hook or inside a loop of the host's that is not ready for its calls.

@@ -1,5 +1,6 @@
 #include "app/win32/config_location.h"
 
+#include "app/win32/module_worker.h"
 #include "app/win32/win_handles.h"
 
 #include <windows.h>
@@ -49,32 +50,6 @@ struct ConfigRead {
     std::wstring error;
 };
 
-// What the worker owns: its share of the read, and the reference on the module it runs in.
-struct WorkerStart {
-    std::shared_ptr<ConfigRead> read;
-    HMODULE module = nullptr;
-};
-
-void readOnWorker(std::unique_ptr<WorkerStart> start) noexcept {
-    ConfigRead& read = *start->read;
-    try {
-        read.error = readConfigFile(read.cfg, read.path);
-    } catch (...) {
-        read.error = std::wstring(kConfigErrorText);
-    }
-}
-
-DWORD WINAPI configReadThread(void* param) {
-    HMODULE module = nullptr;
-    {
-        std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(param));
-        module = start->module;
-        readOnWorker(std::move(start));
-    }
-    // Nothing of the module may run after this call: it lets go of the module and ends here.
-    FreeLibraryAndExitThread(module, 0);
-}
-
 } // namespace
 
 std::wstring configFilePath(const std::wstring& programFolder) {
@@ -84,20 +59,16 @@ std::wstring configFilePath(const std::wstring& programFolder) {
 }
 
 std::wstring readConfigWithin(Config& cfg, const std::wstring& path, std::chrono::milliseconds bound) {
+    // Shared with the worker, which may outlive this call.
     auto read = std::make_shared<ConfigRead>(ConfigRead{path, cfg, {}});
-    auto start = std::make_unique<WorkerStart>(WorkerStart{read, nullptr});
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&configReadThread),
-                            &start->module)) {
-        return std::wstring(kConfigErrorText);
-    }
-    const HMODULE module = start->module;
-    const UniqueKernelHandle worker(CreateThread(nullptr, 0, &configReadThread, start.get(), 0, nullptr));
-    if (!worker) {
-        FreeLibrary(module);
-        return std::wstring(kConfigErrorText);
-    }
-    static_cast<void>(start.release()); // the worker's now
-    if (WaitForSingleObject(worker.get(), static_cast<DWORD>(bound.count())) != WAIT_OBJECT_0) {
+    const UniqueKernelHandle worker = startModuleWorker([read] {
+        try {
+            read->error = readConfigFile(read->cfg, read->path);
+        } catch (...) {
+            read->error = std::wstring(kConfigErrorText);
+        }
+    });
+    if (!worker || WaitForSingleObject(worker.get(), static_cast<DWORD>(bound.count())) != WAIT_OBJECT_0) {
         return std::wstring(kConfigErrorText);
     }
     cfg = std::move(read->cfg);

@@ -1,9 +1,14 @@
 #include "app/win32/run_log_file.h"
 
+#include "app/win32/module_worker.h"
 #include "app/win32/win_handles.h"
 
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace tvx::win {
@@ -64,10 +69,9 @@ UniqueKernelHandle openForAppending(const std::wstring& file) {
     return UniqueKernelHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
-// Few calls into the system, since each costs the run time: open (making the folder only when
+// Few calls into the system, since the exe's run waits for them: open (making the folder only when
 // it is missing), size, write. Any failure means no log.
-void writeRecord(std::string_view record) {
-    const std::wstring file = runLogPath();
+void writeRecordTo(const std::wstring& file, std::string_view record) {
     if (file.empty()) {
         return;
     }
@@ -96,6 +100,54 @@ void writeRecord(std::string_view record) {
     WriteFile(out.get(), record.data(), static_cast<DWORD>(plan.bytes), &written, nullptr);
 }
 
+void writeRecord(std::string_view record) { writeRecordTo(runLogPath(), record); }
+
+// Records handed over and not yet written, in the order they came: a run's piece before its
+// message and its end must not overtake each other.
+struct RecordQueue {
+    std::mutex lock;
+    std::deque<std::pair<std::wstring, std::string>> records;
+    bool draining = false;
+};
+
+RecordQueue& recordQueue() {
+    static RecordQueue queue;
+    return queue;
+}
+
+void drainRecords() {
+    RecordQueue& queue = recordQueue();
+    for (;;) {
+        std::pair<std::wstring, std::string> next;
+        {
+            const std::lock_guard<std::mutex> lock(queue.lock);
+            if (queue.records.empty()) {
+                queue.draining = false;
+                return;
+            }
+            next = std::move(queue.records.front());
+            queue.records.pop_front();
+        }
+        writeRecordTo(next.first, next.second);
+    }
+}
+
+// On a worker, to the file the log names now; one worker at a time writes whatever is queued.
+// When no worker can be started, at once after all.
+void writeRecordAside(std::string_view record) {
+    RecordQueue& queue = recordQueue();
+    bool startWorker = false;
+    {
+        const std::lock_guard<std::mutex> lock(queue.lock);
+        queue.records.emplace_back(runLogPath(), std::string(record));
+        startWorker = !queue.draining;
+        queue.draining = true;
+    }
+    if (startWorker && !startModuleWorker(&drainRecords)) {
+        drainRecords();
+    }
+}
+
 } // namespace
 
 std::wstring runLogPath() {
@@ -112,12 +164,13 @@ std::wstring runLogPath() {
     }
 }
 
-void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std::wstring& configPath) noexcept {
+void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std::wstring& configPath,
+                 RecordWriting writing) noexcept {
     try {
         if (switchedOff()) {
             return;
         }
-        log.writeTo(&writeRecord);
+        log.writeTo(writing == RecordWriting::OnWorker ? &writeRecordAside : &writeRecord);
         log.note("Lauf", std::string_view(now()));
         log.note("Tarvenix", std::string_view(versionOf(module) + ", " + std::string(shell)));
         if (!configPath.empty()) {
@@ -139,7 +192,7 @@ void noteHostRevision(RunLog& log, const std::wstring& revision) noexcept {
 void logOutsideRun(HMODULE module, std::string_view shell, std::string_view what, std::string_view cause) noexcept {
     try {
         RunLog log;
-        startRunLog(log, module, shell, {});
+        startRunLog(log, module, shell, {}, RecordWriting::OnWorker);
         log.note(what, cause);
         log.flush();
     } catch (...) {

@@ -16,16 +16,22 @@ inline constexpr std::uintmax_t kRunLogCap = 1024 * 1024;
 // %LOCALAPPDATA%\Tarvenix\Tarvenix.log; empty when the variable is not set.
 std::wstring runLogPath();
 
+// How a record reaches the file. In the host's process a worker thread writes it, so that the
+// host's thread never waits for a slow disk; a program about to end writes it at once.
+enum class RecordWriting { Now, OnWorker };
+
 // Switches log on, unless HKCU\Software\Tarvenix value Log is 0, and notes the record's header
 // but for the host's revision, which is known only once the host is reached.
 // module: the program or DLL whose version record names the version; shell: "Programm" or
 // "Add-in"; an empty configPath is left out.
-void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std::wstring& configPath) noexcept;
+void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std::wstring& configPath,
+                 RecordWriting writing) noexcept;
 
 // "Hostversion: ..." in the record; an empty revision is noted as unknown.
 void noteHostRevision(RunLog& log, const std::wstring& revision) noexcept;
 
-// A record of its own for a failure outside any run (the add-in's connection), with its cause.
+// A record of its own for a failure outside any run (the add-in's connection), with its cause;
+// written on a worker.
 void logOutsideRun(HMODULE module, std::string_view shell, std::string_view what, std::string_view cause) noexcept;
 
 } // namespace tvx::win

@@ -55,7 +55,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         Program program(form, gef, processEnd, connector, folder);
         // Asked once: the log names the very file the run reads.
         const std::wstring configPath = win::configFilePath(folder);
-        win::startRunLog(program.log, instance, "Programm", configPath);
+        // The process ends right after the run: its record is written before that, at once.
+        win::startRunLog(program.log, instance, "Programm", configPath, win::RecordWriting::Now);
         // The log names the host met; the dialogs open on the monitor of the host's window, when
         // the host names it.
         connector.onAttached([&form, &gef, &program](com::DispatchObject app) {

@@ -42,6 +42,36 @@ public:
     ~LogSwitch() { RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Tarvenix", L"Log"); }
 };
 
+// Read as a user's editor does, never in the way of the writer's renaming.
+std::string sharedBytes(const std::filesystem::path& file) {
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    std::string bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(handle, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        bytes.append(chunk, got);
+    }
+    CloseHandle(handle);
+    return bytes;
+}
+
+// The add-in's records are written by a worker: the file once it holds text after from.
+std::string logOnceItHolds(const std::filesystem::path& file, const std::string& text, std::size_t from = 0) {
+    std::string bytes;
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        bytes = sharedBytes(file);
+        if (bytes.size() > from && bytes.find(text, from) != std::string::npos) {
+            break;
+        }
+        Sleep(25);
+    }
+    return bytes;
+}
+
 TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     const com::ComApartment apartment;
     const com::testing::ScratchFolder folder("addin-log");
@@ -83,7 +113,7 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     EXPECT_EQ(messages, std::vector<std::wstring>{});
     ASSERT_GT(host.sim.trace().size(), 4u);
     const std::string fourth = host.sim.trace()[3].operation;
-    std::string log = testing::fileBytes(logFile);
+    std::string log = logOnceItHolds(logFile, "\r\nEnde: ");
     EXPECT_NE(log.find("Tarvenix: 1.0.0.0, Add-in\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("\r\nHostversion: 31.2.0\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("Konfiguration: "), std::string::npos) << log;
@@ -94,7 +124,7 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     // the end.
     runWithLogIn(appData, 4);
     ASSERT_EQ(messages.size(), 1u);
-    log = testing::fileBytes(logFile).substr(log.size());
+    log = logOnceItHolds(logFile, "\r\nEnde: ", log.size()).substr(log.size());
     EXPECT_NE(log.find("  #4 " + fourth + ": Fehler 0x80020009, "), std::string::npos) << fourth << "\n" << log;
     EXPECT_NE(log.find("\r\nMeldung: "), std::string::npos) << log;
     EXPECT_NE(log.find("\r\nEnde: nach der Meldung"), std::string::npos) << log;
@@ -103,8 +133,8 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     const std::string full(1024 * 1024 - 100, 'x');
     std::ofstream(logFile, std::ios::binary) << full;
     runWithLogIn(appData, 0);
+    log = logOnceItHolds(logFile, "\r\nEnde: ");
     EXPECT_EQ(testing::fileBytes(appData / "Tarvenix" / "Tarvenix.1.log"), full);
-    log = testing::fileBytes(logFile);
     EXPECT_EQ(log.rfind("Lauf: ", 0), 0u) << log.substr(0, 100);
     EXPECT_NE(log.find("\r\nEnde: Ok ausgeführt\r\n"), std::string::npos);
 
@@ -115,7 +145,7 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     EXPECT_EQ(runWithLogIn(blocked, 0), clean);
     EXPECT_EQ(messages, std::vector<std::wstring>{});
 
-    // Switched off: nothing is written, and the run is the same.
+    // Switched off: nothing is written (no worker is started), and the run is the same.
     {
         const LogSwitch off(0);
         const std::string beforeOff = testing::fileBytes(logFile);
@@ -131,7 +161,7 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     connected = VARIANT_TRUE;
     EXPECT_EQ(addin->ConnectToSW(&host.fake.app, 7, &connected), S_OK);
     EXPECT_EQ(connected, VARIANT_FALSE);
-    log = testing::fileBytes(logFile);
+    log = logOnceItHolds(logFile, "\r\nConnectToSW: nicht verbunden: ");
     EXPECT_NE(log.find("\r\nConnectToSW: nicht verbunden: "), std::string::npos) << log.substr(log.size() / 2);
 
     addin.reset();
