@@ -132,8 +132,8 @@ void drainRecords() {
     }
 }
 
-// On a worker, to the file the log names now; one worker at a time writes whatever is queued.
-// When no worker can be started, at once after all.
+// On the thread pool, to the file the log names now; one callback at a time writes whatever is
+// queued. When none can be handed over, at once after all.
 void writeRecordAside(std::string_view record) {
     RecordQueue& queue = recordQueue();
     bool startWorker = false;
@@ -143,7 +143,7 @@ void writeRecordAside(std::string_view record) {
         startWorker = !queue.draining;
         queue.draining = true;
     }
-    if (startWorker && !startModuleWorker(&drainRecords)) {
+    if (startWorker && !submitModuleWork(&drainRecords)) {
         drainRecords();
     }
 }

@@ -16,7 +16,7 @@ inline constexpr std::uintmax_t kRunLogCap = 1024 * 1024;
 // %LOCALAPPDATA%\Tarvenix\Tarvenix.log; empty when the variable is not set.
 std::wstring runLogPath();
 
-// How a record reaches the file. In the host's process a worker thread writes it, so that the
+// How a record reaches the file. In the host's process the thread pool writes it, so that the
 // host's thread never waits for a slow disk; a program about to end writes it at once.
 enum class RecordWriting { Now, OnWorker };
 
