@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwctype>
+#include <filesystem>
 
 namespace tvx::hostserver {
 
@@ -113,6 +114,11 @@ AddinHost::~AddinHost() {
 
 void AddinHost::showFrame() {
     frame_->show();
+}
+
+void AddinHost::nameFrame(const std::wstring& drawingFile) {
+    const std::wstring name = std::filesystem::path(drawingFile).filename().wstring();
+    SetWindowTextW(frame_->window(), (L"Stand-in-Host \u2013 " + name).c_str());
 }
 
 void AddinHost::openOptions() {

@@ -68,6 +68,8 @@ public:
     ~AddinHost();
 
     void showFrame();
+    // The frame's title names what it stands in for and the drawing it serves.
+    void nameFrame(const std::wstring& drawingFile);
     HWND frameWindow() const noexcept;
     // The frame shows the sheet `describe` gives (none without a drawing), painted again after
     // every call and whenever sheetChanged says so.

@@ -43,7 +43,7 @@ HostFrame::HostFrame(Click click, Enabled enabled) : click_(std::move(click)), e
         throw std::runtime_error("cannot build the frame's menu bar");
     }
     // The bar owns its menus from here on; the window owns the bar.
-    window_ = CreateWindowExW(0, kClassName, L"tvx-hostserver", WS_OVERLAPPEDWINDOW, 40, 40, 640, 420, nullptr,
+    window_ = CreateWindowExW(0, kClassName, L"Stand-in-Host", WS_OVERLAPPEDWINDOW, 40, 40, 640, 420, nullptr,
                               bar, GetModuleHandleW(nullptr), nullptr);
     if (window_ == nullptr) {
         DestroyMenu(bar);
@@ -115,7 +115,8 @@ void HostFrame::paintView() {
     const win::SelectedObject selected(memory.get(), bitmap.get());
     const std::optional<sim::SheetPicture> picture = describe_ ? describe_() : std::nullopt;
     if (picture) {
-        paintSheet(memory.get(), large, *picture);
+        constexpr int kSmallestReadableName = 10; // px on the screen
+        paintSheet(memory.get(), large, *picture, kSmallestReadableName * kOversample);
     } else {
         FillRect(memory.get(), &large, GetSysColorBrush(COLOR_APPWORKSPACE));
     }

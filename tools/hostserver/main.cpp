@@ -369,6 +369,7 @@ int serve(const ServerOptions& o) {
             if (!o.uiStateFile.empty()) {
                 addins->rememberUiState(o.uiStateFile);
             }
+            addins->nameFrame(o.drawing);
             addins->showFrame();
             addins->loadStartup();
         }

@@ -94,6 +94,7 @@ private:
 struct ItemPainter {
     HDC dc;
     const Transform& to;
+    int smallestName; // px
 
     void operator()(const sim::PictureRect& r) const {
         const Paint paint(dc, r.paint, to);
@@ -126,6 +127,10 @@ struct ItemPainter {
         Ellipse(dc, centre.x - r, centre.y - r, centre.x + r + 1, centre.y + r + 1);
     }
     void operator()(const sim::PictureText& t) const {
+        // A name shrunk below a readable size is only a smudge beside its symbol.
+        if (t.kind == sim::PictureText::Kind::Label && to.length(t.size) < smallestName) {
+            return;
+        }
         // Tenths of a degree, counter-clockwise: the picture turns clockwise.
         const int escapement = static_cast<int>(std::lround(-to.degrees() * 10.0));
         const win::UniqueFont font(CreateFontW(-std::max(1, to.length(t.size)), 0, escapement, escapement,
@@ -151,7 +156,7 @@ SheetPlacement placeSheet(const RECT& area, double widthMm, double heightMm) {
     return {area.left + (width - widthMm * scale) / 2.0, area.top + (height - heightMm * scale) / 2.0, scale};
 }
 
-void paintSheet(HDC dc, const RECT& area, const sim::SheetPicture& picture) {
+void paintSheet(HDC dc, const RECT& area, const sim::SheetPicture& picture, int smallestName) {
     FillRect(dc, &area, GetSysColorBrush(COLOR_APPWORKSPACE));
     const SheetPlacement at = placeSheet(area, picture.width, picture.height);
     if (at.scale <= 0.0) {
@@ -164,12 +169,12 @@ void paintSheet(HDC dc, const RECT& area, const sim::SheetPicture& picture) {
     DeleteObject(clip);
     const Transform sheet(at, nullptr);
     for (const sim::PictureItem& item : picture.paper) {
-        std::visit(ItemPainter{dc, sheet}, item);
+        std::visit(ItemPainter{dc, sheet, smallestName}, item);
     }
     for (const sim::PictureGroup& group : picture.groups) {
         const Transform to(at, &group);
         for (const sim::PictureItem& item : group.items) {
-            std::visit(ItemPainter{dc, to}, item);
+            std::visit(ItemPainter{dc, to, smallestName}, item);
         }
     }
     SelectClipRgn(dc, nullptr);

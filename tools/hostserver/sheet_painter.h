@@ -18,7 +18,8 @@ struct SheetPlacement {
 // The largest scale at which the whole sheet fits the area, centred.
 SheetPlacement placeSheet(const RECT& area, double widthMm, double heightMm);
 
-// Paints the picture into `dc` over `area`, whose background it fills first.
-void paintSheet(HDC dc, const RECT& area, const sim::SheetPicture& picture);
+// Paints the picture into `dc` over `area`, whose background it fills first. Names whose em would
+// be smaller than smallestName pixels are left out: too small to read, they are only smudges.
+void paintSheet(HDC dc, const RECT& area, const sim::SheetPicture& picture, int smallestName);
 
 } // namespace tvx::hostserver
