@@ -10,6 +10,7 @@
 #include "app/win32/vb_library.h"
 #include "resources/resource_ids.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tvx::win {
@@ -17,9 +18,7 @@ namespace tvx::win {
 Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder, HWND owner)
     : instance_(instance), previewFolder_(std::move(previewFolder)),
       background_(CreateSolidBrush(kMainFormBackground)),
-      choiceBackground_(CreateSolidBrush(kChoiceBackground)),
-      bigIcon_(loadIconResource(instance, IDI_TARVENIX, GetSystemMetrics(SM_CXICON))),
-      smallIcon_(loadIconResource(instance, IDI_TARVENIX, GetSystemMetrics(SM_CXSMICON))) {
+      choiceBackground_(CreateSolidBrush(kChoiceBackground)) {
     const PerMonitorAwareWindows perMonitor;
     dpi_ = screenDpi();
     dialogFont_ = createDialogFont(dpi_);
@@ -28,8 +27,7 @@ Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder, HWN
     registerDialogClass(instance, ids::kMainFormClass, &dialogWindowProc<Win32MainForm>, nullptr);
     window_.reset(createDialogWindow(instance, ids::kMainFormClass, kMainFormCaption, kMainFormClient, dpi_, this,
                                      owner, owner));
-    SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    setTitleIcons(dpi_);
     createControls();
     centreOn(owner);
 }
@@ -82,6 +80,19 @@ void Win32MainForm::applyDpi(int dpi) {
     layOutControlsAgain(window_.get(), kMainFormControls, dpi, [this](FontRole role) { return fontFor(role); });
     sfsPic_.setDpi(dpi);
     txtCalcBox_.setDpi(dpi);
+    setTitleIcons(dpi);
+}
+
+void Win32MainForm::setTitleIcons(int dpi) {
+    auto icons = std::find_if(titleIcons_.begin(), titleIcons_.end(), [dpi](const TitleIcons& i) { return i.dpi == dpi; });
+    if (icons == titleIcons_.end()) {
+        // The system's icon sizes at 96 DPI, scaled as the system scales them.
+        titleIcons_.push_back({dpi, loadIconResource(instance_, IDI_TARVENIX, MulDiv(32, dpi, USER_DEFAULT_SCREEN_DPI)),
+                               loadIconResource(instance_, IDI_TARVENIX, MulDiv(16, dpi, USER_DEFAULT_SCREEN_DPI))});
+        icons = titleIcons_.end() - 1;
+    }
+    SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons->big.get()));
+    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons->small.get()));
 }
 
 void Win32MainForm::centreOn(HWND anchor) {
@@ -116,7 +127,10 @@ std::wstring Win32MainForm::caption() const {
 }
 
 FormIcon Win32MainForm::icon() const {
-    return FormIcon{bigIcon_.get()};
+    // The icon the title bar shows now.
+    const auto current = std::find_if(titleIcons_.begin(), titleIcons_.end(),
+                                      [this](const TitleIcons& i) { return i.dpi == dpi_; });
+    return FormIcon{current != titleIcons_.end() ? current->big.get() : nullptr};
 }
 
 void Win32MainForm::stdSFSSymbol_Click() {

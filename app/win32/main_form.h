@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tvx::win {
 
@@ -68,6 +69,8 @@ private:
     HFONT fontFor(FontRole role) const;
     // Fonts, controls and pictures for another DPI; the window keeps its place and size.
     void applyDpi(int dpi);
+    // The title bar's icons drawn for dpi, given to the window.
+    void setTitleIcons(int dpi);
     void onCommand(int id, int code);
     void onActivate(bool active);
     void paint();
@@ -80,8 +83,14 @@ private:
     UniqueFont largeBoldFont_;
     UniqueBrush background_;
     UniqueBrush choiceBackground_;
-    UniqueIcon bigIcon_;
-    UniqueIcon smallIcon_;
+    // The title bar's icons, for each DPI the dialog has stood at: kept until the dialog goes,
+    // since a message may still show the one it was given.
+    struct TitleIcons {
+        int dpi;
+        UniqueIcon big;
+        UniqueIcon small;
+    };
+    std::vector<TitleIcons> titleIcons_;
     ComboChoiceList symbol_;
     ComboChoiceList rough_;
     ComboChoiceList met_;

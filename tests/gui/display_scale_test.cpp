@@ -234,14 +234,36 @@ TEST_F(DisplayScale, MainDialogScalesEveryControlAndFont) {
     expectMainDialogAtThisDpi(form);
 }
 
+// The widths of a window's big and small title icons, as "BIG SMALL".
+std::string titleIconWidths(HWND window) {
+    std::string widths;
+    for (const WPARAM which : {WPARAM{ICON_BIG}, WPARAM{ICON_SMALL}}) {
+        const auto icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0));
+        ICONINFO info{};
+        BITMAP bitmap{};
+        if (icon != nullptr && GetIconInfo(icon, &info)) {
+            GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+        }
+        widths += std::to_string(bitmap.bmWidth) + (which == ICON_BIG ? " " : "");
+    }
+    return widths;
+}
+
+std::string titleIconWidthsAt(int dpi) { return std::to_string(32 * dpi / 96) + " " + std::to_string(16 * dpi / 96); }
+
 // Dragged here from a monitor of another scale, the dialog is the one made here: the same client
-// area, control rectangles and fonts, nothing clipped.
+// area, control rectangles, fonts and title icons, nothing clipped.
 TEST_F(DisplayScale, MainDialogMovedHereFromAnotherScaleIsTheOneMadeHere) {
     win::Win32MainForm made(GetModuleHandleW(nullptr), L".");
     win::Win32MainForm moved(GetModuleHandleW(nullptr), L".");
+    EXPECT_EQ(titleIconWidths(made.hwnd()), titleIconWidthsAt(dpi()));
     arriveAtDpi(moved.hwnd(), win::kMainFormClient, otherDpi());
     expectLaidOutFor(moved.hwnd(), win::kMainFormControls, otherDpi());
+    EXPECT_EQ(titleIconWidths(moved.hwnd()), titleIconWidthsAt(otherDpi()));
     arriveAtDpi(moved.hwnd(), win::kMainFormClient, dpi());
+    EXPECT_EQ(titleIconWidths(moved.hwnd()), titleIconWidthsAt(dpi()));
     SymbolRegister symbols;
     for (win::Win32MainForm* form : {&made, &moved}) {
         form->showModeless();
