@@ -1,4 +1,4 @@
-// Turns the bytes of a text item into wide text.
+// Turns the bytes of a text item into wide text, and wide text into UTF-8.
 #pragma once
 
 #include <optional>
@@ -14,5 +14,10 @@ std::wstring decodeCp1252(std::string_view bytes);
 // Strict UTF-8: overlong forms, surrogates and truncated sequences give nullopt. Characters
 // beyond the basic plane become surrogate pairs where wchar_t has 16 bits.
 std::optional<std::wstring> decodeUtf8(std::string_view bytes);
+
+// UTF-16 (UTF-32 where wchar_t is wider) to UTF-8. A surrogate without its partner, or a value
+// beyond U+10FFFF, becomes U+FFFD; when badAt is given it stops the encoding instead: *badAt then
+// holds its position, and the result is empty. *badAt is npos for a text without one.
+std::string encodeUtf8(std::wstring_view text, std::size_t* badAt = nullptr);
 
 }  // namespace tvx

@@ -1,5 +1,7 @@
 #include "drawing/run_log.h"
 
+#include "config/text_decoding.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -8,42 +10,6 @@ namespace tvx {
 namespace {
 
 constexpr std::string_view kEol = "\r\n";
-
-// UTF-16 (or UTF-32 where wchar_t is wider) to UTF-8; an unpaired surrogate becomes U+FFFD, as
-// a log line must never be refused for one.
-std::string utf8(std::wstring_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        auto c = static_cast<std::uint32_t>(text[i]);
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
-            const auto low = static_cast<std::uint32_t>(text[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 std::string hex(std::int32_t code) {
     char text[16];
@@ -97,7 +63,7 @@ void RunLog::note(std::string_view label, std::wstring_view text) noexcept {
         return;
     }
     try {
-        note(label, std::string_view(utf8(text)));
+        note(label, std::string_view(encodeUtf8(text)));
     } catch (...) {
     }
 }

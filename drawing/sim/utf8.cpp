@@ -1,5 +1,7 @@
 #include "drawing/sim/utf8.h"
 
+#include "config/text_decoding.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -21,24 +23,6 @@ void appendWide(std::wstring& out, std::uint32_t code) {
         }
     }
     out += static_cast<wchar_t>(code);
-}
-
-void appendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 [[noreturn]] void invalidAt(std::size_t offset, const char* what) {
@@ -102,26 +86,10 @@ std::wstring fromUtf8(std::string_view text) {
 }
 
 std::string toUtf8(std::wstring_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        auto code = static_cast<std::uint32_t>(text[i]);
-        if (kWideIsUtf16 && code >= 0xD800 && code <= 0xDBFF) {
-            if (i + 1 >= text.size()) {
-                throw Utf8Error("unpaired high surrogate at the end of the text");
-            }
-            const auto low = static_cast<std::uint32_t>(text[i + 1]);
-            if (low < 0xDC00 || low > 0xDFFF) {
-                throw Utf8Error("unpaired high surrogate at position " + std::to_string(i));
-            }
-            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-            ++i;
-        } else if (isSurrogate(code)) {
-            throw Utf8Error("unpaired surrogate at position " + std::to_string(i));
-        } else if (code > 0x10FFFF) {
-            throw Utf8Error("character beyond U+10FFFF at position " + std::to_string(i));
-        }
-        appendUtf8(out, code);
+    std::size_t bad = 0;
+    std::string out = encodeUtf8(text, &bad);
+    if (bad != std::string::npos) {
+        throw Utf8Error("unpaired surrogate or a value beyond U+10FFFF at position " + std::to_string(bad));
     }
     return out;
 }

@@ -43,5 +43,23 @@ TEST(DecodeUtf8, MalformedSequencesAreRejected) {
     }
 }
 
+// Back to UTF-8: what decodes comes back byte for byte; a lone surrogate is replaced for a text
+// shown or logged, and reported where the caller must refuse it.
+TEST(EncodeUtf8, RoundTripsAndReplacesOrReportsALoneSurrogate) {
+    for (const std::string_view bytes : {std::string_view("geschliffen"), std::string_view("Gr\xC3\xB6\xC3\x9F" "e"),
+                                         std::string_view("\xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF")}) {
+        EXPECT_EQ(encodeUtf8(*decodeUtf8(bytes)), bytes);
+    }
+    std::wstring lone = L"a";
+    lone += static_cast<wchar_t>(0xDC00);
+    lone += L"b";
+    EXPECT_EQ(encodeUtf8(lone), "a\xEF\xBF\xBD" "b");
+    std::size_t badAt = 0;
+    EXPECT_EQ(encodeUtf8(lone, &badAt), "");
+    EXPECT_EQ(badAt, 1u);
+    EXPECT_EQ(encodeUtf8(L"ok", &badAt), "ok");
+    EXPECT_EQ(badAt, std::string::npos);
+}
+
 }  // namespace
 }  // namespace tvx
