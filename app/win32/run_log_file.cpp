@@ -128,7 +128,11 @@ void drainRecords() {
             next = std::move(queue.records.front());
             queue.records.pop_front();
         }
-        writeRecordTo(next.first, next.second);
+        // A record that cannot be written is lost alone: the ones after it still go.
+        try {
+            writeRecordTo(next.first, next.second);
+        } catch (...) {
+        }
     }
 }
 
