@@ -228,13 +228,11 @@ play_user() {
 # After the run in the host: the host once it answers again, photographed, then closed, which
 # saves the drawing. Closed also after a message, so the host ends.
 close_host() {
-  local i answer
+  local answer
   kill -0 "$session_pid" 2>/dev/null || return 0
   printf 'gone %s %d\n' "$main_form" $((end_wait * 1000)) | drv >/dev/null
-  # The frame answers once the run has ended on the host's thread.
-  for ((i = 0; i < end_wait / 5; i++)); do
-    printf 'text %s\n' "$frame" | drv >/dev/null && break
-  done
+  # The frame answers once the run has ended on the host's thread (the driver waits up to 30 s).
+  printf 'respond %s\n' "$frame" | drv >/dev/null
   if [ "${1:-}" = shoot ]; then
     shoot "$out/host-after.png" "$frame"
   fi
