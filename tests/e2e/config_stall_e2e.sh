@@ -8,12 +8,10 @@
 #   config_stall_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
-addin=$build/addin/Tarvenix.dll
 e2e_values="tarvenix addin server driver"
 e2e_options "$@"
 source "$root/tests/gui/e2e_lib.sh"
 
-frame=TvxHostFrame::
 config_message='Konfiguration >Tarvenix.txt< nicht gefunden oder fehlerhaft !'
 app=$work/app
 install_tarvenix_addin "$app" "$tarvenix" "$addin"
@@ -64,12 +62,12 @@ echo "== the add-in with the same share, then with a file that answers"
 serve "$root/samples/sample-drawing.json" --addins || exit 1
 drv wait "$frame" 10000 >/dev/null || fail "add-in: no host frame"
 start=$SECONDS
-drv menu "$frame" Extras "Oberflächenangabe..." >/dev/null || fail "add-in: the menu command was refused"
+drv menu "$frame" Extras "$command" >/dev/null || fail "add-in: the menu command was refused"
 confirm_message add-in "$start"
 expect "add-in: no dialog came up" "$(drv visible "$main" 2>/dev/null | tr -d '\r')" 0
 kill -0 "$server_pid" 2>/dev/null || fail "add-in: the host's process ended"
 name_config "$app/Tarvenix.txt"
-drv menu "$frame" Extras "Oberflächenangabe..." >/dev/null || fail "add-in: the next click was refused"
+drv menu "$frame" Extras "$command" >/dev/null || fail "add-in: the next click was refused"
 if drv wait "$main" 10000 >/dev/null; then
   drv click "$main" cmd_Cancel >/dev/null
   drv gone "$main" 10000 >/dev/null || fail "add-in: the dialog stayed"

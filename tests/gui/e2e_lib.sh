@@ -168,6 +168,9 @@ differing_pixels() { # SHOT X Y W H PICTURE
 main=tvx_MainForm::
 gef=GEF::
 title='Oberflächen - Assisten'
+# The stand-in host's frame, and the add-in's command on its Extras menu.
+frame=TvxHostFrame::
+command="Oberflächenangabe..."
 
 # Plays a user on the started Tarvenix until it ends: presses Ok in the main dialog once, reads
 # and dismisses every message. Writes OUT/outcome.txt: "ended 0|1", "dialog 0|1", "startup N"

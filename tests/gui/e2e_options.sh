@@ -10,6 +10,7 @@ here=$(cd "$(dirname "$e2e_script")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$root/build/windows
 tarvenix=$build/app/win32/Tarvenix.exe
+addin=$build/addin/Tarvenix.dll
 server=$build/tools/hostserver/tvx-hostserver.exe
 driver=$build/tools/guidriver/tvx-guidriver.exe
 

@@ -11,15 +11,12 @@
 # With --shot, a picture of the screen with the host's Extras menu open is kept in PNG.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
-addin=$build/addin/Tarvenix.dll
 sheet_svg=$build/tests/hosting/tvx_sheet_svg.exe
 shot=
 e2e_values="tarvenix addin server driver sheet_svg shot"
 e2e_options "$@"
 source "$root/tests/gui/e2e_lib.sh"
 
-frame=TvxHostFrame::
-command="Oberflächenangabe..."
 app=$work/app
 install_tarvenix_addin "$app" "$tarvenix" "$addin"
 

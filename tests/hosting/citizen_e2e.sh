@@ -10,14 +10,11 @@
 #   citizen_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
-addin=$build/addin/Tarvenix.dll
 e2e_values="tarvenix addin server driver"
 e2e_options "$@"
 source "$root/tests/gui/e2e_lib.sh"
 
-frame=TvxHostFrame::
 options=TvxHostOptions::Optionen
-command="Oberflächenangabe..."
 app=$work/app
 after=$root/docs/bilder/beispiel-nachher.json
 install_tarvenix_addin "$app" "$tarvenix" "$addin"

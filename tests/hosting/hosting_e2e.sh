@@ -17,7 +17,6 @@ e2e_values="server driver addin samples shot"
 e2e_options "$@"
 source "$root/tests/gui/e2e_lib.sh"
 
-frame=TvxHostFrame::
 toolbar=ToolbarWindow32:0
 clsid='{9D150035-8215-4525-AC95-CA2D4CBB951A}'
 mkdir -p "$work/addin"

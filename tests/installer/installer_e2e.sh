@@ -126,8 +126,7 @@ fi
 
 echo "== the installed add-in: loaded by the host from the package's keys, Extras, Ok"
 serve "$sample" --addins
-frame=TvxHostFrame::
-if drv wait "$frame" 10000 >/dev/null && drv menu "$frame" Extras "Oberflächenangabe..." >/dev/null &&
+if drv wait "$frame" 10000 >/dev/null && drv menu "$frame" Extras "$command" >/dev/null &&
   drv wait "$main" 10000 >/dev/null; then
   drv click "$main" cmd_Ok >/dev/null
   drv gone "$main" 10000 >/dev/null || fail "add-in run: the dialog stayed"
