@@ -128,9 +128,7 @@ std::wstring Win32MainForm::caption() const {
 
 FormIcon Win32MainForm::icon() const {
     // The icon the title bar shows now.
-    const auto current = std::find_if(titleIcons_.begin(), titleIcons_.end(),
-                                      [this](const TitleIcons& i) { return i.dpi == dpi_; });
-    return FormIcon{current != titleIcons_.end() ? current->big.get() : nullptr};
+    return FormIcon{reinterpret_cast<HICON>(SendMessageW(window_.get(), WM_GETICON, ICON_BIG, 0))};
 }
 
 void Win32MainForm::stdSFSSymbol_Click() {
