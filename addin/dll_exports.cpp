@@ -39,6 +39,12 @@ HRESULT STDAPICALLTYPE DllRegisterServer() {
     }
 }
 
-HRESULT STDAPICALLTYPE DllUnregisterServer() { return tvx::addin::unregisterAddin(); }
+HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    try {
+        return tvx::addin::unregisterAddin(tvx::addin::modulePath());
+    } catch (...) {
+        return SELFREG_E_CLASS;
+    }
+}
 
 } // extern "C"

@@ -4,6 +4,7 @@
 
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace tvx::addin {
 namespace {
@@ -51,6 +52,47 @@ HRESULT removeTree(HKEY root, const std::wstring& path) {
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(status));
 }
 
+// The in-process server the class names now, environment variables expanded; empty when none.
+std::wstring registeredServer() {
+    DWORD bytes = 0;
+    const std::wstring key = kClassKey + L"\\InprocServer32";
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr,
+                     &bytes) != ERROR_SUCCESS) {
+        return {};
+    }
+    std::vector<wchar_t> value(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                     value.data(), &bytes) != ERROR_SUCCESS) {
+        return {};
+    }
+    return value.data();
+}
+
+std::wstring fullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return path;
+    }
+    std::vector<wchar_t> full(size, L'\0');
+    return GetFullPathNameW(path.c_str(), size, full.data(), nullptr) == 0 ? path : std::wstring(full.data());
+}
+
+bool samePath(const std::wstring& a, const std::wstring& b) {
+    const std::wstring fullA = fullPath(a);
+    const std::wstring fullB = fullPath(b);
+    return CompareStringOrdinal(fullA.c_str(), static_cast<int>(fullA.size()), fullB.c_str(),
+                                static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The package's registration, or a second copy's, still in use: a file that exists elsewhere.
+// A registration whose file has gone is stale and may be taken over.
+bool anotherCopyRegistered(const std::wstring& dllPath) {
+    const std::wstring registered = registeredServer();
+    return !registered.empty() && !samePath(registered, dllPath) &&
+           GetFileAttributesW(registered.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 HRESULT writeAll(const std::wstring& dllPath) {
     Key classKey(HKEY_CLASSES_ROOT, kClassKey);
     HRESULT hr = classKey.text(nullptr, L"Tarvenix").result();
@@ -78,19 +120,28 @@ HRESULT writeAll(const std::wstring& dllPath) {
 
 HRESULT registerAddin(const std::wstring& dllPath) noexcept {
     try {
+        if (anotherCopyRegistered(dllPath)) {
+            return kAnotherCopyRegistered;
+        }
         const HRESULT hr = writeAll(dllPath);
         if (FAILED(hr)) {
-            unregisterAddin();
+            unregisterAddin(dllPath);
         }
         return hr;
     } catch (...) {
-        unregisterAddin();
+        unregisterAddin(dllPath);
         return E_FAIL;
     }
 }
 
-HRESULT unregisterAddin() noexcept {
+HRESULT unregisterAddin(const std::wstring& dllPath) noexcept {
     try {
+        // The keys belong to whichever copy the class names: the package's must outlive a zip's
+        // copy being unregistered.
+        const std::wstring registered = registeredServer();
+        if (!registered.empty() && !samePath(registered, dllPath)) {
+            return S_OK;
+        }
         HRESULT first = S_OK;
         for (const auto& [root, path] : {std::pair{HKEY_CURRENT_USER, kStartupKey}, std::pair{HKEY_LOCAL_MACHINE, kAddinsKey},
                                          std::pair{HKEY_CLASSES_ROOT, kClassKey}}) {

@@ -826,7 +826,7 @@ bool exists(HKEY root, const std::wstring& key) {
     return true;
 }
 
-TEST_F(AddinInProcess, RegistersExactlyItsOwnKeysAndRemovesOnlyThose) {
+TEST_F(AddinInProcess, RegistersExactlyItsOwnKeysAndRemovesOnlyThoseOfItsOwnCopy) {
     const std::wstring clsid = addin::kAddinClsidText;
     const std::wstring classKey = L"CLSID\\" + clsid;
     const std::wstring addinKey = L"SOFTWARE\\SOLIDWORKS\\AddIns\\" + clsid;
@@ -859,6 +859,37 @@ TEST_F(AddinInProcess, RegistersExactlyItsOwnKeysAndRemovesOnlyThose) {
     EXPECT_FALSE(exists(HKEY_CURRENT_USER, startupKey));
     EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, otherAddin));
     EXPECT_EQ(unregisterServer(), S_OK) << "keys already gone are no failure";
+
+    // The package's copy registered elsewhere: the zip's copy neither takes over nor removes it.
+    const std::filesystem::path packaged = folder.path() / "package" / "Tarvenix.dll";
+    std::filesystem::create_directories(packaged.parent_path());
+    std::ofstream(packaged).put('x');
+    HKEY server = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, (classKey + L"\\InprocServer32").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &server, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring packagedPath = packaged.wstring();
+    RegSetValueExW(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(packagedPath.c_str()),
+                   static_cast<DWORD>((packagedPath.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(server);
+    HKEY packageEntry = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, addinKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &packageEntry, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(packageEntry);
+    EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_ALREADY_REGISTERED));
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", nullptr), packagedPath);
+    EXPECT_FALSE(exists(HKEY_CURRENT_USER, startupKey)) << "a refused registration writes nothing";
+    EXPECT_EQ(unregisterServer(), S_OK);
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", nullptr), packagedPath);
+    EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, addinKey));
+
+    // A registration whose file has gone is stale: registering takes it over.
+    std::filesystem::remove(packaged);
+    ASSERT_EQ(registerServer(), S_OK);
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", nullptr), (folder.path() / "Tarvenix.dll").wstring());
+    ASSERT_EQ(unregisterServer(), S_OK);
+    EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, classKey));
 }
 
 } // namespace
