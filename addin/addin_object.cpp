@@ -8,6 +8,7 @@
 #include "drawing/com/com_object.h"
 #include "drawing/host.h"
 
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <string>
@@ -162,6 +163,8 @@ private:
         connection_->callbacks.reset();
         AddinShell::release(std::move(connection_->shell));
         connection_.reset();
+        // The host may end its process right after this: the run's last record must be on disk.
+        win::settleQueuedRecords(std::chrono::milliseconds(500));
     }
 
     ModuleRef counted_;

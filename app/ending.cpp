@@ -34,13 +34,25 @@ void tidyUp(Program& program) noexcept {
     session.owed.settle();
 }
 
-// How the run ended, as its log tells it.
+// How the run ended, as its log tells it, in words support can pass on.
 std::string endingText(const Program& program) {
     const std::string step = program.step;
     if (program.messageShown) {
-        return "nach der Meldung (" + step + ")";
+        std::string text = "nach der Meldung (" + step + "): ";
+        if (!program.drawingChanged) {
+            return text + "die Zeichnung ist unverändert";
+        }
+        return text + (program.undoEntryStarted
+                           ? "die Zeichnung wurde schon geändert; einmal Rückgängig („Oberflächenangabe“) nimmt es zurück"
+                           : "die Zeichnung wurde schon geändert, ohne eigenen Rückgängig-Eintrag");
     }
-    return step == "Ok" ? "Ok ausgeführt" : step;
+    if (step == "Ok") {
+        return "Ok ausgeführt";
+    }
+    if (step == "Abbruch") {
+        return "Abbruch, die Zeichnung ist unverändert";
+    }
+    return step + ", die Zeichnung ist unverändert";
 }
 
 // The step a handler of the dialog is, in the log's words.

@@ -70,6 +70,8 @@ void cmd_Ok_Click(Program& program) {
     main.symbolType = program.form.stdSFSSymbol().listIndex();
     main.method = program.form.stdSFSMet().text();
     main.roughness = program.form.stdSFSRough().text();
+    program.log.note("Auswahl", L"Symbol " + std::to_wstring(main.symbolType) + L", Methode \"" + main.method +
+                                    L"\", Rauheit \"" + main.roughness + L"\"");
     confirmDrawingAsScanned(program);
     program.symbols.removeMainTwin();
     computeLayoutOrReport(program);
@@ -78,10 +80,12 @@ void cmd_Ok_Click(Program& program) {
     // Before the recording starts: a run stopped here changes nothing and leaves no Undo entry.
     checkOldOutputSelectable(program.session, program.symbols, route);
     tryStartUndoRecording(program.session);
+    program.undoEntryStarted = program.session.undoRecording != nullptr;
     // Owed before anything else, so that it is settled last: what a busy host gets taken back
     // once it answers again lands inside the one Undo entry.
     const OwedSteps::Ticket undo = program.session.owed.owe(
         "finish the Undo recording", [&session = program.session] { tryFinishUndoRecording(session); });
+    program.drawingChanged = true;
     try {
         clearOldOutput(program.session, program.symbols, route);
         placeOutput(program.session, program.symbols, program.config, program.layout.notePoint,

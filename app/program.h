@@ -54,6 +54,10 @@ struct Program {
     RunLog log;
     const char* step = "Start";
     bool messageShown = false;
+    // Ok has begun changing the drawing, and whether it does so inside an Undo entry: a failure
+    // after that leaves changes that the log must own up to.
+    bool drawingChanged = false;
+    bool undoEntryStarted = false;
 };
 
 } // namespace tvx

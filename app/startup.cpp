@@ -18,6 +18,7 @@ void Form_Load(Program& program) {
     if (!openSession(program.session, program.connector, raise)) {
         shutDown(program);
     }
+    program.log.note("Blatt", program.session.sheetName);
     scanDrawing(program.session, program.symbols);
     program.form.showModeless();
     fillChoiceLists(program.form, program.symbols);

@@ -3,10 +3,12 @@
 #include "app/win32/module_worker.h"
 #include "app/win32/win_handles.h"
 
+#include "drawing/record_queue.h"
+
 #include <cstdio>
 #include <cstring>
-#include <deque>
-#include <mutex>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,13 +56,38 @@ std::string versionOf(HMODULE module) {
     return text;
 }
 
+// Local time with its offset from UTC: the file travels by mail between time zones.
 std::string now() {
+    FILETIME utc;
+    GetSystemTimeAsFileTime(&utc);
+    FILETIME local;
     SYSTEMTIME t;
-    GetLocalTime(&t);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{t.wYear}, unsigned{t.wMonth},
-                  unsigned{t.wDay}, unsigned{t.wHour}, unsigned{t.wMinute}, unsigned{t.wSecond});
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &t)) {
+        return "unbekannt";
+    }
+    const auto ticks = [](const FILETIME& f) {
+        return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
+    };
+    // 100 ns ticks; rounded to whole minutes, as offsets are.
+    const long long minutes = (ticks(local) - ticks(utc) + (ticks(local) >= ticks(utc) ? 300'000'000LL : -300'000'000LL)) /
+                              600'000'000LL;
+    const long long away = minutes < 0 ? -minutes : minutes;
+    char text[48];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u UTC%c%02lld:%02lld", unsigned{t.wYear},
+                  unsigned{t.wMonth}, unsigned{t.wDay}, unsigned{t.wHour}, unsigned{t.wMinute}, unsigned{t.wSecond},
+                  minutes < 0 ? '-' : '+', away / 60, away % 60);
     return text;
+}
+
+// "user auf COMPUTER", as support asks first; what the system does not tell is left out.
+std::wstring userAndComputer() {
+    wchar_t user[257] = {};
+    DWORD userLength = static_cast<DWORD>(std::size(user));
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD computerLength = static_cast<DWORD>(std::size(computer));
+    const std::wstring who = GetUserNameW(user, &userLength) ? user : L"unbekannt";
+    const std::wstring where = GetComputerNameW(computer, &computerLength) ? computer : L"unbekannt";
+    return who + L" auf " + where;
 }
 
 UniqueKernelHandle openForAppending(const std::wstring& file) {
@@ -69,8 +96,69 @@ UniqueKernelHandle openForAppending(const std::wstring& file) {
     return UniqueKernelHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
+// Emptied in place: the file then takes records again, though its older one could not be made.
+UniqueKernelHandle openEmptied(const std::wstring& file) {
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return UniqueKernelHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+// Two processes rotating at once would each move the file, the second throwing away the full
+// older file the first had just made. Held for one rotation; a short wait at most.
+class RotationLock {
+public:
+    RotationLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Tarvenix.Log.Rotation")) {
+        if (mutex_) {
+            const DWORD waited = WaitForSingleObject(mutex_.get(), 2000);
+            owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        }
+    }
+    RotationLock(const RotationLock&) = delete;
+    RotationLock& operator=(const RotationLock&) = delete;
+    ~RotationLock() {
+        if (owned_) {
+            ReleaseMutex(mutex_.get());
+        }
+    }
+    bool owned() const { return owned_; }
+
+private:
+    UniqueKernelHandle mutex_;
+    bool owned_ = false;
+};
+
+std::uintmax_t sizeOf(const UniqueKernelHandle& file) {
+    LARGE_INTEGER size{};
+    return file && GetFileSizeEx(file.get(), &size) ? static_cast<std::uintmax_t>(size.QuadPart) : 0;
+}
+
+// The full file becomes the older one. Should that fail (the older file open in a viewer, read
+// only, or a folder of that name), the older one goes first; failing that too, the file starts
+// afresh: the log goes on either way.
+UniqueKernelHandle rotate(const std::wstring& file, std::size_t record) {
+    const RotationLock lock;
+    if (!lock.owned()) {
+        return {};
+    }
+    // Another process may have rotated while this one waited.
+    UniqueKernelHandle out = openForAppending(file);
+    if (!out || !planAppend(sizeOf(out), record, kRunLogCap).rotateFirst) {
+        return out;
+    }
+    out.reset();
+    const std::wstring older = file.substr(0, file.size() - 4) + L".1.log";
+    if (!MoveFileExW(file.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        SetFileAttributesW(older.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(older.c_str());
+        if (!MoveFileExW(file.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            return openEmptied(file);
+        }
+    }
+    return openForAppending(file);
+}
+
 // Few calls into the system, since the exe's run waits for them: open (making the folder only when
-// it is missing), size, write. Any failure means no log.
+// it is missing), size, write. Any failure means no log for this record.
 void writeRecordTo(const std::wstring& file, std::string_view record) {
     if (file.empty()) {
         return;
@@ -87,13 +175,9 @@ void writeRecordTo(const std::wstring& file, std::string_view record) {
     const CappedAppend plan = planAppend(static_cast<std::uintmax_t>(size.QuadPart), record.size(), kRunLogCap);
     if (plan.rotateFirst) {
         out.reset();
-        const std::wstring older = file.substr(0, file.size() - 4) + L".1.log";
-        if (!MoveFileExW(file.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        out = rotate(file, record.size());
+        if (!out || sizeOf(out) + plan.bytes > kRunLogCap) {
             return; // appending now would break the cap
-        }
-        out = openForAppending(file);
-        if (!out) {
-            return;
         }
     }
     DWORD written = 0;
@@ -103,34 +187,20 @@ void writeRecordTo(const std::wstring& file, std::string_view record) {
 void writeRecord(std::string_view record) { writeRecordTo(runLogPath(), record); }
 
 // Records handed over and not yet written, in the order they came: a run's piece before its
-// message and its end must not overtake each other.
-struct RecordQueue {
-    std::mutex lock;
-    std::deque<std::pair<std::wstring, std::string>> records;
-    bool draining = false;
-};
+// message and its end must not overtake each other. A writer hung on its folder holds at most
+// this much back.
+constexpr std::size_t kQueueCap = 256 * 1024;
 
 RecordQueue& recordQueue() {
-    static RecordQueue queue;
+    static RecordQueue queue(kQueueCap);
     return queue;
 }
 
 void drainRecords() {
-    RecordQueue& queue = recordQueue();
-    for (;;) {
-        std::pair<std::wstring, std::string> next;
-        {
-            const std::lock_guard<std::mutex> lock(queue.lock);
-            if (queue.records.empty()) {
-                queue.draining = false;
-                return;
-            }
-            next = std::move(queue.records.front());
-            queue.records.pop_front();
-        }
+    while (std::optional<QueuedRecord> next = recordQueue().next()) {
         // A record that cannot be written is lost alone: the ones after it still go.
         try {
-            writeRecordTo(next.first, next.second);
+            writeRecordTo(next->file, next->text);
         } catch (...) {
         }
     }
@@ -139,15 +209,7 @@ void drainRecords() {
 // On the thread pool, to the file the log names now; one callback at a time writes whatever is
 // queued. When none can be handed over, at once after all.
 void writeRecordAside(std::string_view record) {
-    RecordQueue& queue = recordQueue();
-    bool startWorker = false;
-    {
-        const std::lock_guard<std::mutex> lock(queue.lock);
-        queue.records.emplace_back(runLogPath(), std::string(record));
-        startWorker = !queue.draining;
-        queue.draining = true;
-    }
-    if (startWorker && !submitModuleWork(&drainRecords)) {
+    if (recordQueue().push({runLogPath(), std::string(record)}) && !submitModuleWork(&drainRecords)) {
         drainRecords();
     }
 }
@@ -177,6 +239,7 @@ void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std:
         log.writeTo(writing == RecordWriting::OnWorker ? &writeRecordAside : &writeRecord);
         log.note("Lauf", std::string_view(now()));
         log.note("Tarvenix", std::string_view(versionOf(module) + ", " + std::string(shell)));
+        log.note("Benutzer", std::wstring_view(userAndComputer()));
         if (!configPath.empty()) {
             log.note("Konfiguration", std::wstring_view(configPath));
         }
@@ -200,6 +263,14 @@ void logOutsideRun(HMODULE module, std::string_view shell, std::string_view what
         log.note(what, cause);
         log.flush();
     } catch (...) {
+    }
+}
+
+bool settleQueuedRecords(std::chrono::milliseconds bound) noexcept {
+    try {
+        return recordQueue().settle(bound);
+    } catch (...) {
+        return false;
     }
 }
 

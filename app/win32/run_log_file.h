@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -33,5 +34,9 @@ void noteHostRevision(RunLog& log, const std::wstring& revision) noexcept;
 // A record of its own for a failure outside any run (the add-in's connection), with its cause;
 // written on a worker.
 void logOutsideRun(HMODULE module, std::string_view shell, std::string_view what, std::string_view cause) noexcept;
+
+// Waits at most bound for the records still queued to be written: the host may end the process
+// right after letting go of the add-in. What is left then is dropped, and the next record says so.
+bool settleQueuedRecords(std::chrono::milliseconds bound) noexcept;
 
 } // namespace tvx::win

@@ -195,7 +195,12 @@ UniqueVariant DispatchObject::invoke(const char* operation, WORD kind, std::span
         line_->noteAnswer(kind == DISPATCH_PROPERTYPUT ? "gesetzt" : answerKind(result.get()));
     }
     if (FAILED(hr)) {
-        throw host::HostError(operation, describeInvokeFailure(hr, &error.filled(), argErr, params.cArgs),
+        const EXCEPINFO& info = error.filled();
+        if (hr == DISP_E_EXCEPTION && info.bstrDescription != nullptr && SysStringLen(info.bstrDescription) > 0) {
+            line_->noteFailureText(
+                std::wstring_view(info.bstrDescription, SysStringLen(info.bstrDescription)));
+        }
+        throw host::HostError(operation, describeInvokeFailure(hr, &info, argErr, params.cArgs),
                               failureKind(hr), static_cast<std::int32_t>(hr));
     }
     return result;

@@ -86,6 +86,13 @@ public:
         }
     }
 
+    // The host's own words on the last call's failure (its exception's description), for support.
+    void noteFailureText(std::wstring_view text) noexcept {
+        if (log_ != nullptr) {
+            log_->note("    Text des Hosts", text);
+        }
+    }
+
     // A host that kept rejecting calls past the busy bound is tried again: the next call goes to
     // it once more, within the same bound. A line lost to a call that was never answered stays lost.
     void takeCallsAgain() noexcept;

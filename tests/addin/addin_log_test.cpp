@@ -114,7 +114,8 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     ASSERT_GT(host.sim.trace().size(), 4u);
     const std::string fourth = host.sim.trace()[3].operation;
     std::string log = logOnceItHolds(logFile, "\r\nEnde: ");
-    EXPECT_NE(log.find("Tarvenix: 1.0.0.0, Add-in\r\n"), std::string::npos) << log;
+    // The log names the project's one version, as the version record and the package do.
+    EXPECT_NE(log.find("Tarvenix: " TVX_PROJECT_VERSION ".0, Add-in\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("\r\nHostversion: 31.2.0\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("Konfiguration: "), std::string::npos) << log;
     EXPECT_NE(log.find("Papiercode: "), std::string::npos) << log;
@@ -138,6 +139,19 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     EXPECT_EQ(log.rfind("Lauf: ", 0), 0u) << log.substr(0, 100);
     EXPECT_NE(log.find("\r\nEnde: Ok ausgeführt\r\n"), std::string::npos);
 
+    // No older file can be made (a folder holds its name): the full log starts afresh, and
+    // logging goes on rather than stopping for good.
+    const std::filesystem::path older = appData / "Tarvenix" / "Tarvenix.1.log";
+    std::filesystem::remove(older);
+    std::filesystem::create_directories(older / "held");
+    std::ofstream(logFile, std::ios::binary) << full;
+    runWithLogIn(appData, 0);
+    log = logOnceItHolds(logFile, "\r\nEnde: ");
+    EXPECT_EQ(log.rfind("Lauf: ", 0), 0u) << log.substr(0, 100);
+    EXPECT_NE(log.find("\r\nEnde: Ok ausgeführt\r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(older / "held"));
+    std::filesystem::remove_all(older);
+
     // A log folder that cannot be made (a file stands in its place): the same run, no message.
     const std::filesystem::path blocked = folder.path() / "blocked";
     std::filesystem::create_directories(blocked);
@@ -153,9 +167,17 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
         EXPECT_EQ(testing::fileBytes(logFile), beforeOff);
     }
 
-    // A connection the add-in refuses leaves its cause, which the host itself never shows.
+    // The host lets go of the add-in with the dialog up: the run's last record is on disk when
+    // DisconnectFromSW returns, not left queued in a process about to end.
+    const std::size_t beforeEnd = sharedBytes(logFile).size();
+    host.fake.forceClick();
+    ASSERT_NE(addin::testing::visibleMainForm(), nullptr);
     VARIANT_BOOL done = VARIANT_FALSE;
     addin->DisconnectFromSW(&done);
+    const std::string atEnd = sharedBytes(logFile);
+    EXPECT_NE(atEnd.find("\r\nEnde: ", beforeEnd), std::string::npos) << atEnd.substr(beforeEnd);
+
+    // A connection the add-in refuses leaves its cause, which the host itself never shows.
     addin = loaded.create();
     host.fake.refuseMenu = true;
     connected = VARIANT_TRUE;
