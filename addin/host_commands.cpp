@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace tvx::addin {
 namespace {
@@ -85,36 +86,75 @@ UniqueVariant argVariantOut(VARIANT& slot) {
     return v;
 }
 
+// The item IDs GetGroupDataFromRegistry hands back, from any one-dimensional array of integers
+// (VT_I4, VT_INT, VT_I2, or VT_VARIANT holding those); nothing for any other answer.
+std::optional<std::vector<std::int32_t>> integerArray(const VARIANT& value) {
+    const VARTYPE element = static_cast<VARTYPE>(value.vt & ~VT_ARRAY);
+    if ((value.vt & VT_ARRAY) == 0 || (value.vt & VT_BYREF) != 0 || value.parray == nullptr ||
+        SafeArrayGetDim(value.parray) != 1) {
+        return std::nullopt;
+    }
+    LONG lower = 0;
+    LONG upper = -1;
+    if (FAILED(SafeArrayGetLBound(value.parray, 1, &lower)) || FAILED(SafeArrayGetUBound(value.parray, 1, &upper))) {
+        return std::nullopt;
+    }
+    std::vector<std::int32_t> ids;
+    for (LONG i = lower; i <= upper; ++i) {
+        UniqueVariant item;
+        if (element == VT_VARIANT) {
+            if (FAILED(SafeArrayGetElement(value.parray, &i, item.put()))) {
+                return std::nullopt;
+            }
+        } else if (element == VT_I4 || element == VT_INT) {
+            item.get().vt = VT_I4;
+            if (FAILED(SafeArrayGetElement(value.parray, &i, &item.get().lVal))) {
+                return std::nullopt;
+            }
+        } else if (element == VT_I2) {
+            item.get().vt = VT_I2;
+            if (FAILED(SafeArrayGetElement(value.parray, &i, &item.get().iVal))) {
+                return std::nullopt;
+            }
+        } else {
+            return std::nullopt;
+        }
+        switch (item.vt()) {
+        case VT_I4: ids.push_back(item.get().lVal); break;
+        case VT_INT: ids.push_back(item.get().intVal); break;
+        case VT_I2: ids.push_back(item.get().iVal); break;
+        default: return std::nullopt;
+        }
+    }
+    return ids;
+}
+
 // The host keeps a group's layout from earlier sessions: it is dropped (IgnorePreviousVersion)
 // only when the buttons it knows are not ours, so that a user's own arrangement survives. A host
-// that keeps nothing, or does not know the call, has nothing to drop.
-bool layoutKeptIsNotOurs(DispatchObject& manager) {
+// that keeps nothing, or does not know the call, has nothing to drop; its tab of ours, though,
+// may name buttons of another group ID and show empty, so it is built again.
+struct KeptLayout {
+    bool known = false;
+    bool ours = false;
+};
+
+KeptLayout keptLayout(DispatchObject& manager) {
     UniqueVariant kept;
     try {
         if (!com::takeBool("GetGroupDataFromRegistry",
                            call<2>(manager, "GetGroupDataFromRegistry",
                                    {arg(static_cast<std::int32_t>(kCommandGroupId)), argVariantOut(kept.get())})
                                .get())) {
-            return false;
+            return {};
         }
     } catch (const host::HostError& e) {
         if (e.unknownName()) {
-            return false;
+            return {};
         }
         throw;
     }
-    if (kept.vt() != (VT_ARRAY | VT_I4) || kept.get().parray == nullptr || SafeArrayGetDim(kept.get().parray) != 1) {
-        return true;
-    }
-    LONG lower = 0;
-    LONG upper = -1;
-    SafeArrayGetLBound(kept.get().parray, 1, &lower);
-    SafeArrayGetUBound(kept.get().parray, 1, &upper);
-    if (upper != lower) {
-        return true;
-    }
-    LONG id = -1;
-    return FAILED(SafeArrayGetElement(kept.get().parray, &lower, &id)) || id != kButtonUserId;
+    const std::optional<std::vector<std::int32_t>> ids = integerArray(kept.get());
+    return {true, ids && *ids == std::vector<std::int32_t>{kButtonUserId}};
 }
 
 void require(bool answer, const char* operation) {
@@ -160,7 +200,8 @@ void HostCommands::add(HINSTANCE module, IDispatch* callbacks, const std::vector
 
     commandManager_ = com::takeObject("GetCommandManager", app.call("GetCommandManager", cookie).get());
     DispatchObject manager(commandManager_);
-    const bool dropKeptLayout = layoutKeptIsNotOurs(manager);
+    const KeptLayout kept = keptLayout(manager);
+    const bool dropKeptLayout = kept.known && !kept.ours;
     LONG errors = 0;
     const com::ComPtr<IDispatch> groupObject = com::takeObject(
         "CreateCommandGroup2",
@@ -191,11 +232,18 @@ void HostCommands::add(HINSTANCE module, IDispatch* callbacks, const std::vector
     const std::int32_t commandId = com::takeInt32("CommandID", group.get("CommandID", index).get());
 
     // The host adds a tab of the same name each time it is asked to. A tab it kept from an earlier
-    // session is used as the user left it, box and all: a box added to it would show the button
-    // twice, and more so with each start.
-    if (com::takeObject("GetCommandTab",
-                        manager.call("GetCommandTab", kDrawingDocType, std::wstring(kTabName)).get())) {
-        return;
+    // session is used as the user left it, box and all, while the kept layout is ours: a box added
+    // to it would show the button twice, and more so with each start. Otherwise its box names
+    // buttons the host no longer has and shows empty, so it goes and is built again.
+    if (const com::ComPtr<IDispatch> keptTab = com::takeObject(
+            "GetCommandTab", manager.call("GetCommandTab", kDrawingDocType, std::wstring(kTabName)).get())) {
+        if (kept.ours) {
+            return;
+        }
+        // A tab the host will not remove stays as it is rather than beside a second one.
+        if (!com::takeBool("RemoveCommandTab", manager.call("RemoveCommandTab", keptTab.get()).get())) {
+            return;
+        }
     }
     const com::ComPtr<IDispatch> tab = com::takeObject(
         "AddCommandTab", manager.call("AddCommandTab", kDrawingDocType, std::wstring(kTabName)).get());

@@ -29,13 +29,16 @@ bool selectOwnSymbol(const SymbolRegister& symbols, std::int32_t i) {
 }
 
 // A note of the earlier run on the sheet that the host would not select by its name: locked.
+// Only the sheet's own view holds what "ZyrNote@<sheet>" names; one in a drawing view is no
+// output of ours that clearing would miss, and is left alone as clearing leaves it.
 bool oldNoteOnSheet(HostSession& session) {
-    for (host::ViewRef view = require(session.hostDoc, "GetFirstView")->GetFirstView(); view;
-         view = view->GetNextView()) {
-        for (host::NoteRef note = view->GetFirstNote(); note; note = note->GetNext()) {
-            if (require(note->GetAnnotation(), "GetAnnotation")->GetName() == kOwnNoteName) {
-                return true;
-            }
+    const host::ViewRef sheetView = require(session.hostDoc, "GetFirstView")->GetFirstView();
+    if (!sheetView) {
+        return false;
+    }
+    for (host::NoteRef note = sheetView->GetFirstNote(); note; note = note->GetNext()) {
+        if (require(note->GetAnnotation(), "GetAnnotation")->GetName() == kOwnNoteName) {
+            return true;
         }
     }
     return false;

@@ -10,8 +10,8 @@ namespace tvx {
 inline constexpr wchar_t kOwnNoteName[] = L"ZyrNote";
 
 // Before the first change: whether the earlier note and every earlier symbol on the sheet take
-// the selection as clearing will select them; a note not selected by its name must be no note at
-// all. The selection is emptied again either way. Clearing passes over an item it cannot select,
+// the selection as clearing will select them; a note not selected by its name must be no note of
+// that name on the sheet itself (one inside a drawing view is not ours to clear). The selection is emptied again either way. Clearing passes over an item it cannot select,
 // so a locked one would leave the drawing half replaced with every run; any failure, and an item
 // that cannot be selected, go to the route.
 void checkOldOutputSelectable(HostSession& session, const SymbolRegister& symbols, InsertErrorRoute& route);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace tvx::sim {
 
@@ -556,21 +557,36 @@ public:
     }
 
 private:
-    // "Name@Sheet": the note of that annotation name in any view of that sheet; 0 when none, or
-    // when it is locked, which the host will not select either.
+    // "name@owner", the owner being a sheet (its own view) or a drawing view; a note inside a
+    // drawing view is not found by its sheet's name. 0 when none, or when the note is locked,
+    // which the host will not select either.
     static std::uint64_t noteByQualifiedName(const DocumentData& doc, const std::wstring& name) {
-        for (const auto& sheet : doc.sheets) {
-            const std::wstring suffix = L"@" + sheet.name;
+        // Matched as a suffix, so that an owner's name may itself hold an "@".
+        const auto noteNameFor = [&](const std::wstring& owner) -> std::optional<std::wstring> {
+            const std::wstring suffix = L"@" + owner;
             if (name.size() <= suffix.size() ||
                 name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
-                continue;
+                return std::nullopt;
             }
-            const std::wstring noteName = name.substr(0, name.size() - suffix.size());
-            for (const auto& view : sheet.views) {
-                for (const auto& note : view.notes) {
-                    if (note.name == noteName) {
-                        return note.selectable ? note.id.value : 0;
-                    }
+            return name.substr(0, name.size() - suffix.size());
+        };
+        const auto inView = [](const ViewData& view, const std::wstring& noteName) -> std::uint64_t {
+            for (const auto& note : view.notes) {
+                if (note.name == noteName) {
+                    return note.selectable ? note.id.value : 0;
+                }
+            }
+            return 0;
+        };
+        for (const auto& sheet : doc.sheets) {
+            if (const auto noteName = noteNameFor(sheet.name); noteName && !sheet.views.empty()) {
+                return inView(sheet.views.front(), *noteName);
+            }
+        }
+        for (const auto& sheet : doc.sheets) {
+            for (std::size_t v = 1; v < sheet.views.size(); ++v) {
+                if (const auto noteName = noteNameFor(sheet.views[v].name)) {
+                    return inView(sheet.views[v], *noteName);
                 }
             }
         }

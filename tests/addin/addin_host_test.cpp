@@ -706,23 +706,34 @@ TEST_F(AddinInProcess, AtEachHostCallFailingTheRunEndsAsTheFaultTableSaysAndTheN
 }
 
 // The host's memory of earlier sessions: the layout it kept of the group is dropped only when its
-// buttons are not ours, a tab it kept is used as it is (no box added, so nothing doubles with each
-// start), and the group goes at the disconnect for this session only.
-TEST_F(AddinInProcess, AKeptLayoutIsDroppedOnlyWhenItIsNotOursAndAKeptTabIsUsedAsItIs) {
+// buttons are not ours, read from any array of integers. A kept tab is used as it is while the
+// layout is ours (no box added, so nothing doubles with each start); with no layout kept or
+// another one, its box names buttons that are gone, so it is removed and built again. The group
+// goes at the disconnect for this session only, and a tab the add-in built with it.
+TEST_F(AddinInProcess, AKeptLayoutIsDroppedOnlyWhenItIsNotOursAndAKeptTabIsUsedOnlyWithOurs) {
     Host host(sampleDrawing());
     const struct {
         std::optional<std::vector<LONG>> kept;
+        VARTYPE form;
         bool keptTab;
         const char* ignorePrevious;
+        bool tabBuilt;
     } cases[] = {
-        {std::nullopt, false, "BOOL false"},
-        {std::vector<LONG>{0}, true, "BOOL false"},
-        {std::vector<LONG>{0, 1}, true, "BOOL true"},
-        {std::vector<LONG>{3}, false, "BOOL true"},
+        {std::nullopt, VT_I4, false, "BOOL false", true},
+        {std::nullopt, VT_I4, true, "BOOL false", true}, // a crash left the tab, not the layout
+        {std::vector<LONG>{0}, VT_I4, true, "BOOL false", false},
+        {std::vector<LONG>{0}, VT_INT, true, "BOOL false", false},
+        {std::vector<LONG>{0}, VT_I2, true, "BOOL false", false},
+        {std::vector<LONG>{0}, VT_VARIANT, true, "BOOL false", false},
+        {std::vector<LONG>{0}, VT_R8, true, "BOOL true", true}, // no integers: not ours
+        {std::vector<LONG>{0, 1}, VT_I4, true, "BOOL true", true},
+        {std::vector<LONG>{3}, VT_I4, false, "BOOL true", true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.ignorePrevious) + (c.keptTab ? ", tab kept" : ", no tab"));
+        SCOPED_TRACE(std::string(c.ignorePrevious) + ", form " + std::to_string(c.form) +
+                     (c.keptTab ? ", tab kept" : ", no tab"));
         host.fake.keptLayout = c.kept;
+        host.fake.keptLayoutForm = c.form;
         host.fake.keptTab = c.keptTab;
         host.fake.log.clear();
         ComPtr<ISwAddin> addin = createAddin();
@@ -733,14 +744,17 @@ TEST_F(AddinInProcess, AKeptLayoutIsDroppedOnlyWhenItIsNotOursAndAKeptTabIsUsedA
         ASSERT_NE(create, host.fake.log.end());
         EXPECT_NE(create->find(std::string("I4 -1, ") + c.ignorePrevious), std::string::npos) << *create;
         const std::vector<std::string> added = operationsOf(host.fake.log);
-        EXPECT_EQ(std::count(added.begin(), added.end(), "manager.AddCommandTab"), c.keptTab ? 0 : 1);
-        EXPECT_EQ(std::count(added.begin(), added.end(), "tab.AddCommandTabBox"), c.keptTab ? 0 : 1);
+        const auto count = [&](const char* operation) { return std::count(added.begin(), added.end(), operation); };
+        EXPECT_EQ(count("manager.RemoveCommandTab"), c.keptTab && c.tabBuilt ? 1 : 0);
+        EXPECT_EQ(count("manager.AddCommandTab"), c.tabBuilt ? 1 : 0);
+        EXPECT_EQ(count("tab.AddCommandTabBox"), c.tabBuilt ? 1 : 0);
+        EXPECT_EQ(count("box.AddCommands"), c.tabBuilt ? 1 : 0);
         host.fake.log.clear();
         unload(addin, host.fake);
         EXPECT_EQ(operationsOf(host.fake.log),
-                  c.keptTab ? (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandGroup2"})
-                            : (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandTab",
-                                                        "manager.RemoveCommandGroup2"}));
+                  c.tabBuilt ? (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandTab",
+                                                         "manager.RemoveCommandGroup2"})
+                             : (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandGroup2"}));
         EXPECT_EQ(host.fake.log.back(), "manager.RemoveCommandGroup2(I4 1687, BOOL true)");
     }
 }

@@ -101,12 +101,23 @@ FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::mov
     answer(manager, "manager", L"GetGroupDataFromRegistry", [this](const DISPPARAMS& params, VARIANT* result) {
         // Arguments arrive last to first: the IDs' slot is the first.
         if (keptLayout && params.cArgs == 2 && params.rgvarg[0].vt == (VT_BYREF | VT_VARIANT)) {
-            SAFEARRAY* ids = SafeArrayCreateVector(VT_I4, 0, static_cast<ULONG>(keptLayout->size()));
+            SAFEARRAY* ids = SafeArrayCreateVector(keptLayoutForm, 0, static_cast<ULONG>(keptLayout->size()));
             for (LONG i = 0; i < static_cast<LONG>(keptLayout->size()); ++i) {
-                SafeArrayPutElement(ids, &i, &(*keptLayout)[static_cast<std::size_t>(i)]);
+                LONG id = (*keptLayout)[static_cast<std::size_t>(i)];
+                com::UniqueVariant element;
+                element.get().vt = VT_I4;
+                element.get().lVal = id;
+                SHORT shortId = static_cast<SHORT>(id);
+                double doubleId = id;
+                switch (keptLayoutForm) {
+                case VT_VARIANT: SafeArrayPutElement(ids, &i, element.addressOf()); break;
+                case VT_I2: SafeArrayPutElement(ids, &i, &shortId); break;
+                case VT_R8: SafeArrayPutElement(ids, &i, &doubleId); break;
+                default: SafeArrayPutElement(ids, &i, &id); break;
+                }
             }
             VariantClear(params.rgvarg[0].pvarVal);
-            params.rgvarg[0].pvarVal->vt = VT_ARRAY | VT_I4;
+            params.rgvarg[0].pvarVal->vt = static_cast<VARTYPE>(VT_ARRAY | keptLayoutForm);
             params.rgvarg[0].pvarVal->parray = ids;
         }
         VariantCopy(result, variantBool(keptLayout.has_value()).addressOf());

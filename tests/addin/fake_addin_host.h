@@ -40,6 +40,7 @@ public:
     // What the host keeps from earlier sessions: the group's button IDs (none: nothing kept), and
     // the add-in's tab.
     std::optional<std::vector<LONG>> keptLayout;
+    VARTYPE keptLayoutForm = VT_I4; // the array's elements: VT_I4, VT_INT, VT_I2, VT_VARIANT, VT_R8
     bool keptTab = false;
     bool refuseMenu = false;
     bool refuseActivate = false;

@@ -160,6 +160,37 @@ TEST(LockedEarlierOutput, StopsTheRunBeforeAnyChangeAndOnceUnlockedTheNextRunIsC
     }
 }
 
+// A note named as ours that the user moved into a drawing view is addressed by that view, so
+// clearing never deletes it; locked or not, it must not stop the run either.
+TEST(LockedEarlierOutput, AnEarlierNoteInsideADrawingViewIsLeftAloneAndTheRunCompletes) {
+    const sim::HostData original = sim::loadDrawingFile(std::string(TVX_SAMPLES_DIR) + "/rerun-drawing.json");
+    RunFixture clean(original);
+    ASSERT_TRUE(clean.start());
+    ASSERT_FALSE(clean.ok(testing::kFirstChoice));
+    for (const bool locked : {false, true}) {
+        SCOPED_TRACE(locked ? "locked" : "selectable");
+        sim::HostData before = original;
+        auto& views = before.activeDoc->sheets[0].views;
+        auto& sheetNotes = views[0].notes;
+        const auto at = std::find_if(sheetNotes.begin(), sheetNotes.end(),
+                                     [](const sim::NoteData& n) { return n.name == L"ZyrNote"; });
+        ASSERT_NE(at, sheetNotes.end());
+        sim::NoteData moved = *at;
+        moved.selectable = !locked;
+        sheetNotes.erase(at);
+        views[1].notes.push_back(moved);
+
+        RunFixture run(before);
+        ASSERT_TRUE(run.start());
+        EXPECT_FALSE(run.ok(testing::kFirstChoice));
+        EXPECT_TRUE(run.messages().empty());
+        // As a clean re-run leaves the drawing, with the moved note where it was.
+        sim::HostData expected = clean.drawing();
+        expected.activeDoc->sheets[0].views[1].notes.push_back(moved);
+        EXPECT_EQ(sim::drawingToJson(run.drawing()), sim::drawingToJson(expected));
+    }
+}
+
 TEST(OkFailures, PlacingBrokenOffKeepsWhatWasPlacedAndSwitchesToggle24BackOn) {
     const sim::HostData before = testing::rerunDrawing();
     RunFixture dry(before);

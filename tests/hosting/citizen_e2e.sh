@@ -5,8 +5,8 @@
 # add-in calls the host in none of them (the host marks any such call, and the stop fails on it),
 # waits for none of them to end before the host's thread can go on, and runs as usual after them.
 # Then five starts of the host over one memory of its command bars (--ui-state), beginning with a
-# tab of the add-in's that the host kept from an earlier session: each time the group's kept
-# layout is asked for, and there is one tab, one box and one button.
+# tab the host kept from a build with another group ID, one of them ended by a kill: each time
+# one tab, one box, and one button that opens the dialog.
 #   citizen_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
@@ -118,22 +118,38 @@ expect "exe: the host lived on to its stop" "$ended_status" 0
 expect "exe: nothing left" "$(grep -c -e '^-- references left on host objects: 0$' "$work/trace.txt")" 1
 expect "exe: the exe's run on the drawing" "$(cmp "$after" "$work/saved.json" 2>&1 && echo same)" same
 
-echo "== five starts over one memory of the command bars: one tab, one box, one button"
+echo "== restarts over one memory of the command bars: a tab of an older group ID, a crash; one tab, one box, one button"
 cp "$root/samples/sample-drawing.json" "$work/restart.json"
+# Left by an earlier build whose group had another ID: the tab's box names a button that is gone.
 cat >"$work/ui-state.json" <<'JSON'
-{ "format": 1, "groups": [], "tabs": [ { "docType": 3, "name": "Tarvenix", "boxes": [ [ [1687, 0] ] ] } ] }
+{ "format": 1, "groups": [ { "userId": 1234, "items": [0] } ], "tabs": [ { "docType": 3, "name": "Tarvenix", "boxes": [ [ [1234, 0] ] ] } ] }
 JSON
-for start in 1 2 3 4 5; do
+# Per start: how it ends, then the tab's removals and additions the add-in made.
+for start in "older-id stop 1,1" "restart stop 0,1" "crash kill 0,1" "after-crash stop 0,0" "restart stop 0,0"; do
+  set -- $start
+  label=$1 how=$2 tab_calls=$3
   serve "$work/restart.json" --addins --ui-state "$(winpath "$work/ui-state.json")" || break
-  drv wait "$frame" 10000 >/dev/null || fail "start $start: no host frame"
-  buttons=$(drv buttons "$frame" ToolbarWindow32:0 | tr -d '\r')
-  stop_server
-  known=$([ "$start" = 1 ] && echo false || echo true)
-  expect "start $start: the kept layout asked for, one button, the kept tab used as it is" \
-    "$(grep -c "^GetGroupDataFromRegistry(I4 1687, .*) -> BOOL $known$" "$work/trace.txt") $buttons $(grep -c -e '^AddCommandTab' -e '^AddCommandTabBox' "$work/trace.txt")" "1 1 0"
-  expect "start $start: what the host keeps" "$(grep -- '^-- command' "$work/trace.txt")" '-- command tab "Tarvenix" kept: 1 boxes, 1 commands'
+  drv wait "$frame" 10000 >/dev/null || fail "$label: no host frame"
+  expect "$label: one tab with one box and its button, one button on the bar" \
+    "$(grep -- '^-- command tab' "$work/trace.txt") $(drv buttons "$frame" ToolbarWindow32:0 | tr -d '\r')" \
+    '-- command tab "Tarvenix" shows 1 boxes, 1 buttons 1'
+  expect "$label: the kept tab removed, a tab added" \
+    "$(grep -c '^RemoveCommandTab' "$work/trace.txt"),$(grep -c '^AddCommandTab(' "$work/trace.txt")" "$tab_calls"
+  drv toolbar "$frame" ToolbarWindow32:0 0 || fail "$label: the button's click refused"
+  drv wait "$main" 30000 >/dev/null || fail "$label: the button opened no dialog"
+  drv click "$main" cmd_Cancel >/dev/null
+  drv gone "$main" 10000 >/dev/null || fail "$label: the dialog stayed"
+  if [ "$how" = kill ]; then
+    pid=$(windows_process_of "$server_pid")
+    [ -n "$pid" ] && kill -KILL "$pid"
+    expect_ended "$server_pid" "$label: the killed host"
+  else
+    stop_server
+    expect "$label: the host's exit code" "$ended_status" 0
+  fi
 done
-expect "the memory after five starts" "$(tr -d ' \n' <"$work/ui-state.json")" \
-  '{"format":1,"groups":[{"items":[0],"userId":1687}],"tabs":[{"boxes":[[[1687,0]]],"docType":3,"name":"Tarvenix"}]}'
+# The tab the crash left is the user's now, and stays.
+expect "the memory after the restarts" "$(tr -d ' \n' <"$work/ui-state.json")" \
+  '{"format":1,"groups":[{"items":[0],"userId":1234},{"items":[0],"userId":1687}],"tabs":[{"boxes":[[[1687,0]]],"docType":3,"name":"Tarvenix"}]}'
 
 finish

@@ -20,16 +20,21 @@ TEST_F(Selection, SheetByNameRecordsThePickPoint) {
     EXPECT_FALSE(sim.pickPoint());
 }
 
-TEST_F(Selection, NoteByNameAtSheetFindsItInAnyViewOfThatSheetOnly) {
+TEST_F(Selection, NoteByNameAtOwnerFindsItOnlyInThatOwnersView) {
     auto ext = doc()->Extension();
-    EXPECT_TRUE(ext->SelectByID(L"Schnitt@Blatt1", L"NOTE", 0, 0, 0, false, 0, {}));
-    EXPECT_EQ(sim.selectedNames(), std::vector<std::wstring>{L"Schnitt"});
+    EXPECT_TRUE(ext->SelectByID(L"Hinweis@Blatt1", L"NOTE", 0, 0, 0, false, 0, {}));
+    EXPECT_EQ(sim.selectedNames(), std::vector<std::wstring>{L"Hinweis"});
     EXPECT_TRUE(ext->SelectByID(L"ZyrNote@Blatt2", L"NOTE", 0, 0, 0, false, 0, {}));
     EXPECT_EQ(sim.selectedNames(), std::vector<std::wstring>{L"ZyrNote"});
+    // A note inside a drawing view is addressed by that view, not by its sheet.
+    EXPECT_TRUE(ext->SelectByID(L"Schnitt@Zeichenansicht1", L"NOTE", 0, 0, 0, false, 0, {}));
+    EXPECT_EQ(sim.selectedNames(), std::vector<std::wstring>{L"Schnitt"});
+    EXPECT_FALSE(ext->SelectByID(L"Schnitt@Blatt1", L"NOTE", 0, 0, 0, false, 0, {}));
+    EXPECT_TRUE(sim.selectedNames().empty());
+    EXPECT_FALSE(ext->SelectByID(L"Hinweis@Zeichenansicht1", L"NOTE", 0, 0, 0, false, 0, {}));
 
     // The tool's note on another sheet is not found under the current sheet's name.
     EXPECT_FALSE(ext->SelectByID(L"ZyrNote@Blatt1", L"NOTE", 0, 0, 0, false, 0, {}));
-    EXPECT_TRUE(sim.selectedNames().empty());
     EXPECT_FALSE(ext->SelectByID(L"ZyrNote", L"NOTE", 0, 0, 0, false, 0, {}));
     EXPECT_FALSE(ext->SelectByID(L"A@Blatt1", L"NOTE", 0, 0, 0, false, 0, {}));
 }
@@ -37,7 +42,7 @@ TEST_F(Selection, NoteByNameAtSheetFindsItInAnyViewOfThatSheetOnly) {
 TEST_F(Selection, ExtensionAppendAddsAndTogglesWhatIsSelected) {
     auto ext = doc()->Extension();
     ASSERT_TRUE(ext->SelectByID(L"Hinweis@Blatt1", L"NOTE", 0, 0, 0, false, 0, {}));
-    ASSERT_TRUE(ext->SelectByID(L"Schnitt@Blatt1", L"NOTE", 0, 0, 0, true, 0, {}));
+    ASSERT_TRUE(ext->SelectByID(L"Schnitt@Zeichenansicht1", L"NOTE", 0, 0, 0, true, 0, {}));
     EXPECT_EQ(sim.selectedNames(), (std::vector<std::wstring>{L"Hinweis", L"Schnitt"}));
     ASSERT_TRUE(ext->SelectByID(L"Hinweis@Blatt1", L"NOTE", 0, 0, 0, true, 0, {}));
     EXPECT_EQ(sim.selectedNames(), std::vector<std::wstring>{L"Schnitt"});
@@ -72,7 +77,7 @@ TEST_F(Selection, DeleteSelectionRemovesWhatIsSelectedAndEmptiesTheSelection) {
     EXPECT_EQ(symbolNames(0, 0), std::vector<std::wstring>{L"B"});
 
     auto ext = d->Extension();
-    ASSERT_TRUE(ext->SelectByID(L"Schnitt@Blatt1", L"NOTE", 0, 0, 0, false, 0, {}));
+    ASSERT_TRUE(ext->SelectByID(L"Schnitt@Zeichenansicht1", L"NOTE", 0, 0, 0, false, 0, {}));
     EXPECT_TRUE(d->DeleteSelection(true));
     EXPECT_TRUE(sim.data().activeDoc->sheets[0].views[1].notes.empty());
     EXPECT_EQ(sim.data().activeDoc->sheets[0].views[1].symbols.size(), 1u);

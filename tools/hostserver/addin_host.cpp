@@ -321,12 +321,25 @@ void AddinHost::rememberUiState(const std::wstring& path) {
     }
 }
 
+UiState AddinHost::uiState() const {
+    UiState state;
+    state.groups = keptGroups_;
+    for (const CommandTab& tab : tabs_) {
+        state.tabs.push_back({tab.docType, tab.name, tab.boxes});
+    }
+    return state;
+}
+
+void AddinHost::writeUiState() const {
+    if (!uiStatePath_.empty()) {
+        saveUiState(uiState(), uiStatePath_);
+    }
+}
+
 void AddinHost::keepUiState() {
     if (uiStatePath_.empty()) {
         return;
     }
-    UiState state;
-    state.groups = keptGroups_;
     for (const CommandTab& tab : tabs_) {
         std::size_t commands = 0;
         for (const auto& box : tab.boxes) {
@@ -334,9 +347,31 @@ void AddinHost::keepUiState() {
         }
         say("-- command tab \"" + utf8(tab.name) + "\" kept: " + std::to_string(tab.boxes.size()) + " boxes, " +
             std::to_string(commands) + " commands");
-        state.tabs.push_back({tab.docType, tab.name, tab.boxes});
     }
-    saveUiState(state, uiStatePath_);
+    writeUiState();
+}
+
+// A box names its commands by group and item user ID; one whose group is not active shows no
+// button, so a tab holding only such commands is empty.
+void AddinHost::showTabs() {
+    for (const CommandTab& tab : tabs_) {
+        std::size_t shown = 0;
+        std::size_t gone = 0;
+        for (const auto& box : tab.boxes) {
+            for (const BoxEntry& entry : box) {
+                const bool live = std::any_of(commands_.begin(), commands_.end(), [&](const Command& c) {
+                    return c.groupId == entry.groupId && c.itemId == entry.itemId;
+                });
+                ++(live ? shown : gone);
+            }
+        }
+        std::string line = "-- command tab \"" + utf8(tab.name) + "\" shows " + std::to_string(tab.boxes.size()) +
+                           " boxes, " + std::to_string(shown) + " buttons";
+        if (gone > 0) {
+            line += ", " + std::to_string(gone) + " gone" + (shown == 0 ? ": empty" : "");
+        }
+        say(line);
+    }
 }
 
 // Menu items, command groups and tabs an add-in still has: each one named, removed, counted.

@@ -102,9 +102,13 @@ public:
     bool everLoaded() const noexcept { return everLoaded_; }
 
     // The command groups' layouts and the tabs a real host keeps per user across its restarts:
-    // read from the file before the add-ins load, written back at the stop.
+    // read from the file before the add-ins load, written once they have loaded (so that a host
+    // killed later leaves them, as after a crash) and again at the stop, each kept tab traced.
     void rememberUiState(const std::wstring& path);
+    void writeUiState() const;
     void keepUiState();
+    // Traces what each tab shows: its boxes, and its buttons whose commands exist.
+    void showTabs();
 
     // A user's click: the enable method first, the callback only when it answered enabled.
     // False when the command does not exist or was not called.
@@ -196,6 +200,8 @@ private:
     std::vector<Command> commands_;
     std::map<std::pair<std::int32_t, std::int32_t>, CommandGroup> groups_;
     std::vector<CommandTab> tabs_;
+    UiState uiState() const;
+
     std::wstring uiStatePath_;
     std::map<std::int32_t, std::vector<std::int32_t>> keptGroups_; // user id -> item user ids
     std::int32_t nextCookie_ = 1;

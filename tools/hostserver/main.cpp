@@ -372,6 +372,12 @@ int serve(const ServerOptions& o) {
             addins->nameFrame(o.drawing);
             addins->showFrame();
             addins->loadStartup();
+            addins->showTabs();
+            try {
+                addins->writeUiState();
+            } catch (const std::runtime_error& e) {
+                std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
+            }
         }
         if (!o.readyFile.empty()) {
             openForWriting(o.readyFile);
