@@ -32,6 +32,10 @@ constexpr UINT kRunRequest = WM_APP + 2;
 // the owner tells its owned windows nothing of it.
 constexpr UINT_PTR kFollowOwnerTimer = 1;
 constexpr UINT kFollowOwnerMs = 100;
+// The configuration's read has ended (lParam: the click's serial number); past kConfigBoundTimer
+// the click is answered without it.
+constexpr UINT kConfigRead = WM_APP + 3;
+constexpr UINT_PTR kConfigBoundTimer = 2;
 
 enum RunRequest : WPARAM { kOkRequest = 1, kCancelRequest, kFailureRequest };
 
@@ -82,6 +86,10 @@ private:
 // run lingers gets that run's window forward rather than a second run.
 AddinShell::Run* theRun = nullptr;
 
+// The one configuration read of the process: a share that never answers keeps one thread, not
+// one per click.
+win::ConfigReadOnWorker configRead;
+
 // A failure a dialog control's handler let out, for the error route to report.
 std::exception_ptr controlFailure;
 void rethrowControlFailure(Program&) { std::rethrow_exception(std::exchange(controlFailure, nullptr)); }
@@ -106,15 +114,15 @@ void unregisterRunClasses(HINSTANCE module) {
 class AddinShell::Run {
 public:
     // Unlike the exe's, the dialog and its messages are owned by the host's window (null: none).
-    Run(AddinShell& shell, std::unique_ptr<win::InstanceClaim> claim, HWND owner, LPARAM serial)
+    // The configuration was read before: the host's thread never waits for it.
+    Run(AddinShell& shell, std::unique_ptr<win::InstanceClaim> claim, HWND owner, LPARAM serial,
+        win::ConfigReading reading)
         : shell_(shell), claim_(std::move(claim)), owner_(owner), serial_(serial), folder_(moduleFolder()),
           form_(shell.module_, folder_, owner), gef_(shell.module_, owner), messages_(gef_), connector_(shell.app_),
-          program_(form_, messages_, ending_, connector_, folder_) {
+          program_(form_, messages_, ending_, connector_, folder_), reading_(std::move(reading)) {
         theRun = this;
-        // Asked once: the log names the very file the run reads.
-        configPath_ = win::configFilePath(folder_);
-        program_.readConfiguration = [this](Config& cfg) { return win::readConfigWithin(cfg, configPath_); };
-        win::startRunLog(program_.log, shell.module_, "Add-in", configPath_, win::RecordWriting::OnWorker);
+        program_.readConfiguration = [this](Config& cfg) { return win::takeReading(reading_, cfg, program_.log); };
+        win::startRunLog(program_.log, shell.module_, "Add-in", reading_.path, win::RecordWriting::OnWorker);
         win::noteHostRevision(program_.log, shell.hostRevision_);
         // A button, or the hook's Enter or Space on one, only asks: the handler may run inside
         // the keyboard hook or inside a loop of the host's that is not ready for its calls.
@@ -254,17 +262,25 @@ private:
     HWND owner_;
     LPARAM serial_;
     std::wstring folder_;
-    std::wstring configPath_;
     win::Win32MainForm form_;
     win::Win32MessageDialog gef_;
     RunMessages messages_;
     ReturnToHost ending_;
     GivenHost connector_;
     Program program_;
+    win::ConfigReading reading_;
     std::optional<DialogKeys> keys_;
     bool ended_ = false;
     bool failureWaiting_ = false;
     int depth_ = 0;
+};
+
+// A click between the host's callback and the configuration's answer: the claim is taken, no
+// window is up yet.
+struct AddinShell::PendingStart {
+    std::unique_ptr<win::InstanceClaim> claim;
+    HWND owner = nullptr;
+    LPARAM serial = 0;
 };
 
 AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app) : module_(module), app_(std::move(app)) {
@@ -305,6 +321,9 @@ void AddinShell::command() noexcept {
             theRun->bringForward();
             return;
         }
+        if (pending_) {
+            return; // its dialog or message is on the way
+        }
         // Across the add-in and the exe, one run at a time. While another runs, its window
         // comes forward instead. The host's thread must not stall: no wait for the claim, none
         // for the other window, and no thread of ours in the host's process to do it.
@@ -314,18 +333,58 @@ void AddinShell::command() noexcept {
             return;
         }
         owner = com::hostFrameWindow(com::DispatchObject(app_));
-        run_ = std::make_unique<Run>(*this, std::move(claim), owner, ++runSerial_);
+        pending_ = std::make_unique<PendingStart>(PendingStart{std::move(claim), owner, ++runSerial_});
+        // The click returns at once; the run starts from this window's message once the file has
+        // answered or the bound has passed. A read still waiting from an earlier click is not
+        // joined by a second one: this click hears at once that the file does not answer.
+        if (configRead.outstanding() || !configRead.start(moduleFolder(), window_, kConfigRead, pending_->serial)) {
+            PostMessageW(window_, kConfigRead, 0, pending_->serial);
+        } else {
+            SetTimer(window_, kConfigBoundTimer, static_cast<UINT>(win::kConfigReadBound.count()), nullptr);
+        }
+    } catch (const std::exception& e) {
+        dropPendingStart();
+        reportOutsideRun(owner, e.what());
+    } catch (...) {
+        dropPendingStart();
+        reportOutsideRun(owner, "");
+    }
+}
+
+void AddinShell::startRun() noexcept {
+    KillTimer(window_, kConfigBoundTimer);
+    if (!pending_) {
+        return;
+    }
+    const std::unique_ptr<PendingStart> start = std::move(pending_);
+    if (!app_) {
+        return; // disconnected meanwhile
+    }
+    try {
+        win::ConfigReading reading = configRead.outcome();
+        if (reading.unanswered) {
+            configRead.letGo(); // it finishes alone
+        }
+        run_ = std::make_unique<Run>(*this, std::move(start->claim), start->owner, start->serial, std::move(reading));
         if (!run_->start()) {
             destroyRun();
-        } else if (owner != nullptr) {
+        } else if (start->owner != nullptr) {
             SetTimer(window_, kFollowOwnerTimer, kFollowOwnerMs, nullptr);
         }
     } catch (const std::exception& e) {
         destroyRun();
-        reportOutsideRun(owner, e.what());
+        reportOutsideRun(start->owner, e.what());
     } catch (...) {
         destroyRun();
-        reportOutsideRun(owner, "");
+        reportOutsideRun(start->owner, "");
+    }
+}
+
+void AddinShell::dropPendingStart() noexcept {
+    if (pending_) {
+        KillTimer(window_, kConfigBoundTimer);
+        configRead.letGo();
+        pending_.reset();
     }
 }
 
@@ -342,6 +401,7 @@ long AddinShell::enableState() noexcept {
 }
 
 void AddinShell::endRun() noexcept {
+    dropPendingStart();
     if (run_ && !run_->inHandler()) {
         run_->handle(cmd_Cancel_Click);
         destroyRun();
@@ -395,6 +455,11 @@ LRESULT CALLBACK AddinShell::shellWindowProc(HWND window, UINT message, WPARAM w
             shell->runFinished();
         }
         return 0;
+    case kConfigRead:
+        if (shell != nullptr && shell->pending_ && shell->pending_->serial == lParam) {
+            shell->startRun();
+        }
+        return 0;
     case kRunRequest:
         if (shell != nullptr && shell->run_ && shell->run_->serial() == lParam) {
             shell->run_->answer(wParam);
@@ -403,6 +468,8 @@ LRESULT CALLBACK AddinShell::shellWindowProc(HWND window, UINT message, WPARAM w
     case WM_TIMER:
         if (shell != nullptr && wParam == kFollowOwnerTimer && shell->run_) {
             shell->run_->followOwner();
+        } else if (shell != nullptr && wParam == kConfigBoundTimer) {
+            shell->startRun();
         }
         return 0;
     default:

@@ -25,7 +25,8 @@ public:
     void command() noexcept;
     // 1 while a drawing is the active document, else 0.
     long enableState() noexcept;
-    // Ends an open run as Cancel does; then nothing of the add-in is left on screen.
+    // Ends an open run as Cancel does, or forgets a click still waiting for the configuration;
+    // then nothing of the add-in is left on screen.
     void endRun() noexcept;
     // Lets go of the shell at disconnection. A run still inside one of its handlers (the host
     // disconnects from within a message's loop) keeps the shell until that has returned; its
@@ -38,7 +39,10 @@ public:
 
 private:
     friend class Run;
+    struct PendingStart;
     static LRESULT CALLBACK shellWindowProc(HWND, UINT, WPARAM, LPARAM);
+    void startRun() noexcept;
+    void dropPendingStart() noexcept;
     void finishLater() noexcept;
     void destroyRun() noexcept;
     void runFinished() noexcept;
@@ -50,6 +54,7 @@ private:
     com::ComPtr<IDispatch> app_;
     std::wstring hostRevision_; // for the log; empty when the host does not say
     std::unique_ptr<Run> run_;
+    std::unique_ptr<PendingStart> pending_; // a click waiting for the configuration, run_ empty
     HWND window_ = nullptr; // message-only: a run's requests are carried out here, and a run that ends
                             // inside its own window is taken down from here
     LPARAM runSerial_ = 0;

@@ -56,6 +56,7 @@ std::optional<CornerLine> parseCornerLine(std::string_view line) {
 }
 
 bool readCornerLines(FreeFormatInput& in, Config& cfg) {
+    in.stopAfter(kCornerLinesBytes);
     in.skipLine();
     decltype(cfg.cfgExtraCornerX) corners{};
     std::string line;

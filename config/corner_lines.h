@@ -5,6 +5,7 @@
 #include "config/config.h"
 #include "config/free_format_input.h"
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -20,9 +21,13 @@ struct CornerLine {
 // other form, or a code the items give (7 to 11) or no paper size has, gives nullopt.
 std::optional<CornerLine> parseCornerLine(std::string_view line);
 
-// Reads every line after the last item into cfg.cfgExtraCornerX, starting with the rest of the
-// last item's line, which stays unread. Lines that do not begin with "Eckpunkt" are skipped; a
-// faulty one, a code given twice or a read error gives false, and cfg stays as it was.
+// Only corner lines follow the items: whatever lies beyond this many bytes after the last item
+// (a huge tail, a pipe that never ends) stays unread.
+inline constexpr std::size_t kCornerLinesBytes = 64 * 1024;
+
+// Reads the lines within kCornerLinesBytes after the last item into cfg.cfgExtraCornerX,
+// starting with the rest of the last item's line, which stays unread. Lines that do not begin with "Eckpunkt" are skipped; a
+// faulty one (one the limit cuts off included), a code given twice or a read error gives false, and cfg stays as it was.
 bool readCornerLines(FreeFormatInput& in, Config& cfg);
 
 } // namespace tvx

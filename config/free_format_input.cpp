@@ -3,6 +3,8 @@
 #include "config/number_text.h"
 #include "config/text_decoding.h"
 
+#include <algorithm>
+#include <span>
 #include <utility>
 
 namespace tvx {
@@ -62,9 +64,13 @@ bool FreeFormatInput::readLine(std::string& line, bool& cut) {
         }
     } else if (c == '\n') {
         advance();
+    } else if (stopped_) {
+        cut = true;  // its end lies beyond the limit
     }
     return !failed_;
 }
+
+void FreeFormatInput::stopAfter(std::size_t bytes) { left_ = bytes; }
 
 bool FreeFormatInput::readNumber(double& value) {
     Item item;
@@ -199,11 +205,17 @@ void FreeFormatInput::skipUtf8Mark() {
 }
 
 int FreeFormatInput::peek() {
+    if (left_ == 0) {
+        stopped_ = true;
+        return kEnd;
+    }
     if (pos_ == size_) {
         if (ended_) {
             return kEnd;
         }
-        const std::optional<std::size_t> got = source_.read(buffer_);
+        // Never more from the file than the limit lets pass.
+        const std::size_t wanted = std::min(buffer_.size(), left_);
+        const std::optional<std::size_t> got = source_.read(std::span<char>(buffer_.data(), wanted));
         pos_ = 0;
         size_ = got.value_or(0);
         if (size_ == 0) {

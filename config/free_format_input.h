@@ -36,6 +36,10 @@ public:
     bool readLine(std::string& line, bool& cut);
     bool failed() const { return failed_; }
 
+    // From here on at most bytes more are taken from the file: what lies beyond counts as its
+    // end, and readLine marks a line the limit ends as cut.
+    void stopAfter(std::size_t bytes);
+
 private:
     struct Item {
         std::string bytes;
@@ -50,7 +54,12 @@ private:
     bool append(Item& item, int c);
     void skipUtf8Mark();
     int peek();
-    void advance() { ++pos_; }
+    void advance() {
+        ++pos_;
+        if (left_ != kNoLimit) {
+            --left_;
+        }
+    }
 
     FileSource& source_;
     std::array<char, kBufferSize> buffer_{};
@@ -59,6 +68,9 @@ private:
     bool ended_ = false;
     bool failed_ = false;  // a read error, which no item may pass for the end of the file
     bool utf8_ = false;    // a UTF-8 byte-order mark began the file
+    static constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+    std::size_t left_ = kNoLimit;  // bytes still to be taken after stopAfter
+    bool stopped_ = false;         // the end met was stopAfter's, not the file's
 };
 
 }  // namespace tvx

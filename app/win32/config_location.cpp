@@ -6,6 +6,9 @@
 #include <windows.h>
 
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -44,11 +47,26 @@ std::wstring machineConfigFile() {
     return {};
 }
 
+// Shared by a worker and whoever started it; the worker may outlive its starter.
 struct ConfigRead {
     std::wstring path;
-    Config cfg;
-    std::wstring error;
+    ConfigReading reading;
 };
+
+ConfigReading readNow(const std::wstring& path) {
+    ConfigReading reading;
+    reading.path = path;
+    try {
+        reading.error = readConfigFile(reading.cfg, path);
+    } catch (...) {
+        reading.error = std::wstring(kConfigErrorText);
+    }
+    return reading;
+}
+
+ConfigReading unanswered(std::wstring path) {
+    return ConfigReading{std::move(path), {}, std::wstring(kConfigErrorText), true};
+}
 
 } // namespace
 
@@ -58,21 +76,84 @@ std::wstring configFilePath(const std::wstring& programFolder) {
     return path.empty() ? programFolder + L"\\Tarvenix.txt" : path;
 }
 
-std::wstring readConfigWithin(Config& cfg, const std::wstring& path, std::chrono::milliseconds bound) {
-    // Shared with the worker, which may outlive this call.
-    auto read = std::make_shared<ConfigRead>(ConfigRead{path, cfg, {}});
-    const UniqueKernelHandle worker = startModuleWorker([read] {
+std::wstring takeReading(const ConfigReading& reading, Config& cfg, RunLog& log) {
+    if (reading.unanswered) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kConfigReadBound).count();
+        log.note("Konfiguration gelesen", "keine Antwort binnen " + std::to_string(seconds) + " s");
+        return reading.error;
+    }
+    cfg = reading.cfg;
+    return reading.error;
+}
+
+ConfigReading readConfigWithin(const std::wstring& path, std::chrono::milliseconds bound) {
+    auto read = std::make_shared<ConfigRead>(ConfigRead{path, {}});
+    const UniqueKernelHandle worker = startModuleWorker([read] { read->reading = readNow(read->path); });
+    if (!worker || WaitForSingleObject(worker.get(), static_cast<DWORD>(bound.count())) != WAIT_OBJECT_0) {
+        return worker ? unanswered(path) : ConfigReading{path, {}, std::wstring(kConfigErrorText), false};
+    }
+    return std::move(read->reading);
+}
+
+struct ConfigReadOnWorker::Shared {
+    mutable std::mutex lock;
+    std::wstring path;
+    std::optional<ConfigReading> ended;
+    HWND window = nullptr;
+    UINT message = 0;
+    LPARAM serial = 0;
+};
+
+bool ConfigReadOnWorker::start(const std::wstring& programFolder, HWND window, UINT message, LPARAM serial) {
+    auto shared = std::make_shared<Shared>();
+    shared->window = window;
+    shared->message = message;
+    shared->serial = serial;
+    const UniqueKernelHandle worker = startModuleWorker([shared, programFolder] {
+        // The registry too may be slow: asked here, not on the caller's thread.
+        std::wstring path;
         try {
-            read->error = readConfigFile(read->cfg, read->path);
+            path = configFilePath(programFolder);
+            const std::lock_guard held(shared->lock);
+            shared->path = path;
         } catch (...) {
-            read->error = std::wstring(kConfigErrorText);
+        }
+        ConfigReading reading = readNow(path);
+        const std::lock_guard held(shared->lock);
+        shared->ended = std::move(reading);
+        if (shared->window != nullptr) {
+            PostMessageW(shared->window, shared->message, 0, shared->serial);
         }
     });
-    if (!worker || WaitForSingleObject(worker.get(), static_cast<DWORD>(bound.count())) != WAIT_OBJECT_0) {
-        return std::wstring(kConfigErrorText);
+    if (!worker) {
+        shared_.reset();
+        return false;
     }
-    cfg = std::move(read->cfg);
-    return read->error;
+    shared_ = std::move(shared);
+    return true;
+}
+
+bool ConfigReadOnWorker::outstanding() const {
+    if (!shared_) {
+        return false;
+    }
+    const std::lock_guard held(shared_->lock);
+    return !shared_->ended;
+}
+
+ConfigReading ConfigReadOnWorker::outcome() const {
+    if (!shared_) {
+        return ConfigReading{{}, {}, std::wstring(kConfigErrorText), false};
+    }
+    const std::lock_guard held(shared_->lock);
+    return shared_->ended ? *shared_->ended : unanswered(shared_->path);
+}
+
+void ConfigReadOnWorker::letGo() noexcept {
+    if (shared_) {
+        const std::lock_guard held(shared_->lock);
+        shared_->window = nullptr;
+    }
 }
 
 } // namespace tvx::win

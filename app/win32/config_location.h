@@ -3,8 +3,12 @@
 #pragma once
 
 #include "config/config.h"
+#include "drawing/run_log.h"
+
+#include <windows.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 namespace tvx::win {
@@ -15,10 +19,41 @@ inline constexpr std::chrono::milliseconds kConfigReadBound{3000};
 // programFolder + "\Tarvenix.txt".
 std::wstring configFilePath(const std::wstring& programFolder);
 
-// readConfigFile on a worker thread, waited for at most bound. A read that takes longer gives
-// kConfigErrorText and leaves cfg as it was; the worker finishes on its own, holding the module
-// this code lives in until it ends, so an add-in unloaded meanwhile stays mapped for it.
-std::wstring readConfigWithin(Config& cfg, const std::wstring& path,
-                              std::chrono::milliseconds bound = kConfigReadBound);
+// What one read of the configuration gave.
+struct ConfigReading {
+    std::wstring path;       // the file read; empty while not known
+    Config cfg;              // what was read, up to a faulty item
+    std::wstring error;      // empty, or kConfigErrorText
+    bool unanswered = false; // no answer within the bound: nothing of the file is taken
+};
+
+// Hands a reading to a run: the values when the file answered, an unanswered read noted in the
+// log (support must tell a share that hangs from a faulty file). Returns the error text.
+std::wstring takeReading(const ConfigReading& reading, Config& cfg, RunLog& log);
+
+// readConfigFile on a worker thread, waited for at most bound: for the exe, whose own thread
+// may wait. The worker finishes on its own, holding the module this code lives in until it ends.
+ConfigReading readConfigWithin(const std::wstring& path, std::chrono::milliseconds bound = kConfigReadBound);
+
+// The same read for a thread that must never wait (the host's): the path is asked and the file
+// read on a worker, which holds the module until it ends and then posts message (lParam: serial)
+// to window, unless the read was let go first. One object per process: a read that never ends
+// keeps a single thread.
+class ConfigReadOnWorker {
+public:
+    // False when no worker could be started.
+    bool start(const std::wstring& programFolder, HWND window, UINT message, LPARAM serial);
+    // Started and not yet ended: a second reader would only wait on the same file.
+    bool outstanding() const;
+    // The outcome once the read has ended; before, an unanswered reading (or, with no read
+    // started, a faulty one).
+    ConfigReading outcome() const;
+    // No message from here on; a read under way finishes alone.
+    void letGo() noexcept;
+
+private:
+    struct Shared;
+    std::shared_ptr<Shared> shared_;
+};
 
 } // namespace tvx::win

@@ -65,7 +65,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             form.centreOn(hostWindow);
             gef.centreOn(hostWindow);
         });
-        program.readConfiguration = [configPath](Config& cfg) { return win::readConfigWithin(cfg, configPath); };
+        program.readConfiguration = [configPath, &program](Config& cfg) {
+            return win::takeReading(win::readConfigWithin(configPath), cfg, program.log);
+        };
         // Runs inside the call that did not come back, a release at the end included: the
         // process ends there.
         connector.onHostHung([&program](const char*) { hostNotAnswering(program); });

@@ -1,6 +1,11 @@
 #include "tests/addin/fake_addin_host.h"
 
+#include "app/win32/control_ids.h"
+#include "app/win32/single_instance.h"
+
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace tvx::addin::testing {
 namespace {
@@ -20,6 +25,39 @@ std::string callText(const std::string& object, const DISPPARAMS& params, const 
 }
 
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// The session's one-run claim, seen from another thread as from another process.
+bool claimFree() {
+    bool free = false;
+    std::thread([&free] {
+        const HANDLE claim = CreateMutexW(nullptr, FALSE, win::kInstanceClaimName);
+        const DWORD waited = WaitForSingleObject(claim, 0);
+        free = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        if (free) {
+            ReleaseMutex(claim);
+        }
+        CloseHandle(claim);
+    }).join();
+    return free;
+}
+
+// The host's loop after a click that took the claim: the add-in answers from its own messages
+// once the configuration is read, with its dialog, or with a message and the claim given back.
+void loopUntilTheStartHasAnswered() {
+    for (int round = 0; round < 1000; ++round) {
+        const HWND form = FindWindowW(ids::kMainFormClass, nullptr);
+        if ((form != nullptr && IsWindowVisible(form)) || claimFree()) {
+            return;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    ADD_FAILURE() << "the click was not answered within 10 s";
+}
 
 } // namespace
 
@@ -180,8 +218,12 @@ long FakeAddinHost::enableState() {
 }
 
 void FakeAddinHost::forceClick() {
+    const bool mayStart = claimFree();
     com::UniqueVariant ignored;
     invokeCallback(L"TvxSurfaceFinish", ignored.addressOf());
+    if (mayStart) {
+        loopUntilTheStartHasAnswered();
+    }
 }
 
 long FakeAddinHost::click() {

@@ -24,7 +24,8 @@ public:
     long click();
     // Asks the enable method only.
     long enableState();
-    // Calls the callback without asking (a forced click).
+    // Calls the callback without asking (a forced click); then, when the click may start a run,
+    // the host's loop until the run's dialog or message has come.
     void forceClick();
     // As the host lets go of the callbacks object when the add-in is unloaded.
     void dropCallbacks() { callbacks.reset(); }

@@ -1,4 +1,5 @@
 #include "config/config.h"
+#include "config/corner_lines.h"
 #include "config/free_format_input.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,15 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 
 namespace fs = std::filesystem;
@@ -482,13 +491,65 @@ TEST_F(ConfigFile, HugeLinesAreStreamedNotHeld) {
     for (std::size_t i = 0; i < tail.size(); i += 7) {
         tail[i] = static_cast<char>(i % 251);
     }
-    // Read to its end, for a corner line may follow.
+    // Not read to its end: a corner line behind it stays unread.
     write(file(kAll) + tail + "\nEckpunkt 6 = 0.287\n");
     cfg = Config{};
     EXPECT_EQ(read(cfg), L"") << "20 MiB binary tail";
+    EXPECT_EQ(cfg, expectedConfig());
+}
+
+// Corner lines are looked for within 64 KiB after the last item, and no further byte is taken:
+// a pipe that never ends is left as it is.
+TEST_F(ConfigFile, OnlyTheFirst64KiBAfterTheItemsAreReadForCornerLines) {
+    const std::string items = file(kAll);
+    const std::string corner6 = "Eckpunkt 6 = 0.287\n";
+    // The rest of the last item's line, its line end, counts too.
+    const std::string filler(kCornerLinesBytes - corner6.size() - 2, 'z');
     Config expected = expectedConfig();
     expected.cfgExtraCornerX[6] = 0.287;
+
+    // The last line that fits, and one beyond.
+    write(items + filler + "\n" + corner6 + "Eckpunkt 0 = 0.2694\n");
+    Config cfg;
+    EXPECT_EQ(read(cfg), L"");
     EXPECT_EQ(cfg, expected);
+    // One that the limit cuts in two would be misread: the file is faulty.
+    write(items + filler + "\nEckpunkt 6 = 0.28715\n");
+    cfg = Config{};
+    EXPECT_EQ(read(cfg), kError);
+
+#ifndef _WIN32
+    // An endless pipe behind the items: read as a sound file; the writer meets a closed pipe
+    // long before it could have written all it offers.
+    const fs::path fifo = folder_ / "Tarvenix.txt";
+    fs::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    struct sigaction ignore {};
+    struct sigaction before {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, &before);
+    constexpr std::size_t kOffered = 16 * 1024 * 1024;
+    std::size_t written = 0;
+    std::thread writer([&] {
+        const int out = ::open(fifo.c_str(), O_WRONLY);
+        const std::string head = items + corner6;
+        const std::string chunk(4096, 'z');
+        for (const std::string* piece = &head; out >= 0 && written < kOffered; piece = &chunk) {
+            const ssize_t put = ::write(out, piece->data(), piece->size());
+            if (put <= 0) {
+                break;
+            }
+            written += static_cast<std::size_t>(put);
+        }
+        ::close(out);
+    });
+    cfg = Config{};
+    EXPECT_EQ(read(cfg), L"");
+    writer.join();
+    ::sigaction(SIGPIPE, &before, nullptr);
+    EXPECT_EQ(cfg, expected);
+    EXPECT_LT(written, std::size_t{1024 * 1024}) << "the pipe was read on";
+#endif
 }
 
 TEST(ShippedSample, ReadsWithACornerPerPaperSizeFromA0DownToA4) {

@@ -50,22 +50,31 @@ TEST(ConfigWithinBound, AFileThatAnswersIsReadAndOneThatDoesNotGivesTheMessage) 
     const std::wstring file = (folder / "Tarvenix.txt").wstring();
     std::ofstream(folder / "Tarvenix.txt", std::ios::binary) << testing::configText() << "Eckpunkt 6 = 0.287\n";
 
-    Config cfg;
-    EXPECT_EQ(win::readConfigWithin(cfg, file, 10s), L"");
-    EXPECT_EQ(cfg.cfgCornerX[3], 0.4);
-    EXPECT_EQ(cfg.cfgExtraCornerX[6], 0.287);
+    const win::ConfigReading read = win::readConfigWithin(file, 10s);
+    EXPECT_EQ(read.error, L"");
+    EXPECT_FALSE(read.unanswered);
+    EXPECT_EQ(read.cfg.cfgCornerX[3], 0.4);
+    EXPECT_EQ(read.cfg.cfgExtraCornerX[6], 0.287);
 
-    Config missing;
-    EXPECT_EQ(win::readConfigWithin(missing, (folder / "fehlt.txt").wstring(), 10s), kConfigErrorText);
+    const win::ConfigReading missing = win::readConfigWithin((folder / "fehlt.txt").wstring(), 10s);
+    EXPECT_EQ(missing.error, kConfigErrorText);
+    EXPECT_FALSE(missing.unanswered);
 
     SilentPipe share;
     ASSERT_TRUE(share.valid());
-    Config stalled;
-    stalled.cfgCornerY = -1.0;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(win::readConfigWithin(stalled, share.name(), 300ms), kConfigErrorText);
+    const win::ConfigReading stalled = win::readConfigWithin(share.name(), 300ms);
+    EXPECT_EQ(stalled.error, kConfigErrorText);
+    EXPECT_TRUE(stalled.unanswered);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms) << "the message came before the bound";
-    EXPECT_EQ(stalled.cfgCornerY, -1.0) << "nothing of a read that did not end in time is taken";
+    // Handed to a run: nothing of it is taken, and the log tells why.
+    Config cfg;
+    cfg.cfgCornerY = -1.0;
+    RunLog log;
+    log.writeTo([](std::string_view) {});
+    EXPECT_EQ(win::takeReading(stalled, cfg, log), kConfigErrorText);
+    EXPECT_EQ(cfg.cfgCornerY, -1.0);
+    EXPECT_NE(log.takePiece().find("keine Antwort binnen 3 s"), std::string::npos);
     share.answer(testing::configText());
 
     std::filesystem::remove_all(folder);
