@@ -42,7 +42,8 @@ struct Config {
 // the file faulty (read to its end all the same); so does a faulty corner line after the
 // items. Other values are not checked.
 std::wstring readConfig(Config& cfg, const std::wstring& programFolder);
-// The same from a file given by its whole path.
-std::wstring readConfigFile(Config& cfg, const std::wstring& path);
+// The same from a file given by its whole path. On a failure, cause (when given) says why in the
+// support log's words: the file not found, a folder, item N faulty, a faulty corner line, ...
+std::wstring readConfigFile(Config& cfg, const std::wstring& path, std::string* cause = nullptr);
 
 }  // namespace tvx

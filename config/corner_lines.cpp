@@ -3,6 +3,7 @@
 #include "config/number_text.h"
 
 #include <string>
+#include <utility>
 
 namespace tvx {
 namespace {
@@ -22,6 +23,15 @@ std::string_view trimmed(std::string_view text) {
 }
 
 bool isExtraCode(int code) { return (code >= 0 && code <= 6) || code == 12; }
+
+// A line's start for the log, whatever its encoding: printable ASCII, the rest as '?'.
+std::string quotedStart(const std::string& line) {
+    std::string start = "\"";
+    for (const char c : line.substr(0, 40)) {
+        start.push_back(c >= 0x20 && c < 0x7F ? c : '?');
+    }
+    return start + "\"";
+}
 
 } // namespace
 
@@ -55,7 +65,13 @@ std::optional<CornerLine> parseCornerLine(std::string_view line) {
     return CornerLine{code, *x};
 }
 
-bool readCornerLines(FreeFormatInput& in, Config& cfg) {
+bool readCornerLines(FreeFormatInput& in, Config& cfg, std::string* cause) {
+    const auto fault = [cause](std::string why) {
+        if (cause != nullptr) {
+            *cause = std::move(why);
+        }
+        return false;
+    };
     in.stopAfter(kCornerLinesBytes);
     in.skipLine();
     decltype(cfg.cfgExtraCornerX) corners{};
@@ -67,16 +83,18 @@ bool readCornerLines(FreeFormatInput& in, Config& cfg) {
         }
         const std::optional<CornerLine> corner = cut ? std::nullopt : parseCornerLine(line);
         if (!corner) {
-            return false;
+            // The line's start, enough to find it; the rest may be anything.
+            return fault(cut ? "Eckpunkt-Zeile an der Grenze von 64 KiB abgeschnitten"
+                             : "Eckpunkt-Zeile fehlerhaft: " + quotedStart(line));
         }
         auto& slot = corners[static_cast<std::size_t>(corner->paperCode)];
         if (slot) {
-            return false;
+            return fault("Eckpunkt " + std::to_string(corner->paperCode) + " doppelt");
         }
         slot = corner->x;
     }
     if (in.failed()) {
-        return false;
+        return fault("Lesefehler nach den Einträgen");
     }
     cfg.cfgExtraCornerX = corners;
     return true;

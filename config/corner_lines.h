@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tvx {
@@ -28,6 +29,7 @@ inline constexpr std::size_t kCornerLinesBytes = 64 * 1024;
 // Reads the lines within kCornerLinesBytes after the last item into cfg.cfgExtraCornerX,
 // starting with the rest of the last item's line, which stays unread. Lines that do not begin with "Eckpunkt" are skipped; a
 // faulty one (one the limit cuts off included), a code given twice or a read error gives false, and cfg stays as it was.
-bool readCornerLines(FreeFormatInput& in, Config& cfg);
+// cause (when given) then says which line and why.
+bool readCornerLines(FreeFormatInput& in, Config& cfg, std::string* cause = nullptr);
 
 } // namespace tvx

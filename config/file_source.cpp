@@ -3,11 +3,13 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
 #include <cstdio>
 #endif
 
 #include <algorithm>
 #include <limits>
+#include <string>
 
 namespace tvx {
 
@@ -19,6 +21,20 @@ FileSource::FileSource(const std::wstring& path) {
                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         handle_.reset(h);
+        return;
+    }
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        openFailure_ = "ein Ordner, keine Datei";
+    } else if (error == ERROR_FILE_NOT_FOUND) {
+        openFailure_ = "Datei nicht gefunden";
+    } else if (error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME) {
+        openFailure_ = "Ordner oder Freigabe nicht gefunden";
+    } else if (error == ERROR_ACCESS_DENIED) {
+        openFailure_ = "kein Lesezugriff";
+    } else {
+        openFailure_ = "nicht zu öffnen (Fehler " + std::to_string(error) + ")";
     }
 }
 
@@ -70,7 +86,9 @@ FileSource::FileSource(const std::wstring& path) {
     if (file != nullptr) {
         std::setvbuf(file, nullptr, _IONBF, 0);  // the caller buffers
         handle_.reset(file);
+        return;
     }
+    openFailure_ = errno == ENOENT ? "Datei nicht gefunden" : "nicht zu öffnen";
 }
 
 std::optional<std::size_t> FileSource::read(std::span<char> buffer) {

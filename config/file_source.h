@@ -15,6 +15,8 @@ public:
     explicit FileSource(const std::wstring& path);
 
     bool isOpen() const { return handle_ != nullptr; }
+    // Why it did not open, in the support log's words; empty when it did.
+    const std::string& openFailure() const { return openFailure_; }
 
     // Bytes read into buffer, 0 at the end of the file, nullopt on a read error.
     std::optional<std::size_t> read(std::span<char> buffer);
@@ -24,6 +26,7 @@ private:
         void operator()(void* handle) const;
     };
     std::unique_ptr<void, Closer> handle_;
+    std::string openFailure_;
 };
 
 }  // namespace tvx

@@ -57,15 +57,16 @@ ConfigReading readNow(const std::wstring& path) {
     ConfigReading reading;
     reading.path = path;
     try {
-        reading.error = readConfigFile(reading.cfg, path);
+        reading.error = readConfigFile(reading.cfg, path, &reading.cause);
     } catch (...) {
         reading.error = std::wstring(kConfigErrorText);
+        reading.cause = "unerwarteter Fehler beim Lesen";
     }
     return reading;
 }
 
 ConfigReading unanswered(std::wstring path) {
-    return ConfigReading{std::move(path), {}, std::wstring(kConfigErrorText), true};
+    return ConfigReading{std::move(path), {}, std::wstring(kConfigErrorText), true, {}};
 }
 
 } // namespace
@@ -80,9 +81,15 @@ std::wstring takeReading(const ConfigReading& reading, Config& cfg, RunLog& log)
     if (reading.unanswered) {
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kConfigReadBound).count();
         log.note("Konfiguration gelesen", "keine Antwort binnen " + std::to_string(seconds) + " s");
+        log.note("Konfigurationsdatei", reading.path);
         return reading.error;
     }
     cfg = reading.cfg;
+    if (!reading.error.empty()) {
+        // The message names >Tarvenix.txt< whatever the file is called: the log says which and why.
+        log.note("Konfiguration fehlerhaft", reading.cause.empty() ? std::string("ohne Angabe") : reading.cause);
+        log.note("Konfigurationsdatei", reading.path);
+    }
     return reading.error;
 }
 
@@ -90,7 +97,7 @@ ConfigReading readConfigWithin(const std::wstring& path, std::chrono::millisecon
     auto read = std::make_shared<ConfigRead>(ConfigRead{path, {}});
     const UniqueKernelHandle worker = startModuleWorker([read] { read->reading = readNow(read->path); });
     if (!worker || WaitForSingleObject(worker.get(), static_cast<DWORD>(bound.count())) != WAIT_OBJECT_0) {
-        return worker ? unanswered(path) : ConfigReading{path, {}, std::wstring(kConfigErrorText), false};
+        return worker ? unanswered(path) : ConfigReading{path, {}, std::wstring(kConfigErrorText), false, "kein Leser gestartet"};
     }
     return std::move(read->reading);
 }
@@ -143,7 +150,7 @@ bool ConfigReadOnWorker::outstanding() const {
 
 ConfigReading ConfigReadOnWorker::outcome() const {
     if (!shared_) {
-        return ConfigReading{{}, {}, std::wstring(kConfigErrorText), false};
+        return ConfigReading{{}, {}, std::wstring(kConfigErrorText), false, "kein Leser gestartet"};
     }
     const std::lock_guard held(shared_->lock);
     return shared_->ended ? *shared_->ended : unanswered(shared_->path);

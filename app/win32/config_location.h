@@ -25,6 +25,7 @@ struct ConfigReading {
     Config cfg;              // what was read, up to a faulty item
     std::wstring error;      // empty, or kConfigErrorText
     bool unanswered = false; // no answer within the bound: nothing of the file is taken
+    std::string cause;       // why the file was not taken, for the log
 };
 
 // Hands a reading to a run: the values when the file answered, an unanswered read noted in the

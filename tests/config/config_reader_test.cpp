@@ -441,6 +441,31 @@ TEST_F(ConfigFile, NoFileToReadLeavesEveryValue) {
     EXPECT_EQ(cfg, earlierConfig());
 }
 
+// Support reads the cause in the log: the message names >Tarvenix.txt< whatever the fault.
+TEST_F(ConfigFile, EachFailureNamesItsCause) {
+    const auto causeOf = [this](const std::string& bytes) {
+        write(bytes);
+        Config cfg;
+        std::string cause;
+        EXPECT_EQ(readConfigFile(cfg, path().wstring(), &cause), kError) << bytes.substr(0, 80);
+        return cause;
+    };
+    Config cfg;
+    std::string cause;
+    EXPECT_EQ(readConfigFile(cfg, (folder_ / "fehlt.txt").wstring(), &cause), kError);
+    EXPECT_EQ(cause, "Datei nicht gefunden");
+    EXPECT_EQ(causeOf("nur eine Zeile"), "die zwei Kopfzeilen fehlen");
+    EXPECT_EQ(causeOf(file(firstItems(7))), "Eintrag 8 fehlt oder ist fehlerhaft");
+    EXPECT_EQ(causeOf(file(itemsWith(3, "drei"))), "Eintrag 3 fehlt oder ist fehlerhaft");
+    EXPECT_EQ(causeOf(file(itemsWith(16, "0"))), "Eintrag 16 unbrauchbar (leer, 0 oder kleiner)");
+    EXPECT_EQ(causeOf(file(kAll) + "Eckpunkt 6 = 0,287\n"), "Eckpunkt-Zeile fehlerhaft: \"Eckpunkt 6 = 0,287\"");
+    EXPECT_EQ(causeOf(file(kAll) + "Eckpunkt 6 = 0.287\nEckpunkt 6 = 0.3\n"), "Eckpunkt 6 doppelt");
+    write(file(kAll));
+    cause = "vorher";
+    EXPECT_EQ(readConfigFile(cfg, path().wstring(), &cause), L"");
+    EXPECT_EQ(cause, "vorher") << "a good file leaves the cause alone";
+}
+
 TEST_F(ConfigFile, PathIsTheFolderABackslashAndTheName) {
     write(file(kAll));
     Config cfg;

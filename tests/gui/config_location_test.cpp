@@ -59,6 +59,19 @@ TEST(ConfigWithinBound, AFileThatAnswersIsReadAndOneThatDoesNotGivesTheMessage) 
     const win::ConfigReading missing = win::readConfigWithin((folder / "fehlt.txt").wstring(), 10s);
     EXPECT_EQ(missing.error, kConfigErrorText);
     EXPECT_FALSE(missing.unanswered);
+    // The log tells which file and why; a folder where the file should be is told apart.
+    std::filesystem::create_directories(folder / "Ordner.txt");
+    const win::ConfigReading folderRead = win::readConfigWithin((folder / "Ordner.txt").wstring(), 10s);
+    for (const auto& [reading, cause] : {std::pair{&missing, std::string("Datei nicht gefunden")},
+                                         std::pair{&folderRead, std::string("ein Ordner, keine Datei")}}) {
+        RunLog failed;
+        failed.writeTo([](std::string_view) {});
+        Config ignored;
+        EXPECT_EQ(win::takeReading(*reading, ignored, failed), kConfigErrorText);
+        const std::string piece = failed.takePiece();
+        EXPECT_NE(piece.find("Konfiguration fehlerhaft: " + cause), std::string::npos) << piece;
+        EXPECT_NE(piece.find("Konfigurationsdatei: "), std::string::npos) << piece;
+    }
 
     SilentPipe share;
     ASSERT_TRUE(share.valid());
