@@ -42,6 +42,9 @@ public:
     std::optional<std::vector<LONG>> keptLayout;
     bool keptTab = false;
     bool refuseMenu = false;
+    // What RevisionNumber answers; a host without AddMenuItem5 answers DISP_E_MEMBERNOTFOUND.
+    std::wstring revision = L"31.2.0";
+    bool menuMissing = false;
     bool refuseActivate = false;
     bool noActiveDocument = false;
     // The window Frame().GetHWnd() answers; Frame fails when refuseFrame is set.
