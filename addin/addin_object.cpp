@@ -6,7 +6,9 @@
 #include "addin/module.h"
 #include "app/win32/run_log_file.h"
 #include "drawing/com/com_object.h"
+#include "drawing/com/failure_text.h"
 #include "drawing/host.h"
+#include "drawing/oldest_host.h"
 
 #include <chrono>
 #include <exception>
@@ -28,6 +30,32 @@ std::vector<std::wstring> iconPaths() {
         paths.push_back(folder + L"\\command_" + std::to_wstring(size) + L".bmp");
     }
     return paths;
+}
+
+std::string revisionText(const host::HostRevision& revision) {
+    return std::to_string(revision.major) + "." + std::to_string(revision.minor);
+}
+
+std::string hostText(const std::wstring& revision) {
+    return "Host-Revision " + (revision.empty() ? std::string("unbekannt") : com::toUtf8(revision));
+}
+
+// Judged before anything is added: a host older than the newest call the add-in needs would
+// refuse one of them halfway. Empty when the host is new enough, or its revision cannot be read
+// (then a call it does not know tells).
+std::string tooOldFor(const std::wstring& revision) {
+    const auto parsed = host::parseHostRevision(revision);
+    const host::NeededCall* missing = parsed ? host::firstMissingAddinCall(*parsed) : nullptr;
+    if (missing == nullptr) {
+        return {};
+    }
+    return hostText(revision) + " zu alt (Tarvenix braucht mindestens " + revisionText(host::oldestAddinHost()) +
+           "): es fehlt " + missing->name + " (ab " + revisionText(missing->since) + ")";
+}
+
+bool unknownToHost(const host::HostError& e) {
+    constexpr std::int32_t kMemberNotFound = static_cast<std::int32_t>(0x80020003u); // DISP_E_MEMBERNOTFOUND
+    return e.unknownName() || e.code() == kMemberNotFound;
 }
 
 // Everything one connection holds; the host's object last of all.
@@ -124,18 +152,29 @@ public:
             win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", "nicht verbunden: kein Host-Objekt");
             return S_OK;
         }
+        std::wstring revision;
         try {
             auto connection = std::make_unique<Connection>();
             const ComPtr<IDispatch> host = ComPtr<IDispatch>::borrow(app);
             connection->shell = std::make_shared<AddinShell>(moduleHandle(), host);
+            revision = connection->shell->hostRevision();
+            if (const std::string tooOld = tooOldFor(revision); !tooOld.empty()) {
+                win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", "nicht verbunden: " + tooOld);
+                return S_OK;
+            }
             connection->callbacks =
                 ComPtr<IDispatch>::attach(std::make_unique<AddinCallbacks>(connection->shell, callbacksTypeInfo()).release());
             connection->commands = std::make_unique<HostCommands>(host, cookie, moduleHandle(),
                                                                   connection->callbacks.get(), iconPaths());
             connection_ = std::move(connection);
             *connected = VARIANT_TRUE;
-        } catch (const std::exception& e) {
+        } catch (const host::HostError& e) {
             // Whatever was added is taken back by the parts' destructors.
+            win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW",
+                               unknownToHost(e) ? "nicht verbunden: " + hostText(revision) + ": der Host kennt " +
+                                                      e.operation() + " nicht"
+                                                : std::string("nicht verbunden: ") + e.what());
+        } catch (const std::exception& e) {
             win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", std::string("nicht verbunden: ") + e.what());
         } catch (...) {
             win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", "nicht verbunden: unbekannter Fehler");

@@ -33,6 +33,8 @@ public:
     // message is closed so that it returns.
     static void release(std::shared_ptr<AddinShell> shell) noexcept;
     bool running() const noexcept { return run_ != nullptr; }
+    // What the host said its revision is; empty when it did not say.
+    const std::wstring& hostRevision() const noexcept { return hostRevision_; }
 
 public:
     class Run;

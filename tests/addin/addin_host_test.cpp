@@ -785,6 +785,27 @@ TEST_F(AddinInProcess, ARefusedConnectionTakesBackWhatItAddedAndAnswersFalse) {
     EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
+TEST_F(AddinInProcess, AHostOlderThanItNeedsGetsNothingAndOneLackingANeededCallGetsAllBack) {
+    Host host(sampleDrawing());
+    host.fake.revision = L"23.4.0";
+    ComPtr<ISwAddin> addin = createAddin();
+    EXPECT_FALSE(connect(*addin.get(), host.fake));
+    EXPECT_EQ(operationsOf(host.fake.log), std::vector<std::string>{"app.RevisionNumber"});
+
+    // A revision that cannot be read is not judged: the call the host lacks tells instead.
+    host.fake.revision = L"unbekannt";
+    host.fake.menuMissing = true;
+    host.fake.log.clear();
+    addin = createAddin();
+    EXPECT_FALSE(connect(*addin.get(), host.fake));
+    EXPECT_EQ(operationsOf(host.fake.log),
+              (std::vector<std::string>{"app.RevisionNumber", "app.SetAddinCallbackInfo2", "app.AddMenuItem5"}));
+    addin.reset();
+    host.fake.dropCallbacks();
+    EXPECT_EQ(host.fake.heldReferences(), 0);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
 // The registry as seen through roots redirected into a scratch key of the test's own.
 class RedirectedRegistry {
 public:

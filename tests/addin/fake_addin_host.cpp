@@ -90,7 +90,11 @@ FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::mov
         };
     };
 
-    answer(app, "app", L"RevisionNumber", give(variantBstr(L"31.2.0")));
+    answer(app, "app", L"RevisionNumber", [this](const DISPPARAMS&, VARIANT* result) {
+        if (result != nullptr) {
+            VariantCopy(result, variantBstr(revision).addressOf());
+        }
+    });
     answer(app, "app", L"SetAddinCallbackInfo2", [this](const DISPPARAMS& params, VARIANT* result) {
         // Arguments arrive last to first: the callbacks object is the middle one.
         if (params.cArgs == 3 && params.rgvarg[1].vt == VT_DISPATCH) {
@@ -98,8 +102,16 @@ FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::mov
         }
         VariantCopy(result, variantBool(true).addressOf());
     });
-    answer(app, "app", L"AddMenuItem5", [this](const DISPPARAMS&, VARIANT* result) {
-        VariantCopy(result, variantI4(refuseMenu ? -1 : 31).addressOf());
+    app.on(L"AddMenuItem5", [this](const DISPPARAMS& params, VARIANT* result, EXCEPINFO*, UINT*) {
+        log.push_back(callText("app", params, "AddMenuItem5"));
+        if (menuMissing) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        if (result != nullptr) {
+            VariantInit(result);
+            VariantCopy(result, variantI4(refuseMenu ? -1 : 31).addressOf());
+        }
+        return S_OK;
     });
     answer(app, "app", L"GetCommandManager", giveObject(&manager));
     answer(app, "app", L"RemoveMenu", give(variantBool(true)));

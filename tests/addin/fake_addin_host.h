@@ -44,6 +44,9 @@ public:
     VARTYPE keptLayoutForm = VT_I4; // the array's elements: VT_I4, VT_INT, VT_I2, VT_VARIANT, VT_R8
     bool keptTab = false;
     bool refuseMenu = false;
+    // What RevisionNumber answers; a host without AddMenuItem5 answers DISP_E_MEMBERNOTFOUND.
+    std::wstring revision = L"31.2.0";
+    bool menuMissing = false;
     bool refuseActivate = false;
     bool noActiveDocument = false;
     // The window Frame().GetHWnd() answers; Frame fails when refuseFrame is set.

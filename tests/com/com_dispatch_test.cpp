@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -217,6 +218,33 @@ TEST_F(DispatchServer, NamesMatchWhateverTheirCaseAndUnknownNamesAreRefused) {
               DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(doc->Invoke(id, IID_IDispatch, 0, DISPATCH_METHOD, &none, r.result.put(), nullptr, nullptr),
               DISP_E_UNKNOWNINTERFACE);
+}
+
+TEST_F(DispatchServer, AnOlderHostAnswersItsRevisionAndDoesNotKnowTheCallsThatCameAfterIt) {
+    InProcessHost server;
+    RawResult r;
+    invokeRaw(r, server.app.get(), L"RevisionNumber", DISPATCH_METHOD, {});
+    EXPECT_EQ(cv::describe(r.result.get()), "BSTR \"0.0.0 stand-in\"");
+
+    server.context->setRevision(L"20.0.0", host::HostRevision{20, 0, 0});
+    invokeRaw(r, server.app.get(), L"RevisionNumber", DISPATCH_METHOD, {});
+    EXPECT_EQ(cv::describe(r.result.get()), "BSTR \"20.0.0\"");
+    const ComPtr<IDispatch> doc = objectFrom(server.app.get(), L"ActiveDoc", DISPATCH_PROPERTYGET);
+    const ComPtr<IDispatch> extension = objectFrom(doc.get(), L"Extension", DISPATCH_PROPERTYGET);
+    const auto lookUp = [](IDispatch* object, const wchar_t* name) {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        DISPID id = 0;
+        return object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    };
+    EXPECT_EQ(lookUp(server.app.get(), L"AddMenuItem5"), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(lookUp(server.app.get(), L"setaddincallbackinfo2"), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(lookUp(extension.get(), L"FinishRecordingUndoObject2"), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(lookUp(extension.get(), L"FinishRecordingUndoObject"), S_OK);
+    EXPECT_EQ(lookUp(doc.get(), L"GetType"), S_OK);
+    EXPECT_EQ(lookUp(server.app.get(), L"LoadAddIn"), S_OK); // not dated: every host has it
+    EXPECT_EQ(std::count(server.trace.begin(), server.trace.end(),
+                         "-- App.AddMenuItem5 is unknown to host revision 20.0.0"),
+              1);
 }
 
 TEST_F(DispatchServer, MethodsPropertiesAndPutsAnswerOnlyTheirOwnKindOfCall) {

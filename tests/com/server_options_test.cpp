@@ -38,6 +38,7 @@ TEST(ServerOptions, EverythingGivenIsTakenAndTheDrawingIsSavedInPlaceUnlessTold)
     EXPECT_EQ(all.snapshotDir, L"snaps");
     EXPECT_TRUE(plain.snapshotDir.empty());
     EXPECT_EQ(parseServerOptions(with({L"--empty-as", L"empty"})).emptyForm, EmptyForm::Empty);
+    EXPECT_EQ(parseServerOptions(with({L"--revision", L"22.0.0"})).revision, L"22.0.0");
 }
 
 TEST(ServerOptions, AFaultyCommandLineIsRefusedWithItsReason) {
@@ -62,6 +63,7 @@ TEST(ServerOptions, AFaultyCommandLineIsRefusedWithItsReason) {
         with({L"--answer-form", L":int=i2"}),
         with({L"--unknown"}),
         with({L"--ui-state", L"ui.json"}), // without --addins there are no command bars to keep
+        with({L"--revision", L"22.0.0 old"}),
     };
     for (const auto& args : faulty) {
         EXPECT_THROW(parseServerOptions(args), UsageError) << args.size();

@@ -456,6 +456,14 @@ HRESULT STDMETHODCALLTYPE DispatchCore::GetTypeInfo(UINT, LCID, ITypeInfo** info
     return DISP_E_BADINDEX;
 }
 
+bool DispatchContext::knows(const char* kind, const wchar_t* name) const {
+    if (!revision_ || knownAt(*revision_, kind, name)) {
+        return true;
+    }
+    trace("-- " + std::string(kind) + "." + narrow(name) + " is unknown to host revision " + com::toUtf8(revisionText_));
+    return false;
+}
+
 HRESULT STDMETHODCALLTYPE DispatchCore::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                                       DISPID* ids) {
     if (iid != IID_NULL) {
@@ -473,6 +481,9 @@ HRESULT STDMETHODCALLTYPE DispatchCore::GetIDsOfNames(REFIID iid, LPOLESTR* name
     for (std::size_t i = 0; i < table.size(); ++i) {
         // Automation names are case-insensitive: "gettextformat" is GetTextFormat.
         if (CompareStringOrdinal(names[0], -1, table[i].name, -1, TRUE) == CSTR_EQUAL) {
+            if (!context_->knows(kind_, table[i].name)) {
+                return DISP_E_UNKNOWNNAME;
+            }
             ids[0] = static_cast<DISPID>(i + 1);
             // Our members take no named arguments.
             return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;

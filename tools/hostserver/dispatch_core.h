@@ -5,12 +5,15 @@
 
 #include "drawing/com/com_owners.h"
 #include "drawing/host.h"
+#include "drawing/oldest_host.h"
 #include "drawing/sim/trace.h"
+#include "tools/hostserver/call_revisions.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -107,6 +110,15 @@ public:
     std::uint64_t callsDuringModalState() const noexcept { return modalCalls_; }
     void markIfModal(const std::string& operation);
 
+    // What RevisionNumber answers, and the revision it is judged as (none: a host with every
+    // call): a member that came after it is a name the host does not know.
+    void setRevision(std::wstring text, std::optional<host::HostRevision> revision) {
+        revisionText_ = std::move(text);
+        revision_ = revision;
+    }
+    const std::wstring& revisionText() const noexcept { return revisionText_; }
+    bool knows(const char* kind, const wchar_t* name) const;
+
     // Where the add-in calls go; none unless the server hosts add-ins.
     void setAddinHost(AddinHost* host) { addinHost_ = host; }
     AddinHost* addinHost() const noexcept { return addinHost_; }
@@ -127,6 +139,8 @@ private:
     std::set<const DispatchCore*> live_;
     std::function<void()> afterCall_;
     AddinHost* addinHost_ = nullptr;
+    std::wstring revisionText_ = kStandInRevision;
+    std::optional<host::HostRevision> revision_;
     int modalDepth_ = 0;
     std::uint64_t modalCalls_ = 0;
 };

@@ -317,8 +317,9 @@ public:
              [](DispApp& s, const CallArgs&) { return s.answer<DispDoc>(s.ref()->ActiveDoc()); }},
             {{L"GetUserPreferenceToggle", kMethod, {Param::I4}},
              [](DispApp& s, const CallArgs& a) { return Answer::boolean(s.ref()->GetUserPreferenceToggle(a.i4(0))); }},
-            // The host's revision, which only the host probe asks for.
-            {{L"RevisionNumber", kMethod, {}}, [](DispApp&, const CallArgs&) { return Answer::text(L"0.0.0 stand-in"); }},
+            // The host's revision, for the programs' support logs and the add-in's oldest host.
+            {{L"RevisionNumber", kMethod, {}},
+             [](DispApp& s, const CallArgs&) { return Answer::text(s.context().revisionText()); }},
             {{L"SetUserPreferenceToggle", kMethod, {Param::I4, Param::Bool}},
              [](DispApp& s, const CallArgs& a) {
                  s.ref()->SetUserPreferenceToggle(a.i4(0), a.boolean(1));

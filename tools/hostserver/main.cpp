@@ -291,6 +291,9 @@ int serve(const ServerOptions& o) {
                 o.answerForms.reshape(operation, answer);
             });
         }
+        if (!o.revision.empty()) {
+            context->setRevision(o.revision, host::parseHostRevision(o.revision));
+        }
         context->failAtCall(o.failAt);
         for (const auto& op : o.failOps) {
             context->failOperation(op);

@@ -1,6 +1,7 @@
 #include "tools/hostserver/server_options.h"
 
 #include "drawing/com/failure_text.h"
+#include "drawing/oldest_host.h"
 #include "tools/hostprofile/profile_reader.h"
 
 #include <cstdio>
@@ -18,7 +19,7 @@ const char* const kServerUsage =
     "                      [--answer-form [OPERATION:]KIND=FORM]...\n"
     "                      [--busy-at N --busy-for MS [--busy-by invoke|retrylater|rejected]]\n"
     "                      [--slow MS] [--hang-at N] [--profile hostprofile.json]\n"
-    "                      [--addins [--close-saves] [--ui-state FILE]]\n"
+    "                      [--addins [--close-saves] [--ui-state FILE]] [--revision R]\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
     "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
     "\"sheet NAME\" makes that sheet current, as a user switching sheets would, and one saying\n"
@@ -39,7 +40,9 @@ const char* const kServerUsage =
     "keeps the command groups' layouts and the command tabs in FILE across restarts, as a host's\n"
     "registry. A stop file saying \"busyloop MS\" keeps the host in a loop of its own for MS\n"
     "milliseconds that takes keyboard and mouse messages off the queue and dispatches none. A host\n"
-    "call that arrives in either modal state is marked \"!! called during modal state\" in the trace.\n";
+    "call that arrives in either modal state is marked \"!! called during modal state\" in the trace.\n"
+    "--revision R (\"major.minor.build\", e.g. 22.0.0): RevisionNumber answers R, and the calls of the\n"
+    "add-in and the exe that came after R are names the host does not know.\n";
 
 namespace {
 
@@ -188,6 +191,11 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
             o.closeSaves = true;
         } else if (option == L"--ui-state") {
             o.uiStateFile = value();
+        } else if (option == L"--revision") {
+            o.revision = value();
+            if (!host::parseHostRevision(o.revision)) {
+                throw UsageError("--revision takes a host revision such as 22.0.0");
+            }
         } else if (option == L"--timeout") {
             o.timeoutSeconds = static_cast<std::uint32_t>(positive(option, value(), 86400));
         } else {

@@ -40,6 +40,9 @@ struct ServerOptions {
     bool addins = false; // a frame window, and the add-ins the registry starts with the host
     bool closeSaves = false; // closing the frame stops the server with "save"
     std::wstring uiStateFile; // with --addins: the command groups and tabs kept across restarts
+    // From --revision: what RevisionNumber answers; the calls that came after it are unknown.
+    // Empty: the stand-in's own, which knows every call.
+    std::wstring revision;
 };
 
 // Throws UsageError naming what is wrong.

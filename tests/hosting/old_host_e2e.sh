@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Tarvenix.dll in a host older than it supports (the stand-in with --revision 22.0.0, which does not
+# know the calls that came after it): the add-in asks the revision, adds nothing and answers false;
+# the host lives on and holds no reference of it at its stop; the support log names the revision
+# and the first call the host lacks. Tarvenix.exe, which needs none of the add-in's calls, then
+# runs on that host as on any other.
+#   old_host_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
+e2e_values="tarvenix addin server driver"
+e2e_options "$@"
+source "$root/tests/gui/e2e_lib.sh"
+
+app=$work/app
+install_tarvenix_addin "$app" "$tarvenix" "$addin"
+refused='ConnectToSW: nicht verbunden: Host-Revision 22.0.0 zu alt (Tarvenix braucht mindestens 24.0): es fehlt SetAddinCallbackInfo2 (ab 23.0)'
+# Records of earlier runs in the same prefix stay: only a new line counts.
+log_lines() {
+  cat "${WINEPREFIX:-$root/build/wineprefix}"/drive_c/users/*/AppData/Local/Tarvenix/Tarvenix.log 2>/dev/null |
+    tr -d '\r' | grep -cxF "$refused"
+}
+logged_before=$(log_lines)
+
+echo "== the add-in in a host of revision 22.0.0: not connected, nothing added"
+cp "$root/samples/sample-drawing.json" "$work/old.json"
+serve "$work/old.json" --addins --revision 22.0.0 || exit 1
+drv wait "$frame" 10000 >/dev/null || fail "no host frame"
+expect "the add-in answered false" "$(grep -c -- '^-> Addin.ConnectToSW(.*) = BOOL false$' "$work/trace.txt")" 1
+expect "the add-in's calls: the revision only" "$(grep -v -- '^--\|^->' "$work/trace.txt" | cut -d'(' -f1 | paste -sd' ')" RevisionNumber
+expect "no command on the Extras menu" "$(drv menu "$frame" Extras "$command" >/dev/null 2>&1 && echo offered || echo absent)" absent
+expect "the log names the revision and the missing call" "$(log_lines)" "$((logged_before + 1))"
+
+echo "== Tarvenix.exe on the same host: the run of any host"
+mkdir -p "$work/exe"
+start_tarvenix "$app"
+observe_run "$work/exe" 60
+kill -0 "$server_pid" 2>/dev/null || fail "the host's process ended"
+stop_server
+expect "the exe's run completed" "$(paste -sd' ' "$work/exe/outcome.txt" | sed 's/^startup [0-9]* //')" "ended 1 dialog 1"
+expect "no call unknown to the host" "$(grep -c -- ' is unknown to host revision ' "$work/trace.txt")" 0
+expect "the drawing of a normal run" "$(cmp "$root/docs/bilder/beispiel-nachher.json" "$work/saved.json" 2>&1 && echo same)" same
+expect "the host's exit code" "$ended_status" 0
+expect "no reference left on the host" "$(grep -c -- '-- references left on host objects: 0$' "$work/trace.txt")" 1
+
+finish
