@@ -120,7 +120,6 @@ public:
         : shell_(shell), claim_(std::move(claim)), owner_(owner), serial_(serial), folder_(moduleFolder()),
           form_(shell.module_, folder_, owner), gef_(shell.module_, owner), messages_(gef_), connector_(shell.app_),
           program_(form_, messages_, ending_, connector_, folder_), reading_(std::move(reading)) {
-        theRun = this;
         program_.readConfiguration = [this](Config& cfg) { return win::takeReading(reading_, cfg, program_.log); };
         win::startRunLog(program_.log, shell.module_, "Add-in", reading_.path, win::RecordWriting::OnWorker);
         win::noteHostRevision(program_.log, shell.hostRevision_);
@@ -138,6 +137,8 @@ public:
             controlFailure = std::move(failure);
             request(kFailureRequest);
         });
+        // Published last: a constructor that throws must not leave the process's run dangling.
+        theRun = this;
     }
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
