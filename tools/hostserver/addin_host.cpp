@@ -159,9 +159,10 @@ int AddinHost::loadStartup() {
         if (FAILED(CLSIDFromString(name.c_str(), &clsid))) {
             continue;
         }
-        // Listed and ticked in the Add-in Manager, and started with the host.
+        // Enabled for every account by the machine's default 1; an account's own start-up
+        // choice in the Add-in Manager (0) switches it off for that account only.
         if (dwordValue(HKEY_LOCAL_MACHINE, std::wstring(kAddinsKey) + L"\\" + name, nullptr).value_or(0) != 1 ||
-            dwordValue(HKEY_CURRENT_USER, std::wstring(kStartupKey) + L"\\" + name, nullptr).value_or(0) != 1) {
+            dwordValue(HKEY_CURRENT_USER, std::wstring(kStartupKey) + L"\\" + name, nullptr).value_or(1) == 0) {
             say("-- add-in " + utf8(name) + " listed, not started");
             continue;
         }
