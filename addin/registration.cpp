@@ -51,6 +51,12 @@ HRESULT removeTree(HKEY root, const std::wstring& path) {
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(status));
 }
 
+// The Add-in Manager's icon lies beside the DLL, named after the shipped DLL.
+std::wstring iconPath(const std::wstring& dllPath) {
+    const std::size_t folderEnd = dllPath.find_last_of(L"\\/");
+    return (folderEnd == std::wstring::npos ? std::wstring() : dllPath.substr(0, folderEnd + 1)) + L"Tarvenix_20.bmp";
+}
+
 HRESULT writeAll(const std::wstring& dllPath) {
     Key classKey(HKEY_CLASSES_ROOT, kClassKey);
     HRESULT hr = classKey.text(nullptr, L"Tarvenix").result();
@@ -66,6 +72,7 @@ HRESULT writeAll(const std::wstring& dllPath) {
     hr = addins.number(nullptr, 1)
              .text(L"Title", L"Tarvenix")
              .text(L"Description", L"Allgemeine Oberflächenangabe für Zeichnungen")
+             .text(L"Icon Path", iconPath(dllPath))
              .result();
     if (FAILED(hr)) {
         return hr;

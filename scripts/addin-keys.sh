@@ -4,6 +4,8 @@ tvx_addin_clsid='{1AD2230B-474E-46A1-9E25-9DF73EBF3393}'
 # The keys the installer package writes for the add-in (the class, listed in the host's Add-in
 # Manager, started with the host), as a file for regedit, and a second file that takes them away.
 tvx_addin_keys() { # CLSID DLL(windows path) TITLE ADD.reg REMOVE.reg
+  # The Add-in Manager's icon beside the DLL.
+  local icon="${2%\\*}\\Tarvenix_20.bmp"
   cat >"$4" <<REG
 REGEDIT4
 
@@ -14,6 +16,7 @@ REGEDIT4
 [HKEY_LOCAL_MACHINE\\SOFTWARE\\SOLIDWORKS\\AddIns\\$1]
 @=dword:00000001
 "Title"="$3"
+"Icon Path"="${icon//\\/\\\\}"
 
 [HKEY_CURRENT_USER\\Software\\SolidWorks\\AddInsStartup\\$1]
 @=dword:00000001

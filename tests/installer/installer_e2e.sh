@@ -28,7 +28,8 @@ installed="$prefix/drive_c/Program Files/Tarvenix"
 menus=("$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
   "$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs")
 shipped=(Tarvenix.exe tvx-hostprobe.exe Tarvenix.txt symbol_00.bmp symbol_01.bmp symbol_02.bmp
-  Tarvenix.dll command_20.bmp command_32.bmp command_40.bmp command_64.bmp command_96.bmp command_128.bmp)
+  Tarvenix.dll command_20.bmp command_32.bmp command_40.bmp command_64.bmp command_96.bmp command_128.bmp
+  Tarvenix_20.bmp Tarvenix_32.bmp Tarvenix_40.bmp Tarvenix_64.bmp Tarvenix_96.bmp Tarvenix_128.bmp)
 addin_clsid='{1AD2230B-474E-46A1-9E25-9DF73EBF3393}'
 
 msiexec() { # ARGS... -> exit code of the Windows Installer
@@ -50,7 +51,8 @@ addin_keys() {
     "HKCU\\Software\\SolidWorks\\AddInsStartup\\$addin_clsid"; do
     # reg writes the console's OEM code page; the values of one key come in no set order.
     "$run" reg query "$key" 2>/dev/null | tr -d '\r' | iconv -f CP850 -t UTF-8 |
-      awk 'NF >= 3 && $2 ~ /^REG_/ { $2 = ""; print }' | sort
+      awk 'match($0, / +REG_[A-Z_]+ +/) { name = substr($0, 1, RSTART - 1); sub(/^ +/, "", name)
+        print name "  " substr($0, RSTART + RLENGTH) }' | sort
   done
 }
 active_setup_key='HKLM\SOFTWARE\Microsoft\Active Setup\Installed Components\{97762BE7-03B9-481B-940E-7E4F410B7648}'
@@ -124,6 +126,7 @@ expect "install: the add-in's keys" "$(addin_keys)" "(Default)  C:\\Program File
 ThreadingModel  Apartment
 (Default)  0x1
 Description  Allgemeine Oberflächenangabe für Zeichnungen
+Icon Path  C:\\Program Files\\Tarvenix\\Tarvenix_20.bmp
 Title  Tarvenix
 (Default)  0x1"
 
@@ -165,6 +168,8 @@ stop_server
 expect "add-in run: the host's exit code" "$ended_status" 0
 expect "add-in run: the add-in left nothing" \
   "$(grep -c -- '-- references left on host objects: 0' "$work/trace.txt")" 1
+expect "add-in run: the Add-in Manager's icon the host found" \
+  "$(grep -c -F -- "icon: C:\\Program Files\\Tarvenix\\Tarvenix_20.bmp (Icon Path)" "$work/trace.txt")" 1
 expect "add-in run: the drawing the installed exe's run gives" \
   "$(cmp "$expected" "$work/saved.json" 2>&1 && echo same)" same
 

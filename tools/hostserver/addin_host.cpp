@@ -1,6 +1,7 @@
 #include "tools/hostserver/addin_host.h"
 
 #include "drawing/com/failure_text.h"
+#include "tools/hostserver/addin_icon.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_frame.h"
 #include "tools/hostserver/options_dialog.h"
@@ -150,6 +151,15 @@ void AddinHost::say(const std::string& line) const {
     context_->trace(line);
 }
 
+// What the host's Add-in Manager would show beside the add-in.
+void AddinHost::sayIcon(const Addin& addin) const {
+    const std::wstring clsid = guidText(addin.clsid);
+    const AddinIcon icon = findAddinIcon(std::wstring(kAddinsKey) + L"\\" + clsid, addin.path);
+    say("-- add-in " + utf8(clsid) +
+        (icon.path.empty() ? std::string(" has no icon for the Add-in Manager")
+                           : " icon: " + utf8(icon.path) + " (" + icon.how + ")"));
+}
+
 // ---- loading --------------------------------------------------------------------------------
 
 int AddinHost::loadStartup() {
@@ -230,6 +240,7 @@ std::int32_t AddinHost::loadByPath(const std::wstring& path) {
 }
 
 std::int32_t AddinHost::connect(std::unique_ptr<Addin> addin) {
+    sayIcon(*addin);
     addin->cookie = nextCookie_++;
     const std::int32_t cookie = addin->cookie;
     addins_.push_back(std::move(addin));
