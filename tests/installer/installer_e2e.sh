@@ -57,21 +57,20 @@ addin_keys() {
 }
 active_setup_key='HKLM\SOFTWARE\Microsoft\Active Setup\Installed Components\{97762BE7-03B9-481B-940E-7E4F410B7648}'
 startup_key="HKCU\\Software\\SolidWorks\\AddInsStartup\\$addin_clsid"
-# One value of a key as reg prints it ("" when there is none).
-reg_value() { # KEY NAME
-  "$run" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
-    awk -v name="$2" '$1 == name && $2 ~ /^REG_/ { sub(/^ *[^ ]+ +REG_[A-Z_]+ +/, ""); print }'
+# The Active Setup entry's values, one "NAME=VALUE" line each; empty when there is none.
+active_setup_values() {
+  "$run" reg query "$active_setup_key" 2>/dev/null | tr -d '\r' |
+    awk 'match($0, / +REG_[A-Z_]+ +/) { name = substr($0, 1, RSTART - 1); sub(/^ +/, "", name)
+      print name "=" substr($0, RSTART + RLENGTH) }'
 }
 startup_value() { "$run" reg query "$startup_key" /ve 2>/dev/null | tr -d '\r' | awk '$2 ~ /^REG_/ { print $3 }'; }
 # What Windows does at an account's logon while the account has no copy of the entry's Version.
-run_active_setup_stub() {
-  local stub
-  stub=$(reg_value "$active_setup_key" StubPath)
-  [ -n "$stub" ] || return 1
+run_active_setup_stub() { # STUBPATH
+  [ -n "$1" ] || return 1
   # The stub is one command line for cmd; its words pass on as they are.
   set -f
   # shellcheck disable=SC2086
-  "$run" $stub >/dev/null 2>&1
+  "$run" $1 >/dev/null 2>&1
   set +f
 }
 shortcuts() { find "${menus[@]}" -maxdepth 1 -iname 'Tarvenix*.lnk' 2>/dev/null; }
@@ -147,8 +146,10 @@ if ! cmp -s "$work/saved.json" "$expected"; then
 fi
 
 echo "== every account: the machine's entry enables the add-in, Active Setup gives each its start-up value"
-expect "install: the Active Setup entry" \
-  "$(reg_value "$active_setup_key" Version) $(reg_value "$active_setup_key" IsInstalled)" "1,0,0,0 0x1"
+active_setup=$(active_setup_values)
+stub=$(sed -n 's/^StubPath=//p' <<<"$active_setup")
+expect "install: the Active Setup entry" "$(grep -E '^(Version|IsInstalled)=' <<<"$active_setup" | sort | paste -sd' ')" \
+  "IsInstalled=0x1 Version=1,0,0,0"
 # Another account has no start-up value of its own until its next logon: the run below stands
 # for it, loading the add-in from the machine's keys alone.
 "$run" reg delete "$startup_key" /f >/dev/null 2>&1
@@ -174,11 +175,11 @@ expect "add-in run: the drawing the installed exe's run gives" \
   "$(cmp "$expected" "$work/saved.json" 2>&1 && echo same)" same
 
 checks=$((checks + 1))
-run_active_setup_stub || fail "Active Setup: no StubPath"
+run_active_setup_stub "$stub" || fail "Active Setup: no StubPath"
 expect "Active Setup at logon: the account's start-up value" "$(startup_value)" 0x1
 # A choice made in the Add-in Manager stands at a later logon.
 "$run" reg add "$startup_key" /ve /t REG_DWORD /d 0 /f >/dev/null 2>&1
-run_active_setup_stub
+run_active_setup_stub "$stub"
 expect "Active Setup again: the account's own choice stays" "$(startup_value)" 0x0
 "$run" reg add "$startup_key" /ve /t REG_DWORD /d 1 /f >/dev/null 2>&1
 
@@ -230,7 +231,7 @@ if bash "$root/installer/build-package.sh" "$newer" "$higher" "$work/Tarvenix-$h
   expect "uninstall: no shortcut" "$(shortcuts | grep -c .)" 0
   expect "uninstall: nothing registered" "$(installed_versions)" ""
   expect "uninstall: no add-in keys" "$(addin_keys)" ""
-  expect "uninstall: no Active Setup entry" "$(reg_value "$active_setup_key" StubPath)" ""
+  expect "uninstall: no Active Setup entry" "$(active_setup_values)" ""
 else
   fail "the packages of versions $higher and $highest could not be built"
   sed 's/^/    /' "$work/build.log"
