@@ -93,6 +93,12 @@ bool anotherCopyRegistered(const std::wstring& dllPath) {
            GetFileAttributesW(registered.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The Add-in Manager's icon lies beside the DLL, named after the shipped DLL.
+std::wstring iconPath(const std::wstring& dllPath) {
+    const std::size_t folderEnd = dllPath.find_last_of(L"\\/");
+    return (folderEnd == std::wstring::npos ? std::wstring() : dllPath.substr(0, folderEnd + 1)) + L"Tarvenix_20.bmp";
+}
+
 HRESULT writeAll(const std::wstring& dllPath) {
     Key classKey(HKEY_CLASSES_ROOT, kClassKey);
     HRESULT hr = classKey.text(nullptr, L"Tarvenix").result();
@@ -108,6 +114,7 @@ HRESULT writeAll(const std::wstring& dllPath) {
     hr = addins.number(nullptr, 1)
              .text(L"Title", L"Tarvenix")
              .text(L"Description", L"Allgemeine Oberflächenangabe für Zeichnungen")
+             .text(L"Icon Path", iconPath(dllPath))
              .result();
     if (FAILED(hr)) {
         return hr;

@@ -17,7 +17,7 @@ if ! [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]]; then
   echo "$0: the version must read major.minor.build, not \"$version\"" >&2
   exit 2
 fi
-for f in Tarvenix.exe tvx-hostprobe.exe Tarvenix.txt symbol_00.bmp symbol_01.bmp symbol_02.bmp; do
+for f in Tarvenix.exe tvx-hostprobe.exe Tarvenix.txt symbol_00.bmp symbol_01.bmp symbol_02.bmp Tarvenix_20.bmp; do
   [ -f "$folder/$f" ] || { echo "$0: $folder/$f is missing" >&2; exit 1; }
 done
 

@@ -886,6 +886,7 @@ TEST_F(AddinInProcess, RegistersExactlyItsOwnKeysAndRemovesOnlyThoseOfItsOwnCopy
     EXPECT_EQ(number(HKEY_LOCAL_MACHINE, addinKey), 1u);
     EXPECT_EQ(text(HKEY_LOCAL_MACHINE, addinKey, L"Title"), L"Tarvenix");
     EXPECT_EQ(text(HKEY_LOCAL_MACHINE, addinKey, L"Description"), L"Allgemeine Oberflächenangabe für Zeichnungen");
+    EXPECT_EQ(text(HKEY_LOCAL_MACHINE, addinKey, L"Icon Path"), (folder.path() / "Tarvenix_20.bmp").wstring());
     EXPECT_EQ(number(HKEY_CURRENT_USER, startupKey), 1u);
 
     ASSERT_EQ(unregisterServer(), S_OK);

@@ -219,6 +219,6 @@ register_addin() { # CLSID DLL(windows path) TITLE
 # The program's folder with Tarvenix.dll from ADDIN's build in it, registered as the add-in.
 install_tarvenix_addin() { # FOLDER TARVENIX.exe ADDIN.dll
   make_program_folder "$1" "$2"
-  cp "$3" "$(dirname "$3")"/command_*.bmp "$1/"
+  cp "$3" "$(dirname "$3")"/command_*.bmp "$(dirname "$3")"/Tarvenix_*.bmp "$1/"
   register_addin "$tvx_addin_clsid" "$(winpath "$1/Tarvenix.dll")" Tarvenix
 }

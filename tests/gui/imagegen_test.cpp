@@ -40,6 +40,8 @@ TEST(Pictures, GeneratorReproducesTheCommittedFiles) {
     EXPECT_EQ(encodeBmp24(symbolPreview(SymbolKind::noRemoval)), committed("symbol_02.bmp"));
     for (const int size : kCommandIconSizes) {
         EXPECT_EQ(encodeBmp24(commandIcon(size)), committed("command_" + std::to_string(size) + ".bmp")) << size;
+        EXPECT_EQ(encodeBmp24(addinManagerIcon(size)), committed("addin_manager_" + std::to_string(size) + ".bmp"))
+            << size;
     }
 }
 
@@ -112,6 +114,21 @@ TEST(Pictures, CommandIconsStandOnTheHostsTransparentKeyColour) {
         const Bytes file = committed("command_" + std::to_string(size) + ".bmp");
         ASSERT_GT(file.size(), 57u);
         EXPECT_EQ((Rgb{file[u32(file, 10) + 2], file[u32(file, 10) + 1], file[u32(file, 10)]}), kCommandIconKey);
+    }
+}
+
+// The Add-in Manager's list has no key colour: the command's symbol, pixel for pixel, on white.
+TEST(Pictures, AddinManagerIconsAreTheCommandSymbolOnWhite) {
+    for (const int size : kCommandIconSizes) {
+        SCOPED_TRACE(size);
+        const RgbImage command = commandIcon(size);
+        const RgbImage manager = addinManagerIcon(size);
+        ASSERT_EQ(manager.pixels.size(), command.pixels.size());
+        for (std::size_t i = 0; i < command.pixels.size(); ++i) {
+            const bool background = command.pixels[i] == kCommandIconKey;
+            ASSERT_EQ(manager.pixels[i] == (Rgb{255, 255, 255}), background) << i;
+            ASSERT_EQ(manager.pixels[i] == (Rgb{0, 0, 0}), command.pixels[i] == (Rgb{0, 0, 0})) << i;
+        }
     }
 }
 

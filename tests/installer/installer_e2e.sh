@@ -28,7 +28,8 @@ installed="$prefix/drive_c/Program Files/Tarvenix"
 menus=("$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
   "$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs")
 shipped=(Tarvenix.exe tvx-hostprobe.exe Tarvenix.txt symbol_00.bmp symbol_01.bmp symbol_02.bmp
-  Tarvenix.dll command_20.bmp command_32.bmp command_40.bmp command_64.bmp command_96.bmp command_128.bmp)
+  Tarvenix.dll command_20.bmp command_32.bmp command_40.bmp command_64.bmp command_96.bmp command_128.bmp
+  Tarvenix_20.bmp Tarvenix_32.bmp Tarvenix_40.bmp Tarvenix_64.bmp Tarvenix_96.bmp Tarvenix_128.bmp)
 addin_clsid='{1AD2230B-474E-46A1-9E25-9DF73EBF3393}'
 
 msiexec() { # ARGS... -> exit code of the Windows Installer
@@ -50,8 +51,27 @@ addin_keys() {
     "HKCU\\Software\\SolidWorks\\AddInsStartup\\$addin_clsid"; do
     # reg writes the console's OEM code page; the values of one key come in no set order.
     "$run" reg query "$key" 2>/dev/null | tr -d '\r' | iconv -f CP850 -t UTF-8 |
-      awk 'NF >= 3 && $2 ~ /^REG_/ { $2 = ""; print }' | sort
+      awk 'match($0, / +REG_[A-Z_]+ +/) { name = substr($0, 1, RSTART - 1); sub(/^ +/, "", name)
+        print name "  " substr($0, RSTART + RLENGTH) }' | sort
   done
+}
+active_setup_key='HKLM\SOFTWARE\Microsoft\Active Setup\Installed Components\{97762BE7-03B9-481B-940E-7E4F410B7648}'
+startup_key="HKCU\\Software\\SolidWorks\\AddInsStartup\\$addin_clsid"
+# The Active Setup entry's values, one "NAME=VALUE" line each; empty when there is none.
+active_setup_values() {
+  "$run" reg query "$active_setup_key" 2>/dev/null | tr -d '\r' |
+    awk 'match($0, / +REG_[A-Z_]+ +/) { name = substr($0, 1, RSTART - 1); sub(/^ +/, "", name)
+      print name "=" substr($0, RSTART + RLENGTH) }'
+}
+startup_value() { "$run" reg query "$startup_key" /ve 2>/dev/null | tr -d '\r' | awk '$2 ~ /^REG_/ { print $3 }'; }
+# What Windows does at an account's logon while the account has no copy of the entry's Version.
+run_active_setup_stub() { # STUBPATH
+  [ -n "$1" ] || return 1
+  # The stub is one command line for cmd; its words pass on as they are.
+  set -f
+  # shellcheck disable=SC2086
+  "$run" $1 >/dev/null 2>&1
+  set +f
 }
 shortcuts() { find "${menus[@]}" -maxdepth 1 -iname 'Tarvenix*.lnk' 2>/dev/null; }
 # HKLM\SOFTWARE\Tarvenix ConfigFile, empty when there is none.
@@ -105,6 +125,7 @@ expect "install: the add-in's keys" "$(addin_keys)" "(Default)  C:\\Program File
 ThreadingModel  Apartment
 (Default)  0x1
 Description  Allgemeine Oberflächenangabe für Zeichnungen
+Icon Path  C:\\Program Files\\Tarvenix\\Tarvenix_20.bmp
 Title  Tarvenix
 (Default)  0x1"
 
@@ -124,6 +145,16 @@ if ! cmp -s "$work/saved.json" "$expected"; then
   diff <(grep -E '"(name|text|x|y)"' "$expected") <(grep -E '"(name|text|x|y)"' "$work/saved.json") | head -20 | sed 's/^/    /'
 fi
 
+echo "== every account: the machine's entry enables the add-in, Active Setup gives each its start-up value"
+active_setup=$(active_setup_values)
+stub=$(sed -n 's/^StubPath=//p' <<<"$active_setup")
+expect "install: the Active Setup entry" "$(grep -E '^(Version|IsInstalled)=' <<<"$active_setup" | sort | paste -sd' ')" \
+  "IsInstalled=0x1 Version=1,0,0,0"
+# Another account has no start-up value of its own until its next logon: the run below stands
+# for it, loading the add-in from the machine's keys alone.
+"$run" reg delete "$startup_key" /f >/dev/null 2>&1
+expect "other account: no start-up value" "$(startup_value)" ""
+
 echo "== the installed add-in: loaded by the host from the package's keys, Extras, Ok"
 serve "$sample" --addins
 if drv wait "$frame" 10000 >/dev/null && drv menu "$frame" Extras "$command" >/dev/null &&
@@ -138,8 +169,19 @@ stop_server
 expect "add-in run: the host's exit code" "$ended_status" 0
 expect "add-in run: the add-in left nothing" \
   "$(grep -c -- '-- references left on host objects: 0' "$work/trace.txt")" 1
+expect "add-in run: the Add-in Manager's icon the host found" \
+  "$(grep -c -F -- "icon: C:\\Program Files\\Tarvenix\\Tarvenix_20.bmp (Icon Path)" "$work/trace.txt")" 1
 expect "add-in run: the drawing the installed exe's run gives" \
   "$(cmp "$expected" "$work/saved.json" 2>&1 && echo same)" same
+
+checks=$((checks + 1))
+run_active_setup_stub "$stub" || fail "Active Setup: no StubPath"
+expect "Active Setup at logon: the account's start-up value" "$(startup_value)" 0x1
+# A choice made in the Add-in Manager stands at a later logon.
+"$run" reg add "$startup_key" /ve /t REG_DWORD /d 0 /f >/dev/null 2>&1
+run_active_setup_stub "$stub"
+expect "Active Setup again: the account's own choice stays" "$(startup_value)" 0x0
+"$run" reg add "$startup_key" /ve /t REG_DWORD /d 1 /f >/dev/null 2>&1
 
 echo "== upgrade to $higher keeps the edited configuration and names one for the machine"
 printf 'angepasst vom Administrator\r\n' >>"$installed/Tarvenix.txt"
@@ -189,6 +231,7 @@ if bash "$root/installer/build-package.sh" "$newer" "$higher" "$work/Tarvenix-$h
   expect "uninstall: no shortcut" "$(shortcuts | grep -c .)" 0
   expect "uninstall: nothing registered" "$(installed_versions)" ""
   expect "uninstall: no add-in keys" "$(addin_keys)" ""
+  expect "uninstall: no Active Setup entry" "$(active_setup_values)" ""
 else
   fail "the packages of versions $higher and $highest could not be built"
   sed 's/^/    /' "$work/build.log"

@@ -1,6 +1,7 @@
 #include "tools/hostserver/addin_host.h"
 
 #include "drawing/com/failure_text.h"
+#include "tools/hostserver/addin_icon.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_frame.h"
 #include "tools/hostserver/options_dialog.h"
@@ -150,6 +151,15 @@ void AddinHost::say(const std::string& line) const {
     context_->trace(line);
 }
 
+// What the host's Add-in Manager would show beside the add-in.
+void AddinHost::sayIcon(const Addin& addin) const {
+    const std::wstring clsid = guidText(addin.clsid);
+    const AddinIcon icon = findAddinIcon(std::wstring(kAddinsKey) + L"\\" + clsid, addin.path);
+    say("-- add-in " + utf8(clsid) +
+        (icon.path.empty() ? std::string(" has no icon for the Add-in Manager")
+                           : " icon: " + utf8(icon.path) + " (" + icon.how + ")"));
+}
+
 // ---- loading --------------------------------------------------------------------------------
 
 int AddinHost::loadStartup() {
@@ -159,9 +169,10 @@ int AddinHost::loadStartup() {
         if (FAILED(CLSIDFromString(name.c_str(), &clsid))) {
             continue;
         }
-        // Listed and ticked in the Add-in Manager, and started with the host.
+        // Enabled for every account by the machine's default 1; an account's own start-up
+        // choice in the Add-in Manager (0) switches it off for that account only.
         if (dwordValue(HKEY_LOCAL_MACHINE, std::wstring(kAddinsKey) + L"\\" + name, nullptr).value_or(0) != 1 ||
-            dwordValue(HKEY_CURRENT_USER, std::wstring(kStartupKey) + L"\\" + name, nullptr).value_or(0) != 1) {
+            dwordValue(HKEY_CURRENT_USER, std::wstring(kStartupKey) + L"\\" + name, nullptr).value_or(1) == 0) {
             say("-- add-in " + utf8(name) + " listed, not started");
             continue;
         }
@@ -229,6 +240,7 @@ std::int32_t AddinHost::loadByPath(const std::wstring& path) {
 }
 
 std::int32_t AddinHost::connect(std::unique_ptr<Addin> addin) {
+    sayIcon(*addin);
     addin->cookie = nextCookie_++;
     const std::int32_t cookie = addin->cookie;
     addins_.push_back(std::move(addin));

@@ -188,6 +188,7 @@ private:
     bool onMenuNow(const Command& command) const;
     std::int32_t newCommandId() { return nextCommandId_++; }
     void say(const std::string& line) const;
+    void sayIcon(const Addin& addin) const;
 
     std::shared_ptr<DispatchContext> context_;
     ComPtr<IDispatch> app_;

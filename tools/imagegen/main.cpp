@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
         writeFile(out / "symbol_02.bmp", encodeBmp24(symbolPreview(SymbolKind::noRemoval)));
         for (const int size : kCommandIconSizes) {
             writeFile(out / ("command_" + std::to_string(size) + ".bmp"), encodeBmp24(commandIcon(size)));
+            writeFile(out / ("addin_manager_" + std::to_string(size) + ".bmp"), encodeBmp24(addinManagerIcon(size)));
         }
     } catch (const std::exception& e) {
         std::cerr << "tvx-imagegen: " << e.what() << '\n';

@@ -78,14 +78,26 @@ IndexedImage programIcon() {
     return icon;
 }
 
-RgbImage commandIcon(int size) {
-    // The program icon's geometry, scaled: every size shows the same symbol.
+namespace {
+
+// The program icon's geometry, scaled: every size shows the same symbol.
+Coverage commandSymbol(int size) {
     const double scale = size / 32.0;
     Coverage c(size, size);
     drawSymbol(c, {{11.0 * scale, 28.0 * scale}, 12.0 * scale, 31.5 * scale, 2.2 * scale},
                SymbolKind::removalRequired);
+    return c;
+}
+
+} // namespace
+
+RgbImage commandIcon(int size) {
     // The edges shade into the key colour, not into white: no light seam around the symbol.
-    return greysOn(c, kCommandIconKey.r);
+    return greysOn(commandSymbol(size), kCommandIconKey.r);
+}
+
+RgbImage addinManagerIcon(int size) {
+    return greysOnWhite(commandSymbol(size));
 }
 
 RgbImage designPreview() {

@@ -31,4 +31,8 @@ RgbImage commandIcon(int size);
 // The sizes a host asks of a command's icon, smallest first.
 inline constexpr int kCommandIconSizes[] = {20, 32, 40, 64, 96, 128};
 
+// size x size, true colour: the command icon's symbol on white, for the host's Add-in Manager,
+// whose list knows no key colour. Same sizes as the command's.
+RgbImage addinManagerIcon(int size);
+
 } // namespace tvx::imagegen
