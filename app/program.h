@@ -54,6 +54,8 @@ struct Program {
     RunLog log;
     const char* step = "Start";
     bool messageShown = false;
+    // Set when the host or an unforeseen failure ended the run; otherwise a shown message says it.
+    RunEnd failure = RunEnd::Done;
 };
 
 } // namespace tvx

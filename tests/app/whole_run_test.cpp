@@ -164,6 +164,7 @@ TEST(Placing, AGroupThatWouldLeaveItsSheetChangesNothingAndSaysWhatToWrite) {
         run.program.log.writeTo([&log](std::string_view record) { log += record; });
         ASSERT_TRUE(run.start());
         EXPECT_FALSE(run.ok(testing::kFirstChoice));
+        EXPECT_EQ(run.terminator.how, c.message.empty() ? RunEnd::Done : RunEnd::Message);
         if (c.message.empty()) {
             EXPECT_TRUE(run.messages().empty());
             const double cx = run.program.layout.cornerPoint.x;
