@@ -58,6 +58,17 @@ TEST(ConfigWithinBound, AFileThatAnswersIsReadAndOneThatDoesNotGivesTheMessage) 
     Config missing;
     EXPECT_EQ(win::readConfigWithin(missing, (folder / "fehlt.txt").wstring(), 10s), kConfigErrorText);
 
+    // As administrators write the machine's value: a variable in a plain string, or a folder.
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TVX_SHOP", folder.wstring().c_str()));
+    EXPECT_EQ(win::configFileFrom(L"%TVX_SHOP%\\Tarvenix.txt"), file);
+    EXPECT_EQ(win::configFileFrom(L"%TVX_SHOP%\\"), file);
+    EXPECT_EQ(win::configFileFrom(L"\\\\server\\cad\\"), L"\\\\server\\cad\\Tarvenix.txt");
+    EXPECT_EQ(win::configFileFrom(L"%TVX_NOT_SET%\\a.txt"), L"%TVX_NOT_SET%\\a.txt");
+    EXPECT_EQ(win::configFileFrom(L""), L"");
+    Config inFolder;
+    EXPECT_EQ(win::readConfigWithin(inFolder, win::configFileFrom(L"%TVX_SHOP%"), 10s), L"");
+    EXPECT_EQ(inFolder.cfgExtraCornerX[6], 0.287);
+
     SilentPipe share;
     ASSERT_TRUE(share.valid());
     Config stalled;
