@@ -42,7 +42,7 @@ enum RunRequest : WPARAM { kOkRequest = 1, kCancelRequest, kFailureRequest };
 // Unlike the exe's, this run ends by returning to the host: the process is the host's.
 class ReturnToHost final : public Terminator {
 public:
-    [[noreturn]] void endProcess() override { throw RunEnded{}; }
+    [[noreturn]] void endProcess(RunEnd) override { throw RunEnded{}; }
 };
 
 // The host object comes from ConnectToSW, not from the running-object table. Unlike the exe, no

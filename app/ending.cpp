@@ -13,7 +13,8 @@ namespace {
 
 // The run ends after the report whatever the message dialog does; a failing dialog must not
 // keep the host references alive or the process running.
-[[noreturn]] void reportAndEnd(Program& program, const std::wstring& report) {
+[[noreturn]] void reportAndEnd(Program& program, const std::wstring& report, RunEnd failure) {
+    program.failure = failure;
     try {
         raiseMessage(program, report);
     } catch (const RunEnded&) {
@@ -66,6 +67,20 @@ const char* stepName(Handler handler) {
     return handler == cmd_Cancel_Click ? "Abbruch" : "Bedienelement";
 }
 
+// A host that stopped answering or went away, told apart from a call it refused.
+RunEnd hostFailureKind(const host::HostError& error) {
+    const bool host = error.kind() == host::HostFailure::Busy ||
+                      error.kind() == host::HostFailure::Hung || error.unreachable();
+    return host ? RunEnd::HostGone : RunEnd::Unexpected;
+}
+
+RunEnd howItEnded(const Program& program) {
+    if (program.failure != RunEnd::Done) {
+        return program.failure;
+    }
+    return program.messageShown ? RunEnd::Message : RunEnd::Done;
+}
+
 // Host messages may carry UTF-8; anything else is shown as the ANSI text it then most likely is.
 std::wstring decodeDetail(std::string_view text) {
     return decodeUtf8(text).value_or(decodeCp1252(text));
@@ -95,6 +110,7 @@ std::wstring hostFailureReport(const host::HostError& error) {
 
 void runHandler(Program& program, Handler handler) {
     std::wstring report;
+    RunEnd failure = RunEnd::Unexpected;
     try {
         handler(program);
         return;
@@ -102,17 +118,19 @@ void runHandler(Program& program, Handler handler) {
         throw;
     } catch (const ReportedError& e) {
         report = e.report();
+        failure = RunEnd::Message;
     } catch (const host::HostError& e) {
         if (e.kind() == host::HostFailure::Hung) {
             program.session.hostHung = true;
         }
         report = hostFailureReport(e);
+        failure = hostFailureKind(e);
     } catch (const std::exception& e) {
         report = unexpectedReport(e.what());
     } catch (...) {
         report = unexpectedReport({});
     }
-    reportAndEnd(program, report);
+    reportAndEnd(program, report, failure);
 }
 
 void runDialogHandler(Program& program, Handler handler) {
@@ -139,7 +157,7 @@ void shutDown(Program& program) {
     releaseHost(program.session);
     program.log.note("Ende", endingText(program));
     program.log.flush();
-    program.terminator.endProcess();
+    program.terminator.endProcess(howItEnded(program));
     // A terminator that came back would let the caller's sequence go on; nothing may run now.
     std::terminate();
 }
@@ -149,9 +167,11 @@ void hostNotAnswering(Program& program) {
     if (program.ending) {
         program.log.note("Ende", std::string_view("Host antwortet nicht, beim Beenden"));
         program.log.flush();
-        program.terminator.endProcess();
+        // What the run did before it was ending stands; the host's silence afterwards changes
+        // nothing of it.
+        program.terminator.endProcess(howItEnded(program));
     }
-    reportAndEnd(program, msg::kHostNotAnswering);
+    reportAndEnd(program, msg::kHostNotAnswering, RunEnd::HostGone);
 }
 
 void raiseMessage(Program& program, const std::wstring& message) {

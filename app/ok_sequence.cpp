@@ -7,6 +7,7 @@
 #include "drawing/undo_recording.h"
 #include "drawing/unchanged_check.h"
 #include "layout/positions.h"
+#include "layout/sheet_fit.h"
 
 #include <cstdio>
 #include <string_view>
@@ -63,6 +64,16 @@ void computeLayoutOrReport(Program& program) {
     notePaperCode(program);
 }
 
+// An indication off the sheet is one nobody sees: stop before any change, over the dialog.
+void confirmGroupOnSheet(Program& program) {
+    const SheetFit fit = groupOnSheet(program.config, program.symbols, program.layout);
+    if (fit == SheetFit::SizeUnknown) {
+        program.log.note("Blattgröße", std::string_view("unbekannt, Lage auf dem Blatt nicht geprüft"));
+    } else if (fit != SheetFit::Inside) {
+        errorRoute(program, offSheetMessage(program.config, program.layout.paperCode.value_or(0.0), fit));
+    }
+}
+
 } // namespace
 
 void cmd_Ok_Click(Program& program) {
@@ -75,6 +86,7 @@ void cmd_Ok_Click(Program& program) {
     confirmDrawingAsScanned(program);
     program.symbols.removeMainTwin();
     computeLayoutOrReport(program);
+    confirmGroupOnSheet(program);
     program.form.hide();
     ProgramInsertErrorRoute route(program);
     // Before the recording starts: a run stopped here changes nothing and leaves no Undo entry.

@@ -58,6 +58,8 @@ struct Program {
     // after that leaves changes that the log must own up to.
     bool drawingChanged = false;
     bool undoEntryStarted = false;
+    // Set when the host or an unforeseen failure ended the run; otherwise a shown message says it.
+    RunEnd failure = RunEnd::Done;
 };
 
 } // namespace tvx

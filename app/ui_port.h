@@ -51,11 +51,20 @@ public:
     virtual void Raise(const std::wstring& errText, const std::wstring& errTitle, FormIcon formIcon) = 0;
 };
 
+// How a run ended, for whoever started the program: its exit code. A script or a command of the
+// host's can tell a placed indication or Abbruch from the rest.
+enum class RunEnd : int {
+    Done = 0,       // Ok placed the indication, or Abbruch, or the dialog closed
+    Message = 1,    // the run showed one of its messages
+    HostGone = 2,   // the host no longer answered, was busy past the bound, or had gone
+    Unexpected = 3, // a failure nothing of the run words itself
+};
+
 // Ends the process at once. Never returns; tests inject one that unwinds to the test instead.
 class Terminator {
 public:
     virtual ~Terminator() = default;
-    [[noreturn]] virtual void endProcess() = 0;
+    [[noreturn]] virtual void endProcess(RunEnd how) = 0;
 };
 
 } // namespace tvx

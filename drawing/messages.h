@@ -2,6 +2,8 @@
 // message belongs to its reader (config/config.h).
 #pragma once
 
+#include <string>
+
 namespace tvx::msg {
 
 inline constexpr wchar_t kNoHostInstance[] = L"Keine aktive SolidWorks Instanz gefunden !";
@@ -28,5 +30,20 @@ inline constexpr wchar_t kOwnNameWithoutNumber[] = L"Symbolname ohne zwei Endzif
 inline constexpr wchar_t kDrawingChanged[] =
     L"Zeichnung inzwischen geändert, nichts eingefügt. Bitte neu starten !";
 inline constexpr wchar_t kUnknownMainKind[] = L"Hauptsymbol mit unbekannter Art gefunden: ";
+
+// The indication would stand (partly) off its sheet: the paper code, and what to write or correct
+// in the configuration.
+inline std::wstring noCornerForPaper(const std::wstring& code) {
+    return L"Kein Eckpunkt für Papierformat " + code + L": bitte „Eckpunkt " + code +
+           L" = …“ in der Konfiguration ergänzen.";
+}
+inline std::wstring offSheet(const std::wstring& code, const std::wstring& what) {
+    return L"Angabe passt nicht auf Papierformat " + code + L": bitte " + what +
+           L" in der Konfiguration korrigieren.";
+}
+// A code no line of the configuration can give a corner.
+inline std::wstring offUnknownSheet(const std::wstring& code) {
+    return L"Angabe passt nicht auf Papierformat " + code + L" !";
+}
 
 } // namespace tvx::msg

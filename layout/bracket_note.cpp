@@ -36,6 +36,7 @@ void buildBracketNote(MeasuringSurface& surface, const Config& cfg, const Symbol
     const std::int32_t k = searchBlanks(surface, neededWidth);
     result.noteText = bracketText(k - 1);
     const double m = measureText(surface, result.noteText, L"", 0);
+    result.noteWidth = m;
     const double cx = result.cornerPoint.x;
     const double cy = result.cornerPoint.y;
     result.notePoint.y = finite(cfg.cfgNoteRise + cy, "notePoint y");

@@ -6,6 +6,7 @@
 #include "layout/measure.h"
 
 #include <cmath>
+#include <optional>
 #include <type_traits>
 
 namespace tvx {
@@ -59,6 +60,35 @@ double sheetPaperCode(const host::HostValue& properties) {
     return paperCode(array->front());
 }
 
+// Width and height, elements 5 and 6, when both are positive finite numbers; an older or odd
+// answer leaves the size unknown.
+std::optional<SheetPoint> sheetSize(const host::HostValue& properties) {
+    const auto* array = std::get_if<host::HostArray>(&properties);
+    if (array == nullptr || array->size() < 7) {
+        return std::nullopt;
+    }
+    const auto number = [](const host::HostScalar& element) -> std::optional<double> {
+        double value = 0.0;
+        if (const auto* d = std::get_if<double>(&element)) {
+            value = *d;
+        } else if (const auto* i = std::get_if<std::int64_t>(&element)) {
+            value = static_cast<double>(*i);
+        } else {
+            return std::nullopt;
+        }
+        if (!std::isfinite(value) || value <= 0.0) {
+            return std::nullopt;
+        }
+        return value;
+    };
+    const std::optional<double> width = number((*array)[5]);
+    const std::optional<double> height = number((*array)[6]);
+    if (!width || !height) {
+        return std::nullopt;
+    }
+    return SheetPoint{*width, *height};
+}
+
 double cornerXOfCode(double code, const Config& cfg) {
     if (code == 7.0) {
         return cfg.cfgCornerX[4];
@@ -100,6 +130,7 @@ void computeLayout(MeasuringSurface& surface, const Config& cfg, const host::Doc
     const host::HostValue properties = require(sheet, "GetCurrentSheet")->GetProperties();
     const double code = sheetPaperCode(properties);
     result.paperCode = code;
+    result.sheetSize = sheetSize(properties);
     result.cornerPoint = {cornerXOfCode(code, cfg), cfg.cfgCornerY};
     placeOtherSymbols(cfg, symbols, result.cornerPoint);
 

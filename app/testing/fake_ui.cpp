@@ -63,8 +63,9 @@ void FakeMessageDialog::Raise(const std::wstring& errText, const std::wstring& e
     }
 }
 
-void TestTerminator::endProcess() {
+void TestTerminator::endProcess(RunEnd end) {
     ++ended;
+    how = end;
     log_.add("end");
     throw RunEnded{};
 }

@@ -101,9 +101,10 @@ private:
 class TestTerminator final : public Terminator {
 public:
     explicit TestTerminator(UiLog& log) : log_(log) {}
-    [[noreturn]] void endProcess() override;
+    [[noreturn]] void endProcess(RunEnd how) override;
 
     int ended = 0;
+    RunEnd how = RunEnd::Done; // as the last end gave it
 
 private:
     UiLog& log_;

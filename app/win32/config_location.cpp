@@ -47,6 +47,42 @@ std::wstring machineConfigFile() {
     return {};
 }
 
+constexpr wchar_t kConfigFileName[] = L"Tarvenix.txt";
+
+std::wstring expandedEnvironment(const std::wstring& text) {
+    if (text.find(L'%') == std::wstring::npos) {
+        return text;
+    }
+    // The size may grow between the calls when the environment changes: ask again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+        if (needed == 0) {
+            return text;
+        }
+        std::vector<wchar_t> out(needed);
+        const DWORD written = ExpandEnvironmentStringsW(text.c_str(), out.data(), needed);
+        if (written == 0) {
+            return text;
+        }
+        if (written <= needed) {
+            return std::wstring(out.data());
+        }
+    }
+    return text;
+}
+
+bool endsInSeparator(const std::wstring& path) {
+    return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
+}
+
+std::wstring fileInFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return path;
+    }
+    return path + L"\\" + kConfigFileName;
+}
+
 // Shared by a worker and whoever started it; the worker may outlive its starter.
 struct ConfigRead {
     std::wstring path;
@@ -57,7 +93,9 @@ ConfigReading readNow(const std::wstring& path) {
     ConfigReading reading;
     reading.path = path;
     try {
-        reading.error = readConfigFile(reading.cfg, path, &reading.cause);
+        // A path naming a folder means the file in it: asked here, on the worker.
+        reading.path = fileInFolder(path);
+        reading.error = readConfigFile(reading.cfg, reading.path, &reading.cause);
     } catch (...) {
         reading.error = std::wstring(kConfigErrorText);
         reading.cause = "unerwarteter Fehler beim Lesen";
@@ -71,10 +109,15 @@ ConfigReading unanswered(std::wstring path) {
 
 } // namespace
 
+std::wstring configFileFrom(const std::wstring& machineValue) {
+    const std::wstring path = expandedEnvironment(machineValue);
+    return endsInSeparator(path) ? path + kConfigFileName : path;
+}
+
 std::wstring configFilePath(const std::wstring& programFolder) {
-    std::wstring path = machineConfigFile();
+    const std::wstring path = configFileFrom(machineConfigFile());
     // The separator is added even when the folder ends with one.
-    return path.empty() ? programFolder + L"\\Tarvenix.txt" : path;
+    return path.empty() ? programFolder + L"\\" + kConfigFileName : path;
 }
 
 std::wstring takeReading(const ConfigReading& reading, Config& cfg, RunLog& log) {

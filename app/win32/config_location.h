@@ -16,7 +16,7 @@ namespace tvx::win {
 inline constexpr std::chrono::milliseconds kConfigReadBound{3000};
 
 // HKLM\SOFTWARE\Tarvenix value ConfigFile (the 64-bit view) when it holds a path, else
-// programFolder + "\Tarvenix.txt".
+// programFolder + "\Tarvenix.txt"; the value as configFileFrom takes it.
 std::wstring configFilePath(const std::wstring& programFolder);
 
 // What one read of the configuration gave.
@@ -56,5 +56,11 @@ private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
 };
+
+// The machine's value as administrators write it: environment variables expanded in a plain
+// string too (the package stores one), and a path ending in a separator meaning Tarvenix.txt in
+// that folder. Empty when the value is. A path that names an existing folder is found to be one
+// only where the file is read, on the worker, since a share may not answer.
+std::wstring configFileFrom(const std::wstring& machineValue);
 
 } // namespace tvx::win

@@ -130,7 +130,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             }
             gef.Raise(*options.raise, form.caption(), form.icon());
             writeResult(options.out, L"raised\n");
-            processEnd.endProcess();
+            processEnd.endProcess(RunEnd::Done);
         }
 
         form.setHandlers({
@@ -138,21 +138,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                 if (options.raiseOnOk) {
                     gef.Raise(*options.raiseOnOk, form.caption(), form.icon());
                     writeResult(options.out, L"raised\n");
-                    processEnd.endProcess();
+                    processEnd.endProcess(RunEnd::Done);
                 }
                 writeResult(options.out, L"kind=" + std::to_wstring(form.stdSFSSymbol().listIndex()) +
                                              L"\nmethod=" + form.stdSFSMet().text() + L"\nroughness=" +
                                              form.stdSFSRough().text() + L"\n");
                 form.hide();
-                processEnd.endProcess();
+                processEnd.endProcess(RunEnd::Done);
             },
             [&] {
                 writeResult(options.out, L"cancel\n");
-                processEnd.endProcess();
+                processEnd.endProcess(RunEnd::Done);
             },
             [&] {
                 writeResult(options.out, L"closed\n");
-                processEnd.endProcess();
+                processEnd.endProcess(RunEnd::Done);
             },
         });
 

@@ -1,5 +1,6 @@
 #include "app/win32/event_loop.h"
 
+#include "app/ui_port.h"
 #include "app/win32/control_ids.h"
 
 #include <cwchar>
@@ -83,7 +84,7 @@ int runEventLoop() {
         const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0 || got == -1) {
             rethrowPending();
-            return got == 0 ? static_cast<int>(message.wParam) : 1;
+            return got == 0 ? static_cast<int>(message.wParam) : static_cast<int>(RunEnd::Unexpected);
         }
         dispatch(message);
         rethrowPending();

@@ -4,8 +4,8 @@
 
 namespace tvx::win {
 
-void ProcessEnd::endProcess() {
-    ExitProcess(0);
+void ProcessEnd::endProcess(RunEnd how) {
+    ExitProcess(static_cast<UINT>(how));
 }
 
 } // namespace tvx::win

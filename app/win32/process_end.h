@@ -8,7 +8,7 @@ namespace tvx::win {
 
 class ProcessEnd final : public Terminator {
 public:
-    [[noreturn]] void endProcess() override;
+    [[noreturn]] void endProcess(RunEnd how) override;
 };
 
 } // namespace tvx::win

@@ -30,7 +30,7 @@ namespace {
 int reportStartFailure(const char* what) {
     const std::wstring report = tvx::unexpectedReport(what);
     MessageBoxW(nullptr, report.c_str(), L"Tarvenix", MB_OK | MB_ICONERROR | MB_TOPMOST);
-    return 1;
+    return static_cast<int>(tvx::RunEnd::Unexpected);
 }
 
 } // namespace

@@ -252,6 +252,7 @@ TEST(OkFailures, ABusyHostIsTidiedUpOnceItAnswersAgainAndAHungOneIsAskedNothing)
         EXPECT_FALSE(run.ok(testing::kFirstChoice));
         EXPECT_EQ(run.messages().size(), 1u);
         EXPECT_EQ(run.terminator.ended, 1);
+        EXPECT_EQ(run.terminator.how, RunEnd::HostGone);
         EXPECT_EQ(run.drawing().toggles.at(24), c.tidied);
         std::size_t unnamed = 0;
         for (const std::wstring& name : allNames(run.drawing())) {

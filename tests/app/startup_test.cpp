@@ -14,8 +14,10 @@ using testing::sfSymbol;
 using Names = std::vector<std::string>;
 
 // Only the message was seen, titled and with the icon of the main dialog, then the run ended.
-void expectOnlyMessage(const RunFixture& run, const std::wstring& message) {
+void expectOnlyMessage(const RunFixture& run, const std::wstring& message,
+                       RunEnd how = RunEnd::Message) {
     ASSERT_EQ(run.messages(), std::vector<std::wstring>{message});
+    EXPECT_EQ(run.terminator.how, how);
     EXPECT_EQ(run.gef.shown[0].title, testing::kMainCaption);
     EXPECT_EQ(run.gef.shown[0].icon.handle, run.form.icon().handle);
     EXPECT_EQ(run.log.names(), (Names{"setAlwaysOnTop", "Raise", "end"}));
@@ -104,7 +106,8 @@ TEST(StartupFailures, FailuresWithoutAMessageOfTheirOwnGetAPlainReport) {
         EXPECT_FALSE(run.start());
         expectOnlyMessage(run, std::wstring(msg::kUnexpectedError) + L": " +
                                    std::wstring(operation, operation + std::strlen(operation)) +
-                                   L": injected fault");
+                                   L": injected fault",
+                          RunEnd::Unexpected);
     }
 }
 

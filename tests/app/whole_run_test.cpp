@@ -113,17 +113,78 @@ TEST(Placing, WithoutOtherSymbolsOnlyTheMainSymbolStandsAtTheCorner) {
     EXPECT_TRUE(testing::sheetView(run.drawing()).notes.empty());
 }
 
-TEST(Placing, OnA4LandscapeTheCornerLineGivesTheCornerAndWithoutOneItStaysAtZero) {
+// A4 landscape with an earlier run's output and a foreign symbol, so the group has a note.
+sim::HostData a4Landscape(double width = 0.297, double height = 0.21) {
+    sim::HostData data = testing::rerunDrawing();
+    sim::SheetData& sheet = testing::firstSheet(data);
+    sheet.paperCode = 6;
+    sheet.width = width;
+    sheet.height = height;
+    return data;
+}
+
+TEST(Placing, AGroupThatWouldLeaveItsSheetChangesNothingAndSaysWhatToWrite) {
     const std::string withLine = testing::configText() + "Eckpunkt 6 = 0.287\n";
-    const std::pair<const std::string*, double> cases[] = {{&withLine, 0.287}, {nullptr, 0.0}};
-    for (const auto& [config, cx] : cases) {
-        RunFixture run(testing::drawingWith({}, {}, 6), config);
+    const std::string tooHigh = [] {
+        std::string text = testing::configText();
+        text.replace(text.find("0.01, 0.005"), 4, "0.25");
+        return text;
+    }();
+    sim::HostData portrait = a4Landscape(0.15, 0.297);
+    testing::firstSheet(portrait).paperCode = 7;
+    // The host's older answer without the sheet's size: nothing to check, placed as ever.
+    sim::HostData sizeless = a4Landscape();
+    testing::firstSheet(sizeless).propertiesOverride = host::HostArray{6.0, 6.0, 1.0, 1.0, 0.0};
+
+    struct Case {
+        const char* what;
+        sim::HostData drawing;
+        std::string config;
+        std::wstring message; // empty: the run completes
+    };
+    const Case cases[] = {
+        {"no corner line", a4Landscape(), testing::configText(),
+         L"Kein Eckpunkt für Papierformat 6: bitte „Eckpunkt 6 = …“ in der Konfiguration ergänzen."},
+        {"corner line", a4Landscape(), withLine, L""},
+        {"corner line beyond a narrow sheet", a4Landscape(0.2), withLine,
+         L"Angabe passt nicht auf Papierformat 6: bitte „Eckpunkt 6 = …“ in der Konfiguration "
+         L"korrigieren."},
+        {"item's corner beyond a narrow sheet", portrait, testing::configText(),
+         L"Angabe passt nicht auf Papierformat 7: bitte Nr. 5 (Eckpunkt x) in der Konfiguration "
+         L"korrigieren."},
+        {"corner y above the sheet", a4Landscape(), tooHigh + "Eckpunkt 6 = 0.287\n",
+         L"Angabe passt nicht auf Papierformat 6: bitte Nr. 6 (Eckpunkt y) in der Konfiguration "
+         L"korrigieren."},
+        {"no sheet size", sizeless, testing::configText(), L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunFixture run(c.drawing, c.config);
+        std::string log;
+        run.program.log.writeTo([&log](std::string_view record) { log += record; });
         ASSERT_TRUE(run.start());
-        EXPECT_FALSE(run.ok({2, L"poliert", L""}));
-        const auto own = testing::ownSymbols(run.drawing());
-        ASSERT_EQ(own.size(), 1u);
-        EXPECT_NEAR(own[0]->x, cx - 0.002 - 0.007 - (0.01 - 0.001), 1e-12) << "corner " << cx;
-        EXPECT_NEAR(own[0]->y, 0.015, 1e-12);
+        EXPECT_FALSE(run.ok(testing::kFirstChoice));
+        EXPECT_EQ(run.terminator.how, c.message.empty() ? RunEnd::Done : RunEnd::Message);
+        if (c.message.empty()) {
+            EXPECT_TRUE(run.messages().empty());
+            const double cx = run.program.layout.cornerPoint.x;
+            const auto own = testing::ownSymbols(run.drawing());
+            ASSERT_EQ(own.size(), static_cast<std::size_t>(run.program.symbols.slotCount) + 1);
+            EXPECT_EQ(own[1]->x, run.program.symbols.slot(1).posX);
+            EXPECT_NEAR(own[1]->x, cx - 0.002 - (0.01 - 0.001) - run.program.symbols.slot(1).textWidth,
+                        1e-12);
+            EXPECT_EQ(testing::noteNamed(run.drawing(), L"ZyrNote")->x, run.program.layout.notePoint.x);
+            EXPECT_EQ(log.find("Lage auf dem Blatt nicht geprüft") != std::string::npos,
+                      c.drawing.activeDoc->sheets.at(0).propertiesOverride.has_value());
+            continue;
+        }
+        EXPECT_EQ(run.messages(), std::vector<std::wstring>{c.message});
+        EXPECT_TRUE(run.gef.shown.at(0).mainFormVisible);
+        EXPECT_EQ(run.log.callsBefore("hide"), -1);
+        EXPECT_EQ(run.count("StartRecordingUndoObject"), 0u);
+        EXPECT_EQ(run.drawing(), c.drawing);
+        EXPECT_EQ(run.drawing().activeDoc->undoList, c.drawing.activeDoc->undoList);
+        EXPECT_EQ(run.terminator.ended, 1);
     }
 }
 

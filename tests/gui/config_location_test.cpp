@@ -59,9 +59,10 @@ TEST(ConfigWithinBound, AFileThatAnswersIsReadAndOneThatDoesNotGivesTheMessage) 
     const win::ConfigReading missing = win::readConfigWithin((folder / "fehlt.txt").wstring(), 10s);
     EXPECT_EQ(missing.error, kConfigErrorText);
     EXPECT_FALSE(missing.unanswered);
-    // The log tells which file and why; a folder where the file should be is told apart.
-    std::filesystem::create_directories(folder / "Ordner.txt");
-    const win::ConfigReading folderRead = win::readConfigWithin((folder / "Ordner.txt").wstring(), 10s);
+    // The log tells which file and why; a folder where the file should be is told apart (a
+    // folder named by the value means the file in it, so the folder stands in that file's place).
+    std::filesystem::create_directories(folder / "Ordner" / "Tarvenix.txt");
+    const win::ConfigReading folderRead = win::readConfigWithin((folder / "Ordner").wstring(), 10s);
     for (const auto& [reading, cause] : {std::pair{&missing, std::string("Datei nicht gefunden")},
                                          std::pair{&folderRead, std::string("ein Ordner, keine Datei")}}) {
         RunLog failed;
@@ -72,6 +73,18 @@ TEST(ConfigWithinBound, AFileThatAnswersIsReadAndOneThatDoesNotGivesTheMessage) 
         EXPECT_NE(piece.find("Konfiguration fehlerhaft: " + cause), std::string::npos) << piece;
         EXPECT_NE(piece.find("Konfigurationsdatei: "), std::string::npos) << piece;
     }
+
+    // As administrators write the machine's value: a variable in a plain string, or a folder.
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TVX_SHOP", folder.wstring().c_str()));
+    EXPECT_EQ(win::configFileFrom(L"%TVX_SHOP%\\Tarvenix.txt"), file);
+    EXPECT_EQ(win::configFileFrom(L"%TVX_SHOP%\\"), file);
+    EXPECT_EQ(win::configFileFrom(L"\\\\server\\cad\\"), L"\\\\server\\cad\\Tarvenix.txt");
+    EXPECT_EQ(win::configFileFrom(L"%TVX_NOT_SET%\\a.txt"), L"%TVX_NOT_SET%\\a.txt");
+    EXPECT_EQ(win::configFileFrom(L""), L"");
+    const win::ConfigReading inFolder = win::readConfigWithin(win::configFileFrom(L"%TVX_SHOP%"), 10s);
+    EXPECT_EQ(inFolder.error, L"");
+    EXPECT_EQ(inFolder.path, file) << "the log names the file read, not the folder";
+    EXPECT_EQ(inFolder.cfg.cfgExtraCornerX[6], 0.287);
 
     SilentPipe share;
     ASSERT_TRUE(share.valid());

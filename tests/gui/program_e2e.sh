@@ -52,7 +52,7 @@ $3
 Ok
 0"
   if [ "$4" = click ]; then drv click "$gef" Ok; else drv close "$gef"; fi
-  expect_ended "$tarvenix_pid" "$1"
+  expect_ended "$tarvenix_pid" "$1" && expect "$1: exit code of a message" "$ended_status" 1
 }
 
 serve "$samples/sample-drawing.json"
@@ -96,7 +96,7 @@ Spanend
 0
 Spanend"
 drv click "$main" cmd_Ok
-expect_ended "$tarvenix_pid" "first run"
+expect_ended "$tarvenix_pid" "first run" && expect "first run: exit code" "$ended_status" 0
 stop_server
 cp "$work/saved.json" "$work/first.json"
 checks=$((checks + 1))
@@ -140,7 +140,7 @@ select $main stdSFSSymbol 2
 type $main stdSFSMet "anders"
 EOF
   if [ "$way" = cancel ]; then drv click "$main" cmd_Cancel; else drv close "$main"; fi
-  expect_ended "$tarvenix_pid" "$way"
+  expect_ended "$tarvenix_pid" "$way" && expect "$way: exit code" "$ended_status" 0
   stop_server
   checks=$((checks + 1))
   cmp -s "$work/saved.json" "$work/second.json" || fail "$way changed the drawing"
@@ -173,7 +173,7 @@ message_after_scan() { # LABEL DRAWING MESSAGE [ok]
   else
     fail "$1: no message"
   fi
-  expect_ended "$tarvenix_pid" "$1"
+  expect_ended "$tarvenix_pid" "$1" && expect "$1: exit code of a message" "$ended_status" 1
   stop_server
   checks=$((checks + 1))
   cmp -s "$work/saved.json" "$2" || fail "$1: the drawing changed"
