@@ -1,6 +1,7 @@
 #include "app/sequences.h"
 
 #include "drawing/clearing.h"
+#include "drawing/host_command.h"
 #include "drawing/messages.h"
 #include "drawing/placing.h"
 #include "drawing/run_errors.h"
@@ -42,6 +43,19 @@ void confirmDrawingAsScanned(Program& program) {
     }
 }
 
+// Selecting does not work well while a command of the host runs, and the user may have left one
+// open beside the modeless dialog. The run then changes nothing and waits for the next Ok; it asks
+// before the register drops the main symbol's twin, so that the next Ok finds it as scanned.
+bool hostCommandOpen(Program& program) {
+    if (!openHostCommand(program.session, program.log)) {
+        return false;
+    }
+    raiseMessage(program, msg::kHostCommandOpen);
+    // The run goes on: its end is not one after a message.
+    program.messageShown = false;
+    return true;
+}
+
 void notePaperCode(Program& program) {
     if (program.layout.paperCode) {
         char code[32];
@@ -71,6 +85,9 @@ void cmd_Ok_Click(Program& program) {
     main.method = program.form.stdSFSMet().text();
     main.roughness = program.form.stdSFSRough().text();
     confirmDrawingAsScanned(program);
+    if (hostCommandOpen(program)) {
+        return;
+    }
     program.symbols.removeMainTwin();
     computeLayoutOrReport(program);
     program.form.hide();

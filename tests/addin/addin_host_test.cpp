@@ -697,7 +697,8 @@ TEST_F(AddinInProcess, AtEachHostCallFailingTheRunEndsAsTheFaultTableSaysAndTheN
         EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
         EXPECT_EQ(testing::outputFault(clean, host.sim.data()), "");
     }
-    for (const char* step : {"connection", "scan", "layout", "recording", "clearing", "placing", "rebuild"}) {
+    for (const char* step :
+         {"connection", "scan", "layout", "command", "recording", "clearing", "placing", "rebuild"}) {
         EXPECT_GT(perStep[step], 0u) << step;
     }
     std::cout << "calls failed in turn: " << expectations.size() << ", clean clicks after them on "

@@ -39,7 +39,10 @@ const char* const kServerUsage =
     "keeps the command groups' layouts and the command tabs in FILE across restarts, as a host's\n"
     "registry. A stop file saying \"busyloop MS\" keeps the host in a loop of its own for MS\n"
     "milliseconds that takes keyboard and mouse messages off the queue and dispatches none. A host\n"
-    "call that arrives in either modal state is marked \"!! called during modal state\" in the trace.\n";
+    "call that arrives in either modal state is marked \"!! called during modal state\" in the trace.\n"
+    "\"command open ID TITLE\" plays a command of the host's with its PropertyManager page TITLE\n"
+    "(the frame stays enabled) until \"command close\"; GetRunningCommandInfo answers it, and a\n"
+    "selection, deletion or insertion meanwhile is marked \"!! called during a running command\".\n";
 
 namespace {
 
