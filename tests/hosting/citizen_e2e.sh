@@ -147,7 +147,9 @@ during=$(printf 'menu %s Extras %s\nsleep 50\nrespond %s\n' "$frame" "$command" 
 echo "the host's frame answered a message in $before ms before the click, $during ms right after it"
 sleep 1
 echo "threads in the host's process: $threads before the click, $(ls "/proc/$host/task" | wc -l) after it"
-expect "exe: no thread left in the host's process" "$(ls "/proc/$host/task" | wc -l)" "$threads"
+# Wine's own workers (the exe's attach made some) may end meanwhile: only a thread more counts.
+now=$(ls "/proc/$host/task" | wc -l)
+expect "exe: no thread left in the host's process" "$([ "$now" -le "$threads" ] && echo none || echo "$now")" none
 expect "exe: one dialog, the exe's, in front" "$(answer_within 1 front "$main")" 1
 # The exe asks for the host's window once, to open on its monitor; the add-in asks only for a run.
 expect "exe: the add-in's command made no dialog of its own" "$(grep -c '^GetHWnd' "$work/trace.txt")" 1
