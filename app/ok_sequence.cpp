@@ -1,6 +1,7 @@
 #include "app/sequences.h"
 
 #include "drawing/clearing.h"
+#include "drawing/host_command.h"
 #include "drawing/messages.h"
 #include "drawing/placing.h"
 #include "drawing/run_errors.h"
@@ -41,6 +42,19 @@ void confirmDrawingAsScanned(Program& program) {
     if (!asScanned) {
         errorRoute(program, msg::kDrawingChanged);
     }
+}
+
+// Selecting does not work well while a command of the host runs, and the user may have left one
+// open beside the modeless dialog. The run then changes nothing and waits for the next Ok; it asks
+// before the register drops the main symbol's twin, so that the next Ok finds it as scanned.
+bool hostCommandOpen(Program& program) {
+    if (!openHostCommand(program.session, program.log)) {
+        return false;
+    }
+    raiseMessage(program, msg::kHostCommandOpen);
+    // The run goes on: its end is not one after a message.
+    program.messageShown = false;
+    return true;
 }
 
 void notePaperCode(Program& program) {
@@ -84,6 +98,9 @@ void cmd_Ok_Click(Program& program) {
     program.log.note("Auswahl", L"Symbol " + std::to_wstring(main.symbolType) + L", Methode \"" + main.method +
                                     L"\", Rauheit \"" + main.roughness + L"\"");
     confirmDrawingAsScanned(program);
+    if (hostCommandOpen(program)) {
+        return;
+    }
     program.symbols.removeMainTwin();
     computeLayoutOrReport(program);
     confirmGroupOnSheet(program);

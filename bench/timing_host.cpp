@@ -202,6 +202,9 @@ public:
     void SetUserPreferenceToggle(std::int32_t t, bool on) override {
         timed(c, [&] { in->SetUserPreferenceToggle(t, on); });
     }
+    void GetRunningCommandInfo(std::int32_t& id, std::wstring& title, bool& active) override {
+        timed(c, [&] { in->GetRunningCommandInfo(id, title, active); });
+    }
 
 private:
     host::AppRef in;

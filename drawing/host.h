@@ -192,6 +192,10 @@ public:
     virtual DocRef ActiveDoc() = 0;
     virtual bool GetUserPreferenceToggle(std::int32_t toggle) = 0;
     virtual void SetUserPreferenceToggle(std::int32_t toggle, bool on) = 0;
+    // A Sub with three by-reference answers: the running command's ID (or its PropertyManager
+    // page's), the page's title, and whether either is active in the user interface. Hosts older
+    // than revision 19 do not know the name.
+    virtual void GetRunningCommandInfo(std::int32_t& commandId, std::wstring& pageTitle, bool& uiActive) = 0;
 };
 
 // Attaching to the running object registered under a class name.

@@ -21,6 +21,9 @@ inline constexpr wchar_t kHostBusy[] =
     L"SolidWorks ist beschäftigt ! Offenen Dialog schließen und neu starten.";
 // Sent while a call hangs: whatever that call was doing may be half done.
 inline constexpr wchar_t kHostNotAnswering[] = L"SolidWorks antwortet nicht ! Bitte die Zeichnung prüfen.";
+// Ok while a command of the host or its PropertyManager page is open: the run waits in the dialog.
+inline constexpr wchar_t kHostCommandOpen[] =
+    L"Im Host ist noch ein Befehl offen. Bitte ihn zuerst beenden, dann Ok drücken.";
 inline constexpr wchar_t kTooManyForeignSymbols[] =
     L"Mehr als 5 verschiedene fremde Oberflächensymbole gefunden !";
 inline constexpr wchar_t kTooManyOwnSymbols[] =

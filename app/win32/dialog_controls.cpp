@@ -72,9 +72,11 @@ HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wcha
                         SIZE clientTwips, int dpi, void* self, HWND owner, HWND anchor) {
     // Made on the monitor where it opens, the window has that monitor's DPI from the start.
     const RECT frame = dialogFrame(clientTwips, dpi, anchor);
-    // An owned dialog (inside a host) stays with its owner: no taskbar button of its own.
+    // An owned dialog (inside a host) stays with its owner: no taskbar button of its own, and so no
+    // minimise box, since minimised without a button it would be a lost caption over the host.
     const DWORD exStyle = owner != nullptr ? kDialogExStyle & ~static_cast<DWORD>(WS_EX_APPWINDOW) : kDialogExStyle;
-    const HWND window = CreateWindowExW(exStyle, className, caption, kDialogStyle, frame.left,
+    const DWORD style = owner != nullptr ? kDialogStyle & ~static_cast<DWORD>(WS_MINIMIZEBOX) : kDialogStyle;
+    const HWND window = CreateWindowExW(exStyle, className, caption, style, frame.left,
                                         frame.top, frame.right - frame.left, frame.bottom - frame.top,
                                         owner, nullptr, instance, self);
     if (window == nullptr) {

@@ -244,6 +244,23 @@ public:
     void SetUserPreferenceToggle(std::int32_t toggle, bool on) override {
         d_.call("SetUserPreferenceToggle", toggle, on);
     }
+    // The host writes through the three references: VT_BYREF over a Long, a String and a Boolean.
+    void GetRunningCommandInfo(std::int32_t& commandId, std::wstring& pageTitle, bool& uiActive) override {
+        LONG id = 0;
+        UniqueBstr title;
+        VARIANT_BOOL active = VARIANT_FALSE;
+        std::array<UniqueVariant, 3> args;
+        args[0].get().vt = VT_BYREF | VT_I4;
+        args[0].get().plVal = &id;
+        args[1].get().vt = VT_BYREF | VT_BSTR;
+        args[1].get().pbstrVal = title.put();
+        args[2].get().vt = VT_BYREF | VT_BOOL;
+        args[2].get().pboolVal = &active;
+        d_.call("GetRunningCommandInfo", std::span<UniqueVariant>(args));
+        commandId = static_cast<std::int32_t>(id);
+        pageTitle = title.str();
+        uiActive = active != VARIANT_FALSE;
+    }
 
 private:
     DispatchObject d_;

@@ -150,12 +150,22 @@ struct Behaviour {
     friend bool operator==(const Behaviour&, const Behaviour&) = default;
 };
 
+// A command of the host's own under way, with its PropertyManager page, as the user left it open.
+struct RunningCommand {
+    std::int32_t id = 0;
+    std::wstring pageTitle;
+
+    friend bool operator==(const RunningCommand&, const RunningCommand&) = default;
+};
+
 struct HostData {
     bool running = true;
     std::optional<DocumentData> activeDoc;
     // Toggles not listed are off, except 24, which is on unless listed otherwise.
     std::map<std::int32_t, bool> toggles{{kViewActivationToggle, true}};
     Behaviour behaviour;
+    // Not kept in drawing files: it is the user's state of the moment.
+    std::optional<RunningCommand> runningCommand;
 
     friend bool operator==(const HostData&, const HostData&) = default;
 };

@@ -961,6 +961,22 @@ public:
             [&] { state_->data.toggles[toggle] = on; }, [] { return std::string(); });
     }
 
+    void GetRunningCommandInfo(std::int32_t& commandId, std::wstring& pageTitle, bool& uiActive) override {
+        // Traced as the three references arrive over the wire, with what the caller put in them.
+        tracedCall(
+            *state_, "App", "GetRunningCommandInfo",
+            {{"I4|BYREF", std::to_string(commandId)},
+             {"BSTR|BYREF", std::string(1, '"').append(traceText(pageTitle)).append(1, '"')},
+             {"BOOL|BYREF", uiActive ? "true" : "false"}},
+            [&] {
+                const auto& command = state_->data.runningCommand;
+                commandId = command ? command->id : 0;
+                pageTitle = command ? command->pageTitle : std::wstring();
+                uiActive = command.has_value();
+            },
+            [&] { return runningCommandTrace(commandId, pageTitle, uiActive); });
+    }
+
 private:
     StatePtr state_;
 };

@@ -105,6 +105,12 @@ std::string resultDispatch(bool present, const char* kind) {
     return std::string("DISPATCH ") + (present ? kind : "null");
 }
 
+std::string runningCommandTrace(std::int32_t commandId, const std::wstring& pageTitle, bool uiActive) {
+    std::string text = "out ";
+    text.append(resultI4(commandId)).append(", ").append(resultBstr(pageTitle)).append(", ").append(resultBool(uiActive));
+    return text;
+}
+
 std::string resultValue(const host::HostValue& v) {
     if (const auto* scalar = std::get_if<host::HostScalar>(&v)) {
         return scalarText(*scalar);

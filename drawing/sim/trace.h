@@ -2,6 +2,7 @@
 // arrived as, so a test can prove what a real host would have been sent.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,8 @@ struct TraceEntry {
 // One line: `Op(I4 1, BSTR "x") -> BOOL true`, `Op()` without a result,
 // `Op(...) -> FAILED <message>` when the call threw.
 std::string formatTraceEntry(const TraceEntry& entry);
+
+// The three values GetRunningCommandInfo writes back, shown as its result.
+std::string runningCommandTrace(std::int32_t commandId, const std::wstring& pageTitle, bool uiActive);
 
 } // namespace tvx::sim

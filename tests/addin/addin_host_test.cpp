@@ -401,23 +401,32 @@ TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowW
 
     // Owned, they stay above the host; not topmost and without a taskbar button, they never hide
     // the host's own modal dialogs nor float above other programs.
+    // Minimised without a taskbar button, an owned window would be a lost caption over the host:
+    // no minimise box, the rest of the frame as the exe's.
     const auto exStyle = [](HWND window) { return GetWindowLongPtrW(window, GWL_EXSTYLE); };
+    const auto boxes = [](HWND window) {
+        return GetWindowLongPtrW(window, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_SYSMENU);
+    };
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_NE(mainForm(), nullptr);
     EXPECT_EQ(GetWindow(mainForm(), GW_OWNER), frame.get());
     EXPECT_EQ(exStyle(mainForm()) & (WS_EX_TOPMOST | WS_EX_APPWINDOW), 0);
+    EXPECT_EQ(boxes(mainForm()), WS_MAXIMIZEBOX | WS_THICKFRAME | WS_SYSMENU);
     HWND messageOwner = nullptr;
     LONG_PTR messageStyle = -1;
+    LONG_PTR messageBoxes = -1;
     whileMessageShows = [&] {
         const HWND message = FindWindowW(ids::kMessageDialogClass, nullptr);
         messageOwner = GetWindow(message, GW_OWNER);
         messageStyle = exStyle(message);
+        messageBoxes = boxes(message);
     };
     host.failAt = "Doc.InsertNote";
     press(mainForm(), ids::cmd_Ok);
     ASSERT_EQ(shownMessages, std::vector<std::wstring>{msg::kInsertError});
     EXPECT_EQ(messageOwner, frame.get());
     EXPECT_EQ(messageStyle & (WS_EX_TOPMOST | WS_EX_APPWINDOW), 0);
+    EXPECT_EQ(messageBoxes, WS_MAXIMIZEBOX | WS_THICKFRAME | WS_SYSMENU);
 
     // A host that does not say: no owner, as the exe's, and no message about it.
     shownMessages.clear();
@@ -427,6 +436,7 @@ TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowW
     ASSERT_NE(mainForm(), nullptr);
     EXPECT_EQ(GetWindow(mainForm(), GW_OWNER), nullptr);
     EXPECT_NE(exStyle(mainForm()) & WS_EX_TOPMOST, 0);
+    EXPECT_NE(boxes(mainForm()) & WS_MINIMIZEBOX, 0) << "with a taskbar button of its own";
     EXPECT_EQ(operationsOf(host.fake.log), std::vector<std::string>{"app.Frame"});
     press(mainForm(), ids::cmd_Cancel);
     EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
@@ -697,7 +707,8 @@ TEST_F(AddinInProcess, AtEachHostCallFailingTheRunEndsAsTheFaultTableSaysAndTheN
         EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
         EXPECT_EQ(testing::outputFault(clean, host.sim.data()), "");
     }
-    for (const char* step : {"connection", "scan", "layout", "recording", "clearing", "placing", "rebuild"}) {
+    for (const char* step :
+         {"connection", "scan", "layout", "command", "recording", "clearing", "placing", "rebuild"}) {
         EXPECT_GT(perStep[step], 0u) << step;
     }
     std::cout << "calls failed in turn: " << expectations.size() << ", clean clicks after them on "

@@ -141,7 +141,7 @@ FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::mov
         }
         return forward(L"ActiveDoc", params, result, error, argErr);
     });
-    for (const wchar_t* name : {L"GetUserPreferenceToggle", L"SetUserPreferenceToggle"}) {
+    for (const wchar_t* name : {L"GetUserPreferenceToggle", L"SetUserPreferenceToggle", L"GetRunningCommandInfo"}) {
         app.on(name, [this, name](const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error, UINT* argErr) {
             return forward(name, params, result, error, argErr);
         });

@@ -113,5 +113,36 @@ TEST(ModelessDialog, OkStopsBeforeClearingWhenTheUserChangedWhatClearingReliesOn
     }
 }
 
+// A command of the host, with its PropertyManager page, may still be open when Ok is pressed in the
+// modeless dialog: nothing changes, the dialog waits, and the next Ok after the command has ended
+// is an ordinary run. The choice equals a foreign symbol, which the register drops on Ok: the
+// waiting Ok must leave the register as scanned, or the next one finds the drawing changed.
+TEST(ModelessDialog, OkWaitsInTheDialogWhileACommandOfTheHostIsOpen) {
+    const testing::UserChoice twin{1, L"geschliffen", L"1,6"};
+    testing::RunFixture reference(testing::rerunDrawing());
+    ASSERT_TRUE(reference.start());
+    ASSERT_FALSE(reference.ok(twin));
+
+    testing::RunFixture run(testing::rerunDrawing());
+    ASSERT_TRUE(run.start());
+    run.sim.data().runningCommand = sim::RunningCommand{1, L"Notiz"};
+    const sim::HostData before = run.drawing();
+    EXPECT_TRUE(run.ok(twin));
+    EXPECT_EQ(run.messages(), std::vector<std::wstring>{msg::kHostCommandOpen});
+    EXPECT_EQ(run.gef.shown.at(0).title, testing::kMainCaption);
+    EXPECT_EQ(run.gef.shown.at(0).icon.handle, run.form.icon().handle);
+    EXPECT_TRUE(run.gef.shown.at(0).mainFormVisible);
+    EXPECT_TRUE(run.form.visible);
+    EXPECT_EQ(run.terminator.ended, 0);
+    // Undo list and toggle 24 included.
+    EXPECT_TRUE(run.drawing() == before) << sim::listAnnotations(run.drawing());
+
+    run.sim.data().runningCommand.reset();
+    EXPECT_FALSE(run.ok(twin));
+    EXPECT_EQ(run.messages().size(), 1u);
+    EXPECT_EQ(run.terminator.ended, 1);
+    EXPECT_TRUE(run.drawing() == reference.drawing()) << sim::listAnnotations(run.drawing());
+}
+
 } // namespace
 } // namespace tvx

@@ -21,6 +21,7 @@ const std::map<std::string, Types> kHostTable = {
     {"App.ActiveDoc", {}},
     {"App.GetUserPreferenceToggle", {"I4"}},
     {"App.SetUserPreferenceToggle", {"I4", "BOOL"}},
+    {"App.GetRunningCommandInfo", {"I4|BYREF", "BSTR|BYREF", "BOOL|BYREF"}},
     {"Doc.GetType", {}},
     {"Doc.GetFirstView", {}},
     {"Doc.GetCurrentSheet", {}},

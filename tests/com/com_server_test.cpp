@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace tvx::com {
@@ -46,6 +47,40 @@ TEST_F(CrossProcess, WithNoServerRunningAttachingIsTheNoRunningInstanceCase) {
     }
     // A class name nobody registered is the same case for the program.
     EXPECT_THROW(ComConnector().attach(L"Tarvenix.NoSuchHost"), host::HostError);
+}
+
+// A command of the host left running, as the stop file plays it: its three by-reference answers
+// cross the process boundary in the host's types, and a selection call meanwhile is marked.
+TEST_F(CrossProcess, ARunningCommandAnswersThroughItsThreeReferencesAndASelectionInItIsMarked) {
+    ServerProcess server(folder.path(), testing::sampleHost());
+    {
+        const host::AppRef app = attach();
+        const host::DocRef doc = app->ActiveDoc();
+        const auto ask = [&app] {
+            std::int32_t id = -1;
+            std::wstring title = L"?";
+            bool active = true;
+            app->GetRunningCommandInfo(id, title, active);
+            return std::to_string(id) + " " + toUtf8(title) + (active ? " active" : " none");
+        };
+        EXPECT_EQ(ask(), "0  none");
+        server.command("command open 2101 Notiz \xc3\xbc 2");
+        EXPECT_EQ(ask(), "2101 Notiz \xc3\xbc 2 active");
+        doc->ClearSelection2(true);
+        server.command("command close");
+        EXPECT_EQ(ask(), "0  none");
+        doc->ClearSelection2(true);
+    }
+    EXPECT_EQ(server.stop("quit"), 0u);
+    const std::vector<std::string> lines = server.traceLines();
+    std::vector<std::string> marked;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(marked),
+                 [](const std::string& line) { return line.rfind("!!", 0) == 0; });
+    EXPECT_EQ(marked, std::vector<std::string>{"!! called during a running command: Doc.ClearSelection2"});
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "GetRunningCommandInfo(I4|BYREF 0, BSTR|BYREF \"\", BOOL|BYREF false) -> out I4 2101, "
+                        "BSTR \"Notiz \xc3\xbc 2\", BOOL true"),
+              lines.end());
 }
 
 TEST_F(CrossProcess, EveryOperationOnceTheServersTraceShowsEachArgumentsTypeInOrder) {

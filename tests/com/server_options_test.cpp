@@ -100,13 +100,15 @@ TEST(ServerOptions, AProfileSetsWhatItRecordedLaterSwitchesWinAndAFaultyOneIsRef
     std::filesystem::remove(file);
 }
 
-TEST(StopFile, UndoAndBusyLoopTakeAWholeNumberInTheirRange) {
+TEST(StopFile, UndoBusyLoopAndCommandTakeAWholeNumberInTheirRange) {
     const std::filesystem::path file = std::filesystem::temp_directory_path() / "tvx-stop-file-test";
     const struct {
         const char* text;
         StopFileCommand::Kind kind;
         int steps;
         int busyMs = 0;
+        int commandId = 0;
+        const wchar_t* title = L"";
     } cases[] = {
         {"undo 1\n", StopFileCommand::Kind::Undo, 1},
         {"  undo\t12 \r\n", StopFileCommand::Kind::Undo, 12},
@@ -124,6 +126,13 @@ TEST(StopFile, UndoAndBusyLoopTakeAWholeNumberInTheirRange) {
         {"modal open", StopFileCommand::Kind::ModalOpen, 0},
         {" modal close\r\n", StopFileCommand::Kind::ModalClose, 0},
         {"modal", StopFileCommand::Kind::Discard, 0},
+        {"command open 1 Notiz\r\n", StopFileCommand::Kind::CommandOpen, 0, 0, 1, L"Notiz"},
+        {"command open 2101  Bohrung \xc3\xbc 2 ", StopFileCommand::Kind::CommandOpen, 0, 0, 2101, L"Bohrung \u00fc 2"},
+        {"command open 0 Notiz", StopFileCommand::Kind::CommandOpen, 0, 0, 0, L"Notiz"},
+        {"command open Notiz", StopFileCommand::Kind::CommandOpen, 0, 0, 0, L""},
+        {"command open", StopFileCommand::Kind::CommandOpen, 0, 0, 0, L""},
+        {"command opened 1 Notiz", StopFileCommand::Kind::Discard, 0},
+        {"command close", StopFileCommand::Kind::CommandClose, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -132,6 +141,8 @@ TEST(StopFile, UndoAndBusyLoopTakeAWholeNumberInTheirRange) {
         EXPECT_EQ(command.kind, c.kind);
         EXPECT_EQ(command.undoSteps, c.steps);
         EXPECT_EQ(command.busyMs, c.busyMs);
+        EXPECT_EQ(command.commandId, c.commandId);
+        EXPECT_EQ(command.pageTitle, c.title);
     }
     std::filesystem::remove(file);
 }

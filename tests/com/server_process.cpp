@@ -101,6 +101,19 @@ DWORD ServerProcess::stop(const std::string& word) {
     return waitForExit();
 }
 
+void ServerProcess::command(const std::string& line) {
+    const std::filesystem::path pending = stop_.string() + ".pending";
+    std::ofstream(pending, std::ios::binary) << line;
+    std::filesystem::rename(pending, stop_);
+    for (DWORD waited = 0; waited < kStopLimitMs; waited += 20) {
+        if (!std::filesystem::exists(stop_)) {
+            return;
+        }
+        Sleep(20);
+    }
+    throw std::runtime_error("the server did not carry out \"" + line + "\"");
+}
+
 DWORD ServerProcess::waitForExit() {
     if (process_.hProcess == nullptr) {
         throw std::logic_error("the server has already ended");

@@ -44,6 +44,9 @@ public:
 
     // Asks it to stop ("save" saves the drawing first) and returns its exit code.
     DWORD stop(const std::string& word);
+    // A stop-file command it carries out and goes on ("command open 1 Notiz"); returns once the
+    // server has taken the file away. Throws std::runtime_error when it does not.
+    void command(const std::string& line);
     // Waits for it to end by itself, e.g. after an injected death; returns its exit code.
     DWORD waitForExit();
 

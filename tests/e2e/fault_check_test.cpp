@@ -74,6 +74,20 @@ TEST(FaultPlan, TheRecordingsCallsAreAStepOfTheirOwnThatNeedsNoMessage) {
     EXPECT_EQ(calls.at(34).step, Step::Rebuild);
 }
 
+TEST(FaultPlan, TheQuestionForAnOpenHostCommandIsPassedOverAmidTheLayout) {
+    auto run = wholeRun();
+    run.insert(run.begin() + 14, "GetRunningCommandInfo(I4|BYREF 0, BSTR|BYREF \"\", BOOL|BYREF false) -> out I4 0, "
+                                 "BSTR \"\", BOOL false");
+    const auto calls = classifyCalls(run, 14);
+    EXPECT_EQ(calls.at(13).step, Step::Scan);
+    EXPECT_EQ(calls.at(14).step, Step::Command);
+    EXPECT_EQ(calls.at(15).step, Step::Layout);
+    const Expectation e = expectationFor(calls.at(14));
+    EXPECT_TRUE(e.message.empty());
+    EXPECT_TRUE(e.dialogShown);
+    EXPECT_EQ(e.drawing, DrawingRule::Completed);
+}
+
 TEST(FaultPlan, TheCheckBeforeTheFirstChangeIsAStepOfItsOwnThatChangesNothing) {
     auto run = wholeRun();
     run.insert(run.begin() + 16, {"Extension() -> DISPATCH Extension", "SelectByID(BSTR \"ZyrNote@Blatt1\") -> BOOL true",

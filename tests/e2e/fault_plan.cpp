@@ -16,6 +16,7 @@ const char* stepName(Step step) {
     case Step::Connection: return "connection";
     case Step::Scan: return "scan";
     case Step::Layout: return "layout";
+    case Step::Command: return "command";
     case Step::Check: return "check";
     case Step::Recording: return "recording";
     case Step::Clearing: return "clearing";
@@ -80,6 +81,9 @@ std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std:
         const bool startsRecording = ops[i] == "Extension" && i + 1 < total && ops[i + 1] == "StartRecordingUndoObject";
         if (startsRecording || ops[i] == "StartRecordingUndoObject" || ops[i] == "FinishRecordingUndoObject2") {
             step = Step::Recording;
+        }
+        if (ops[i] == "GetRunningCommandInfo") {
+            step = Step::Command;
         }
         const std::uint64_t n = i + 1;
         if (step == Step::Placing && (ops[i] == "InsertSurfaceFinishSymbol2" || ops[i] == "InsertNote")) {
@@ -187,6 +191,8 @@ Expectation expectationFor(const Call& call) {
         e.messageIsPrefix = true;
         break;
     case Step::Layout: e.message = utf8(msg::kCalcError); break;
+    case Step::Command:
+        // A host that does not answer the question is passed over, as one without the call.
     case Step::Recording:
         // A host that refuses the recording gets the run as before, without a message.
         e.drawing = DrawingRule::Completed;

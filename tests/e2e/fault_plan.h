@@ -10,7 +10,8 @@ namespace tvx::e2e {
 
 // Recording: the calls that make the run one Undo step (the extension, its start and its finish).
 // Check: whether every earlier item takes the selection, before the first change.
-enum class Step { Connection, Scan, Layout, Check, Recording, Clearing, Placing, Rebuild };
+// Command: whether a command of the host is open, asked on Ok before anything else changes.
+enum class Step { Connection, Scan, Layout, Command, Check, Recording, Clearing, Placing, Rebuild };
 
 const char* stepName(Step step);
 

@@ -57,7 +57,8 @@ void expectEveryRowAsDescribed(const FaultTable& table) {
             EXPECT_TRUE(row.ok()) << describe(row) << (row.quietAfter ? "" : " called the host again");
         }
     }
-    for (const char* step : {"connection", "scan", "layout", "recording", "clearing", "placing", "rebuild"}) {
+    for (const char* step :
+         {"connection", "scan", "layout", "command", "recording", "clearing", "placing", "rebuild"}) {
         EXPECT_GT(perStep[step], 0u) << step;
     }
     // One undo after each fault, the recording's own three calls (extension, start, finish) aside.
@@ -99,6 +100,8 @@ TEST(FaultAtEveryHostCall, EachStepGivesItsOwnReport) {
     EXPECT_EQ(first.at("Doc.EditRebuild")->shown[0].rfind(L"Unerwarteter Fehler", 0), 0u);
     // Passed over: the scan asks for the first view again and the run completes.
     EXPECT_TRUE(first.at("Doc.GetFirstView")->shown.empty());
+    // Passed over as a host without the call: the run completes as before.
+    EXPECT_TRUE(first.at("App.GetRunningCommandInfo")->shown.empty());
 }
 
 // A host that stops taking calls gets the same report wherever it happens, even where a failing

@@ -70,6 +70,8 @@ const char* paramTypeName(Param p) {
     case Param::I4Array: return "VT_ARRAY|VT_I4";
     case Param::I4Out: return "VT_BYREF|VT_I4";
     case Param::VariantOut: return "VT_BYREF|VT_VARIANT";
+    case Param::BstrOut: return "VT_BYREF|VT_BSTR";
+    case Param::BoolOut: return "VT_BYREF|VT_BOOL";
     }
     return "?";
 }
@@ -92,6 +94,8 @@ bool accepts(Param p, const VARIANT& v, const DispatchContext& context) {
     case Param::I4Array: return v.vt == (VT_ARRAY | VT_I4) && v.parray != nullptr;
     case Param::I4Out: return v.vt == (VT_BYREF | VT_I4) && v.plVal != nullptr;
     case Param::VariantOut: return v.vt == (VT_BYREF | VT_VARIANT) && v.pvarVal != nullptr;
+    case Param::BstrOut: return v.vt == (VT_BYREF | VT_BSTR) && v.pbstrVal != nullptr;
+    case Param::BoolOut: return v.vt == (VT_BYREF | VT_BOOL) && v.pboolVal != nullptr;
     }
     return false;
 }
@@ -140,6 +144,18 @@ void DispatchContext::markIfModal(const std::string& operation) {
     if (inModalState()) {
         ++modalCalls_;
         trace(std::string(kModalCallMarker) + ": " + operation);
+    }
+}
+
+void DispatchContext::markIfDuringCommand(const std::string& kind, const std::string& member) {
+    if (!commandOpen_) {
+        return;
+    }
+    const auto startsWith = [&member](const char* prefix) { return member.rfind(prefix, 0) == 0; };
+    if (startsWith("Select") || startsWith("ClearSelection") || startsWith("DeleteSelection") ||
+        startsWith("Insert")) {
+        ++commandCalls_;
+        trace(std::string(kCommandCallMarker) + ": " + kind + "." + member);
     }
 }
 
@@ -255,6 +271,16 @@ sim::TracedArg traceArgument(const VARIANT& v, const DispatchContext& context) {
         return {"DISPATCH", mine != nullptr ? mine->kind() : "foreign"};
     }
     case VT_BYREF | VT_I4: return {"I4|BYREF", v.plVal == nullptr ? "null" : std::to_string(*v.plVal)};
+    case VT_BYREF | VT_BSTR:
+        return {"BSTR|BYREF",
+                v.pbstrVal == nullptr ? std::string("null")
+                                      : std::string(1, '"')
+                                            .append(*v.pbstrVal == nullptr
+                                                        ? std::string()
+                                                        : com::toUtf8(*v.pbstrVal, SysStringLen(*v.pbstrVal)))
+                                            .append(1, '"')};
+    case VT_BYREF | VT_BOOL:
+        return {"BOOL|BYREF", v.pboolVal == nullptr ? "null" : *v.pboolVal != VARIANT_FALSE ? "true" : "false"};
     case VT_ARRAY | VT_BSTR:
     case VT_ARRAY | VT_I4: {
         LONG lower = 0;
@@ -539,6 +565,7 @@ HRESULT DispatchCore::invokeChecked(DISPID id, WORD flags, DISPPARAMS* params, V
     const std::size_t index = static_cast<std::size_t>(id) - 1;
     const MemberInfo& member = table[index];
     context_->markIfModal(std::string(kind_) + "." + narrow(member.name));
+    context_->markIfDuringCommand(kind_, narrow(member.name));
     if (const HRESULT held = context_->gate(context_->callCount() + 1, std::string(kind_) + "." + narrow(member.name));
         held != S_OK) {
         return held;

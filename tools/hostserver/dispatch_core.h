@@ -109,6 +109,13 @@ public:
     bool inModalState() const noexcept { return modalDepth_ > 0; }
     std::uint64_t callsDuringModalState() const noexcept { return modalCalls_; }
     void markIfModal(const std::string& operation);
+    // A command of the host's runs with its PropertyManager page open: its help warns that
+    // selecting does not work well then. A selection, deletion or insertion meanwhile is marked in
+    // the trace and counted.
+    void setCommandOpen(bool open) noexcept { commandOpen_ = open; }
+    bool commandOpen() const noexcept { return commandOpen_; }
+    std::uint64_t callsDuringCommand() const noexcept { return commandCalls_; }
+    void markIfDuringCommand(const std::string& kind, const std::string& member);
 
     // What RevisionNumber answers, and the revision it is judged as (none: a host with every
     // call): a member that came after it is a name the host does not know.
@@ -143,9 +150,12 @@ private:
     std::optional<host::HostRevision> revision_;
     int modalDepth_ = 0;
     std::uint64_t modalCalls_ = 0;
+    bool commandOpen_ = false;
+    std::uint64_t commandCalls_ = 0;
 };
 
 inline constexpr char kModalCallMarker[] = "!! called during modal state";
+inline constexpr char kCommandCallMarker[] = "!! called during a running command";
 
 // The host's modal state for as long as it lives.
 class ModalState {
@@ -176,6 +186,8 @@ enum class Param {
     I4Array,    // VT_ARRAY|VT_I4
     I4Out,      // VT_BYREF|VT_I4, written back
     VariantOut, // VT_BYREF|VT_VARIANT, written back
+    BstrOut,    // VT_BYREF|VT_BSTR, written back
+    BoolOut,    // VT_BYREF|VT_BOOL, written back
 };
 
 enum class Access { Method, Get, Put };
@@ -197,6 +209,15 @@ public:
     std::vector<std::wstring> bstrs(std::size_t index) const;
     std::vector<std::int32_t> i4s(std::size_t index) const;
     void setI4Out(std::size_t index, std::int32_t value) const { *at(index).plVal = value; }
+    // What the slot held is freed, as a callee that writes a by-reference string must.
+    void setBstrOut(std::size_t index, const std::wstring& value) const {
+        BSTR& slot = *at(index).pbstrVal;
+        SysFreeString(slot);
+        slot = com::UniqueBstr(value).detach();
+    }
+    void setBoolOut(std::size_t index, bool value) const {
+        *at(index).pboolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    }
     void setVariantOut(std::size_t index, UniqueVariant value) const {
         VariantClear(at(index).pvarVal);
         value.detachTo(*at(index).pvarVal);

@@ -1,6 +1,7 @@
 #include "tools/hostserver/dispatch_objects.h"
 
 #include "drawing/sim/sim_host.h"
+#include "drawing/sim/trace.h"
 #include "tools/hostserver/addin_objects.h"
 #include "drawing/com/failure_text.h"
 #include "tools/hostserver/table_object.h"
@@ -353,6 +354,20 @@ public:
             {{L"UnloadAddIn", kMethod, {Param::Bstr}},
              [](DispApp& s, const CallArgs& a) {
                  return Answer::int32(addinHostOf(s.context()).unloadByPath(a.bstr(0)));
+             }},
+            // A Sub answering through its three references.
+            {{L"GetRunningCommandInfo", kMethod, {Param::I4Out, Param::BstrOut, Param::BoolOut}},
+             [](DispApp& s, const CallArgs& a) {
+                 std::int32_t id = 0;
+                 std::wstring title;
+                 bool active = false;
+                 s.ref()->GetRunningCommandInfo(id, title, active);
+                 a.setI4Out(0, id);
+                 a.setBstrOut(1, title);
+                 a.setBoolOut(2, active);
+                 Answer answer = Answer::none();
+                 answer.trace = sim::runningCommandTrace(id, title, active);
+                 return answer;
              }},
         };
         return t;

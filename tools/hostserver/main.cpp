@@ -6,6 +6,7 @@
 #include "drawing/sim/sheet_picture.h"
 #include "drawing/sim/sim_host.h"
 #include "tools/hostserver/addin_host.h"
+#include "tools/hostserver/command_page.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_class.h"
 #include "tools/hostserver/options_dialog.h"
@@ -214,11 +215,27 @@ bool takeBack(sim::SimHost& host, int steps) {
     }
 }
 
+// A command of the host's opened or ended; false, with the reason on stderr, for an open without
+// an ID.
+bool playHostCommand(const StopFileCommand& command, CommandPage& page, AddinHost* addins) {
+    if (command.kind == StopFileCommand::Kind::CommandClose) {
+        page.close();
+        return true;
+    }
+    if (command.commandId == 0) {
+        std::fprintf(stderr, "tvx-hostserver: \"command open ID TITLE\" needs a number ID from 1 to %d\n",
+                     kMaxCommandId);
+        return false;
+    }
+    page.open(command.commandId, command.pageTitle, addins != nullptr ? addins->frameWindow() : nullptr);
+    return true;
+}
+
 // Answers calls (an apartment's incoming calls arrive as window messages) until the stop file
 // appears or the time is up. A "sheet NAME" or "undo N" stop file is carried out and taken away,
 // as is one that plays the user on the add-ins.
 Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& host, AddinHost* addins,
-                       IDispatch* appObject, DispatchContext& context) {
+                       IDispatch* appObject, DispatchContext& context, CommandPage& commandPage) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
     for (;;) {
         MSG msg;
@@ -237,6 +254,11 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
             if (command.kind == StopFileCommand::Kind::Undo) {
                 if (!takeBack(host, command.undoSteps)) {
                     return Stop::BadUndo;
+                }
+            } else if (command.kind == StopFileCommand::Kind::CommandOpen ||
+                       command.kind == StopFileCommand::Kind::CommandClose) {
+                if (!playHostCommand(command, commandPage, addins)) {
+                    return Stop::NoSuchSheet;
                 }
             } else if (command.kind != StopFileCommand::Kind::Sheet) {
                 if (!playAddinCommand(command, addins, appObject, context)) {
@@ -282,6 +304,7 @@ int serve(const ServerOptions& o) {
     bool snapshotFailed = false;
     int addinFailures = 0;
     std::uint64_t modalCalls = 0;
+    std::uint64_t commandCalls = 0;
     {
         com::ComApartment apartment;
         auto context = std::make_shared<DispatchContext>();
@@ -388,7 +411,9 @@ int serve(const ServerOptions& o) {
         std::puts("ready");
         std::fflush(stdout);
 
-        stop = serveUntilStopped(o, *hostApp, host, addins.get(), app.get(), *context);
+        CommandPage commandPage(host, *context);
+        stop = serveUntilStopped(o, *hostApp, host, addins.get(), app.get(), *context, commandPage);
+        commandPage.close();
         context->setBeforeCall({});
         context->setGate({});
         // Disconnected before the save: an add-in ends its open run as Cancel does.
@@ -407,6 +432,8 @@ int serve(const ServerOptions& o) {
         // Each such call is marked in the trace where it came; the count goes to the output.
         modalCalls = context->callsDuringModalState();
         std::printf("calls during modal state: %llu\n", static_cast<unsigned long long>(modalCalls));
+        commandCalls = context->callsDuringCommand();
+        std::printf("calls during a running command: %llu\n", static_cast<unsigned long long>(commandCalls));
     }
     if (saveFailed || snapshotFailed) {
         return kSaveFailed;
@@ -421,6 +448,10 @@ int serve(const ServerOptions& o) {
     if (modalCalls > 0) {
         std::fprintf(stderr, "tvx-hostserver: %llu calls arrived during the host's modal state\n",
                      static_cast<unsigned long long>(modalCalls));
+    }
+    if (commandCalls > 0) {
+        std::fprintf(stderr, "tvx-hostserver: %llu selections, deletions or insertions arrived during a running command\n",
+                     static_cast<unsigned long long>(commandCalls));
     }
     return addinFailures > 0 ? kAddinLeftSomething : kOk;
 }

@@ -41,6 +41,9 @@ const char* const kServerUsage =
     "registry. A stop file saying \"busyloop MS\" keeps the host in a loop of its own for MS\n"
     "milliseconds that takes keyboard and mouse messages off the queue and dispatches none. A host\n"
     "call that arrives in either modal state is marked \"!! called during modal state\" in the trace.\n"
+    "\"command open ID TITLE\" plays a command of the host's with its PropertyManager page TITLE\n"
+    "(the frame stays enabled) until \"command close\"; GetRunningCommandInfo answers it, and a\n"
+    "selection, deletion or insertion meanwhile is marked \"!! called during a running command\".\n"
     "--revision R (\"major.minor.build\", e.g. 22.0.0): RevisionNumber answers R, and the calls of the\n"
     "add-in and the exe that came after R are names the host does not know.\n";
 

@@ -2,6 +2,7 @@
 
 #include "drawing/sim/utf8.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -45,6 +46,26 @@ int countAfter(const std::string& line, std::size_t word, int most) {
     return n >= 1 && n <= most ? n : 0;
 }
 
+// "open ID TITLE" after the command word: the ID (0 when it is no number from 1 to
+// kMaxCommandId) and the title, which may hold blanks.
+void readCommandOpen(const std::string& rest, StopFileCommand& command) {
+    const std::size_t idStart = rest.find_first_not_of(" \t");
+    if (idStart == std::string::npos) {
+        return;
+    }
+    const std::size_t idEnd = std::min(rest.find_first_of(" \t", idStart), rest.size());
+    command.commandId = countAfter(rest.substr(0, idEnd), 0, kMaxCommandId);
+    const std::size_t titleStart = rest.find_first_not_of(" \t", idEnd);
+    if (titleStart == std::string::npos) {
+        return;
+    }
+    try {
+        command.pageTitle = sim::fromUtf8(rest.substr(titleStart));
+    } catch (const sim::Utf8Error&) {
+        command.commandId = 0; // refused, and said so, as a title that is no text
+    }
+}
+
 } // namespace
 
 StopFileCommand readStopFile(const std::wstring& path) {
@@ -72,6 +93,11 @@ StopFileCommand readStopFile(const std::wstring& path) {
         command.undoSteps = countAfter(line, word.size(), kMaxUndoSteps);
     } else if (line == "modal open" || line == "modal close") {
         command.kind = line == "modal open" ? StopFileCommand::Kind::ModalOpen : StopFileCommand::Kind::ModalClose;
+    } else if (line == "command close") {
+        command.kind = StopFileCommand::Kind::CommandClose;
+    } else if (line.rfind("command open", 0) == 0 && (line.size() == 12 || isBlank(line[12]))) {
+        command.kind = StopFileCommand::Kind::CommandOpen;
+        readCommandOpen(line.substr(12), command);
     } else if (word == "busyloop") {
         command.kind = StopFileCommand::Kind::BusyLoop;
         command.busyMs = countAfter(line, word.size(), kMaxBusyMs);

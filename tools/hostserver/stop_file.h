@@ -1,7 +1,8 @@
 // What the stop file asks of the server: stop (saving or not), or make another sheet current
 // and go on, as a user switching sheets between two runs of the tool, take back Undo entries,
 // or play the user on the hosted add-ins (a click on the first add-in command, loading or
-// unloading one), or put the host in a modal state of its own, and go on.
+// unloading one), or put the host in a modal state of its own, or open or end a command of the
+// host's with its PropertyManager page, and go on.
 #pragma once
 
 #include <string>
@@ -9,20 +10,25 @@
 namespace tvx::hostserver {
 
 struct StopFileCommand {
-    enum class Kind { Save, Discard, Sheet, Undo, Click, Load, Unload, ModalOpen, ModalClose, BusyLoop };
+    enum class Kind {
+        Save, Discard, Sheet, Undo, Click, Load, Unload, ModalOpen, ModalClose, BusyLoop, CommandOpen, CommandClose
+    };
     Kind kind = Kind::Discard;
     std::wstring sheet; // for Sheet: the rest of the first line after "sheet "; for Load and
                         // Unload: the add-in's path (Unload without one: every add-in)
     int undoSteps = 0;  // for Undo: N of "undo N", 1 to kMaxUndoSteps; 0 when N is no such number
     int busyMs = 0;     // for BusyLoop: MS of "busyloop MS", 1 to kMaxBusyMs; 0 when MS is no such number
+    int commandId = 0;  // for CommandOpen: ID of "command open ID TITLE", 1 to kMaxCommandId; 0 when no such number
+    std::wstring pageTitle; // for CommandOpen: TITLE, the rest of the line
 };
 
 inline constexpr int kMaxUndoSteps = 1000;
 inline constexpr int kMaxBusyMs = 60000;
+inline constexpr int kMaxCommandId = 99999;
 
 // The file's first line, UTF-8: "save", "sheet NAME", "undo N", "click", "load PATH",
-// "unload [PATH]", "modal open", "modal close", "busyloop MS", or anything else (stop without
-// saving).
+// "unload [PATH]", "modal open", "modal close", "busyloop MS", "command open ID TITLE",
+// "command close", or anything else (stop without saving).
 // A file that cannot be read counts as anything else.
 StopFileCommand readStopFile(const std::wstring& path);
 
