@@ -6,6 +6,7 @@
 #include "drawing/sim/sheet_picture.h"
 #include "drawing/sim/sim_host.h"
 #include "tools/hostserver/addin_host.h"
+#include "tools/hostserver/app_events.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_class.h"
 #include "tools/hostserver/options_dialog.h"
@@ -170,12 +171,17 @@ void callAddinMember(IDispatch* app, const wchar_t* member, const std::wstring& 
 // A stop file that plays the user on the hosted add-ins, or the host's own modal states for them;
 // false when there are none.
 bool playAddinCommand(const StopFileCommand& command, AddinHost* addins, IDispatch* app, DispatchContext& context) {
-    if (command.kind == StopFileCommand::Kind::BusyLoop) {
+    if (command.kind == StopFileCommand::Kind::BusyLoop || command.kind == StopFileCommand::Kind::PumpLoop) {
         if (command.busyMs == 0) {
-            std::fprintf(stderr, "tvx-hostserver: \"busyloop MS\" needs a number MS from 1 to %d\n", kMaxBusyMs);
+            std::fprintf(stderr, "tvx-hostserver: \"busyloop MS\" and \"pumploop MS\" need a number MS from 1 to %d\n",
+                         kMaxBusyMs);
             return false;
         }
-        busyLoop(context, static_cast<DWORD>(command.busyMs));
+        if (command.kind == StopFileCommand::Kind::BusyLoop) {
+            busyLoop(context, static_cast<DWORD>(command.busyMs));
+        } else {
+            pumpLoop(context, static_cast<DWORD>(command.busyMs));
+        }
         return true;
     }
     if (addins == nullptr) {
@@ -225,6 +231,9 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+        }
+        if (const auto& events = context.appEvents()) {
+            events->idle();
         }
         if (addins != nullptr && addins->closed()) {
             return Stop::Save;
@@ -282,6 +291,7 @@ int serve(const ServerOptions& o) {
     bool snapshotFailed = false;
     int addinFailures = 0;
     std::uint64_t modalCalls = 0;
+    std::uint64_t operationCalls = 0;
     {
         com::ComApartment apartment;
         auto context = std::make_shared<DispatchContext>();
@@ -291,6 +301,16 @@ int serve(const ServerOptions& o) {
                 o.answerForms.reshape(operation, answer);
             });
         }
+        // A connection point an add-in never let go of may outlive the context.
+        auto events = std::make_shared<AppEvents>([weak = std::weak_ptr<DispatchContext>(context)](const std::string& line) {
+            if (const auto alive = weak.lock()) {
+                alive->trace(line);
+            }
+        });
+        if (o.noIdleEvents) {
+            events->refuseSubscriptions();
+        }
+        context->setAppEvents(events);
         context->failAtCall(o.failAt);
         for (const auto& op : o.failOps) {
             context->failOperation(op);
@@ -404,6 +424,12 @@ int serve(const ServerOptions& o) {
         // Each such call is marked in the trace where it came; the count goes to the output.
         modalCalls = context->callsDuringModalState();
         std::printf("calls during modal state: %llu\n", static_cast<unsigned long long>(modalCalls));
+        operationCalls = context->callsDuringHostOperation();
+        std::printf("calls during host operation: %llu\n", static_cast<unsigned long long>(operationCalls));
+        // A subscriber that never unsubscribed was reported with the references; its sink goes
+        // before the apartment does.
+        context->setAppEvents(nullptr);
+        events.reset();
     }
     if (saveFailed || snapshotFailed) {
         return kSaveFailed;
@@ -414,6 +440,10 @@ int serve(const ServerOptions& o) {
     if (stop == Stop::TimedOut) {
         std::fputs("tvx-hostserver: no stop file within the time limit; nothing saved\n", stderr);
         return kTimedOut;
+    }
+    if (operationCalls > 0) {
+        std::fprintf(stderr, "tvx-hostserver: %llu calls arrived during the host's own operation\n",
+                     static_cast<unsigned long long>(operationCalls));
     }
     if (modalCalls > 0) {
         std::fprintf(stderr, "tvx-hostserver: %llu calls arrived during the host's modal state\n",

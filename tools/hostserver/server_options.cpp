@@ -18,7 +18,7 @@ const char* const kServerUsage =
     "                      [--answer-form [OPERATION:]KIND=FORM]...\n"
     "                      [--busy-at N --busy-for MS [--busy-by invoke|retrylater|rejected]]\n"
     "                      [--slow MS] [--hang-at N] [--profile hostprofile.json]\n"
-    "                      [--addins [--close-saves] [--ui-state FILE]]\n"
+    "                      [--addins [--close-saves] [--ui-state FILE]] [--no-idle-events]\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
     "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
     "\"sheet NAME\" makes that sheet current, as a user switching sheets would, and one saying\n"
@@ -39,7 +39,12 @@ const char* const kServerUsage =
     "keeps the command groups' layouts and the command tabs in FILE across restarts, as a host's\n"
     "registry. A stop file saying \"busyloop MS\" keeps the host in a loop of its own for MS\n"
     "milliseconds that takes keyboard and mouse messages off the queue and dispatches none. A host\n"
-    "call that arrives in either modal state is marked \"!! called during modal state\" in the trace.\n";
+    "call that arrives in either modal state is marked \"!! called during modal state\" in the trace.\n"
+    "\"pumploop MS\" runs an operation of the host's for MS milliseconds that dispatches every\n"
+    "message while the frame stays enabled; a call that arrives then is marked \"!! called during\n"
+    "host operation\". The application object offers its event interface through a connection\n"
+    "point and fires the idle notification whenever its main loop's queue runs empty (at most\n"
+    "every 50 ms, never inside its operations); --no-idle-events refuses every subscription.\n";
 
 namespace {
 
@@ -184,6 +189,8 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
             o.moods.hangAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
         } else if (option == L"--addins") {
             o.addins = true;
+        } else if (option == L"--no-idle-events") {
+            o.noIdleEvents = true;
         } else if (option == L"--close-saves") {
             o.closeSaves = true;
         } else if (option == L"--ui-state") {

@@ -72,8 +72,8 @@ StopFileCommand readStopFile(const std::wstring& path) {
         command.undoSteps = countAfter(line, word.size(), kMaxUndoSteps);
     } else if (line == "modal open" || line == "modal close") {
         command.kind = line == "modal open" ? StopFileCommand::Kind::ModalOpen : StopFileCommand::Kind::ModalClose;
-    } else if (word == "busyloop") {
-        command.kind = StopFileCommand::Kind::BusyLoop;
+    } else if (word == "busyloop" || word == "pumploop") {
+        command.kind = word == "busyloop" ? StopFileCommand::Kind::BusyLoop : StopFileCommand::Kind::PumpLoop;
         command.busyMs = countAfter(line, word.size(), kMaxBusyMs);
     }
     return command;
