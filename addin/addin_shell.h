@@ -3,6 +3,7 @@
 // the process.
 #pragma once
 
+#include "addin/host_events.h"
 #include "addin/module.h"
 #include "drawing/com/com_owners.h"
 
@@ -49,6 +50,7 @@ private:
     HINSTANCE module_;
     com::ComPtr<IDispatch> app_;
     std::wstring hostRevision_; // for the log; empty when the host does not say
+    std::unique_ptr<IdleSubscription> idle_; // null: the host sends no idle notification
     std::unique_ptr<Run> run_;
     HWND window_ = nullptr; // message-only: a run's requests are carried out here, and a run that ends
                             // inside its own window is taken down from here
