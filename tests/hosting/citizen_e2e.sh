@@ -108,6 +108,8 @@ for i in $(seq 1 200); do
   [ -e "$work/stop" ] || break
   sleep 0.05
 done
+# The run starts at the first idle notification after the operation: waited for by its end.
+drv gone "$main" 10000 >/dev/null || fail "pump: the dialog stayed"
 expect "pump: the click arrived inside the operation, no host call there" \
   "$(sed -n '/^-- the host runs an operation/,/^-- the host.s operation ended/p' "$work/trace.txt" | grep -cv -- '^--')" 0
 expect "pump: the run after the operation" \

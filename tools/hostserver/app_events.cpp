@@ -10,7 +10,7 @@ namespace tvx::hostserver {
 
 namespace {
 
-constexpr ULONGLONG kIdleEveryMs = 50;
+constexpr auto kIdleEvery = std::chrono::milliseconds(50);
 
 class AppConnectionPoint final : public com::ComObject<IConnectionPoint> {
 public:
@@ -82,8 +82,9 @@ HRESULT AppEvents::unadvise(DWORD cookie) {
 }
 
 void AppEvents::idle() {
-    const ULONGLONG now = GetTickCount64();
-    if (sinks_.empty() || now - lastIdle_ < kIdleEveryMs) {
+    // Not the tick count: under Wine it may lag behind by more than the interval.
+    const auto now = std::chrono::steady_clock::now();
+    if (sinks_.empty() || now - lastIdle_ < kIdleEvery) {
         return;
     }
     lastIdle_ = now;

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <ocidl.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -40,7 +41,7 @@ private:
     bool refuse_ = false;
     std::map<DWORD, com::ComPtr<IDispatch>> sinks_;
     DWORD nextCookie_ = 1;
-    ULONGLONG lastIdle_ = 0;
+    std::chrono::steady_clock::time_point lastIdle_{};
 };
 
 // The application's connection point, holding the container it came from.
