@@ -25,9 +25,11 @@ namespace {
 
 constexpr wchar_t kShellClass[] = L"tvx_AddinShell";
 constexpr UINT kFinishRun = WM_APP + 1;
-// A request of the run's dialog (wParam: RunRequest; lParam: the run's serial number), carried out
-// from this window's own message, never inside the hook, the control's handler or another loop.
+// Without the host's idle notification, a request of the run's dialog is carried out from this
+// window's own message (lParam: the run's serial number), never inside the hook, the control's
+// handler or another loop; with it, from the notification's message.
 constexpr UINT kRunRequest = WM_APP + 2;
+constexpr UINT kHostIdle = WM_APP + 3;
 // While a dialog is up, how often it looks whether the host's frame was disabled or enabled:
 // the owner tells its owned windows nothing of it.
 constexpr UINT_PTR kFollowOwnerTimer = 1;
@@ -174,17 +176,19 @@ public:
         return false;
     }
 
-    // A request posted by this run; one of a run that is gone does nothing.
-    void answer(WPARAM kind) noexcept {
-        if (ended_) {
+    // The request that waits carried out, if the host's frame takes input. Ok and Abbruch that
+    // meet a disabled frame are dropped, as the disabled dialog shows; a failure waits for it.
+    void runWaiting() noexcept {
+        if (ended_ || waiting_ == 0) {
             return;
         }
-        // While the host shows a modal dialog of its own, the run does not call it. A failure
-        // waits for the frame; Ok and Abbruch do nothing, as the disabled dialog shows.
         if (!ownerEnabled()) {
-            failureWaiting_ = failureWaiting_ || kind == kFailureRequest;
+            if (waiting_ != kFailureRequest) {
+                waiting_ = 0;
+            }
             return;
         }
+        const WPARAM kind = std::exchange(waiting_, 0);
         if (kind == kFailureRequest) {
             fromDialog(rethrowControlFailure);
         } else if (!inHandler()) {
@@ -204,9 +208,8 @@ public:
         if (form != nullptr && (IsWindowEnabled(form) != FALSE) != enabled) {
             EnableWindow(form, enabled ? TRUE : FALSE);
         }
-        if (enabled && failureWaiting_) {
-            failureWaiting_ = false;
-            request(kFailureRequest);
+        if (enabled && waiting_ == kFailureRequest) {
+            wake();
         }
     }
 
@@ -243,11 +246,25 @@ public:
 private:
     bool ownerEnabled() const noexcept { return owner_ == nullptr || IsWindowEnabled(owner_) != FALSE; }
 
+    // A button, a key or a control's failure only asks; the request waits for the host to be
+    // ready for calls (see wake) and runWaiting carries it out. A failure is not overwritten.
     void request(WPARAM kind) noexcept {
         if (kind != kFailureRequest && !ownerEnabled()) {
             return;
         }
-        PostMessageW(shell_.window_, kRunRequest, kind, serial_);
+        if (waiting_ != kFailureRequest) {
+            waiting_ = kind;
+        }
+        wake();
+    }
+
+    // Ready means: after the host's next idle notification, which it sends only once it has
+    // processed every message (never inside an operation of its own that dispatches them). A
+    // host that sends none gets the request from our own next message, as before.
+    void wake() noexcept {
+        if (!shell_.idle_) {
+            PostMessageW(shell_.window_, kRunRequest, 0, serial_);
+        }
     }
 
     void fromDialog(Handler handler) noexcept {
@@ -272,7 +289,7 @@ private:
     win::ConfigReading reading_;
     std::optional<DialogKeys> keys_;
     bool ended_ = false;
-    bool failureWaiting_ = false;
+    WPARAM waiting_ = 0; // a RunRequest, or none
     int depth_ = 0;
 };
 
@@ -299,6 +316,11 @@ AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app) : module_(m
     // Asked here, while the host connects us, rather than in every run.
     com::DispatchObject host(app_);
     hostRevision_ = com::hostRevision(host);
+    idle_ = IdleSubscription::subscribe(app_.get(), window_, kHostIdle);
+    if (!idle_) {
+        win::logOutsideRun(module_, "Add-in", "ConnectToSW",
+                           "keine Leerlaufmeldung des Hosts: Anfragen des Dialogs laufen ohne sie");
+    }
 }
 
 AddinShell::~AddinShell() {
@@ -419,6 +441,7 @@ void AddinShell::release(std::shared_ptr<AddinShell> shell) noexcept {
         shell->lingering_ = shell;
     }
     // No host call after the disconnection, and no reference kept for one.
+    shell->idle_.reset();
     shell->app_.reset();
 }
 
@@ -463,7 +486,12 @@ LRESULT CALLBACK AddinShell::shellWindowProc(HWND window, UINT message, WPARAM w
         return 0;
     case kRunRequest:
         if (shell != nullptr && shell->run_ && shell->run_->serial() == lParam) {
-            shell->run_->answer(wParam);
+            shell->run_->runWaiting();
+        }
+        return 0;
+    case kHostIdle:
+        if (shell != nullptr && shell->run_) {
+            shell->run_->runWaiting();
         }
         return 0;
     case WM_TIMER:

@@ -22,6 +22,7 @@
 #include "tools/hostserver/dispatch_objects.h"
 
 #include <gtest/gtest.h>
+#include <olectl.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -178,6 +179,92 @@ bool claimFreeElsewhere() {
     }).join();
     return free;
 }
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+#endif
+// The application's events as a host offers them: its connection point container (a tear-off of
+// the application) and the one point, which keeps the sink as a host does and fires the idle
+// notification when the test says. Lives on the test's stack.
+class FakeAppEvents final : public IConnectionPointContainer, public IConnectionPoint {
+public:
+    static constexpr IID kEventsIid = {0x83A33D22, 0x37C5, 0x11CE, {0xBF, 0xD4, 0x00, 0x40, 0x05, 0x13, 0xBB, 0x57}};
+
+    explicit FakeAppEvents(FakeAddinHost& host, HRESULT adviseAnswer = S_OK) : adviseAnswer_(adviseAnswer) {
+        host.app.otherInterface = [this](REFIID iid) -> IUnknown* {
+            return iid == IID_IConnectionPointContainer ? static_cast<IConnectionPointContainer*>(this) : nullptr;
+        };
+    }
+    void idle() {
+        if (sink) {
+            DISPPARAMS none{nullptr, nullptr, 0, 0};
+            com::UniqueVariant answer;
+            EXPECT_EQ(sink->Invoke(20, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, answer.put(), nullptr,
+                                   nullptr),
+                      S_OK);
+        }
+        hostPump();
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        *object = iid == IID_IConnectionPoint ? static_cast<IConnectionPoint*>(this) : nullptr;
+        if (*object == nullptr) {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
+        *point = nullptr;
+        if (iid != kEventsIid) {
+            return CONNECT_E_NOCONNECTION;
+        }
+        *point = this;
+        AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
+        *iid = kEventsIid;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override {
+        *container = this;
+        AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* given, DWORD* cookie) override {
+        ++advised;
+        if (FAILED(adviseAnswer_)) {
+            return adviseAnswer_;
+        }
+        if (FAILED(given->QueryInterface(kEventsIid, sink.putVoid()))) {
+            return CONNECT_E_CANNOTCONNECT;
+        }
+        *cookie = 41;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
+        unadvisedCookie = cookie;
+        sink.reset();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+    ComPtr<IDispatch> sink;
+    LONG refs = 0;
+    int advised = 0;
+    DWORD unadvisedCookie = 0;
+
+private:
+    HRESULT adviseAnswer_;
+};
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
 
 // The in-memory drawing host, one of whose calls can be made to fail.
 struct Host : addin::testing::DrawingHost {
@@ -391,6 +478,54 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
               (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandTab", "manager.RemoveCommandGroup2"}));
     EXPECT_EQ(host.drawing(), afterOk);
     EXPECT_EQ(standInReferences(host), 0);
+}
+
+TEST_F(AddinInProcess, WithTheHostsIdleNotificationOkWaitsForItAndTheSubscriptionGoesBackAtDisconnect) {
+    const std::string exeDrawing = sim::drawingToJson(exeRun(sampleDrawing()).finalDrawing);
+    Host host(sampleDrawing());
+    FakeAppEvents events(host.fake);
+    const win::UniqueWindow frame = hostFrame(host);
+    ComPtr<ISwAddin> addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+    ASSERT_TRUE(events.sink) << "no subscription at ConnectToSW";
+    const std::string before = host.drawing();
+
+    // Dispatched by a loop of the host's that is not its idle: the request waits.
+    ASSERT_EQ(host.fake.click(), 1);
+    press(mainForm(), ids::cmd_Ok);
+    EXPECT_NE(mainForm(), nullptr);
+    EXPECT_EQ(host.drawing(), before);
+    // Idle while the host's frame is disabled: Ok is dropped, as the disabled dialog shows.
+    EnableWindow(frame.get(), FALSE);
+    events.idle();
+    EnableWindow(frame.get(), TRUE);
+    events.idle();
+    EXPECT_NE(mainForm(), nullptr);
+    EXPECT_EQ(host.drawing(), before);
+    press(mainForm(), ids::cmd_Ok);
+    events.idle();
+    EXPECT_EQ(mainForm(), nullptr);
+    EXPECT_EQ(host.drawing(), exeDrawing);
+
+    unload(addin, host.fake);
+    EXPECT_EQ(events.unadvisedCookie, 41u);
+    EXPECT_FALSE(events.sink);
+    EXPECT_EQ(events.refs, 0) << "a reference on the connection point is left";
+    EXPECT_EQ(standInReferences(host), 0);
+
+    // A host that refuses the subscription: Ok runs from the add-in's own next message, as before.
+    Host refusing(sampleDrawing());
+    FakeAppEvents refused(refusing.fake, CONNECT_E_ADVISELIMIT);
+    addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), refusing.fake));
+    EXPECT_EQ(refused.advised, 1);
+    ASSERT_EQ(refusing.fake.click(), 1);
+    press(mainForm(), ids::cmd_Ok);
+    EXPECT_EQ(mainForm(), nullptr);
+    EXPECT_EQ(refusing.drawing(), exeDrawing);
+    unload(addin, refusing.fake);
+    EXPECT_EQ(refused.unadvisedCookie, 0u);
+    EXPECT_EQ(refused.refs, 0);
 }
 
 TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowWhenTheHostDoesNotSay) {

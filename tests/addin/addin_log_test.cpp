@@ -185,6 +185,11 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     EXPECT_EQ(connected, VARIANT_FALSE);
     log = logOnceItHolds(logFile, "\r\nConnectToSW: nicht verbunden: ");
     EXPECT_NE(log.find("\r\nConnectToSW: nicht verbunden: "), std::string::npos) << log.substr(log.size() / 2);
+    // This host sends no idle notification: said once at the connection, not at each run.
+    const std::string noIdle = "ConnectToSW: keine Leerlaufmeldung des Hosts";
+    const std::size_t said = log.find(noIdle);
+    EXPECT_NE(said, std::string::npos) << log.substr(log.size() / 2);
+    EXPECT_EQ(log.find(noIdle, said + 1), std::string::npos);
 
     addin.reset();
     host.fake.dropCallbacks();

@@ -6,9 +6,11 @@
 #include "drawing/sim/sim_host.h"
 #include "tests/com/every_operation.h"
 #include "tests/com/fake_dispatch.h"
+#include "tools/hostserver/app_events.h"
 #include "tools/hostserver/dispatch_objects.h"
 
 #include <gtest/gtest.h>
+#include <olectl.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -443,6 +445,45 @@ private:
     bool failed_ = false;
     sim::HostData final_;
 };
+
+TEST_F(DispatchServer, TheApplicationsEventsTakeOnlySinksOfTheirInterfaceAndFireIdleAtMostEvery50Ms) {
+    InProcessHost host;
+    EXPECT_FALSE(host.app.query<IConnectionPointContainer>()) << "a host without events offers no container";
+    auto events = std::make_shared<AppEvents>([&host](const std::string& line) { host.trace.push_back(line); });
+    host.context->setAppEvents(events);
+    const auto container = host.app.query<IConnectionPointContainer>();
+    ASSERT_TRUE(container);
+    ComPtr<IConnectionPoint> point;
+    EXPECT_EQ(container->FindConnectionPoint(IID_IDispatch, point.put()), CONNECT_E_NOCONNECTION);
+    ASSERT_EQ(container->FindConnectionPoint(kAppEventsIid, point.put()), S_OK);
+
+    cv::FakeDispatch plain;
+    cv::FakeDispatch sink;
+    sink.otherInterface = [&sink](REFIID iid) -> IUnknown* { return iid == kAppEventsIid ? &sink : nullptr; };
+    DWORD cookie = 0;
+    EXPECT_EQ(point->Advise(&plain, &cookie), CONNECT_E_CANNOTCONNECT);
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+    const auto idles = [&sink] { return std::count(sink.unexpected.begin(), sink.unexpected.end(), L"dispid 20"); };
+    events->idle();
+    events->idle();
+    EXPECT_EQ(idles(), 1) << "fired twice within 50 ms";
+    Sleep(60);
+    events->idle();
+    EXPECT_EQ(idles(), 2);
+    EXPECT_EQ(events->reportLeft(), 1);
+
+    EXPECT_EQ(point->Unadvise(cookie + 1), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+    EXPECT_EQ(sink.refs, 1) << "the host kept the sink";
+    EXPECT_EQ(events->reportLeft(), 0);
+    Sleep(60);
+    events->idle();
+    EXPECT_EQ(idles(), 2);
+
+    events->refuseSubscriptions();
+    EXPECT_EQ(point->Advise(&sink, &cookie), CONNECT_E_ADVISELIMIT);
+    EXPECT_EQ(sink.refs, 1);
+}
 
 TEST_F(DispatchServer, AClientInAnotherApartmentGetsTheSameAnswersThroughProxies) {
     ServerThread server(cv::sampleHost());

@@ -77,6 +77,11 @@ HRESULT STDMETHODCALLTYPE FakeDispatch::QueryInterface(REFIID iid, void** object
         AddRef();
         return S_OK;
     }
+    if (IUnknown* other = otherInterface ? otherInterface(iid) : nullptr) {
+        other->AddRef();
+        *object = other;
+        return S_OK;
+    }
     *object = nullptr;
     return E_NOINTERFACE;
 }

@@ -46,6 +46,8 @@ public:
     // Runs inside every Release, before the count drops: a proxy's last release waits for the
     // host's process.
     std::function<void()> whileReleasing;
+    // Asked for any interface but IUnknown and IDispatch: another object's (a tear-off), or null.
+    std::function<IUnknown*(REFIID)> otherInterface;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;

@@ -123,6 +123,8 @@ TEST(StopFile, UndoBusyLoopAndCommandTakeAWholeNumberInTheirRange) {
         {"busyloop 2000\n", StopFileCommand::Kind::BusyLoop, 0, 2000},
         {"busyloop 60001", StopFileCommand::Kind::BusyLoop, 0, 0},
         {"busyloop", StopFileCommand::Kind::BusyLoop, 0, 0},
+        {"pumploop 2000", StopFileCommand::Kind::PumpLoop, 0, 2000},
+        {"pumploop x", StopFileCommand::Kind::PumpLoop, 0, 0},
         {"modal open", StopFileCommand::Kind::ModalOpen, 0},
         {" modal close\r\n", StopFileCommand::Kind::ModalClose, 0},
         {"modal", StopFileCommand::Kind::Discard, 0},

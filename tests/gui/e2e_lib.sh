@@ -100,8 +100,9 @@ host_command() { # TEXT
   return 1
 }
 # Any host call that arrived while the host was in a modal state of its own (its "Optionen"
-# dialog, its busy loop) fails the script: a real host may not be ready for it. So does a
-# selection, deletion or insertion while a command of the host ran, which it does not do well.
+# dialog, its busy loop) or inside an operation of its own that dispatches messages fails the
+# script: a real host may not be ready for it. So does a selection, deletion or insertion while a
+# command of the host ran, which it does not do well.
 stop_server() { # -> the drawing as the host holds it now, in $work/saved.json
   # Written beside it and renamed: a server that found the file still empty would stop unsaved.
   echo save >"$work/stop.new"
@@ -111,6 +112,8 @@ stop_server() { # -> the drawing as the host holds it now, in $work/saved.json
     "$(grep -c '^!! called during modal state' "$work/trace.txt" 2>/dev/null)" 0
   expect "no selection, deletion or insertion during a running command of the host" \
     "$(grep -c '^!! called during a running command' "$work/trace.txt" 2>/dev/null)" 0
+  expect "no host call during the host's own operation" \
+    "$(grep -c '^!! called during host operation' "$work/trace.txt" 2>/dev/null)" 0
 }
 
 # The program's folder as the install rules of TARVENIX.exe's build describe it: the program,

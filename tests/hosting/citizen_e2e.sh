@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Tarvenix.dll inside the stand-in host under Wine, while the host is in states of its own: its
 # "Optionen" dialog open (the frame disabled), a loop of its own that takes keys and clicks off
-# the queue and dispatches nothing, a command of its own left open with its PropertyManager page
-# (the add-in's Ok, and the exe's, show a message and change nothing until it has ended), and the
-# exe's dialog open when the command is clicked. The add-in calls the host in none of them, or
-# selects nothing in a command (the host marks any such call, and the stop fails on it),
+# the queue and dispatches nothing, an operation of its own that dispatches every message (a
+# request waits for the host's idle notification), a command of its own left open with its
+# PropertyManager page (the add-in's Ok, and the exe's, show a message and change nothing until it
+# has ended), and the exe's dialog open when the command is clicked. The add-in calls the host in
+# none of them, or selects nothing in a command (the host marks any such call, and the stop fails on it),
 # waits for none of them to end before the host's thread can go on, and runs as usual after them.
 # Then five starts of the host over one memory of its command bars (--ui-state), beginning with a
 # tab the host kept from a build with another group ID, one of them ended by a kill: each time
@@ -129,6 +130,33 @@ drv click "$main" cmd_Cancel >/dev/null
 expect_ended "$tarvenix_pid" "exe"
 stop_server
 expect "exe command: the drawing as it was" "$(cmp "$root/samples/sample-drawing.json" "$work/saved.json" 2>&1 && echo same)" same
+
+echo "== the host in an operation that dispatches every message: a click sent into it waits for the host's idle"
+cp "$root/samples/sample-drawing.json" "$work/pump.json"
+serve "$work/pump.json" --addins || exit 1
+open_dialog pump
+expect "pump: the add-in listens for the host's idle notification" \
+  "$(grep -c '^-- event sink [0-9]* subscribed' "$work/trace.txt")" 1
+echo "pumploop 2000" >"$work/stop.new"
+mv "$work/stop.new" "$work/stop"
+for i in $(seq 1 100); do
+  grep -q -- '^-- the host runs an operation' "$work/trace.txt" && break
+  sleep 0.05
+done
+drv sendclick "$main" cmd_Ok >/dev/null || fail "pump: the click was not sent"
+for i in $(seq 1 200); do
+  [ -e "$work/stop" ] || break
+  sleep 0.05
+done
+# The run starts at the first idle notification after the operation: waited for by its end.
+drv gone "$main" 10000 >/dev/null || fail "pump: the dialog stayed"
+expect "pump: the click arrived inside the operation, no host call there" \
+  "$(sed -n '/^-- the host runs an operation/,/^-- the host.s operation ended/p' "$work/trace.txt" | grep -cv -- '^--')" 0
+expect "pump: the run after the operation" \
+  "$(sed -n '/^-- the host.s operation ended/,$p' "$work/trace.txt" | grep -c '^InsertNote')" 1
+ok_run_done pump
+expect "pump: the subscription given back" "$(grep -c '^-- event sink [0-9]* unsubscribed' "$work/trace.txt")" 1
+expect "pump: nothing left" "$(grep -c -e '^-- references left on host objects: 0$' "$work/trace.txt")" 1
 
 echo "== a click while the exe's dialog is open: the exe's dialog forward, the host's thread not held"
 cp "$root/samples/sample-drawing.json" "$work/exe.json"

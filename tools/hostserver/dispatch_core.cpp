@@ -145,6 +145,10 @@ void DispatchContext::markIfModal(const std::string& operation) {
         ++modalCalls_;
         trace(std::string(kModalCallMarker) + ": " + operation);
     }
+    if (operationDepth_ > 0) {
+        ++operationCalls_;
+        trace(std::string(kOperationCallMarker) + ": " + operation);
+    }
 }
 
 void DispatchContext::markIfDuringCommand(const std::string& kind, const std::string& member) {

@@ -30,6 +30,7 @@ enum class EmptyForm { NullDispatch, Empty, Null };
 struct Answer;
 class DispatchCore;
 class AddinHost;
+class AppEvents;
 
 // What all objects of one server share: the trace, the injected faults, the text formats it
 // handed out (so one passed back can be recognised).
@@ -126,6 +127,16 @@ public:
     const std::wstring& revisionText() const noexcept { return revisionText_; }
     bool knows(const char* kind, const wchar_t* name) const;
 
+    // A long operation of the host's that dispatches every message while its frame stays enabled:
+    // a call that arrives meanwhile is marked and counted as in the modal state. Nested.
+    void enterHostOperation() noexcept { ++operationDepth_; }
+    void leaveHostOperation() noexcept { --operationDepth_; }
+    std::uint64_t callsDuringHostOperation() const noexcept { return operationCalls_; }
+
+    // The application's events; none: the application object offers no connection point.
+    void setAppEvents(std::shared_ptr<AppEvents> events) { appEvents_ = std::move(events); }
+    const std::shared_ptr<AppEvents>& appEvents() const noexcept { return appEvents_; }
+
     // Where the add-in calls go; none unless the server hosts add-ins.
     void setAddinHost(AddinHost* host) { addinHost_ = host; }
     AddinHost* addinHost() const noexcept { return addinHost_; }
@@ -152,10 +163,14 @@ private:
     std::uint64_t modalCalls_ = 0;
     bool commandOpen_ = false;
     std::uint64_t commandCalls_ = 0;
+    int operationDepth_ = 0;
+    std::uint64_t operationCalls_ = 0;
+    std::shared_ptr<AppEvents> appEvents_;
 };
 
 inline constexpr char kModalCallMarker[] = "!! called during modal state";
 inline constexpr char kCommandCallMarker[] = "!! called during a running command";
+inline constexpr char kOperationCallMarker[] = "!! called during host operation";
 
 // The host's modal state for as long as it lives.
 class ModalState {

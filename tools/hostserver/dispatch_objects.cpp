@@ -3,8 +3,11 @@
 #include "drawing/sim/sim_host.h"
 #include "drawing/sim/trace.h"
 #include "tools/hostserver/addin_objects.h"
+#include "tools/hostserver/app_events.h"
 #include "drawing/com/failure_text.h"
 #include "tools/hostserver/table_object.h"
+
+#include <olectl.h>
 
 #include <new>
 #include <stdexcept>
@@ -305,12 +308,52 @@ public:
     }
 };
 
-class DispApp final : public TableObject<DispApp, host::AppRef> {
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+#endif
+class DispApp final : public TableObject<DispApp, host::AppRef>, public IConnectionPointContainer {
 public:
     static constexpr const char* kKind = "App";
 
     DispApp(std::shared_ptr<DispatchContext> context, host::AppRef app)
         : TableObject(std::move(context), kKind, std::move(app)) {}
+
+    // One object, one count: the container shares the application's identity and references.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object != nullptr && iid == IID_IConnectionPointContainer && context().appEvents()) {
+            *object = static_cast<IConnectionPointContainer*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return DispatchCore::QueryInterface(iid, object);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return DispatchCore::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return DispatchCore::Release(); }
+
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override {
+        if (points != nullptr) {
+            *points = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
+        if (point == nullptr) {
+            return E_POINTER;
+        }
+        *point = nullptr;
+        if (iid != kAppEventsIid || !context().appEvents()) {
+            return CONNECT_E_NOCONNECTION;
+        }
+        try {
+            *point = makeAppConnectionPoint(context().appEvents(),
+                                            com::ComPtr<IConnectionPointContainer>::borrow(this))
+                         .detach();
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
 
     static const std::vector<Member<DispApp>>& table() {
         static const std::vector<Member<DispApp>> t{
@@ -373,11 +416,15 @@ public:
         return t;
     }
 };
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
 
 } // namespace
 
 ComPtr<IDispatch> makeAppDispatch(std::shared_ptr<DispatchContext> context, host::AppRef app) {
-    return makeDispatch<DispApp>(std::move(context), std::move(app));
+    auto object = std::make_unique<DispApp>(std::move(context), std::move(app));
+    return ComPtr<IDispatch>::attach(static_cast<TableObject<DispApp, host::AppRef>*>(object.release()));
 }
 
 } // namespace tvx::hostserver

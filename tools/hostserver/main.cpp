@@ -7,6 +7,7 @@
 #include "drawing/sim/sim_host.h"
 #include "tools/hostserver/addin_host.h"
 #include "tools/hostserver/command_page.h"
+#include "tools/hostserver/app_events.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_class.h"
 #include "tools/hostserver/options_dialog.h"
@@ -171,12 +172,17 @@ void callAddinMember(IDispatch* app, const wchar_t* member, const std::wstring& 
 // A stop file that plays the user on the hosted add-ins, or the host's own modal states for them;
 // false when there are none.
 bool playAddinCommand(const StopFileCommand& command, AddinHost* addins, IDispatch* app, DispatchContext& context) {
-    if (command.kind == StopFileCommand::Kind::BusyLoop) {
+    if (command.kind == StopFileCommand::Kind::BusyLoop || command.kind == StopFileCommand::Kind::PumpLoop) {
         if (command.busyMs == 0) {
-            std::fprintf(stderr, "tvx-hostserver: \"busyloop MS\" needs a number MS from 1 to %d\n", kMaxBusyMs);
+            std::fprintf(stderr, "tvx-hostserver: \"busyloop MS\" and \"pumploop MS\" need a number MS from 1 to %d\n",
+                         kMaxBusyMs);
             return false;
         }
-        busyLoop(context, static_cast<DWORD>(command.busyMs));
+        if (command.kind == StopFileCommand::Kind::BusyLoop) {
+            busyLoop(context, static_cast<DWORD>(command.busyMs));
+        } else {
+            pumpLoop(context, static_cast<DWORD>(command.busyMs));
+        }
         return true;
     }
     if (addins == nullptr) {
@@ -243,6 +249,9 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        if (const auto& events = context.appEvents()) {
+            events->idle();
+        }
         if (addins != nullptr && addins->closed()) {
             return Stop::Save;
         }
@@ -305,6 +314,7 @@ int serve(const ServerOptions& o) {
     int addinFailures = 0;
     std::uint64_t modalCalls = 0;
     std::uint64_t commandCalls = 0;
+    std::uint64_t operationCalls = 0;
     {
         com::ComApartment apartment;
         auto context = std::make_shared<DispatchContext>();
@@ -317,6 +327,16 @@ int serve(const ServerOptions& o) {
         if (!o.revision.empty()) {
             context->setRevision(o.revision, host::parseHostRevision(o.revision));
         }
+        // A connection point an add-in never let go of may outlive the context.
+        auto events = std::make_shared<AppEvents>([weak = std::weak_ptr<DispatchContext>(context)](const std::string& line) {
+            if (const auto alive = weak.lock()) {
+                alive->trace(line);
+            }
+        });
+        if (o.noIdleEvents) {
+            events->refuseSubscriptions();
+        }
+        context->setAppEvents(events);
         context->failAtCall(o.failAt);
         for (const auto& op : o.failOps) {
             context->failOperation(op);
@@ -434,6 +454,12 @@ int serve(const ServerOptions& o) {
         std::printf("calls during modal state: %llu\n", static_cast<unsigned long long>(modalCalls));
         commandCalls = context->callsDuringCommand();
         std::printf("calls during a running command: %llu\n", static_cast<unsigned long long>(commandCalls));
+        operationCalls = context->callsDuringHostOperation();
+        std::printf("calls during host operation: %llu\n", static_cast<unsigned long long>(operationCalls));
+        // A subscriber that never unsubscribed was reported with the references; its sink goes
+        // before the apartment does.
+        context->setAppEvents(nullptr);
+        events.reset();
     }
     if (saveFailed || snapshotFailed) {
         return kSaveFailed;
@@ -444,6 +470,10 @@ int serve(const ServerOptions& o) {
     if (stop == Stop::TimedOut) {
         std::fputs("tvx-hostserver: no stop file within the time limit; nothing saved\n", stderr);
         return kTimedOut;
+    }
+    if (operationCalls > 0) {
+        std::fprintf(stderr, "tvx-hostserver: %llu calls arrived during the host's own operation\n",
+                     static_cast<unsigned long long>(operationCalls));
     }
     if (modalCalls > 0) {
         std::fprintf(stderr, "tvx-hostserver: %llu calls arrived during the host's modal state\n",

@@ -85,4 +85,28 @@ void busyLoop(DispatchContext& context, DWORD milliseconds) {
     context.trace("-- the host's busy loop ended --");
 }
 
+void pumpLoop(DispatchContext& context, DWORD milliseconds) {
+    context.enterHostOperation();
+    context.trace("-- the host runs an operation that dispatches every message for " + std::to_string(milliseconds) +
+                  " ms --");
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    // Wakes GetMessage when nothing else arrives.
+    const UINT_PTR tick = SetTimer(nullptr, 0, 20, nullptr);
+    MSG message;
+    while (GetTickCount64() < end) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0 || got == -1) {
+            if (got == 0) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+            }
+            break;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    KillTimer(nullptr, tick);
+    context.trace("-- the host's operation ended --");
+    context.leaveHostOperation();
+}
+
 } // namespace tvx::hostserver

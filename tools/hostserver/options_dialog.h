@@ -37,4 +37,9 @@ private:
 // delivered inside PeekMessage, as Windows does in any; posted ones wait until the loop ends.
 void busyLoop(DispatchContext& context, DWORD milliseconds);
 
+// A host's long operation that keeps its window painted: for `milliseconds` every message is
+// dispatched (GetMessage/DispatchMessage) while the frame stays enabled, and no idle
+// notification is fired. Calls that arrive are marked as during a host operation.
+void pumpLoop(DispatchContext& context, DWORD milliseconds);
+
 } // namespace tvx::hostserver

@@ -19,7 +19,7 @@ const char* const kServerUsage =
     "                      [--answer-form [OPERATION:]KIND=FORM]...\n"
     "                      [--busy-at N --busy-for MS [--busy-by invoke|retrylater|rejected]]\n"
     "                      [--slow MS] [--hang-at N] [--profile hostprofile.json]\n"
-    "                      [--addins [--close-saves] [--ui-state FILE]] [--revision R]\n"
+    "                      [--addins [--close-saves] [--ui-state FILE]] [--revision R] [--no-idle-events]\n"
     "Serves FILE as the running host until the stop file appears; when the stop file says\n"
     "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
     "\"sheet NAME\" makes that sheet current, as a user switching sheets would, and one saying\n"
@@ -45,7 +45,12 @@ const char* const kServerUsage =
     "(the frame stays enabled) until \"command close\"; GetRunningCommandInfo answers it, and a\n"
     "selection, deletion or insertion meanwhile is marked \"!! called during a running command\".\n"
     "--revision R (\"major.minor.build\", e.g. 22.0.0): RevisionNumber answers R, and the calls of the\n"
-    "add-in and the exe that came after R are names the host does not know.\n";
+    "add-in and the exe that came after R are names the host does not know.\n"
+    "\"pumploop MS\" runs an operation of the host's for MS milliseconds that dispatches every\n"
+    "message while the frame stays enabled; a call that arrives then is marked \"!! called during\n"
+    "host operation\". The application object offers its event interface through a connection\n"
+    "point and fires the idle notification whenever its main loop's queue runs empty (at most\n"
+    "every 50 ms, never inside its operations); --no-idle-events refuses every subscription.\n";
 
 namespace {
 
@@ -190,6 +195,8 @@ ServerOptions parseServerOptions(const std::vector<std::wstring>& args) {
             o.moods.hangAt = positive(option, value(), std::numeric_limits<std::uint64_t>::max() / 10);
         } else if (option == L"--addins") {
             o.addins = true;
+        } else if (option == L"--no-idle-events") {
+            o.noIdleEvents = true;
         } else if (option == L"--close-saves") {
             o.closeSaves = true;
         } else if (option == L"--ui-state") {

@@ -38,6 +38,7 @@ struct ServerOptions {
     std::uint32_t timeoutSeconds = 600; // then it ends without saving
     MoodOptions moods;
     bool addins = false; // a frame window, and the add-ins the registry starts with the host
+    bool noIdleEvents = false; // Advise refuses: a host without the application's events
     bool closeSaves = false; // closing the frame stops the server with "save"
     std::wstring uiStateFile; // with --addins: the command groups and tabs kept across restarts
     // From --revision: what RevisionNumber answers; the calls that came after it are unknown.

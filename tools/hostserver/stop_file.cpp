@@ -98,8 +98,8 @@ StopFileCommand readStopFile(const std::wstring& path) {
     } else if (line.rfind("command open", 0) == 0 && (line.size() == 12 || isBlank(line[12]))) {
         command.kind = StopFileCommand::Kind::CommandOpen;
         readCommandOpen(line.substr(12), command);
-    } else if (word == "busyloop") {
-        command.kind = StopFileCommand::Kind::BusyLoop;
+    } else if (word == "busyloop" || word == "pumploop") {
+        command.kind = word == "busyloop" ? StopFileCommand::Kind::BusyLoop : StopFileCommand::Kind::PumpLoop;
         command.busyMs = countAfter(line, word.size(), kMaxBusyMs);
     }
     return command;

@@ -11,13 +11,15 @@ namespace tvx::hostserver {
 
 struct StopFileCommand {
     enum class Kind {
-        Save, Discard, Sheet, Undo, Click, Load, Unload, ModalOpen, ModalClose, BusyLoop, CommandOpen, CommandClose
+        Save, Discard, Sheet, Undo, Click, Load, Unload, ModalOpen, ModalClose, BusyLoop, PumpLoop, CommandOpen,
+        CommandClose
     };
     Kind kind = Kind::Discard;
     std::wstring sheet; // for Sheet: the rest of the first line after "sheet "; for Load and
                         // Unload: the add-in's path (Unload without one: every add-in)
     int undoSteps = 0;  // for Undo: N of "undo N", 1 to kMaxUndoSteps; 0 when N is no such number
-    int busyMs = 0;     // for BusyLoop: MS of "busyloop MS", 1 to kMaxBusyMs; 0 when MS is no such number
+    int busyMs = 0;     // for BusyLoop and PumpLoop: MS of "busyloop MS" or "pumploop MS", 1 to kMaxBusyMs;
+                        // 0 when MS is no such number
     int commandId = 0;  // for CommandOpen: ID of "command open ID TITLE", 1 to kMaxCommandId; 0 when no such number
     std::wstring pageTitle; // for CommandOpen: TITLE, the rest of the line
 };
@@ -27,7 +29,7 @@ inline constexpr int kMaxBusyMs = 60000;
 inline constexpr int kMaxCommandId = 99999;
 
 // The file's first line, UTF-8: "save", "sheet NAME", "undo N", "click", "load PATH",
-// "unload [PATH]", "modal open", "modal close", "busyloop MS", "command open ID TITLE",
+// "unload [PATH]", "modal open", "modal close", "busyloop MS", "pumploop MS", "command open ID TITLE",
 // "command close", or anything else (stop without saving).
 // A file that cannot be read counts as anything else.
 StopFileCommand readStopFile(const std::wstring& path);

@@ -1,0 +1,89 @@
+#include "addin/host_events.h"
+
+#include "addin/module.h"
+#include "drawing/com/com_object.h"
+
+#include <atomic>
+
+namespace tvx::addin {
+
+// Called on the host's thread from inside its loop: it only posts, and returns at once.
+class IdleSink final : public com::ComObject<IDispatch> {
+public:
+    IdleSink(HWND window, UINT message) : window_(window), message_(message) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object != nullptr && iid == kAppEventsIid) {
+            *object = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return ComObject::QueryInterface(iid, object);
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info != nullptr) {
+            *info = nullptr;
+        }
+        return DISP_E_BADINDEX;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                     UINT*) override {
+        if (result != nullptr) {
+            VariantInit(result);
+        }
+        const HWND window = window_.load();
+        if (id == kOnIdleNotifyDispid && window != nullptr) {
+            PostMessageW(window, message_, 0, 0);
+        }
+        // Every other notification of the interface is not ours to answer.
+        return S_OK;
+    }
+
+    void stop() noexcept { window_.store(nullptr); }
+
+private:
+    ModuleRef counted_; // the host may keep the sink past our end
+    std::atomic<HWND> window_;
+    UINT message_;
+};
+
+IdleSubscription::IdleSubscription(com::ComPtr<IConnectionPoint> point, com::ComPtr<IdleSink> sink, DWORD cookie) noexcept
+    : point_(std::move(point)), sink_(std::move(sink)), cookie_(cookie) {}
+
+IdleSubscription::~IdleSubscription() {
+    sink_->stop();
+    point_->Unadvise(cookie_);
+}
+
+std::unique_ptr<IdleSubscription> IdleSubscription::subscribe(IDispatch* app, HWND window, UINT message) noexcept {
+    try {
+        if (app == nullptr) {
+            return nullptr;
+        }
+        const auto container = com::ComPtr<IDispatch>::borrow(app).query<IConnectionPointContainer>();
+        com::ComPtr<IConnectionPoint> point;
+        if (!container || FAILED(container->FindConnectionPoint(kAppEventsIid, point.put())) || !point) {
+            return nullptr;
+        }
+        auto sink = com::ComPtr<IdleSink>::attach(std::make_unique<IdleSink>(window, message).release());
+        DWORD cookie = 0;
+        if (FAILED(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie))) {
+            return nullptr;
+        }
+        return std::make_unique<IdleSubscription>(std::move(point), std::move(sink), cookie);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+} // namespace tvx::addin
