@@ -166,20 +166,6 @@ long standInReferences(const addin::testing::DrawingHost& host) {
     return held;
 }
 
-bool claimFreeElsewhere() {
-    bool free = false;
-    std::thread([&free] {
-        const HANDLE claim = CreateMutexW(nullptr, FALSE, kInstanceClaim);
-        const DWORD waited = WaitForSingleObject(claim, 0);
-        free = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-        if (free) {
-            ReleaseMutex(claim);
-        }
-        CloseHandle(claim);
-    }).join();
-    return free;
-}
-
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
@@ -703,9 +689,9 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
     }
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_NE(mainForm(), nullptr);
-    EXPECT_FALSE(claimFreeElsewhere());
+    EXPECT_FALSE(addin::testing::claimFree());
     press(mainForm(), ids::cmd_Cancel);
-    EXPECT_TRUE(claimFreeElsewhere());
+    EXPECT_TRUE(addin::testing::claimFree());
     EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
 
     // No drawing: the command is disabled, and a forced click says why.

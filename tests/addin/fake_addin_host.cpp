@@ -27,20 +27,6 @@ std::string callText(const std::string& object, const DISPPARAMS& params, const 
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // The session's one-run claim, seen from another thread as from another process.
-bool claimFree() {
-    bool free = false;
-    std::thread([&free] {
-        const HANDLE claim = CreateMutexW(nullptr, FALSE, win::kInstanceClaimName);
-        const DWORD waited = WaitForSingleObject(claim, 0);
-        free = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-        if (free) {
-            ReleaseMutex(claim);
-        }
-        CloseHandle(claim);
-    }).join();
-    return free;
-}
-
 // The host's loop after a click that took the claim: the add-in answers from its own messages
 // once the configuration is read, with its dialog, or with a message and the claim given back.
 void loopUntilTheStartHasAnswered() {
@@ -60,6 +46,20 @@ void loopUntilTheStartHasAnswered() {
 }
 
 } // namespace
+
+bool claimFree() {
+    bool free = false;
+    std::thread([&free] {
+        const HANDLE claim = CreateMutexW(nullptr, FALSE, win::kInstanceClaimName);
+        const DWORD waited = WaitForSingleObject(claim, 0);
+        free = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        if (free) {
+            ReleaseMutex(claim);
+        }
+        CloseHandle(claim);
+    }).join();
+    return free;
+}
 
 FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::move(standIn)) {
     // Each answer of the host's own objects is logged, then given.

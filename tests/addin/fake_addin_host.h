@@ -68,4 +68,8 @@ private:
     com::ComPtr<IDispatch> standIn_;
 };
 
+// True when no run, the add-in's or the exe's, holds the one-run claim: asked from another
+// thread, since the claim's mutex belongs to whichever thread took it.
+bool claimFree();
+
 } // namespace tvx::addin::testing

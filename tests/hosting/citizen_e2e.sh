@@ -17,6 +17,18 @@ e2e_values="tarvenix addin server driver"
 e2e_options "$@"
 source "$root/tests/gui/e2e_lib.sh"
 
+# Sets the host in a loop of its own (busyloop or pumploop MS) and waits until its trace says the
+# loop began; the stop file goes once the loop has ended.
+host_loop() { # COMMAND TRACE-MARK
+  local i
+  echo "$1" >"$work/stop.new"
+  mv "$work/stop.new" "$work/stop"
+  for i in $(seq 1 100); do
+    grep -q -- "$2" "$work/trace.txt" && break
+    sleep 0.05
+  done
+}
+
 options=TvxHostOptions::Optionen
 app=$work/app
 after=$root/docs/bilder/beispiel-nachher.json
@@ -75,12 +87,7 @@ echo "== the host busy in a loop of its own: a sent click and a key wait for its
 cp "$root/samples/sample-drawing.json" "$work/busy.json"
 serve "$work/busy.json" --addins || exit 1
 open_dialog busy
-echo "busyloop 3000" >"$work/stop.new"
-mv "$work/stop.new" "$work/stop"
-for i in $(seq 1 100); do
-  grep -q -- '^-- the host is busy' "$work/trace.txt" && break
-  sleep 0.05
-done
+host_loop "busyloop 3000" '^-- the host is busy'
 drv sendclick "$main" cmd_Ok >/dev/null || fail "busy: the click was not sent"
 drv key "$main" enter >/dev/null 2>&1
 for i in $(seq 1 200); do
@@ -137,12 +144,7 @@ serve "$work/pump.json" --addins || exit 1
 open_dialog pump
 expect "pump: the add-in listens for the host's idle notification" \
   "$(grep -c '^-- event sink [0-9]* subscribed' "$work/trace.txt")" 1
-echo "pumploop 2000" >"$work/stop.new"
-mv "$work/stop.new" "$work/stop"
-for i in $(seq 1 100); do
-  grep -q -- '^-- the host runs an operation' "$work/trace.txt" && break
-  sleep 0.05
-done
+host_loop "pumploop 2000" '^-- the host runs an operation'
 drv sendclick "$main" cmd_Ok >/dev/null || fail "pump: the click was not sent"
 for i in $(seq 1 200); do
   [ -e "$work/stop" ] || break
