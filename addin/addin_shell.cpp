@@ -36,7 +36,7 @@ constexpr UINT_PTR kFollowOwnerTimer = 1;
 constexpr UINT kFollowOwnerMs = 100;
 // The configuration's read has ended (lParam: the click's serial number); past kConfigBoundTimer
 // the click is answered without it.
-constexpr UINT kConfigRead = WM_APP + 3;
+constexpr UINT kConfigRead = WM_APP + 4;
 constexpr UINT_PTR kConfigBoundTimer = 2;
 
 enum RunRequest : WPARAM { kOkRequest = 1, kCancelRequest, kFailureRequest };
