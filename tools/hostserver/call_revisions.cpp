@@ -43,6 +43,7 @@ constexpr std::array kCalls{
     CallRevision{"App", L"ActiveDoc", r(10)},
     CallRevision{"App", L"GetUserPreferenceToggle", r(10)},
     CallRevision{"App", L"SetUserPreferenceToggle", r(10)},
+    CallRevision{"App", L"GetRunningCommandInfo", r(19)},
     CallRevision{"Doc", L"GetType", r(10)},
     CallRevision{"Doc", L"GetFirstView", r(10)},
     CallRevision{"Doc", L"GetCurrentSheet", r(10)},
