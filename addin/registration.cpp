@@ -1,6 +1,7 @@
 #include "addin/registration.h"
 
 #include "addin/addin_interfaces.h"
+#include "app/win32/registry_text.h"
 
 #include <string_view>
 #include <utility>
@@ -54,19 +55,7 @@ HRESULT removeTree(HKEY root, const std::wstring& path) {
 
 // The in-process server the class names now, environment variables expanded; empty when none.
 std::wstring registeredServer() {
-    DWORD bytes = 0;
-    const std::wstring key = kClassKey + L"\\InprocServer32";
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr,
-                     &bytes) != ERROR_SUCCESS) {
-        return {};
-    }
-    std::vector<wchar_t> value(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
-                     value.data(), &bytes) != ERROR_SUCCESS) {
-        return {};
-    }
-    return value.data();
+    return win::registryText(HKEY_CLASSES_ROOT, (kClassKey + L"\\InprocServer32").c_str(), nullptr);
 }
 
 std::wstring fullPath(const std::wstring& path) {

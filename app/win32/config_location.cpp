@@ -1,6 +1,7 @@
 #include "app/win32/config_location.h"
 
 #include "app/win32/module_worker.h"
+#include "app/win32/registry_text.h"
 #include "app/win32/win_handles.h"
 
 #include <windows.h>
@@ -26,25 +27,7 @@ std::wstring machineConfigFile() {
         return {};
     }
     const UniqueRegistryKey key(opened);
-    // REG_EXPAND_SZ too: without RRF_NOEXPAND it comes expanded, as REG_SZ.
-    const DWORD kinds = RRF_RT_REG_SZ;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        DWORD bytes = 0;
-        if (RegGetValueW(key.get(), nullptr, kConfigFileValue, kinds, nullptr, nullptr, &bytes) != ERROR_SUCCESS) {
-            return {};
-        }
-        std::vector<wchar_t> text(bytes / sizeof(wchar_t) + 1);
-        bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-        const LSTATUS status = RegGetValueW(key.get(), nullptr, kConfigFileValue, kinds, nullptr, text.data(), &bytes);
-        if (status == ERROR_SUCCESS) {
-            return std::wstring(text.data());
-        }
-        if (status != ERROR_MORE_DATA) {
-            return {};
-        }
-        // Changed between the two calls: ask again.
-    }
-    return {};
+    return registryText(key.get(), nullptr, kConfigFileValue);
 }
 
 constexpr wchar_t kConfigFileName[] = L"Tarvenix.txt";
