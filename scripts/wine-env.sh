@@ -82,12 +82,14 @@ tvx_stop_wineserver() {
   return 1
 }
 
-# A prefix of its own at DIR, made from BASE in a moment: BASE's registry copied, its drive
-# shared. What is written into its registry stays there; the Windows folder is BASE's.
-tvx_derive_prefix() { # BASE DIR
+# A prefix of its own at DIR, made from BASE in a moment: BASE's registry copied (or the one in
+# REGISTRY), its drive shared. What is written into its registry stays there; the Windows folder
+# is BASE's.
+tvx_derive_prefix() { # BASE DIR [REGISTRY]
   rm -rf "$2"
   mkdir -p "$2"
-  cp "$1"/system.reg "$1"/user.reg "$1"/userdef.reg "$1"/.update-timestamp "$2/"
+  cp "${3:-$1}"/system.reg "${3:-$1}"/user.reg "${3:-$1}"/userdef.reg "$2/"
+  cp "$1"/.update-timestamp "$2/"
   cp -a "$1/dosdevices" "$2/"
   ln -s "$1/drive_c" "$2/drive_c"
 }

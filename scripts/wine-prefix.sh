@@ -74,6 +74,13 @@ done
 
 reg_path=C:\\${tvx_reg_file#"$WINEPREFIX/drive_c/"}
 DISPLAY='' wine regedit /S "$reg_path"
-if [ "$server_was_running" -eq 0 ]; then wineserver -w; fi
+# The registry as made, before any test wrote into it: what a test's own prefix starts from
+# (tvx_derive_prefix). Only a stopped wineserver has surely written it to disk.
+rm -rf "$WINEPREFIX/.tvx-fresh"
+if [ "$server_was_running" -eq 0 ]; then
+  wineserver -w
+  mkdir -p "$WINEPREFIX/.tvx-fresh"
+  cp "$WINEPREFIX"/system.reg "$WINEPREFIX"/user.reg "$WINEPREFIX"/userdef.reg "$WINEPREFIX/.tvx-fresh/"
+fi
 
 wanted >"$stamp"

@@ -23,8 +23,7 @@ run_story() { # OUT [SERVER OPTIONS...]
   shift
   mkdir -p "$out"
   serve "$drawing" "$@" || return 1
-  start_tarvenix "$app"
-  observe_run "$out" 120
+  play_run "$app" "$out" 120
   stop_server
   cp "$work/saved.json" "$out/drawing.json" 2>/dev/null
   cp "$work/trace.txt" "$out/trace.txt"

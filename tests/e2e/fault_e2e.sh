@@ -12,8 +12,11 @@
 # (tests/e2e/fault_check_main.cpp) and their totals, the fault table with what each run still held
 # on host objects when the host stopped; exits non-zero when a check failed. Where a
 # table fails at most three rows, their runs are made once more before it is checked again.
-#   fault_e2e.sh [--all] [--no-moods] [--steps LIST] [--drawing FILE] [--out DIR] [--tarvenix EXE]
-#                [--server EXE] [--driver EXE] [--check EXE]
+# The runs of a table are made in lanes side by side (two unless --lanes N says otherwise): each
+# lane has a Wine prefix of its own (derived from this one), a display and a work folder, so that
+# no run sees another's host, windows or files.
+#   fault_e2e.sh [--all] [--no-moods] [--steps LIST] [--lanes N] [--drawing FILE] [--out DIR]
+#                [--tarvenix EXE] [--server EXE] [--driver EXE] [--check EXE]
 # --steps faults only the calls of these steps (comma-separated: scan,layout,check,...), for a
 # quicker look at a part; the table then checks the runs made.
 # The programs default to the windows preset's build; DIR keeps every run's files.
@@ -25,7 +28,8 @@ all=
 moods=1
 out=
 steps=
-e2e_values="tarvenix server driver check drawing out steps"
+lanes=2
+e2e_values="tarvenix server driver check drawing out steps lanes"
 e2e_flag() {
   case $1 in
     all) all=--all ;;
@@ -37,6 +41,7 @@ e2e_options "$@"
 for exe in "$tarvenix" "$server" "$driver" "$check" "$drawing"; do
   [ -f "$exe" ] || { echo "missing: $exe" >&2; exit 2; }
 done
+[[ $lanes =~ ^[1-9]$ ]] || { echo "--lanes: 1 to 9" >&2; exit 2; }
 source "$root/tests/gui/e2e_lib.sh"
 
 results=${out:-$work/results}
@@ -62,8 +67,7 @@ run_once() { # DRAWING OUT [SERVER OPTIONS...]
   for attempt in 1 2; do
     # Hosting add-ins, the host counts at its stop what the program still holds on its objects.
     serve "$drawing_file" --addins "$@" || return 1
-    start_tarvenix "$app"
-    observe_run "$dir"
+    play_run "$app" "$dir"
     [ "$attempt" -eq 2 ] && break
     if grep -qx 'ended 0' "$dir/outcome.txt"; then
       echo "     $dir: the program did not end in time; once more"
@@ -98,6 +102,112 @@ set_aside() { # NAME
   mkdir -p "$results/first"
   rm -rf "${results:?}/first/$1"
   mv "$runs/$1" "$results/first/$1"
+}
+
+# Each lane runs in a Wine prefix derived from the project's (the registry as the prefix was
+# made, before any other test wrote into it; the drive shared), with a wineserver, a virtual
+# display and a Windows user (so a support log) of its own. Lane 0 is this script's own.
+lane_dir=$work/lanes
+lane_prefix=()
+lane_display=()
+lane_xvfb=()
+start_lanes() {
+  local k base=${WINEPREFIX:-$root/build/wineprefix} registry
+  registry=$base
+  [ -f "$base/.tvx-fresh/system.reg" ] && registry=$base/.tvx-fresh
+  mkdir -p "$lane_dir"
+  for ((k = 0; k < lanes; k++)); do
+    (
+      source "$root/scripts/wine-env.sh"
+      tvx_derive_prefix "$base" "$lane_dir/prefix-$k" "$registry"
+      export WINEPREFIX=$lane_dir/prefix-$k USER=tvx-lane-$k
+      unset DISPLAY
+      tvx_start_xvfb || exit 1
+      wineserver -p </dev/null >/dev/null 2>&1
+      echo "$DISPLAY $tvx_xvfb_pid" >"$lane_dir/display-$k"
+    ) || { echo "lane $k could not start" >&2; return 1; }
+    lane_prefix[k]=$lane_dir/prefix-$k
+    read -r "lane_display[k]" "lane_xvfb[k]" <"$lane_dir/display-$k"
+  done
+}
+enter_lane() { # K
+  export WINEPREFIX=${lane_prefix[$1]} DISPLAY=${lane_display[$1]} USER=tvx-lane-$1 LOGNAME=tvx-lane-$1
+}
+stop_lanes() {
+  local k
+  for k in "${!lane_prefix[@]}"; do
+    WINEPREFIX=${lane_prefix[k]} wineserver -k >/dev/null 2>&1
+    kill "${lane_xvfb[k]}" 2>/dev/null
+  done
+}
+trap 'stop_lanes; e2e_cleanup' EXIT
+start_lanes || { fail "no lanes"; finish; exit 1; }
+enter_lane 0
+
+# The next line of a queue that lanes share, taken away from it; fails when it is empty.
+take_row() { # QUEUE
+  local line
+  {
+    flock 8
+    line=$(head -n 1 "$1")
+    [ -n "$line" ] && sed -i 1d "$1"
+  } 8>"$1.lock"
+  [ -n "$line" ] && printf '%s\n' "$line"
+}
+
+# FUNCTION for each row of standard input, in the lanes; each row's line of the log (what
+# FUNCTION prints) in the rows' order once all are done. Checks that failed in a lane count here.
+in_lanes() { # FUNCTION
+  local queue=$lane_dir/queue k i
+  mkdir -p "$lane_dir"
+  cat >"$queue"
+  for ((k = 0; k < lanes; k++)); do
+    (
+      enter_lane "$k"
+      work=$lane_dir/work-$k
+      mkdir -p "$work"
+      failures=0 checks=0 failed=()
+      i=0
+      while row=$(take_row "$queue"); do
+        # Numbered in the queue's order, so the log keeps the rows' order.
+        read -r i row <<<"$row"
+        $1 $row >"$lane_dir/log-$(printf '%05d' "$i")"
+      done
+      printf '%s\n' "${failed[@]}" >"$lane_dir/failed-$k"
+      echo "$failures $checks" >"$lane_dir/counts-$k"
+    ) &
+  done
+  wait
+  cat "$lane_dir"/log-* 2>/dev/null
+  rm -f "$lane_dir"/log-*
+  for ((k = 0; k < lanes; k++)); do
+    read -r i row <"$lane_dir/counts-$k" || { fail "lane $k gave no result"; continue; }
+    failures=$((failures + i))
+    checks=$((checks + row))
+    while IFS= read -r row; do
+      [ -n "$row" ] && failed+=("$row")
+    done <"$lane_dir/failed-$k"
+  done
+}
+numbered() { awk 'NF { print NR, $0 }'; }
+
+# The runs without fault after the runs in DIRS, made in the lanes: one per distinct drawing.
+reruns_after() { # DIR...
+  local dir sum
+  declare -A made=()
+  for dir in "$@"; do
+    [ -f "$dir/drawing.json" ] || continue
+    sum=$(cksum <"$dir/drawing.json" | tr ' ' '-')
+    echo "rerun-$sum" >"$dir/rerun.txt"
+    if [ ! -d "$runs/rerun-$sum" ] && [ -z "${made[$sum]:-}" ]; then
+      made[$sum]=1
+      echo "$dir/drawing.json rerun-$sum"
+    fi
+  done >"$lane_dir/reruns"
+  in_lanes rerun_in_lane < <(numbered <"$lane_dir/reruns")
+}
+rerun_in_lane() { # DRAWING NAME
+  run_once "$1" "$runs/$2"
 }
 
 # A table's check. On a loaded machine a run under Wine now and then goes wrong for a reason of
@@ -150,8 +260,7 @@ run_hung() { # N OUT
     done
   ) &
   watcher=$!
-  start_tarvenix "$app"
-  observe_run "$dir" 30
+  play_run "$app" "$dir" 30
   local ended_ms
   ended_ms=$(now_ms)
   kill "$watcher" 2>/dev/null
@@ -188,10 +297,12 @@ make_fault_run() { # N
   run_once "$drawing" "$runs/$1" --fail-at "$1"
   rerun_after "$runs/$1"
 }
-while read -r n step operation; do
-  make_fault_run "$n"
-  printf '%4s %-10s %-27s %s\n' "$n" "$step" "$operation" "$(grep -c '^message' "$runs/$n/outcome.txt") message(s)"
-done <<<"$plan"
+fault_run_in_lane() { # N STEP OPERATION
+  run_once "$drawing" "$runs/$1" --fail-at "$1"
+  printf '%4s %-10s %-27s %s\n' "$1" "$2" "$3" "$(grep -c '^message' "$runs/$1/outcome.txt") message(s)"
+}
+in_lanes fault_run_in_lane < <(numbered <<<"$plan")
+reruns_after $(awk -v runs="$runs" '{ print runs "/" $1 }' <<<"$plan")
 echo "== $(ls -d "$runs"/rerun-* | wc -l) runs without fault after a fault; $((SECONDS - started_at)) s in all"
 
 check_table "the fault table" make_fault_run table "$(winpath "$drawing")" "$(winpath "$base")" "$(winpath "$runs")"
@@ -215,15 +326,20 @@ if [ "$moods" -eq 1 ]; then
   remake_mood_runs() { # N
     if [ -d "$runs/hung-$1" ]; then make_mood_runs "$1" hung; else make_mood_runs "$1" past; fi
   }
-  turn=0
-  while read -r n step operation; do
-    turn=$((1 - turn))
-    kind=hung
-    [ "$turn" -eq 1 ] && kind=past
-    make_mood_runs "$n" "$kind"
-    printf '%4s %-10s %-27s %s: %s message(s)\n' "$n" "$step" "$operation" "$kind-$n" \
-      "$(grep -c '^message' "$runs/$kind-$n/outcome.txt")"
-  done <<<"$mood_plan"
+  # Busy past the bound and hung take turns from row to row.
+  mood_rows=$(awk '{ print $0, (NR % 2 ? "past" : "hung") }' <<<"$mood_plan")
+  mood_in_lane() { # N STEP OPERATION past|hung
+    run_once "$drawing" "$runs/busy-$1" --busy-at "$1" --busy-for 300
+    if [ "$4" = past ]; then
+      run_once "$drawing" "$runs/past-$1" --busy-at "$1" --busy-for 3600000
+    else
+      run_hung "$1" "$runs/hung-$1"
+    fi
+    printf '%4s %-10s %-27s %s: %s message(s)\n' "$1" "$2" "$3" "$4-$1" \
+      "$(grep -c '^message' "$runs/$4-$1/outcome.txt")"
+  }
+  in_lanes mood_in_lane < <(numbered <<<"$mood_rows")
+  reruns_after $(awk -v runs="$runs" '{ print runs "/" $4 "-" $1 }' <<<"$mood_rows")
   echo "== $((SECONDS - mood_started)) s for the busy and hung runs"
   check_table "the busy and hung table" remake_mood_runs mood-table "$(winpath "$drawing")" "$(winpath "$base")" \
     "$(winpath "$runs")" "$hang_limit_ms"
@@ -240,10 +356,12 @@ if [ "$moods" -eq 1 ]; then
     run_once "$drawing" "$runs/again-$1" --busy-at "$1" --busy-for "$again_busy_ms"
     rerun_after "$runs/again-$1"
   }
-  while read -r n step operation; do
-    make_again_run "$n"
-    printf '%4s %-10s %-27s %s\n' "$n" "$step" "$operation" "$(grep -c '^message' "$runs/again-$n/outcome.txt") message(s)"
-  done <<<"$again_plan"
+  again_in_lane() { # N STEP OPERATION
+    run_once "$drawing" "$runs/again-$1" --busy-at "$1" --busy-for "$again_busy_ms"
+    printf '%4s %-10s %-27s %s\n' "$1" "$2" "$3" "$(grep -c '^message' "$runs/again-$1/outcome.txt") message(s)"
+  }
+  in_lanes again_in_lane < <(numbered <<<"$again_plan")
+  reruns_after $(awk -v runs="$runs" '{ print runs "/again-" $1 }' <<<"$again_plan")
   echo "== $((SECONDS - again_started)) s for the runs answering again"
   check_table "the table of runs answering again" make_again_run again-table "$(winpath "$drawing")" \
     "$(winpath "$base")" "$(winpath "$runs")"

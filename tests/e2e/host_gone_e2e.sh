@@ -69,8 +69,7 @@ echo "== the host dies in the middle of a long scan"
 out=$work/dies-in-scan
 mkdir -p "$out"
 serve "$long_drawing" --die-at 6000
-start_tarvenix "$app"
-observe_run "$out" 120
+play_run "$app" "$out" 120
 expect "dies in scan: the host died" "$(tail -n 1 "$work/trace.txt")" "-- the host died --"
 expect "dies in scan: no dialog" "$(grep '^dialog' "$out/outcome.txt")" "dialog 0"
 expect_one_message "dies in scan" "$out"
@@ -149,8 +148,7 @@ for ending in Abbruch Ok; do
   echo "== the stopped host goes on: a new start runs as usual"
   out=$work/stopped-$ending-again
   mkdir -p "$out"
-  start_tarvenix "$app"
-  observe_run "$out" 60
+  play_run "$app" "$out" 60
   expect "goes on after $ending: ended without a message" "$(grep -v '^startup' "$out/outcome.txt")" \
     "$(printf 'ended 1\ndialog 1')"
   stop_server

@@ -111,9 +111,8 @@ echo "== names unique in the document: the second sheet's run is refused, nothin
 sed 's/"nameScope": "owner"/"nameScope": "document"/' "$work/1.json" >"$work/doc-1.json"
 serve "$work/doc-1.json"
 switch_sheet Blatt2
-start_tarvenix "$app"
 mkdir -p "$work/refused"
-observe_run "$work/refused" 60
+play_run "$app" "$work/refused" 60
 stop_server
 expect "document scope: the insertion message" "$(sed -n 's/^message //p' "$work/refused/outcome.txt")" \
   "Fehler beim Einfügen der Symbole !"

@@ -23,8 +23,7 @@ undo_story() { # LABEL DRAWING [SHEET]
   cp "$2" "$out/before.json"
   serve "$out/before.json" || return 1
   if [ $# -gt 2 ]; then host_command "sheet $3"; fi
-  start_tarvenix "$app"
-  observe_run "$out" 60
+  play_run "$app" "$out" 60
   expect "$label: the run completed" "$(grep -v '^startup' "$out/outcome.txt" | paste -sd' ')" "ended 1 dialog 1"
   expect "$label: one recording" \
     "$(grep -c '^StartRecordingUndoObject()' "$work/trace.txt")/$(grep -c '^FinishRecordingUndoObject2(BSTR "Oberflächenangabe", BOOL false) -> BOOL true' "$work/trace.txt")" \

@@ -215,6 +215,14 @@ observe_run() { # OUT [TIMEOUT]
   printf 'ended %s\ndialog %s\n' "$ended" "$dialog" >>"$out/outcome.txt"
 }
 
+# The same user as start_tarvenix and observe_run together, played from inside one driver process:
+# starts FOLDER's Tarvenix.exe and writes OUT/outcome.txt with the same lines. For scripts that
+# make many runs; a run needs no look of its own from the script while it lasts.
+play_run() { # FOLDER OUT [TIMEOUT]
+  drv playrun "$(winpath "$1/Tarvenix.exe")" "$(winpath "$work/trace.txt")" "${3:-60}" 2>&1 |
+    tr -d '\r' >"$2/outcome.txt"
+}
+
 # The keys an installer writes for an add-in, taken away again when the script ends.
 register_addin() { # CLSID DLL(windows path) TITLE
   tvx_addin_keys "$1" "$2" "$3" "$work/add.reg" "$work/remove.reg"

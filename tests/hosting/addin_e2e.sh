@@ -76,8 +76,7 @@ exe_run() { # LABEL DRAWING [SHEET]
   cp "$2" "$work/$1-exe/before.json"
   serve "$work/$1-exe/before.json" --addins || return 1
   if [ $# -gt 2 ]; then host_command "sheet $3"; fi
-  start_tarvenix "$app"
-  observe_run "$work/$1-exe" 60
+  play_run "$app" "$work/$1-exe" 60
   stop_server
   expect "$1: the exe's run completed" "$(paste -sd' ' "$work/$1-exe/outcome.txt" | sed 's/^startup [0-9]* //')" "ended 1 dialog 1"
   expect "$1: the exe's host ended cleanly" "$ended_status" 0

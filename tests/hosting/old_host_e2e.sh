@@ -32,8 +32,7 @@ expect "the log names the revision and the missing call" "$(log_lines)" "$((logg
 
 echo "== Tarvenix.exe on the same host: the run of any host"
 mkdir -p "$work/exe"
-start_tarvenix "$app"
-observe_run "$work/exe" 60
+play_run "$app" "$work/exe" 60
 kill -0 "$server_pid" 2>/dev/null || fail "the host's process ended"
 stop_server
 expect "the exe's run completed" "$(paste -sd' ' "$work/exe/outcome.txt" | sed 's/^startup [0-9]* //')" "ended 1 dialog 1"

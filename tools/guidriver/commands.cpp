@@ -50,6 +50,8 @@ const wchar_t* const kUsage =
     L"  respond WIN              milliseconds the window's thread took to answer a sent message\n"
     L"  sleep MS\n"
     L"  clock                    milliseconds since 1970, the clock shell scripts read too\n"
+    L"  playrun EXE TRACE [S]    starts EXE and plays one run: Ok once, every message read and\n"
+    L"                           confirmed; prints startup N, message TEXT..., ended 0|1, dialog 0|1\n"
     L"WIN: TITLE, CLASS::TITLE or CLASS::   CTRL: NAME, #ID, CLASS:N or .\n";
 
 namespace {
@@ -480,6 +482,7 @@ void runCommand(const Words& words, std::wstring& out) {
         {L"dpi", cmdDpi},
         {L"minimize", cmdMinimize}, {L"front", cmdFront},
         {L"menu", cmdMenu},     {L"buttons", cmdButtons}, {L"toolbar", cmdToolbar},
+        {L"playrun", cmdPlayRun},
     };
     const auto command = commands.find(words.at(0));
     if (command == commands.end()) {

@@ -11,6 +11,9 @@ using Words = std::vector<std::wstring>;
 
 void runCommand(const Words& words, std::wstring& out);
 
+// One whole run of the program played from inside the driver (play_run.cpp).
+void cmdPlayRun(const Words& words, std::wstring& out);
+
 // The commands and their arguments, for the usage text.
 extern const wchar_t* const kUsage;
 
