@@ -152,6 +152,20 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     EXPECT_TRUE(std::filesystem::is_directory(older / "held"));
     std::filesystem::remove_all(older);
 
+    // The older file open in a viewer that does not share deletion: neither replaced nor
+    // deleted, and the log goes on afresh all the same.
+    std::ofstream(older, std::ios::binary) << "in the viewer";
+    const HANDLE viewer = CreateFileW(older.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(viewer, INVALID_HANDLE_VALUE);
+    std::ofstream(logFile, std::ios::binary) << full;
+    runWithLogIn(appData, 0);
+    log = logOnceItHolds(logFile, "\r\nEnde: ");
+    CloseHandle(viewer);
+    EXPECT_EQ(log.rfind("Lauf: ", 0), 0u) << log.substr(0, 100);
+    EXPECT_EQ(testing::fileBytes(older), "in the viewer");
+    std::filesystem::remove(older);
+
     // A log folder that cannot be made (a file stands in its place): the same run, no message.
     const std::filesystem::path blocked = folder.path() / "blocked";
     std::filesystem::create_directories(blocked);
