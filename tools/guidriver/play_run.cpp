@@ -4,9 +4,10 @@
 // take the program's own time.
 #include "commands.h"
 
+#include "app/win32/win_handles.h"
+
 #include <windows.h>
 
-#include <chrono>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -55,22 +56,6 @@ void confirmMessage(std::wstring& out) {
     }
 }
 
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-    ~OwnedHandle() {
-        if (handle_ != nullptr) {
-            CloseHandle(handle_);
-        }
-    }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 } // namespace
 
 // playrun EXE TRACE [S]: starts EXE, presses Ok in its main dialog once, reads and confirms every
@@ -91,8 +76,8 @@ void cmdPlayRun(const Words& w, std::wstring& out) {
             &started)) {
         throw std::runtime_error("cannot start the program");
     }
-    const OwnedHandle process(started.hProcess);
-    const OwnedHandle thread(started.hThread);
+    const win::UniqueKernelHandle process(started.hProcess);
+    const win::UniqueKernelHandle thread(started.hThread);
 
     const ULONGLONG end = GetTickCount64() + limitMs;
     bool dialog = false;
