@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# tvx-hostprobe.exe under Wine: without a host it says so; against the stand-in host server,
-# --write asks first and, refused, calls nothing; confirmed, it prints the summary, writes
-# hostprofile.json, takes its inserts back with one Undo and saves the drawing byte for byte as
-# it was; a hung host ends it with its
-# message within the bounds, the drawing untouched; a host busy in the middle of writing ends it
-# with its message and the names of what it could not take out again.
+# tvx-hostprobe.exe under Wine: without a host it says so and what to start first; against the
+# stand-in host server, --write asks first and, refused, calls nothing; confirmed, it prints the
+# summary, writes hostprofile.json (its full path said, the verdict last), takes its inserts back
+# with one Undo and saves the drawing byte for byte as it was; run again, it keeps the earlier
+# file; a hung host ends it with its message within the bounds, the drawing untouched; a host busy
+# in the middle of writing ends it with its message and the names of what it could not take out
+# again.
 #   probe_e2e.sh PROBE.exe SERVER.exe DRAWING OUT
 set -uo pipefail
 probe=$1 server=$2 drawing=$3 out=$4
@@ -41,6 +42,8 @@ status=$?
 check "no host: ends with 3" '[ $status -eq 3 ]'
 check "no host: says so" 'tr -d "\\r" <"$out/no-host/probe.out" | grep -qx "Keine aktive SolidWorks Instanz gefunden !"'
 check "no host: no file" '[ ! -e "$out/no-host/hostprofile.json" ]'
+check "no host: says what to start first" \
+  'grep -q "^Bitte zuerst SolidWorks starten, eine Zeichnung öffnen und tvx-hostprobe dann mit denselben Rechten" "$out/no-host/probe.out"'
 
 probe_in "$out/refused" n -- --write
 status=$?
@@ -65,6 +68,13 @@ check "write: the profile written" 'grep -q "\"nameScope\": \"owner\"" "$out/wri
 check "write: the saved drawing is the one served" 'cmp -s "$drawing" "$out/write/drawing.json"'
 check "write: the note deleted as Tarvenix deletes its own" \
   '[ "$(grep -c "^DeleteSelection(BOOL true) -> BOOL true" "$out/write/trace.txt")" -eq 1 ]'
+check "write: the full path of the file written" \
+  'tr -d "\\r" <"$out/write/probe.out" | grep -qE "^Geschrieben: [A-Z]:\\\\.+\\\\write\\\\hostprofile\\.json$"'
+check "write: no command running, the idle subscription taken from outside the host" \
+  'grep -q "^Laufender Befehl: keiner, wie erwartet" "$out/write/probe.out" &&
+   grep -qE "^Leerlauf-Meldungen: angenommen, [1-9][0-9]* in einer Sekunde" "$out/write/probe.out"'
+check "write: the verdict last" \
+  '[ "$(tail -n 1 "$out/write/probe.out" | tr -d "\\r")" = "Keine Abweichung: Tarvenix kann verteilt werden." ]'
 
 export TARVENIX_TEST_HOST_BOUNDS=1500,3000
 start=$(date +%s%N)
@@ -93,5 +103,18 @@ check "busy: names what it left" \
 check "busy: and that is what is left" \
   '[ "$(grep -c "\"TvxProbe\"" "$out/busy/drawing.json")" -eq 2 ]'
 check "busy: nothing asked after the bound" '[ "$(grep -vc "^--" "$out/busy/trace.txt")" -eq $((busy_at - 1)) ]'
+
+# Again in the same folder, reading only: the earlier profile stays as it was, the new one takes
+# the next name, and the report says both.
+cp "$out/write/hostprofile.json" "$out/write/first.json"
+probe_in "$out/write" "" --
+status=$?
+check "again: ends with 0" '[ $status -eq 0 ]'
+check "again: the earlier profile kept" 'cmp -s "$out/write/first.json" "$out/write/hostprofile.json"'
+check "again: the new one beside it, said" 'grep -q "\"wrote\": false" "$out/write/hostprofile-2.json" &&
+  grep -q "^Die frühere Datei .*hostprofile\.json bleibt unverändert" "$out/write/probe.out" &&
+  tr -d "\\r" <"$out/write/probe.out" | grep -qE "^Geschrieben: .*hostprofile-2\\.json$"'
+check "again: reading alone settles nothing of writing" \
+  'tail -n 1 "$out/write/probe.out" | grep -q "^Keine Abweichung beim Lesen; das Schreiben ist ungeprüft"'
 
 exit $((failures > 0))

@@ -199,15 +199,26 @@ TEST_F(ProbeRoundTrip, ReadingAsksNothingThatChangesAndABusyHostEndsTheProbeWith
                                         "GetFirstView", "GetCurrentSheet", "Extension", "GetName", "GetProperties",
                                         "GetFirstSFSymbol", "GetNextView", "GetNext", "GetSymbolType", "GetText",
                                         "GetAnnotation", "gettextformat", "GetFirstNote", "GetSheetNames",
-                                        "ActivateSheet", "Frame", "GetHWnd", "GetLocalizedMenuName"};
+                                        "ActivateSheet", "Frame", "GetHWnd", "GetLocalizedMenuName",
+                                        "GetRunningCommandInfo"};
     const std::string unchanged = sim::drawingToJson(twoSheets);
     {
         ServerProcess server(nextFolder(), twoSheets);
         const hostprofile::HostProfile read = probe(server, false);
         EXPECT_FALSE(read.wrote);
         EXPECT_EQ(read.nameScope, NameScope::Unsettled);
+        // An idle host: no command of its own, and its idle notifications reach a program outside.
+        EXPECT_TRUE(read.runningCommand.asked && !read.runningCommand.active && read.runningCommand.failure.empty());
+        EXPECT_EQ(read.idle.subscription, hostprofile::IdleSubscription::Accepted) << read.idle.failure;
+        EXPECT_GT(read.idle.perSecond, 5u);
         EXPECT_EQ(server.stop("save"), 0u);
-        const auto lines = server.traceLines();
+        auto lines = server.traceLines();
+        // The subscription, given back.
+        const auto remarks = std::stable_partition(lines.begin(), lines.end(),
+                                                   [](const std::string& line) { return line.rfind("-- ", 0) != 0; });
+        EXPECT_EQ(std::vector<std::string>(remarks, lines.end()),
+                  (std::vector<std::string>{"-- event sink 1 subscribed", "-- event sink 1 unsubscribed"}));
+        lines.erase(remarks, lines.end());
         EXPECT_GT(lines.size(), 50u);
         std::vector<std::string> activated;
         for (const std::string& line : lines) {
@@ -257,6 +268,49 @@ TEST_F(ProbeRoundTrip, ReadingAsksNothingThatChangesAndABusyHostEndsTheProbeWith
         server.stop("save");
         EXPECT_EQ(fileBytes(server.drawingFile()), unchanged);
     }
+}
+
+// The host's state as the probe found it comes back from the stand-in started with the profile:
+// a refused subscription and a command of the host's left open; an idle host's rate of idle
+// notifications; a refused GetRunningCommandInfo.
+TEST_F(ProbeRoundTrip, TheHostsStateWhileProbedIsReplayedFromItsProfile) {
+    const auto probeOver = [&](const std::vector<std::wstring>& options, const char* command) {
+        ServerProcess server(nextFolder(), sample, options);
+        if (command != nullptr) {
+            server.command(command);
+        }
+        hostprofile::HostProfile read = probe(server, false);
+        server.stop("stop");
+        return read;
+    };
+    const auto replayed = [&](const hostprofile::HostProfile& recorded) {
+        const auto file = nextFolder() / "hostprofile.json";
+        std::ofstream(file, std::ios::binary) << hostprofile::profileToJson(recorded);
+        return probeOver({L"--profile", file.wstring()}, nullptr);
+    };
+
+    const hostprofile::HostProfile busy = probeOver({L"--no-idle-events"}, "command open 7 Bohrung");
+    EXPECT_EQ(busy.idle.subscription, hostprofile::IdleSubscription::Refused);
+    EXPECT_NE(busy.idle.failure.find("0x80040201"), std::string::npos) << busy.idle.failure;
+    EXPECT_TRUE(busy.runningCommand.active);
+    EXPECT_EQ(busy.runningCommand.id, 7);
+    EXPECT_EQ(busy.runningCommand.title, "Bohrung");
+    const hostprofile::HostProfile again = replayed(busy);
+    EXPECT_EQ(again.idle.subscription, hostprofile::IdleSubscription::Refused);
+    EXPECT_TRUE(again.runningCommand.active);
+    EXPECT_EQ(again.runningCommand.id, 7);
+    EXPECT_EQ(again.runningCommand.title, "Bohrung");
+
+    // Four notifications a second instead of the stand-in's twenty.
+    hostprofile::HostProfile slow = busy;
+    slow.idle = {hostprofile::IdleSubscription::Accepted, "", 4};
+    slow.runningCommand = {true, "DISP_E_EXCEPTION (0x80020009)", 0, "", false};
+    const hostprofile::HostProfile slowAgain = replayed(slow);
+    EXPECT_EQ(slowAgain.idle.subscription, hostprofile::IdleSubscription::Accepted);
+    EXPECT_GE(slowAgain.idle.perSecond, 2u);
+    EXPECT_LE(slowAgain.idle.perSecond, 5u);
+    EXPECT_NE(slowAgain.runningCommand.failure, "");
+    EXPECT_FALSE(slowAgain.runningCommand.active);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // tvx-hostprobe: records how the running host answers, for the administrator to send back.
 #include "app/win32/run_log_file.h"
+#include "app/win32/win_handles.h"
 #include "drawing/com/com_host.h"
 #include "drawing/com/com_owners.h"
 #include "drawing/com/failure_text.h"
@@ -24,6 +25,8 @@ constexpr char kHelp[] =
     "\n"
     "Prüft, wie die laufende SolidWorks-Instanz auf die Aufrufe von Tarvenix antwortet, und\n"
     "schreibt das Ergebnis nach hostprofile.json (oder DATEI). Eine Zeichnung muss offen sein.\n"
+    "Eine frühere Datei dieses Namens bleibt erhalten: das neue Ergebnis steht dann in\n"
+    "hostprofile-2.json (-3, ...), und die Ausgabe nennt den vollen Pfad.\n"
     "\n"
     "Ohne --write wird nur gelesen: alle Blätter, Ansichten, Oberflächensymbole und Notizen mit\n"
     "ihren Namen, dazu das Programmfenster und der Name des Menüs Extras. Die Zeichnung wird\n"
@@ -39,7 +42,7 @@ constexpr char kHelp[] =
     "die Zeichnung mit ihrem Anfang verglichen.\n"
     "\n"
     "Am Ende steht eine kurze Übersicht: jede Abweichung vom Testserver von Tarvenix, oder\n"
-    "\"wie erwartet\". Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden,\n"
+    "\"wie erwartet\", und als letzte Zeile das Urteil, ob Tarvenix verteilt werden kann. Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden,\n"
     "zusammen mit dem Protokoll von Tarvenix, %LOCALAPPDATA%\\Tarvenix\\Tarvenix.log.\n"
     "\n"
     "Rückgabewerte: 0 fertig, 1 Fehler oder abgebrochen, 2 falscher Aufruf, 3 kein SolidWorks,\n"
@@ -73,6 +76,71 @@ bool confirmed() {
         answer.pop_back();
     }
     return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja";
+}
+
+// The full path the file goes to; an earlier profile there is kept and the new one takes the next
+// free name: hostprofile-2.json, hostprofile-3.json, ...
+struct OutFile {
+    std::wstring path;
+    std::wstring earlier; // the file kept, when there was one
+};
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+OutFile freshOutFile(const std::wstring& given) {
+    OutFile out;
+    const DWORD size = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    out.path.resize(size);
+    const DWORD length = size == 0 ? 0 : GetFullPathNameW(given.c_str(), size, out.path.data(), nullptr);
+    out.path.resize(length == 0 || length >= size ? 0 : length);
+    if (out.path.empty()) {
+        out.path = given;
+    }
+    if (!exists(out.path)) {
+        return out;
+    }
+    out.earlier = out.path;
+    const std::size_t slash = out.path.find_last_of(L"\\/");
+    std::size_t dot = out.path.rfind(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) {
+        dot = out.path.size();
+    }
+    const std::wstring stem = out.path.substr(0, dot);
+    const std::wstring extension = out.path.substr(dot);
+    for (int n = 2; n < 10000; ++n) {
+        out.path = stem + L"-" + std::to_wstring(n) + extension;
+        if (!exists(out.path)) {
+            return out;
+        }
+    }
+    out.path.clear();
+    return out;
+}
+
+bool elevated() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return false;
+    }
+    const win::UniqueKernelHandle token(raw);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+// What to start before the probe can ask anything.
+void adviseStart(bool hostRunning) {
+    std::string advice = "Bitte zuerst ";
+    if (!hostRunning) {
+        advice += "SolidWorks starten, ";
+    }
+    advice += "eine Zeichnung öffnen und tvx-hostprobe dann mit denselben Rechten wie SolidWorks aufrufen";
+    advice += elevated() ? " (tvx-hostprobe läuft jetzt als Administrator: SolidWorks also auch als Administrator "
+                           "starten, oder tvx-hostprobe ohne Administratorrechte aufrufen)."
+                         : " (tvx-hostprobe läuft jetzt ohne Administratorrechte: SolidWorks also auch ohne "
+                           "„Als Administrator ausführen“ starten).";
+    say(advice, true);
 }
 
 bool writeFile(const std::wstring& path, const std::string& text) {
@@ -120,6 +188,7 @@ int probe(bool write, const std::wstring& out) {
         } catch (const host::HostError& e) {
             if (!e.stopsRun()) {
                 say(msg::kNoHostInstance, true);
+                adviseStart(false);
                 return kNoDrawing;
             }
             throw;
@@ -128,21 +197,27 @@ int probe(bool write, const std::wstring& out) {
         options.write = write;
         options.leftInDrawing = &leftInDrawing;
         const hostprofile::HostProfile profile = hostprobe::probeHost(app, line, options);
-        if (!writeFile(out, hostprofile::profileToJson(profile))) {
-            say("Die Datei " + com::toUtf8(out) + " kann nicht geschrieben werden.", true);
+        const OutFile file = freshOutFile(out);
+        if (file.path.empty() || !writeFile(file.path, hostprofile::profileToJson(profile))) {
+            say("Die Datei " + com::toUtf8(file.path.empty() ? out : file.path) + " kann nicht geschrieben werden.", true);
             return kFailed;
         }
         for (const std::string& text : hostprofile::summaryLines(profile)) {
             say(text);
         }
-        say("Geschrieben: " + com::toUtf8(out));
+        if (!file.earlier.empty()) {
+            say("Die frühere Datei " + com::toUtf8(file.earlier) + " bleibt unverändert; dieses Profil steht in einer neuen.");
+        }
+        say("Geschrieben: " + com::toUtf8(file.path));
         const std::wstring runLog = win::runLogPath();
         if (!runLog.empty()) {
             say("Protokoll von Tarvenix (bitte mitsenden): " + com::toUtf8(runLog));
         }
+        say(hostprofile::verdictLine(profile));
         return profile.writeError.empty() ? kDone : kFailed;
     } catch (const hostprobe::ProbeRefused& e) {
         say(e.message().c_str(), true);
+        adviseStart(true);
         return kNoDrawing;
     } catch (const host::HostError& e) {
         if (e.stopsRun()) {

@@ -1,9 +1,11 @@
 #include "tools/hostprobe/probe.h"
 
+#include "drawing/com/com_host.h"
 #include "drawing/com/dispatch_client.h"
 #include "drawing/com/failure_text.h"
 #include "drawing/com/result_convert.h"
 #include "drawing/messages.h"
+#include "tools/hostprobe/idle_question.h"
 
 #include <algorithm>
 #include <chrono>
@@ -68,6 +70,8 @@ public:
     HostProfile run() {
         readHost();
         const std::vector<SeenItem> before = readDrawing();
+        askRunningCommand();
+        profile_.idle = askIdleSubscription(app_.raw(), std::chrono::seconds(1));
         if (options_.write) {
             profile_.wrote = true;
             if (!otherSheets_.empty() && !backOnStartSheet_) {
@@ -111,10 +115,14 @@ private:
     template <class... A>
     std::optional<UniqueVariant> ask(const std::string& label, DispatchObject& target, const char* operation,
                                      bool property, const A&... args) {
+        return timed(label, [&] { return property ? target.get(operation) : target.call(operation, args...); });
+    }
+    template <class F>
+    std::optional<UniqueVariant> timed(const std::string& label, F asking) {
         CallRecord& r = record(label);
         const auto start = std::chrono::steady_clock::now();
         try {
-            UniqueVariant answer = property ? target.get(operation) : target.call(operation, args...);
+            UniqueVariant answer = asking();
             times_[label].push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
             observe(r, answer.get());
             return answer;
@@ -255,6 +263,22 @@ private:
             call("GetHWnd", f, "GetHWnd");
         }
         call("GetLocalizedMenuName(4)", app_, "GetLocalizedMenuName", kToolsMenu);
+    }
+
+    // As Tarvenix asks it before its first change, through the three references.
+    void askRunningCommand() {
+        hostprofile::RunningCommand& c = profile_.runningCommand;
+        c.asked = true;
+        std::wstring title;
+        const host::AppRef app = com::wrapApp(ComPtr<IDispatch>::borrow(app_.raw()), line_);
+        const bool answered = timed("GetRunningCommandInfo", [&] {
+                                  app->GetRunningCommandInfo(c.id, title, c.active);
+                                  return UniqueVariant();
+                              }).has_value();
+        c.title = com::toUtf8(title);
+        if (!answered) {
+            c.failure = record("GetRunningCommandInfo").failure;
+        }
     }
 
     // The sheets besides the current one, in the host's order. Without the current sheet's name
