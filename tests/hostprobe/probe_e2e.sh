@@ -73,6 +73,11 @@ check "write: the full path of the file written" \
 check "write: no command running, the idle subscription taken from outside the host" \
   'grep -q "^Laufender Befehl: keiner, wie erwartet" "$out/write/probe.out" &&
    grep -qE "^Leerlauf-Meldungen: angenommen, [1-9][0-9]* in einer Sekunde" "$out/write/probe.out"'
+check "write: the open questions answered as the stand-in answers them" \
+  'grep -q "^SelectByID mit Koordinaten als VT_I2: wie erwartet" "$out/write/probe.out" &&
+   grep -q "^SelectByID mit Koordinaten als VT_R8: abgelehnt, wie erwartet" "$out/write/probe.out" &&
+   grep -q "^Rückfrage bei DeleteSelection(True): keine, wie erwartet" "$out/write/probe.out" &&
+   grep -q "^Select2 auf eine Notiz der Blattansicht: ausgewählt" "$out/write/probe.out"'
 check "write: the verdict last" \
   '[ "$(tail -n 1 "$out/write/probe.out" | tr -d "\\r")" = "Keine Abweichung: Tarvenix kann verteilt werden." ]'
 

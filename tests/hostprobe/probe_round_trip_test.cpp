@@ -8,11 +8,13 @@
 #include "tests/com/automation_run.h"
 #include "tests/com/server_process.h"
 #include "tools/hostprobe/probe.h"
+#include "tools/hostprobe/window_watch.h"
 #include "tools/hostprofile/profile_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <set>
@@ -86,7 +88,7 @@ protected:
 
     hostprofile::HostProfile probe(ServerProcess&, bool write, com::CallBounds bounds = {}) {
         auto line = std::make_shared<com::HostLine>(bounds);
-        return hostprobe::probeHost(com::attachRunning(*line, host::kHostClassName), line, {write, 3});
+        return hostprobe::probeHost(com::attachRunning(*line, host::kHostClassName), line, {write, 3, nullptr, {}});
     }
 
     // A whole run (start-up, OK) against a server with the options; the drawing it saved and the
@@ -158,6 +160,14 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
                                                ? hostprofile::OtherSheetName::Refused
                                                : hostprofile::OtherSheetName::Accepted);
         EXPECT_EQ(recorded.revision, "0.0.0 stand-in");
+        // The open questions as the stand-in answers them: its strict 16-bit coordinates, no
+        // question before deleting, the sheet's own notes listed and selectable.
+        EXPECT_EQ(hostprofile::findingOf(recorded, "SelectByID.VT_I2"), "true");
+        EXPECT_NE(hostprofile::findingOf(recorded, "SelectByID.VT_I4").find("DISP_E_TYPEMISMATCH"), std::string::npos);
+        EXPECT_NE(hostprofile::findingOf(recorded, "SelectByID.VT_R8").find("DISP_E_TYPEMISMATCH"), std::string::npos);
+        EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kDeleteConfirm), "none");
+        EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kSheetNoteSelect), "true");
+        EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kSheetViewNotes), "1");
         const auto profileFile = probeDir / "hostprofile.json";
         std::ofstream(profileFile, std::ios::binary) << hostprofile::profileToJson(recorded);
         const hostprofile::StandInSwitches named =
@@ -311,6 +321,29 @@ TEST_F(ProbeRoundTrip, TheHostsStateWhileProbedIsReplayedFromItsProfile) {
     EXPECT_LE(slowAgain.idle.perSecond, 5u);
     EXPECT_NE(slowAgain.runningCommand.failure, "");
     EXPECT_FALSE(slowAgain.runningCommand.active);
+}
+
+// The watch for a host's question: a window of the watched process that comes up while it
+// watches is seen at once, with its title and class; one that was there before is not.
+TEST(WindowWatch, SeesTheWindowsThatComeUpWhileItWatches) {
+    const auto popup = [](const wchar_t* title) {
+        return CreateWindowExW(0, L"STATIC", title, WS_POPUP | WS_VISIBLE, 0, 0, 50, 20, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    };
+    const HWND before = popup(L"Schon da");
+    std::atomic<int> told{0};
+    hostprobe::WindowWatch watch(GetCurrentProcessId(), [&](const hostprobe::SeenWindow&) { ++told; });
+    const HWND asking = popup(L"L\u00f6schen best\u00e4tigen");
+    for (int i = 0; i < 100 && told == 0; ++i) {
+        Sleep(20);
+    }
+    EXPECT_EQ(told, 1) << "not told while the call would still wait";
+    const std::vector<hostprobe::SeenWindow> seen = watch.stop();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, L"L\u00f6schen best\u00e4tigen");
+    EXPECT_EQ(seen[0].className, L"Static");
+    DestroyWindow(asking);
+    DestroyWindow(before);
 }
 
 } // namespace

@@ -123,6 +123,11 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     // The administrator left a command of the host's open; the host takes no subscription.
     other.runningCommand = {true, "", 7, "Bohrung \"M6\"", true};
     other.idle = {IdleSubscription::Refused, "CONNECT_E_ADVISELIMIT (0x80040201)", 0};
+    // The host wants Doubles where Tarvenix sends 16-bit integers, and asks before deleting.
+    other.findings = {{kSheetViewNotes, "2"}, {kSheetViewNoteTexts, "„Maßstab 1:1“, „Blatt 1“"},
+                      {kSheetNoteSelect, "false"}, {"SelectByID.VT_I2", "DISP_E_TYPEMISMATCH (0x80020005)"},
+                      {"SelectByID.VT_I4", "true"}, {"SelectByID.VT_R8", "true"},
+                      {kDeleteConfirm, "Fenster „Löschen bestätigen“ (#32770)"}};
 
     const std::string written = profileToJson(other);
     const HostProfile read = parseProfile(written);
@@ -133,6 +138,7 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_EQ(read.undo, UndoAnswer::Kept);
     EXPECT_EQ(read.runningCommand.title, "Bohrung \"M6\"");
     EXPECT_EQ(read.idle.failure, "CONNECT_E_ADVISELIMIT (0x80040201)");
+    EXPECT_EQ(findingOf(read, kDeleteConfirm), "Fenster „Löschen bestätigen“ (#32770)");
 
     // Integers alike everywhere become one rule; one object answered otherwise only its own.
     const StandInSwitches s = switchesFor(read);
@@ -160,13 +166,22 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                                  "Rückgängig: Einfügungen geblieben (einzeln gelöscht), stand-in ein Schritt",
                                  "GetCurrentSheet: wie erwartet", "GetSheetNames: wie erwartet",
                                  "Laufender Befehl: ID 7, Seite „Bohrung \"M6\"“ war während der Prüfung offen (Tarvenix ändert dann nichts)",
-                                 "Leerlauf-Meldungen: abgelehnt (CONNECT_E_ADVISELIMIT (0x80040201)), stand-in angenommen"}) {
+                                 "Leerlauf-Meldungen: abgelehnt (CONNECT_E_ADVISELIMIT (0x80040201)), stand-in angenommen",
+                                 "Notizen der Blattansicht: 2 gelistet („Maßstab 1:1“, „Blatt 1“); bitte prüfen, ob die "
+                                 "Notizen des Blattformats darunter sind",
+                                 "Select2 auf eine Notiz der Blattansicht: nicht ausgewählt (False)",
+                                 "SelectByID mit Koordinaten als VT_I2: abgelehnt (DISP_E_TYPEMISMATCH (0x80020005)), "
+                                 "stand-in angenommen (true)",
+                                 "SelectByID mit Koordinaten als VT_R8: angenommen (true), stand-in abgelehnt",
+                                 "Rückfrage bei DeleteSelection(True): Fenster „Löschen bestätigen“ (#32770), stand-in keine "
+                                 "(Tarvenix löscht ohne Rückfrage)"}) {
         EXPECT_TRUE(has(lines, expected)) << "missing: " << expected;
     }
     EXPECT_FALSE(has(lines, "GetType: wie erwartet"));
     // A call that failed, bounds and a name refused across sheets: not tried; every point named.
     const std::string verdict = verdictLine(read);
-    EXPECT_EQ(verdict.rfind("Abweichung bei RevisionNumber, GetProperties, StartRecordingUndoObject, Name eines anderen Blatts, ", 0), 0u) << verdict;
+    EXPECT_EQ(verdict.rfind("Abweichung bei RevisionNumber, GetProperties, StartRecordingUndoObject, SelectByID VT_I2, "
+                            "Rückfrage bei DeleteSelection, Name eines anderen Blatts, ", 0), 0u) << verdict;
     EXPECT_NE(verdict.find(" und "), std::string::npos) << "more than eight points, the rest counted";
     EXPECT_NE(verdict.find("Tarvenix bitte noch nicht verteilen"), std::string::npos);
 }
@@ -203,11 +218,14 @@ TEST(HostProfile, ABrokenFileIsRefusedWithItsPlaceNamed) {
          "idle.perSecond: out of range"},
         {"a running command's id as text", edited("\"id\": 0", "\"id\": \"0\""), "runningCommand.id: expected a whole number"},
         {"the host's state as a list", edited("\"idle\": {", "\"idle\": [{"), "not readable"},
+        {"findings as an object", edited("\"findings\": []", "\"findings\": {}"), "findings: expected a list"},
+        {"a finding without its answer", edited("\"findings\": []", "\"findings\": [{\"question\": \"x\"}]"),
+         "findings[0]: \"answer\" is missing"},
     };
     // A profile written before other sheets and the Undo were probed is read as "untried".
     // So is one written before the host's running command and idle notifications were asked.
     std::string olderText = good;
-    for (const char* key : {"otherSheetName", "undo", "runningCommand", "idle"}) {
+    for (const char* key : {"otherSheetName", "undo", "runningCommand", "idle", "findings"}) {
         const auto at = olderText.find(std::string("  \"") + key + "\": ");
         ASSERT_NE(at, std::string::npos) << key;
         olderText.erase(at, olderText.find('\n', at) + 1 - at);
@@ -215,6 +233,7 @@ TEST(HostProfile, ABrokenFileIsRefusedWithItsPlaceNamed) {
     const HostProfile older = parseProfile(olderText);
     EXPECT_FALSE(older.runningCommand.asked);
     EXPECT_EQ(older.idle.subscription, IdleSubscription::Untried);
+    EXPECT_TRUE(older.findings.empty());
     EXPECT_EQ(older.otherSheetName, OtherSheetName::Untried);
     EXPECT_EQ(older.undo, UndoAnswer::Untried);
     for (const auto& c : cases) {

@@ -196,6 +196,7 @@ int probe(bool write, const std::wstring& out) {
         hostprobe::ProbeOptions options;
         options.write = write;
         options.leftInDrawing = &leftInDrawing;
+        options.tell = [](const std::string& text) { say(text); };
         const hostprofile::HostProfile profile = hostprobe::probeHost(app, line, options);
         const OutFile file = freshOutFile(out);
         if (file.path.empty() || !writeFile(file.path, hostprofile::profileToJson(profile))) {

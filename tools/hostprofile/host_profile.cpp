@@ -221,6 +221,15 @@ std::string hostStateJson(const HostProfile& p) {
 
 } // namespace
 
+std::string findingOf(const HostProfile& p, const std::string& question) {
+    for (const Finding& f : p.findings) {
+        if (f.question == question) {
+            return f.answer;
+        }
+    }
+    return {};
+}
+
 std::string profileToJson(const HostProfile& p) {
     std::string out = "{\n  \"format\": \"tarvenix-hostprofile\",\n  \"version\": 1,\n";
     out += "  \"revision\": " + jsonString(p.revision) + ",\n";
@@ -236,6 +245,12 @@ std::string profileToJson(const HostProfile& p) {
     }
     out += p.drawingChanges.empty() ? "],\n" : "\n  ],\n";
     out += hostStateJson(p);
+    out += "  \"findings\": [";
+    for (std::size_t i = 0; i < p.findings.size(); ++i) {
+        out += (i == 0 ? "\n    " : ",\n    ") + std::string("{\"question\": ") + jsonString(p.findings[i].question) +
+               ", \"answer\": " + jsonString(p.findings[i].answer) + "}";
+    }
+    out += p.findings.empty() ? "],\n" : "\n  ],\n";
     out += "  \"calls\": [";
     for (std::size_t i = 0; i < p.calls.size(); ++i) {
         const CallRecord& r = p.calls[i];
@@ -370,6 +385,40 @@ void hostStateLines(const HostProfile& p, std::vector<std::string>& lines) {
     }
 }
 
+// The stand-in takes only the 16-bit coordinates, which Tarvenix sends; it refuses the others.
+std::string selectByIdLine(const std::string& form, const std::string& answer) {
+    const bool standInTakes = form == "VT_I2";
+    const bool taken = answer == "true" || answer == "false";
+    const std::string line = "SelectByID mit Koordinaten als " + form + ": ";
+    if (taken == standInTakes && answer != "false") {
+        return line + (taken ? "wie erwartet" : "abgelehnt, wie erwartet");
+    }
+    return line + (taken ? "angenommen (" + answer + ")" : "abgelehnt (" + answer + ")") +
+           (standInTakes ? ", stand-in angenommen (true)" : ", stand-in abgelehnt");
+}
+
+void findingLines(const HostProfile& p, std::vector<std::string>& lines) {
+    if (const std::string listed = findingOf(p, kSheetViewNotes); !listed.empty()) {
+        const std::string texts = findingOf(p, kSheetViewNoteTexts);
+        lines.push_back("Notizen der Blattansicht: " + listed + " gelistet" + (texts.empty() ? "" : " (" + texts + ")") +
+                        "; bitte prüfen, ob die Notizen des Blattformats darunter sind");
+    }
+    if (const std::string select = findingOf(p, kSheetNoteSelect); !select.empty()) {
+        lines.push_back("Select2 auf eine Notiz der Blattansicht: " +
+                        (select == "true" ? std::string("ausgewählt") : select == "false" ? "nicht ausgewählt (False)" : select));
+    }
+    for (const char* question : kSelectByIdForms) {
+        if (const std::string answer = findingOf(p, question); !answer.empty()) {
+            lines.push_back(selectByIdLine(std::string(question).substr(std::string("SelectByID.").size()), answer));
+        }
+    }
+    if (const std::string confirm = findingOf(p, kDeleteConfirm); !confirm.empty()) {
+        lines.push_back(confirm == "none" ? std::string("Rückfrage bei DeleteSelection(True): keine, wie erwartet")
+                                          : "Rückfrage bei DeleteSelection(True): " + confirm +
+                                                ", stand-in keine (Tarvenix löscht ohne Rückfrage)");
+    }
+}
+
 } // namespace
 
 std::vector<std::string> summaryLines(const HostProfile& p) {
@@ -446,6 +495,7 @@ std::vector<std::string> summaryLines(const HostProfile& p) {
         }
     }
     hostStateLines(p, lines);
+    findingLines(p, lines);
     if (!p.writeError.empty()) {
         lines.push_back("Schreiben abgebrochen: " + p.writeError);
     }
@@ -524,6 +574,13 @@ void hostStateDifferences(const HostProfile& p, Differences& d) {
         d.add("Leerlauf-Meldungen", true);
     } else if (idle == IdleSubscription::Accepted && p.idle.perSecond == 0) {
         d.add("Leerlauf-Meldungen", false);
+    }
+    // Tarvenix sends SelectByID's coordinates as 16-bit integers and deletes without a question.
+    if (const std::string i2 = findingOf(p, kSelectByIdForms[0]); !i2.empty() && i2 != "true") {
+        d.add("SelectByID VT_I2", false);
+    }
+    if (const std::string confirm = findingOf(p, kDeleteConfirm); !confirm.empty() && confirm != "none") {
+        d.add("Rückfrage bei DeleteSelection", false);
     }
 }
 

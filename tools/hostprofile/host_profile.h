@@ -82,6 +82,20 @@ struct IdleAnswer {
     std::uint32_t perSecond = 0; // idle notifications in the second the probe waited
 };
 
+// An answer to one of the open questions only a real host settles, by its question's name:
+// kSelectByIdForms' names ("true", "false" or the failure), kSheetViewNotes (how many notes the
+// sheet's own view listed), kSheetViewNoteTexts (the first of their texts), kSheetNoteSelect
+// (Select2 on one of them), kDeleteConfirm ("none", or the window the host showed).
+struct Finding {
+    std::string question;
+    std::string answer;
+};
+inline constexpr const char* kSelectByIdForms[] = {"SelectByID.VT_I2", "SelectByID.VT_I4", "SelectByID.VT_R8"};
+inline constexpr char kSheetViewNotes[] = "sheetViewNotes";
+inline constexpr char kSheetViewNoteTexts[] = "sheetViewNoteTexts";
+inline constexpr char kSheetNoteSelect[] = "sheetNoteSelect2";
+inline constexpr char kDeleteConfirm[] = "DeleteSelection.confirm";
+
 struct HostProfile {
     std::string revision; // the host's revision number; empty when it gave none
     bool wrote = false;   // the writing part ran
@@ -97,7 +111,11 @@ struct HostProfile {
     std::vector<std::string> drawingChanges;
     RunningCommand runningCommand;
     IdleAnswer idle;
+    std::vector<Finding> findings;
 };
+
+// The answer to a question; empty when it was not asked.
+std::string findingOf(const HostProfile& profile, const std::string& question);
 
 // A record for a call of the tables above, nothing observed yet.
 CallRecord recordFor(const ProbedCall& call);

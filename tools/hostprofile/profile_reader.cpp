@@ -153,13 +153,32 @@ void readHostState(const json& root, HostProfile& p) {
     }
 }
 
+// Optional: profiles written before the open questions were asked have none.
+void readFindings(const json& root, HostProfile& p) {
+    if (!root.contains("findings")) {
+        return;
+    }
+    const json& findings = root.at("findings");
+    if (!findings.is_array()) {
+        fail("findings", "expected a list");
+    }
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const std::string path = "findings[" + std::to_string(i) + "]";
+        if (!findings[i].is_object()) {
+            fail(path, "expected an object");
+        }
+        onlyKeys(findings[i], path, {"question", "answer"});
+        p.findings.push_back({text(findings[i], path, "question"), text(findings[i], path, "answer")});
+    }
+}
+
 HostProfile readProfile(const json& root) {
     if (!root.is_object()) {
         fail("(top)", "expected an object");
     }
     onlyKeys(root, "(top)", {"format", "version", "revision", "wrote", "nameScope", "duplicateInOwnerAccepted",
                              "otherSheetName", "undo", "writeError", "drawingChanges", "runningCommand", "idle",
-                             "calls"});
+                             "findings", "calls"});
     if (text(root, "(top)", "format") != "tarvenix-hostprofile") {
         fail("format", "expected \"tarvenix-hostprofile\"");
     }
@@ -186,6 +205,7 @@ HostProfile readProfile(const json& root) {
         p.drawingChanges.push_back(changes[i].get<std::string>());
     }
     readHostState(root, p);
+    readFindings(root, p);
     const json& calls = member(root, "(top)", "calls");
     if (!calls.is_array()) {
         fail("calls", "expected a list");
