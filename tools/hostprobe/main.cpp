@@ -7,6 +7,7 @@
 #include "drawing/com/host_line.h"
 #include "drawing/com/retry_filter.h"
 #include "drawing/messages.h"
+#include "tools/hostprobe/bundle.h"
 #include "tools/hostprobe/probe.h"
 
 #include <cstdio>
@@ -21,7 +22,7 @@ using namespace tvx;
 enum ExitCode : int { kDone = 0, kFailed = 1, kUsage = 2, kNoDrawing = 3, kHostStopped = 4 };
 
 constexpr char kHelp[] =
-    "tvx-hostprobe [--write] [--out DATEI]\n"
+    "tvx-hostprobe [--write] [--out DATEI] [--bundle DATEI]\n"
     "\n"
     "Prüft, wie die laufende SolidWorks-Instanz auf die Aufrufe von Tarvenix antwortet, und\n"
     "schreibt das Ergebnis nach hostprofile.json (oder DATEI). Eine Zeichnung muss offen sein.\n"
@@ -45,11 +46,22 @@ constexpr char kHelp[] =
     "\"wie erwartet\", und als letzte Zeile das Urteil, ob Tarvenix verteilt werden kann. Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden,\n"
     "zusammen mit dem Protokoll von Tarvenix, %LOCALAPPDATA%\\Tarvenix\\Tarvenix.log.\n"
     "\n"
+    "Mit --bundle DATEI entsteht zusätzlich eine Supportdatei: der Bericht, das Profil (ohne\n"
+    "--write nur das Lesen), die Protokolle von Tarvenix, die Windows-Version, die Skalierung der\n"
+    "Monitore, die Revision von SolidWorks und die installierten Dateien von Tarvenix mit Version\n"
+    "und Signaturprüfung. Sie wird auch ohne laufendes SolidWorks geschrieben.\n"
+    "\n"
     "Rückgabewerte: 0 fertig, 1 Fehler oder abgebrochen, 2 falscher Aufruf, 3 kein SolidWorks,\n"
     "kein Dokument oder keine Zeichnung, 4 SolidWorks beschäftigt oder antwortet nicht.\n";
 
+// What the report said, for the support file; and what goes into it besides.
+std::string reportSoFar;
+hostprobe::BundleParts bundleParts;
+std::wstring bundleTo; // --bundle FILE; emptied once written
+
 // German text on the console as the console shows it; redirected, as UTF-8.
 void say(const std::string& utf8, bool error = false) {
+    reportSoFar += utf8 + "\n";
     const HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     if (GetConsoleMode(out, &mode)) {
@@ -167,6 +179,30 @@ void reportStopped(const wchar_t* message) {
     }
 }
 
+// The support file, once, with the report so far and what is still to be said. Its full path is
+// said; an earlier file of that name is kept.
+void writeBundle(const std::string& stillToSay = {}) {
+    if (bundleTo.empty()) {
+        return;
+    }
+    const std::wstring given = bundleTo;
+    bundleTo.clear();
+    const OutFile file = freshOutFile(given);
+    if (bundleParts.profileJson.empty()) {
+        bundleParts.whyNoProfile = "siehe Bericht";
+    }
+    bundleParts.report = reportSoFar + (stillToSay.empty() ? "" : stillToSay + "\n");
+    if (file.path.empty() || !writeFile(file.path, hostprobe::bundleText(bundleParts))) {
+        say("Die Supportdatei " + com::toUtf8(file.path.empty() ? given : file.path) +
+                " kann nicht geschrieben werden.", true);
+        return;
+    }
+    if (!file.earlier.empty()) {
+        say("Die frühere Datei " + com::toUtf8(file.earlier) + " bleibt unverändert; die Supportdatei steht in einer neuen.");
+    }
+    say("Supportdatei (bitte senden): " + com::toUtf8(file.path));
+}
+
 int probe(bool write, const std::wstring& out) {
     if (write && !confirmed()) {
         say("Abgebrochen, nichts geändert.");
@@ -214,7 +250,11 @@ int probe(bool write, const std::wstring& out) {
         if (!runLog.empty()) {
             say("Protokoll von Tarvenix (bitte mitsenden): " + com::toUtf8(runLog));
         }
-        say(hostprofile::verdictLine(profile));
+        bundleParts.profileJson = hostprofile::profileToJson(profile);
+        bundleParts.hostRevision = profile.revision;
+        const std::string verdict = hostprofile::verdictLine(profile);
+        writeBundle(verdict);
+        say(verdict);
         return profile.writeError.empty() ? kDone : kFailed;
     } catch (const hostprobe::ProbeRefused& e) {
         say(e.message().c_str(), true);
@@ -245,15 +285,20 @@ int wmain(int argc, wchar_t** argv) {
             write = true;
         } else if (option == L"--out" && i + 1 < argc) {
             out = argv[++i];
+        } else if (option == L"--bundle" && i + 1 < argc) {
+            bundleTo = argv[++i];
         } else {
             say("Unbekannte Angabe: " + tvx::com::toUtf8(option) + "\n\n" + kHelp, true);
             return kUsage;
         }
     }
+    int code = kFailed;
     try {
-        return probe(write, out);
+        code = probe(write, out);
     } catch (const std::exception& e) {
         say(std::string("Unerwarteter Fehler: ") + e.what(), true);
-        return kFailed;
     }
+    // Without a host, or when the probe stopped: what the seat is still helps support.
+    writeBundle();
+    return code;
 }
