@@ -81,7 +81,8 @@ check "write: the open questions answered as the stand-in answers them" \
   'grep -q "^SelectByID mit Koordinaten als VT_I2: wie erwartet" "$out/write/probe.out" &&
    grep -q "^SelectByID mit Koordinaten als VT_R8: abgelehnt, wie erwartet" "$out/write/probe.out" &&
    grep -q "^Rückfrage bei DeleteSelection(True): keine, wie erwartet" "$out/write/probe.out" &&
-   grep -q "^Select2 auf eine Notiz der Blattansicht: ausgewählt" "$out/write/probe.out"'
+   grep -q "^Select2 auf eine Notiz der Blattansicht: ausgewählt" "$out/write/probe.out" &&
+   grep -q "^GetGroupDataFromRegistry (Protokoll des Add-ins): " "$out/write/probe.out"'
 check "write: the verdict last" \
   '[ "$(tail -n 1 "$out/write/probe.out" | tr -d "\\r")" = "Keine Abweichung: Tarvenix kann verteilt werden." ]'
 

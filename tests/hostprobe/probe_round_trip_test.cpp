@@ -7,6 +7,7 @@
 #include "drawing/sim/drawing_file.h"
 #include "tests/com/automation_run.h"
 #include "tests/com/server_process.h"
+#include "tools/hostprobe/bundle.h"
 #include "tools/hostprobe/probe.h"
 #include "tools/hostprobe/window_watch.h"
 #include "tools/hostprofile/profile_reader.h"
@@ -344,6 +345,38 @@ TEST(WindowWatch, SeesTheWindowsThatComeUpWhileItWatches) {
     EXPECT_EQ(seen[0].className, L"Static");
     DestroyWindow(asking);
     DestroyWindow(before);
+}
+
+// The support file: the seat, the probe's folder, the report, the profile or why there is none,
+// and both support logs whole; the add-in's last word on GetGroupDataFromRegistry read from them.
+TEST(SupportFile, HoldsTheSeatTheReportTheProfileAndBothLogs) {
+    const com::testing::ScratchFolder folder("support-file");
+    const auto logs = folder.path() / "Tarvenix";
+    std::filesystem::create_directories(logs);
+    std::ofstream(logs / "Tarvenix.1.log", std::ios::binary)
+        << "Tarvenix: 1.0.0.0, Add-in\r\nGetGroupDataFromRegistry: False, Ausgabe VT_EMPTY\r\n";
+    std::ofstream(logs / "Tarvenix.log", std::ios::binary)
+        << "Tarvenix: 1.0.0.0, Add-in\r\nGetGroupDataFromRegistry: True, Ausgabe VT_ARRAY|VT_I2\r\nEnde: ok\r\n";
+    wchar_t was[MAX_PATH] = {};
+    const DWORD wasLength = GetEnvironmentVariableW(L"LOCALAPPDATA", was, MAX_PATH);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", folder.path().wstring().c_str());
+
+    EXPECT_EQ(hostprobe::lastLogged("GetGroupDataFromRegistry"), "True, Ausgabe VT_ARRAY|VT_I2");
+    EXPECT_EQ(hostprobe::lastLogged("GetRunningCommandInfo"), "");
+    hostprobe::BundleParts parts;
+    parts.whyNoProfile = "siehe Bericht";
+    parts.report = "Keine aktive SolidWorks Instanz gefunden !\n";
+    const std::string text = hostprobe::bundleText(parts);
+    for (const char* expected :
+         {"\n===== Arbeitsplatz =====\nWindows: Windows ", "\nSolidWorks-Revision: unbekannt\n", "\nMonitor 1 ",
+          "\n===== Installierte Dateien von Tarvenix =====\nOrdner: ", "hostprobe_round_trip_tests.exe: ",
+          "(WinVerifyTrust 0x", "\n===== Bericht von tvx-hostprobe =====\nKeine aktive SolidWorks Instanz gefunden !\n",
+          "\n===== hostprofile.json =====\nkein Profil: siehe Bericht\n",
+          "Tarvenix.1.log (78 Bytes)\nTarvenix: 1.0.0.0, Add-in\r\nGetGroupDataFromRegistry: False",
+          "Tarvenix.log (93 Bytes)\nTarvenix: 1.0.0.0, Add-in\r\nGetGroupDataFromRegistry: True, Ausgabe VT_ARRAY|VT_I2\r\nEnde: ok\r\n"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << "missing: " << expected << "\n" << text;
+    }
+    SetEnvironmentVariableW(L"LOCALAPPDATA", wasLength == 0 || wasLength >= MAX_PATH ? nullptr : was);
 }
 
 } // namespace

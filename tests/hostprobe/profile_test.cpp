@@ -127,7 +127,8 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     other.findings = {{kSheetViewNotes, "2"}, {kSheetViewNoteTexts, "„Maßstab 1:1“, „Blatt 1“"},
                       {kSheetNoteSelect, "false"}, {"SelectByID.VT_I2", "DISP_E_TYPEMISMATCH (0x80020005)"},
                       {"SelectByID.VT_I4", "true"}, {"SelectByID.VT_R8", "true"},
-                      {kDeleteConfirm, "Fenster „Löschen bestätigen“ (#32770)"}};
+                      {kDeleteConfirm, "Fenster „Löschen bestätigen“ (#32770)"},
+                      {kGroupDataOut, "True, Ausgabe VT_ARRAY|VT_BSTR (keine ganzen Zahlen)"}};
 
     const std::string written = profileToJson(other);
     const HostProfile read = parseProfile(written);
@@ -174,14 +175,16 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                                  "stand-in angenommen (true)",
                                  "SelectByID mit Koordinaten als VT_R8: angenommen (true), stand-in abgelehnt",
                                  "Rückfrage bei DeleteSelection(True): Fenster „Löschen bestätigen“ (#32770), stand-in keine "
-                                 "(Tarvenix löscht ohne Rückfrage)"}) {
+                                 "(Tarvenix löscht ohne Rückfrage)",
+                                 "GetGroupDataFromRegistry (Protokoll des Add-ins): True, Ausgabe VT_ARRAY|VT_BSTR (keine "
+                                 "ganzen Zahlen), stand-in VT_ARRAY|VT_I4"}) {
         EXPECT_TRUE(has(lines, expected)) << "missing: " << expected;
     }
     EXPECT_FALSE(has(lines, "GetType: wie erwartet"));
     // A call that failed, bounds and a name refused across sheets: not tried; every point named.
     const std::string verdict = verdictLine(read);
     EXPECT_EQ(verdict.rfind("Abweichung bei RevisionNumber, GetProperties, StartRecordingUndoObject, SelectByID VT_I2, "
-                            "Rückfrage bei DeleteSelection, Name eines anderen Blatts, ", 0), 0u) << verdict;
+                            "Rückfrage bei DeleteSelection, GetGroupDataFromRegistry, Name eines anderen Blatts, ", 0), 0u) << verdict;
     EXPECT_NE(verdict.find(" und "), std::string::npos) << "more than eight points, the rest counted";
     EXPECT_NE(verdict.find("Tarvenix bitte noch nicht verteilen"), std::string::npos);
 }

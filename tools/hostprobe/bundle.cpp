@@ -161,13 +161,21 @@ std::string installedFiles() {
     return text;
 }
 
-std::string logs() {
+std::vector<std::wstring> logFiles() {
     const std::wstring log = win::runLogPath();
     if (log.empty()) {
+        return {};
+    }
+    return {log.substr(0, log.size() - 4) + L".1.log", log};
+}
+
+std::string logs() {
+    const std::vector<std::wstring> files = logFiles();
+    if (files.empty()) {
         return "LOCALAPPDATA ist nicht gesetzt: kein Protokoll\n";
     }
     std::string text;
-    for (const std::wstring& path : {log.substr(0, log.size() - 4) + L".1.log", log}) {
+    for (const std::wstring& path : files) {
         bool found = false;
         const std::string content = fileText(path, found);
         text += "--- " + toUtf8(path) + (found ? " (" + std::to_string(content.size()) + " Bytes)" : ": nicht vorhanden") + "\n";
@@ -189,6 +197,22 @@ std::string now() {
 }
 
 } // namespace
+
+std::string lastLogged(const std::string& label) {
+    const std::string start = label + ": ";
+    std::string last;
+    for (const std::wstring& path : logFiles()) {
+        bool found = false;
+        const std::string content = fileText(path, found);
+        for (std::size_t at = content.find(start); at != std::string::npos; at = content.find(start, at + 1)) {
+            if (at == 0 || content[at - 1] == '\n') {
+                const std::size_t end = content.find_first_of("\r\n", at);
+                last = content.substr(at + start.size(), end == std::string::npos ? std::string::npos : end - at - start.size());
+            }
+        }
+    }
+    return last;
+}
 
 std::string bundleText(const BundleParts& parts) {
     std::string out = "Tarvenix: Supportdatei von tvx-hostprobe, " + now() + "\n";

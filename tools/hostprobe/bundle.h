@@ -17,4 +17,8 @@ struct BundleParts {
 // The whole text of the bundle; reads the logs and the probe's own folder.
 std::string bundleText(const BundleParts& parts);
 
+// What the support logs last noted under label ("GetGroupDataFromRegistry: ..."); empty when
+// nothing.
+std::string lastLogged(const std::string& label);
+
 } // namespace tvx::hostprobe

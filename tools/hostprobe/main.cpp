@@ -233,7 +233,9 @@ int probe(bool write, const std::wstring& out) {
         options.write = write;
         options.leftInDrawing = &leftInDrawing;
         options.tell = [](const std::string& text) { say(text); };
-        const hostprofile::HostProfile profile = hostprobe::probeHost(app, line, options);
+        hostprofile::HostProfile profile = hostprobe::probeHost(app, line, options);
+        const std::string groupData = hostprobe::lastLogged("GetGroupDataFromRegistry");
+        profile.findings.push_back({hostprofile::kGroupDataOut, groupData.empty() ? hostprofile::kNotLogged : groupData});
         const OutFile file = freshOutFile(out);
         if (file.path.empty() || !writeFile(file.path, hostprofile::profileToJson(profile))) {
             say("Die Datei " + com::toUtf8(file.path.empty() ? out : file.path) + " kann nicht geschrieben werden.", true);

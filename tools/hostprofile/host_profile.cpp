@@ -412,6 +412,13 @@ void findingLines(const HostProfile& p, std::vector<std::string>& lines) {
             lines.push_back(selectByIdLine(std::string(question).substr(std::string("SelectByID.").size()), answer));
         }
     }
+    if (const std::string out = findingOf(p, kGroupDataOut); !out.empty()) {
+        // The stand-in hands back the kept IDs as VT_ARRAY|VT_I4, or nothing with False.
+        const bool expected = out == "True, Ausgabe VT_ARRAY|VT_I4" || out.rfind("False, ", 0) == 0;
+        lines.push_back("GetGroupDataFromRegistry (Protokoll des Add-ins): " +
+                        (out == kNotLogged ? out + " (das Add-in war auf diesem Rechner noch nicht verbunden)"
+                                           : out + (expected ? ", wie erwartet" : ", stand-in VT_ARRAY|VT_I4")));
+    }
     if (const std::string confirm = findingOf(p, kDeleteConfirm); !confirm.empty()) {
         lines.push_back(confirm == "none" ? std::string("Rückfrage bei DeleteSelection(True): keine, wie erwartet")
                                           : "Rückfrage bei DeleteSelection(True): " + confirm +
@@ -581,6 +588,10 @@ void hostStateDifferences(const HostProfile& p, Differences& d) {
     }
     if (const std::string confirm = findingOf(p, kDeleteConfirm); !confirm.empty() && confirm != "none") {
         d.add("Rückfrage bei DeleteSelection", false);
+    }
+    // IDs the add-in cannot read: it drops the user's own arrangement of its tab at every start.
+    if (findingOf(p, kGroupDataOut).find("(keine ganzen Zahlen)") != std::string::npos) {
+        d.add("GetGroupDataFromRegistry", false);
     }
 }
 

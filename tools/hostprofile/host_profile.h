@@ -85,7 +85,8 @@ struct IdleAnswer {
 // An answer to one of the open questions only a real host settles, by its question's name:
 // kSelectByIdForms' names ("true", "false" or the failure), kSheetViewNotes (how many notes the
 // sheet's own view listed), kSheetViewNoteTexts (the first of their texts), kSheetNoteSelect
-// (Select2 on one of them), kDeleteConfirm ("none", or the window the host showed).
+// (Select2 on one of them), kDeleteConfirm ("none", or the window the host showed),
+// kGroupDataOut.
 struct Finding {
     std::string question;
     std::string answer;
@@ -95,6 +96,9 @@ inline constexpr char kSheetViewNotes[] = "sheetViewNotes";
 inline constexpr char kSheetViewNoteTexts[] = "sheetViewNoteTexts";
 inline constexpr char kSheetNoteSelect[] = "sheetNoteSelect2";
 inline constexpr char kDeleteConfirm[] = "DeleteSelection.confirm";
+// As the add-in logged it at its last connection: "True, Ausgabe VT_ARRAY|VT_I4", or not logged.
+inline constexpr char kGroupDataOut[] = "GetGroupDataFromRegistry.out";
+inline constexpr char kNotLogged[] = "nicht im Protokoll";
 
 struct HostProfile {
     std::string revision; // the host's revision number; empty when it gave none
