@@ -80,14 +80,16 @@ void dispatchMessagesFor(std::chrono::milliseconds wait) {
 
 } // namespace
 
-hostprofile::IdleAnswer askIdleSubscription(IDispatch* app, std::chrono::milliseconds wait) {
+hostprofile::IdleAnswer askIdleSubscription(IDispatch* app, com::HostLine& line, std::chrono::milliseconds wait) {
     hostprofile::IdleAnswer answer;
     answer.subscription = hostprofile::IdleSubscription::NoPoint;
     com::ComPtr<IConnectionPointContainer> container;
-    HRESULT hr = app->QueryInterface(IID_IConnectionPointContainer, container.putVoid());
+    HRESULT hr = line.call("QueryInterface", [&] {
+        return app->QueryInterface(IID_IConnectionPointContainer, container.putVoid());
+    });
     com::ComPtr<IConnectionPoint> point;
     if (SUCCEEDED(hr) && container) {
-        hr = container->FindConnectionPoint(kAppEventsIid, point.put());
+        hr = line.call("FindConnectionPoint", [&] { return container->FindConnectionPoint(kAppEventsIid, point.put()); });
     }
     if (FAILED(hr) || !point) {
         answer.failure = com::describeHresult(FAILED(hr) ? hr : E_POINTER);
@@ -95,7 +97,7 @@ hostprofile::IdleAnswer askIdleSubscription(IDispatch* app, std::chrono::millise
     }
     const auto counter = com::ComPtr<IdleCounter>::attach(std::make_unique<IdleCounter>().release());
     DWORD cookie = 0;
-    hr = point->Advise(static_cast<IDispatch*>(counter.get()), &cookie);
+    hr = line.call("Advise", [&] { return point->Advise(static_cast<IDispatch*>(counter.get()), &cookie); });
     if (FAILED(hr)) {
         answer.subscription = hostprofile::IdleSubscription::Refused;
         answer.failure = com::describeHresult(hr);
@@ -105,7 +107,9 @@ hostprofile::IdleAnswer askIdleSubscription(IDispatch* app, std::chrono::millise
     counter->start();
     dispatchMessagesFor(wait);
     answer.perSecond = counter->stop();
-    point->Unadvise(cookie);
+    line.call("Unadvise", [&] { return point->Unadvise(cookie); });
+    line.release(point);
+    line.release(container);
     return answer;
 }
 

@@ -2,6 +2,7 @@
 // outside its process, and how often an idle host sends it.
 #pragma once
 
+#include "drawing/com/host_line.h"
 #include "tools/hostprofile/host_profile.h"
 
 #include <windows.h>
@@ -13,6 +14,7 @@ namespace tvx::hostprobe {
 
 // Subscribes through the application's connection point, counts the notifications that arrive
 // while the probe's thread dispatches its messages for `wait`, and gives the subscription back.
-hostprofile::IdleAnswer askIdleSubscription(IDispatch* app, std::chrono::milliseconds wait);
+// Each call goes over the line, within Tarvenix's bounds for a busy or hung host.
+hostprofile::IdleAnswer askIdleSubscription(IDispatch* app, com::HostLine& line, std::chrono::milliseconds wait);
 
 } // namespace tvx::hostprobe

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -59,8 +60,11 @@ std::string reportSoFar;
 hostprobe::BundleParts bundleParts;
 std::wstring bundleTo; // --bundle FILE; emptied once written
 
-// German text on the console as the console shows it; redirected, as UTF-8.
+// German text on the console as the console shows it; redirected, as UTF-8. The window watch
+// speaks from its own thread.
 void say(const std::string& utf8, bool error = false) {
+    static std::mutex one;
+    const std::lock_guard lock(one);
     reportSoFar += utf8 + "\n";
     const HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD mode = 0;

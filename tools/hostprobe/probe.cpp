@@ -74,7 +74,7 @@ public:
         const std::vector<SeenItem> before = readDrawing();
         noteSheetViewNotes(before);
         askRunningCommand();
-        profile_.idle = askIdleSubscription(app_.raw(), std::chrono::seconds(1));
+        profile_.idle = askIdleSubscription(app_.raw(), *line_, std::chrono::seconds(1));
         if (options_.write) {
             profile_.wrote = true;
             if (!otherSheets_.empty() && !backOnStartSheet_) {
