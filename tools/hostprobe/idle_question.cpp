@@ -1,6 +1,6 @@
 #include "tools/hostprobe/idle_question.h"
 
-#include "drawing/com/com_object.h"
+#include "drawing/com/event_sink.h"
 #include "drawing/com/com_owners.h"
 #include "drawing/com/failure_text.h"
 
@@ -16,32 +16,10 @@ constexpr IID kAppEventsIid = {0x83A33D22, 0x37C5, 0x11CE, {0xBF, 0xD4, 0x00, 0x
 constexpr DISPID kOnIdleNotifyDispid = 20;
 
 // Counts; every other notification of the interface is answered and ignored.
-class IdleCounter final : public com::ComObject<IDispatch> {
+class IdleCounter final : public com::EventSink {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object != nullptr && iid == kAppEventsIid) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return ComObject::QueryInterface(iid, object);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info != nullptr) {
-            *info = nullptr;
-        }
-        return DISP_E_BADINDEX;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
+    IdleCounter() : EventSink(kAppEventsIid) {}
+
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
         if (result != nullptr) {
