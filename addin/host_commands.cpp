@@ -1,6 +1,8 @@
 #include "addin/host_commands.h"
 
 #include "addin/addin_interfaces.h"
+#include "app/win32/run_log_file.h"
+#include "drawing/com/failure_text.h"
 #include "drawing/com/dispatch_client.h"
 #include "drawing/com/result_convert.h"
 #include "drawing/session.h"
@@ -136,6 +138,7 @@ std::optional<std::vector<std::int32_t>> integerArray(const VARIANT& value) {
 struct KeptLayout {
     bool known = false;
     bool ours = false;
+    std::string answer; // the call's answer and its out parameter's VARTYPE, for support
 };
 
 KeptLayout keptLayout(DispatchObject& manager) {
@@ -145,7 +148,7 @@ KeptLayout keptLayout(DispatchObject& manager) {
                            call<2>(manager, "GetGroupDataFromRegistry",
                                    {arg(static_cast<std::int32_t>(kCommandGroupId)), argVariantOut(kept.get())})
                                .get())) {
-            return {};
+            return {false, false, "False, Ausgabe " + com::vartypeName(kept.vt())};
         }
     } catch (const host::HostError& e) {
         if (e.unknownName()) {
@@ -154,7 +157,8 @@ KeptLayout keptLayout(DispatchObject& manager) {
         throw;
     }
     const std::optional<std::vector<std::int32_t>> ids = integerArray(kept.get());
-    return {true, ids && *ids == std::vector<std::int32_t>{kButtonUserId}};
+    return {true, ids && *ids == std::vector<std::int32_t>{kButtonUserId},
+            "True, Ausgabe " + com::vartypeName(kept.vt()) + (ids ? "" : " (keine ganzen Zahlen)")};
 }
 
 void require(bool answer, const char* operation) {
@@ -201,6 +205,10 @@ void HostCommands::add(HINSTANCE module, IDispatch* callbacks, const std::vector
     commandManager_ = com::takeObject("GetCommandManager", app.call("GetCommandManager", cookie).get());
     DispatchObject manager(commandManager_);
     const KeptLayout kept = keptLayout(manager);
+    // Only an add-in can ask it; the host probe reads it from the log.
+    if (!kept.answer.empty()) {
+        win::logOutsideRun(module, "Add-in", "GetGroupDataFromRegistry", kept.answer);
+    }
     const bool dropKeptLayout = kept.known && !kept.ours;
     LONG errors = 0;
     const com::ComPtr<IDispatch> groupObject = com::takeObject(

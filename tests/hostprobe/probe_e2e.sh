@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# tvx-hostprobe.exe under Wine: without a host it says so; against the stand-in host server,
-# --write asks first and, refused, calls nothing; confirmed, it prints the summary, writes
-# hostprofile.json, takes its inserts back with one Undo and saves the drawing byte for byte as
-# it was; a hung host ends it with its
-# message within the bounds, the drawing untouched; a host busy in the middle of writing ends it
-# with its message and the names of what it could not take out again.
+# tvx-hostprobe.exe under Wine: without a host it says so and what to start first; against the
+# stand-in host server, --write asks first and, refused, calls nothing; confirmed, it prints the
+# summary, writes hostprofile.json (its full path said, the verdict last), takes its inserts back
+# with one Undo and saves the drawing byte for byte as it was; run again, it keeps the earlier
+# file; a hung host ends it with its message within the bounds, the drawing untouched; a host busy
+# in the middle of writing ends it with its message and the names of what it could not take out
+# again.
 #   probe_e2e.sh PROBE.exe SERVER.exe DRAWING OUT
 set -uo pipefail
 probe=$1 server=$2 drawing=$3 out=$4
@@ -36,11 +37,15 @@ probe_in() { # DIR STDIN [--server-option OPT]... -- [PROBE ARGS]...
 }
 
 mkdir -p "$out/no-host"
-(cd "$out/no-host" && timeout 60 "$root/scripts/wine-run.sh" "$probe" >"$out/no-host/probe.out" 2>&1)
+(cd "$out/no-host" && timeout 60 "$root/scripts/wine-run.sh" "$probe" --bundle support.txt >"$out/no-host/probe.out" 2>&1)
 status=$?
 check "no host: ends with 3" '[ $status -eq 3 ]'
 check "no host: says so" 'tr -d "\\r" <"$out/no-host/probe.out" | grep -qx "Keine aktive SolidWorks Instanz gefunden !"'
-check "no host: no file" '[ ! -e "$out/no-host/hostprofile.json" ]'
+check "no host: no profile, but the support file" '[ ! -e "$out/no-host/hostprofile.json" ] &&
+  grep -q "^kein Profil: siehe Bericht" "$out/no-host/support.txt" &&
+  grep -q "^Keine aktive SolidWorks Instanz gefunden !" "$out/no-host/support.txt"'
+check "no host: says what to start first" \
+  'grep -q "^Bitte zuerst SolidWorks starten, eine Zeichnung öffnen und tvx-hostprobe dann mit denselben Rechten" "$out/no-host/probe.out"'
 
 probe_in "$out/refused" n -- --write
 status=$?
@@ -48,8 +53,10 @@ check "refused: ends with 1" '[ $status -eq 1 ]'
 check "refused: says so" 'grep -q "Abgebrochen, nichts geändert." "$out/refused/probe.out"'
 check "refused: not one call" '[ ! -s "$out/refused/trace.txt" ]'
 
+start=$(date +%s%N)
 probe_in "$out/write" j -- --write
 status=$?
+echo "reading and writing: $((($(date +%s%N) - start) / 1000000)) ms (server start and stop included)"
 cat "$out/write/probe.out"
 check "write: ends with 0" '[ $status -eq 0 ]'
 addin_calls='^(Frame|GetHWnd|GetLocalizedMenuName\(4\)): '
@@ -65,6 +72,19 @@ check "write: the profile written" 'grep -q "\"nameScope\": \"owner\"" "$out/wri
 check "write: the saved drawing is the one served" 'cmp -s "$drawing" "$out/write/drawing.json"'
 check "write: the note deleted as Tarvenix deletes its own" \
   '[ "$(grep -c "^DeleteSelection(BOOL true) -> BOOL true" "$out/write/trace.txt")" -eq 1 ]'
+check "write: the full path of the file written" \
+  'tr -d "\\r" <"$out/write/probe.out" | grep -qE "^Geschrieben: [A-Z]:\\\\.+\\\\write\\\\hostprofile\\.json$"'
+check "write: no command running, the idle subscription taken from outside the host" \
+  'grep -q "^Laufender Befehl: keiner, wie erwartet" "$out/write/probe.out" &&
+   grep -qE "^Leerlauf-Meldungen: angenommen, [1-9][0-9]* in einer Sekunde" "$out/write/probe.out"'
+check "write: the open questions answered as the stand-in answers them" \
+  'grep -q "^SelectByID mit Koordinaten als VT_I2: wie erwartet" "$out/write/probe.out" &&
+   grep -q "^SelectByID mit Koordinaten als VT_R8: abgelehnt, wie erwartet" "$out/write/probe.out" &&
+   grep -q "^Rückfrage bei DeleteSelection(True): keine, wie erwartet" "$out/write/probe.out" &&
+   grep -q "^Select2 auf eine Notiz der Blattansicht: ausgewählt" "$out/write/probe.out" &&
+   grep -q "^GetGroupDataFromRegistry (Protokoll des Add-ins): " "$out/write/probe.out"'
+check "write: the verdict last" \
+  '[ "$(tail -n 1 "$out/write/probe.out" | tr -d "\\r")" = "Keine Abweichung: Tarvenix kann verteilt werden." ]'
 
 export TARVENIX_TEST_HOST_BOUNDS=1500,3000
 start=$(date +%s%N)
@@ -93,5 +113,31 @@ check "busy: names what it left" \
 check "busy: and that is what is left" \
   '[ "$(grep -c "\"TvxProbe\"" "$out/busy/drawing.json")" -eq 2 ]'
 check "busy: nothing asked after the bound" '[ "$(grep -vc "^--" "$out/busy/trace.txt")" -eq $((busy_at - 1)) ]'
+
+# Again in the same folder, reading only: the earlier profile stays as it was, the new one takes
+# the next name, and the report says both.
+# With the support file: the same report in it, the profile read, the seat.
+cp "$out/write/hostprofile.json" "$out/write/first.json"
+start=$(date +%s%N)
+probe_in "$out/write" "" -- --bundle support.txt
+status=$?
+echo "reading only, with the support file: $((($(date +%s%N) - start) / 1000000)) ms (server start and stop included)"
+check "again: ends with 0" '[ $status -eq 0 ]'
+check "again: the earlier profile kept" 'cmp -s "$out/write/first.json" "$out/write/hostprofile.json"'
+check "again: the new one beside it, said" 'grep -q "\"wrote\": false" "$out/write/hostprofile-2.json" &&
+  grep -q "^Die frühere Datei .*hostprofile\.json bleibt unverändert" "$out/write/probe.out" &&
+  tr -d "\\r" <"$out/write/probe.out" | grep -qE "^Geschrieben: .*hostprofile-2\\.json$"'
+check "again: reading alone settles nothing of writing" \
+  'tail -n 1 "$out/write/probe.out" | grep -q "^Keine Abweichung beim Lesen; das Schreiben ist ungeprüft"'
+support=$out/write/support.txt
+check "support file: its full path said before the verdict" \
+  'tr -d "\\r" <"$out/write/probe.out" | tail -n 2 | head -n 1 | grep -qE "^Supportdatei \(bitte senden\): [A-Z]:\\\\.+\\\\support\\.txt$"'
+check "support file: the seat" 'grep -qE "^Windows: Windows [0-9]+\.[0-9]+ Build [0-9]+.* \(Wine " "$support" &&
+  grep -q "^SolidWorks-Revision: 0.0.0 stand-in" "$support" && grep -qE "^Monitor 1 .*, [0-9]+ dpi, [0-9]+ %" "$support"'
+check "support file: the probe with its version and what WinVerifyTrust said" \
+  'grep -qE "^tvx-hostprobe\.exe: [0-9]+ Bytes, Version [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+, .*\(WinVerifyTrust 0x[0-9A-F]{8}\)" "$support"'
+check "support file: the report and the read profile" \
+  'grep -q "^Keine Abweichung beim Lesen" "$support" && grep -q "^  \"wrote\": false," "$support" &&
+   grep -q "^===== Protokolle von Tarvenix =====" "$support"'
 
 exit $((failures > 0))

@@ -7,12 +7,15 @@
 #include "drawing/sim/drawing_file.h"
 #include "tests/com/automation_run.h"
 #include "tests/com/server_process.h"
+#include "tools/hostprobe/bundle.h"
 #include "tools/hostprobe/probe.h"
+#include "tools/hostprobe/window_watch.h"
 #include "tools/hostprofile/profile_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <set>
@@ -86,7 +89,7 @@ protected:
 
     hostprofile::HostProfile probe(ServerProcess&, bool write, com::CallBounds bounds = {}) {
         auto line = std::make_shared<com::HostLine>(bounds);
-        return hostprobe::probeHost(com::attachRunning(*line, host::kHostClassName), line, {write, 3});
+        return hostprobe::probeHost(com::attachRunning(*line, host::kHostClassName), line, {write, 3, nullptr, {}});
     }
 
     // A whole run (start-up, OK) against a server with the options; the drawing it saved and the
@@ -158,6 +161,14 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
                                                ? hostprofile::OtherSheetName::Refused
                                                : hostprofile::OtherSheetName::Accepted);
         EXPECT_EQ(recorded.revision, "0.0.0 stand-in");
+        // The open questions as the stand-in answers them: its strict 16-bit coordinates, no
+        // question before deleting, the sheet's own notes listed and selectable.
+        EXPECT_EQ(hostprofile::findingOf(recorded, "SelectByID.VT_I2"), "true");
+        EXPECT_NE(hostprofile::findingOf(recorded, "SelectByID.VT_I4").find("DISP_E_TYPEMISMATCH"), std::string::npos);
+        EXPECT_NE(hostprofile::findingOf(recorded, "SelectByID.VT_R8").find("DISP_E_TYPEMISMATCH"), std::string::npos);
+        EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kDeleteConfirm), "none");
+        EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kSheetNoteSelect), "true");
+        EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kSheetViewNotes), "1");
         const auto profileFile = probeDir / "hostprofile.json";
         std::ofstream(profileFile, std::ios::binary) << hostprofile::profileToJson(recorded);
         const hostprofile::StandInSwitches named =
@@ -199,15 +210,26 @@ TEST_F(ProbeRoundTrip, ReadingAsksNothingThatChangesAndABusyHostEndsTheProbeWith
                                         "GetFirstView", "GetCurrentSheet", "Extension", "GetName", "GetProperties",
                                         "GetFirstSFSymbol", "GetNextView", "GetNext", "GetSymbolType", "GetText",
                                         "GetAnnotation", "gettextformat", "GetFirstNote", "GetSheetNames",
-                                        "ActivateSheet", "Frame", "GetHWnd", "GetLocalizedMenuName"};
+                                        "ActivateSheet", "Frame", "GetHWnd", "GetLocalizedMenuName",
+                                        "GetRunningCommandInfo"};
     const std::string unchanged = sim::drawingToJson(twoSheets);
     {
         ServerProcess server(nextFolder(), twoSheets);
         const hostprofile::HostProfile read = probe(server, false);
         EXPECT_FALSE(read.wrote);
         EXPECT_EQ(read.nameScope, NameScope::Unsettled);
+        // An idle host: no command of its own, and its idle notifications reach a program outside.
+        EXPECT_TRUE(read.runningCommand.asked && !read.runningCommand.active && read.runningCommand.failure.empty());
+        EXPECT_EQ(read.idle.subscription, hostprofile::IdleSubscription::Accepted) << read.idle.failure;
+        EXPECT_GT(read.idle.perSecond, 5u);
         EXPECT_EQ(server.stop("save"), 0u);
-        const auto lines = server.traceLines();
+        auto lines = server.traceLines();
+        // The subscription, given back.
+        const auto remarks = std::stable_partition(lines.begin(), lines.end(),
+                                                   [](const std::string& line) { return line.rfind("-- ", 0) != 0; });
+        EXPECT_EQ(std::vector<std::string>(remarks, lines.end()),
+                  (std::vector<std::string>{"-- event sink 1 subscribed", "-- event sink 1 unsubscribed"}));
+        lines.erase(remarks, lines.end());
         EXPECT_GT(lines.size(), 50u);
         std::vector<std::string> activated;
         for (const std::string& line : lines) {
@@ -257,6 +279,104 @@ TEST_F(ProbeRoundTrip, ReadingAsksNothingThatChangesAndABusyHostEndsTheProbeWith
         server.stop("save");
         EXPECT_EQ(fileBytes(server.drawingFile()), unchanged);
     }
+}
+
+// The host's state as the probe found it comes back from the stand-in started with the profile:
+// a refused subscription and a command of the host's left open; an idle host's rate of idle
+// notifications; a refused GetRunningCommandInfo.
+TEST_F(ProbeRoundTrip, TheHostsStateWhileProbedIsReplayedFromItsProfile) {
+    const auto probeOver = [&](const std::vector<std::wstring>& options, const char* command) {
+        ServerProcess server(nextFolder(), sample, options);
+        if (command != nullptr) {
+            server.command(command);
+        }
+        hostprofile::HostProfile read = probe(server, false);
+        server.stop("stop");
+        return read;
+    };
+    const auto replayed = [&](const hostprofile::HostProfile& recorded) {
+        const auto file = nextFolder() / "hostprofile.json";
+        std::ofstream(file, std::ios::binary) << hostprofile::profileToJson(recorded);
+        return probeOver({L"--profile", file.wstring()}, nullptr);
+    };
+
+    const hostprofile::HostProfile busy = probeOver({L"--no-idle-events"}, "command open 7 Bohrung");
+    EXPECT_EQ(busy.idle.subscription, hostprofile::IdleSubscription::Refused);
+    EXPECT_NE(busy.idle.failure.find("0x80040201"), std::string::npos) << busy.idle.failure;
+    EXPECT_TRUE(busy.runningCommand.active);
+    EXPECT_EQ(busy.runningCommand.id, 7);
+    EXPECT_EQ(busy.runningCommand.title, "Bohrung");
+    const hostprofile::HostProfile again = replayed(busy);
+    EXPECT_EQ(again.idle.subscription, hostprofile::IdleSubscription::Refused);
+    EXPECT_TRUE(again.runningCommand.active);
+    EXPECT_EQ(again.runningCommand.id, 7);
+    EXPECT_EQ(again.runningCommand.title, "Bohrung");
+
+    // Four notifications a second instead of the stand-in's twenty.
+    hostprofile::HostProfile slow = busy;
+    slow.idle = {hostprofile::IdleSubscription::Accepted, "", 4};
+    slow.runningCommand = {true, "DISP_E_EXCEPTION (0x80020009)", 0, "", false};
+    const hostprofile::HostProfile slowAgain = replayed(slow);
+    EXPECT_EQ(slowAgain.idle.subscription, hostprofile::IdleSubscription::Accepted);
+    EXPECT_GE(slowAgain.idle.perSecond, 2u);
+    EXPECT_LE(slowAgain.idle.perSecond, 5u);
+    EXPECT_NE(slowAgain.runningCommand.failure, "");
+    EXPECT_FALSE(slowAgain.runningCommand.active);
+}
+
+// The watch for a host's question: a window of the watched process that comes up while it
+// watches is seen at once, with its title and class; one that was there before is not.
+TEST(WindowWatch, SeesTheWindowsThatComeUpWhileItWatches) {
+    const auto popup = [](const wchar_t* title) {
+        return CreateWindowExW(0, L"STATIC", title, WS_POPUP | WS_VISIBLE, 0, 0, 50, 20, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    };
+    const HWND before = popup(L"Schon da");
+    std::atomic<int> told{0};
+    hostprobe::WindowWatch watch(GetCurrentProcessId(), [&](const hostprobe::SeenWindow&) { ++told; });
+    const HWND asking = popup(L"L\u00f6schen best\u00e4tigen");
+    for (int i = 0; i < 100 && told == 0; ++i) {
+        Sleep(20);
+    }
+    EXPECT_EQ(told, 1) << "not told while the call would still wait";
+    const std::vector<hostprobe::SeenWindow> seen = watch.stop();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, L"L\u00f6schen best\u00e4tigen");
+    EXPECT_EQ(seen[0].className, L"Static");
+    DestroyWindow(asking);
+    DestroyWindow(before);
+}
+
+// The support file: the seat, the probe's folder, the report, the profile or why there is none,
+// and both support logs whole; the add-in's last word on GetGroupDataFromRegistry read from them.
+TEST(SupportFile, HoldsTheSeatTheReportTheProfileAndBothLogs) {
+    const com::testing::ScratchFolder folder("support-file");
+    const auto logs = folder.path() / "Tarvenix";
+    std::filesystem::create_directories(logs);
+    std::ofstream(logs / "Tarvenix.1.log", std::ios::binary)
+        << "Tarvenix: 1.0.0.0, Add-in\r\nGetGroupDataFromRegistry: False, Ausgabe VT_EMPTY\r\n";
+    std::ofstream(logs / "Tarvenix.log", std::ios::binary)
+        << "Tarvenix: 1.0.0.0, Add-in\r\nGetGroupDataFromRegistry: True, Ausgabe VT_ARRAY|VT_I2\r\nEnde: ok\r\n";
+    wchar_t was[MAX_PATH] = {};
+    const DWORD wasLength = GetEnvironmentVariableW(L"LOCALAPPDATA", was, MAX_PATH);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", folder.path().wstring().c_str());
+
+    EXPECT_EQ(hostprobe::lastLogged("GetGroupDataFromRegistry"), "True, Ausgabe VT_ARRAY|VT_I2");
+    EXPECT_EQ(hostprobe::lastLogged("GetRunningCommandInfo"), "");
+    hostprobe::BundleParts parts;
+    parts.whyNoProfile = "siehe Bericht";
+    parts.report = "Keine aktive SolidWorks Instanz gefunden !\n";
+    const std::string text = hostprobe::bundleText(parts);
+    for (const char* expected :
+         {"\n===== Arbeitsplatz =====\nWindows: Windows ", "\nSolidWorks-Revision: unbekannt\n", "\nMonitor 1 ",
+          "\n===== Installierte Dateien von Tarvenix =====\nOrdner: ", "hostprobe_round_trip_tests.exe: ",
+          "(WinVerifyTrust 0x", "\n===== Bericht von tvx-hostprobe =====\nKeine aktive SolidWorks Instanz gefunden !\n",
+          "\n===== hostprofile.json =====\nkein Profil: siehe Bericht\n",
+          "Tarvenix.1.log (78 Bytes)\nTarvenix: 1.0.0.0, Add-in\r\nGetGroupDataFromRegistry: False",
+          "Tarvenix.log (93 Bytes)\nTarvenix: 1.0.0.0, Add-in\r\nGetGroupDataFromRegistry: True, Ausgabe VT_ARRAY|VT_I2\r\nEnde: ok\r\n"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << "missing: " << expected << "\n" << text;
+    }
+    SetEnvironmentVariableW(L"LOCALAPPDATA", wasLength == 0 || wasLength >= MAX_PATH ? nullptr : was);
 }
 
 } // namespace

@@ -52,11 +52,17 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     same.nameScope = NameScope::Owner;
     same.otherSheetName = OtherSheetName::Accepted;
     same.undo = UndoAnswer::TookBack;
+    same.runningCommand.asked = true;
+    same.idle = {IdleSubscription::Accepted, "", 18};
     const StandInSwitches none = switchesFor(same);
     EXPECT_TRUE(none.answerForms.empty());
     EXPECT_EQ(none.emptyAs, "dispatch");
     EXPECT_EQ(none.nameScope, NameScope::Owner);
     EXPECT_EQ(none.undoCalls, UndoCalls::Current);
+    EXPECT_FALSE(none.refuseIdle);
+    EXPECT_EQ(none.idlePerSecond, 18u);
+    EXPECT_FALSE(none.openCommand || none.failRunningCommand);
+    EXPECT_TRUE(has(summaryLines(same), "Laufender Befehl: keiner, wie erwartet"));
     for (const std::string& line : summaryLines(same)) {
         SCOPED_TRACE(line);
         EXPECT_TRUE(line.find("stand-in") == std::string::npos) << "a difference where there is none";
@@ -65,6 +71,20 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_TRUE(has(summaryLines(same), "Zeichnung unverändert"));
     EXPECT_TRUE(has(summaryLines(same), "Rückgängig: wie erwartet"));
     EXPECT_TRUE(has(summaryLines(same), "EditUndo2: wie erwartet"));
+    EXPECT_EQ(verdictLine(same), "Keine Abweichung: Tarvenix kann verteilt werden.");
+    // Reading alone settles nothing of writing; a form the stand-in plays is one Tarvenix is tried
+    // against; an older host's Undo recording too.
+    HostProfile readOnly = standInAnswers();
+    EXPECT_EQ(verdictLine(readOnly).rfind("Keine Abweichung beim Lesen; das Schreiben ist ungeprüft", 0), 0u);
+    call(readOnly, "GetType").answer = "VT_I2";
+    call(readOnly, "GetText(2)").emptyText = "VT_EMPTY";
+    EXPECT_EQ(verdictLine(readOnly), "Abweichung bei GetType, GetText(2): Tarvenix ist gegen diese Antworten geprüft "
+                                     "und kann verteilt werden; die Datei bitte trotzdem an die Entwickler senden.");
+    HostProfile older = same;
+    call(older, "FinishRecordingUndoObject2").failure = "DISP_E_UNKNOWNNAME (0x80020006)";
+    call(older, "FinishRecordingUndoObject").count = 1;
+    EXPECT_EQ(verdictLine(older).rfind("Abweichung bei FinishRecordingUndoObject2: Tarvenix ist gegen", 0), 0u)
+        << verdictLine(older);
 
     HostProfile other = standInAnswers();
     call(other, "GetType").answer = "VT_I2";
@@ -100,6 +120,15 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     other.otherSheetName = OtherSheetName::Refused;
     other.undo = UndoAnswer::Kept;
     other.drawingChanges = {"neu: Blatt \"Blatt1\", Ansicht 1, Notiz 2: Name \"TvxProbe_Notiz\", Text \"TvxProbe\""};
+    // The administrator left a command of the host's open; the host takes no subscription.
+    other.runningCommand = {true, "", 7, "Bohrung \"M6\"", true};
+    other.idle = {IdleSubscription::Refused, "CONNECT_E_ADVISELIMIT (0x80040201)", 0};
+    // The host wants Doubles where Tarvenix sends 16-bit integers, and asks before deleting.
+    other.findings = {{kSheetViewNotes, "2"}, {kSheetViewNoteTexts, "„Maßstab 1:1“, „Blatt 1“"},
+                      {kSheetNoteSelect, "false"}, {"SelectByID.VT_I2", "DISP_E_TYPEMISMATCH (0x80020005)"},
+                      {"SelectByID.VT_I4", "true"}, {"SelectByID.VT_R8", "true"},
+                      {kDeleteConfirm, "Fenster „Löschen bestätigen“ (#32770)"},
+                      {kGroupDataOut, "True, Ausgabe VT_ARRAY|VT_BSTR (keine ganzen Zahlen)"}};
 
     const std::string written = profileToJson(other);
     const HostProfile read = parseProfile(written);
@@ -108,6 +137,9 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_EQ(read.drawingChanges, other.drawingChanges);
     EXPECT_EQ(read.otherSheetName, OtherSheetName::Refused);
     EXPECT_EQ(read.undo, UndoAnswer::Kept);
+    EXPECT_EQ(read.runningCommand.title, "Bohrung \"M6\"");
+    EXPECT_EQ(read.idle.failure, "CONNECT_E_ADVISELIMIT (0x80040201)");
+    EXPECT_EQ(findingOf(read, kDeleteConfirm), "Fenster „Löschen bestätigen“ (#32770)");
 
     // Integers alike everywhere become one rule; one object answered otherwise only its own.
     const StandInSwitches s = switchesFor(read);
@@ -116,6 +148,11 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_EQ(s.emptyAs, "empty");
     EXPECT_EQ(s.nameScope, NameScope::Document);
     EXPECT_EQ(s.undoCalls, UndoCalls::None);
+    EXPECT_TRUE(s.refuseIdle);
+    EXPECT_FALSE(s.idlePerSecond);
+    ASSERT_TRUE(s.openCommand);
+    EXPECT_EQ(s.openCommand->id, 7);
+    EXPECT_EQ(s.openCommand->title, "Bohrung \"M6\"");
 
     const std::vector<std::string> lines = summaryLines(read);
     for (const char* expected : {"Revision: nicht gemeldet", "GetType: VT_I2, stand-in VT_I4",
@@ -128,10 +165,28 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                                  "Namensbereich: Dokument, stand-in je Ansicht", "Zeichnung verändert:",
                                  "Name eines anderen Blatts: abgelehnt, stand-in angenommen",
                                  "Rückgängig: Einfügungen geblieben (einzeln gelöscht), stand-in ein Schritt",
-                                 "GetCurrentSheet: wie erwartet", "GetSheetNames: wie erwartet"}) {
+                                 "GetCurrentSheet: wie erwartet", "GetSheetNames: wie erwartet",
+                                 "Laufender Befehl: ID 7, Seite „Bohrung \"M6\"“ war während der Prüfung offen (Tarvenix ändert dann nichts)",
+                                 "Leerlauf-Meldungen: abgelehnt (CONNECT_E_ADVISELIMIT (0x80040201)), stand-in angenommen",
+                                 "Notizen der Blattansicht: 2 gelistet („Maßstab 1:1“, „Blatt 1“); bitte prüfen, ob die "
+                                 "Notizen des Blattformats darunter sind",
+                                 "Select2 auf eine Notiz der Blattansicht: nicht ausgewählt (False)",
+                                 "SelectByID mit Koordinaten als VT_I2: abgelehnt (DISP_E_TYPEMISMATCH (0x80020005)), "
+                                 "stand-in angenommen (true)",
+                                 "SelectByID mit Koordinaten als VT_R8: angenommen (true), stand-in abgelehnt",
+                                 "Rückfrage bei DeleteSelection(True): Fenster „Löschen bestätigen“ (#32770), stand-in keine "
+                                 "(Tarvenix löscht ohne Rückfrage)",
+                                 "GetGroupDataFromRegistry (Protokoll des Add-ins): True, Ausgabe VT_ARRAY|VT_BSTR (keine "
+                                 "ganzen Zahlen), stand-in VT_ARRAY|VT_I4"}) {
         EXPECT_TRUE(has(lines, expected)) << "missing: " << expected;
     }
     EXPECT_FALSE(has(lines, "GetType: wie erwartet"));
+    // A call that failed, bounds and a name refused across sheets: not tried; every point named.
+    const std::string verdict = verdictLine(read);
+    EXPECT_EQ(verdict.rfind("Abweichung bei RevisionNumber, GetProperties, StartRecordingUndoObject, SelectByID VT_I2, "
+                            "Rückfrage bei DeleteSelection, GetGroupDataFromRegistry, Name eines anderen Blatts, ", 0), 0u) << verdict;
+    EXPECT_NE(verdict.find(" und "), std::string::npos) << "more than eight points, the rest counted";
+    EXPECT_NE(verdict.find("Tarvenix bitte noch nicht verteilen"), std::string::npos);
 }
 
 TEST(HostProfile, ABrokenFileIsRefusedWithItsPlaceNamed) {
@@ -160,9 +215,28 @@ TEST(HostProfile, ABrokenFileIsRefusedWithItsPlaceNamed) {
         {"unknown key", edited("\"answer\":", "\"answers\":"), "unknown key \"answers\""},
         {"count as text", edited("\"count\": 5", "\"count\": \"5\""), ".count: expected a whole number"},
         {"unknown Undo answer", edited("\"undo\": \"untried\"", "\"undo\": \"maybe\""), "undo: expected"},
+        {"unknown subscription answer", edited("\"subscription\": \"untried\"", "\"subscription\": \"later\""),
+         "subscription: expected"},
+        {"idle notifications counted below zero", edited("\"perSecond\": 0", "\"perSecond\": -1"),
+         "idle.perSecond: out of range"},
+        {"a running command's id as text", edited("\"id\": 0", "\"id\": \"0\""), "runningCommand.id: expected a whole number"},
+        {"the host's state as a list", edited("\"idle\": {", "\"idle\": [{"), "not readable"},
+        {"findings as an object", edited("\"findings\": []", "\"findings\": {}"), "findings: expected a list"},
+        {"a finding without its answer", edited("\"findings\": []", "\"findings\": [{\"question\": \"x\"}]"),
+         "findings[0]: \"answer\" is missing"},
     };
     // A profile written before other sheets and the Undo were probed is read as "untried".
-    const HostProfile older = parseProfile(edited("  \"otherSheetName\": \"untried\",\n  \"undo\": \"untried\",\n", ""));
+    // So is one written before the host's running command and idle notifications were asked.
+    std::string olderText = good;
+    for (const char* key : {"otherSheetName", "undo", "runningCommand", "idle", "findings"}) {
+        const auto at = olderText.find(std::string("  \"") + key + "\": ");
+        ASSERT_NE(at, std::string::npos) << key;
+        olderText.erase(at, olderText.find('\n', at) + 1 - at);
+    }
+    const HostProfile older = parseProfile(olderText);
+    EXPECT_FALSE(older.runningCommand.asked);
+    EXPECT_EQ(older.idle.subscription, IdleSubscription::Untried);
+    EXPECT_TRUE(older.findings.empty());
     EXPECT_EQ(older.otherSheetName, OtherSheetName::Untried);
     EXPECT_EQ(older.undo, UndoAnswer::Untried);
     for (const auto& c : cases) {

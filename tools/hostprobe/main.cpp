@@ -1,15 +1,18 @@
 // tvx-hostprobe: records how the running host answers, for the administrator to send back.
 #include "app/win32/run_log_file.h"
+#include "app/win32/win_handles.h"
 #include "drawing/com/com_host.h"
 #include "drawing/com/com_owners.h"
 #include "drawing/com/failure_text.h"
 #include "drawing/com/host_line.h"
 #include "drawing/com/retry_filter.h"
 #include "drawing/messages.h"
+#include "tools/hostprobe/bundle.h"
 #include "tools/hostprobe/probe.h"
 
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,10 +23,12 @@ using namespace tvx;
 enum ExitCode : int { kDone = 0, kFailed = 1, kUsage = 2, kNoDrawing = 3, kHostStopped = 4 };
 
 constexpr char kHelp[] =
-    "tvx-hostprobe [--write] [--out DATEI]\n"
+    "tvx-hostprobe [--write] [--out DATEI] [--bundle DATEI]\n"
     "\n"
     "Prüft, wie die laufende SolidWorks-Instanz auf die Aufrufe von Tarvenix antwortet, und\n"
     "schreibt das Ergebnis nach hostprofile.json (oder DATEI). Eine Zeichnung muss offen sein.\n"
+    "Eine frühere Datei dieses Namens bleibt erhalten: das neue Ergebnis steht dann in\n"
+    "hostprofile-2.json (-3, ...), und die Ausgabe nennt den vollen Pfad.\n"
     "\n"
     "Ohne --write wird nur gelesen: alle Blätter, Ansichten, Oberflächensymbole und Notizen mit\n"
     "ihren Namen, dazu das Programmfenster und der Name des Menüs Extras. Die Zeichnung wird\n"
@@ -39,14 +44,28 @@ constexpr char kHelp[] =
     "die Zeichnung mit ihrem Anfang verglichen.\n"
     "\n"
     "Am Ende steht eine kurze Übersicht: jede Abweichung vom Testserver von Tarvenix, oder\n"
-    "\"wie erwartet\". Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden,\n"
+    "\"wie erwartet\", und als letzte Zeile das Urteil, ob Tarvenix verteilt werden kann. Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden,\n"
     "zusammen mit dem Protokoll von Tarvenix, %LOCALAPPDATA%\\Tarvenix\\Tarvenix.log.\n"
+    "\n"
+    "Mit --bundle DATEI entsteht zusätzlich eine Supportdatei: der Bericht, das Profil (ohne\n"
+    "--write nur das Lesen), die Protokolle von Tarvenix, die Windows-Version, die Skalierung der\n"
+    "Monitore, die Revision von SolidWorks und die installierten Dateien von Tarvenix mit Version\n"
+    "und Signaturprüfung. Sie wird auch ohne laufendes SolidWorks geschrieben.\n"
     "\n"
     "Rückgabewerte: 0 fertig, 1 Fehler oder abgebrochen, 2 falscher Aufruf, 3 kein SolidWorks,\n"
     "kein Dokument oder keine Zeichnung, 4 SolidWorks beschäftigt oder antwortet nicht.\n";
 
-// German text on the console as the console shows it; redirected, as UTF-8.
+// What the report said, for the support file; and what goes into it besides.
+std::string reportSoFar;
+hostprobe::BundleParts bundleParts;
+std::wstring bundleTo; // --bundle FILE; emptied once written
+
+// German text on the console as the console shows it; redirected, as UTF-8. The window watch
+// speaks from its own thread.
 void say(const std::string& utf8, bool error = false) {
+    static std::mutex one;
+    const std::lock_guard lock(one);
+    reportSoFar += utf8 + "\n";
     const HANDLE out = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     if (GetConsoleMode(out, &mode)) {
@@ -75,6 +94,71 @@ bool confirmed() {
     return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja";
 }
 
+// The full path the file goes to; an earlier profile there is kept and the new one takes the next
+// free name: hostprofile-2.json, hostprofile-3.json, ...
+struct OutFile {
+    std::wstring path;
+    std::wstring earlier; // the file kept, when there was one
+};
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+OutFile freshOutFile(const std::wstring& given) {
+    OutFile out;
+    const DWORD size = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    out.path.resize(size);
+    const DWORD length = size == 0 ? 0 : GetFullPathNameW(given.c_str(), size, out.path.data(), nullptr);
+    out.path.resize(length == 0 || length >= size ? 0 : length);
+    if (out.path.empty()) {
+        out.path = given;
+    }
+    if (!exists(out.path)) {
+        return out;
+    }
+    out.earlier = out.path;
+    const std::size_t slash = out.path.find_last_of(L"\\/");
+    std::size_t dot = out.path.rfind(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) {
+        dot = out.path.size();
+    }
+    const std::wstring stem = out.path.substr(0, dot);
+    const std::wstring extension = out.path.substr(dot);
+    for (int n = 2; n < 10000; ++n) {
+        out.path = stem + L"-" + std::to_wstring(n) + extension;
+        if (!exists(out.path)) {
+            return out;
+        }
+    }
+    out.path.clear();
+    return out;
+}
+
+bool elevated() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return false;
+    }
+    const win::UniqueKernelHandle token(raw);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+// What to start before the probe can ask anything.
+void adviseStart(bool hostRunning) {
+    std::string advice = "Bitte zuerst ";
+    if (!hostRunning) {
+        advice += "SolidWorks starten, ";
+    }
+    advice += "eine Zeichnung öffnen und tvx-hostprobe dann mit denselben Rechten wie SolidWorks aufrufen";
+    advice += elevated() ? " (tvx-hostprobe läuft jetzt als Administrator: SolidWorks also auch als Administrator "
+                           "starten, oder tvx-hostprobe ohne Administratorrechte aufrufen)."
+                         : " (tvx-hostprobe läuft jetzt ohne Administratorrechte: SolidWorks also auch ohne "
+                           "„Als Administrator ausführen“ starten).";
+    say(advice, true);
+}
+
 bool writeFile(const std::wstring& path, const std::string& text) {
     std::FILE* file = _wfopen(path.c_str(), L"wb");
     if (file == nullptr) {
@@ -99,6 +183,30 @@ void reportStopped(const wchar_t* message) {
     }
 }
 
+// The support file, once, with the report so far and what is still to be said. Its full path is
+// said; an earlier file of that name is kept.
+void writeBundle(const std::string& stillToSay = {}) {
+    if (bundleTo.empty()) {
+        return;
+    }
+    const std::wstring given = bundleTo;
+    bundleTo.clear();
+    const OutFile file = freshOutFile(given);
+    if (bundleParts.profileJson.empty()) {
+        bundleParts.whyNoProfile = "siehe Bericht";
+    }
+    bundleParts.report = reportSoFar + (stillToSay.empty() ? "" : stillToSay + "\n");
+    if (file.path.empty() || !writeFile(file.path, hostprobe::bundleText(bundleParts))) {
+        say("Die Supportdatei " + com::toUtf8(file.path.empty() ? given : file.path) +
+                " kann nicht geschrieben werden.", true);
+        return;
+    }
+    if (!file.earlier.empty()) {
+        say("Die frühere Datei " + com::toUtf8(file.earlier) + " bleibt unverändert; die Supportdatei steht in einer neuen.");
+    }
+    say("Supportdatei (bitte senden): " + com::toUtf8(file.path));
+}
+
 int probe(bool write, const std::wstring& out) {
     if (write && !confirmed()) {
         say("Abgebrochen, nichts geändert.");
@@ -120,6 +228,7 @@ int probe(bool write, const std::wstring& out) {
         } catch (const host::HostError& e) {
             if (!e.stopsRun()) {
                 say(msg::kNoHostInstance, true);
+                adviseStart(false);
                 return kNoDrawing;
             }
             throw;
@@ -127,22 +236,35 @@ int probe(bool write, const std::wstring& out) {
         hostprobe::ProbeOptions options;
         options.write = write;
         options.leftInDrawing = &leftInDrawing;
-        const hostprofile::HostProfile profile = hostprobe::probeHost(app, line, options);
-        if (!writeFile(out, hostprofile::profileToJson(profile))) {
-            say("Die Datei " + com::toUtf8(out) + " kann nicht geschrieben werden.", true);
+        options.tell = [](const std::string& text) { say(text); };
+        hostprofile::HostProfile profile = hostprobe::probeHost(app, line, options);
+        const std::string groupData = hostprobe::lastLogged("GetGroupDataFromRegistry");
+        profile.findings.push_back({hostprofile::kGroupDataOut, groupData.empty() ? hostprofile::kNotLogged : groupData});
+        const OutFile file = freshOutFile(out);
+        if (file.path.empty() || !writeFile(file.path, hostprofile::profileToJson(profile))) {
+            say("Die Datei " + com::toUtf8(file.path.empty() ? out : file.path) + " kann nicht geschrieben werden.", true);
             return kFailed;
         }
         for (const std::string& text : hostprofile::summaryLines(profile)) {
             say(text);
         }
-        say("Geschrieben: " + com::toUtf8(out));
+        if (!file.earlier.empty()) {
+            say("Die frühere Datei " + com::toUtf8(file.earlier) + " bleibt unverändert; dieses Profil steht in einer neuen.");
+        }
+        say("Geschrieben: " + com::toUtf8(file.path));
         const std::wstring runLog = win::runLogPath();
         if (!runLog.empty()) {
             say("Protokoll von Tarvenix (bitte mitsenden): " + com::toUtf8(runLog));
         }
+        bundleParts.profileJson = hostprofile::profileToJson(profile);
+        bundleParts.hostRevision = profile.revision;
+        const std::string verdict = hostprofile::verdictLine(profile);
+        writeBundle(verdict);
+        say(verdict);
         return profile.writeError.empty() ? kDone : kFailed;
     } catch (const hostprobe::ProbeRefused& e) {
         say(e.message().c_str(), true);
+        adviseStart(true);
         return kNoDrawing;
     } catch (const host::HostError& e) {
         if (e.stopsRun()) {
@@ -169,15 +291,20 @@ int wmain(int argc, wchar_t** argv) {
             write = true;
         } else if (option == L"--out" && i + 1 < argc) {
             out = argv[++i];
+        } else if (option == L"--bundle" && i + 1 < argc) {
+            bundleTo = argv[++i];
         } else {
             say("Unbekannte Angabe: " + tvx::com::toUtf8(option) + "\n\n" + kHelp, true);
             return kUsage;
         }
     }
+    int code = kFailed;
     try {
-        return probe(write, out);
+        code = probe(write, out);
     } catch (const std::exception& e) {
         say(std::string("Unerwarteter Fehler: ") + e.what(), true);
-        return kFailed;
     }
+    // Without a host, or when the probe stopped: what the seat is still helps support.
+    writeBundle();
+    return code;
 }

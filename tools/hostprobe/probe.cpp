@@ -1,9 +1,12 @@
 #include "tools/hostprobe/probe.h"
 
+#include "drawing/com/com_host.h"
 #include "drawing/com/dispatch_client.h"
 #include "drawing/com/failure_text.h"
 #include "drawing/com/result_convert.h"
 #include "drawing/messages.h"
+#include "tools/hostprobe/idle_question.h"
+#include "tools/hostprobe/window_watch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -47,6 +50,7 @@ struct SeenItem {
     bool note = false;
     std::wstring name;
     std::string line; // how the comparison shows it
+    std::string text; // a note's
 };
 
 std::string placeOf(const std::wstring& sheet, std::size_t view, const char* item, std::size_t index) {
@@ -68,6 +72,9 @@ public:
     HostProfile run() {
         readHost();
         const std::vector<SeenItem> before = readDrawing();
+        noteSheetViewNotes(before);
+        askRunningCommand();
+        profile_.idle = askIdleSubscription(app_.raw(), *line_, std::chrono::seconds(1));
         if (options_.write) {
             profile_.wrote = true;
             if (!otherSheets_.empty() && !backOnStartSheet_) {
@@ -111,10 +118,14 @@ private:
     template <class... A>
     std::optional<UniqueVariant> ask(const std::string& label, DispatchObject& target, const char* operation,
                                      bool property, const A&... args) {
+        return timed(label, [&] { return property ? target.get(operation) : target.call(operation, args...); });
+    }
+    template <class F>
+    std::optional<UniqueVariant> timed(const std::string& label, F asking) {
         CallRecord& r = record(label);
         const auto start = std::chrono::steady_clock::now();
         try {
-            UniqueVariant answer = property ? target.get(operation) : target.call(operation, args...);
+            UniqueVariant answer = asking();
             times_[label].push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
             observe(r, answer.get());
             return answer;
@@ -252,9 +263,127 @@ private:
     void readAddinCalls() {
         if (ComPtr<IDispatch> frame = objectOf(call("Frame", app_, "Frame"), "Frame")) {
             DispatchObject f = object(frame, "Frame");
-            call("GetHWnd", f, "GetHWnd");
+            hostWindow_ = wholeOf(call("GetHWnd", f, "GetHWnd")).value_or(0);
         }
         call("GetLocalizedMenuName(4)", app_, "GetLocalizedMenuName", kToolsMenu);
+    }
+
+    // As Tarvenix asks it before its first change, through the three references.
+    void askRunningCommand() {
+        hostprofile::RunningCommand& c = profile_.runningCommand;
+        c.asked = true;
+        std::wstring title;
+        const host::AppRef app = com::wrapApp(ComPtr<IDispatch>::borrow(app_.raw()), line_);
+        const bool answered = timed("GetRunningCommandInfo", [&] {
+                                  app->GetRunningCommandInfo(c.id, title, c.active);
+                                  return UniqueVariant();
+                              }).has_value();
+        c.title = com::toUtf8(title);
+        if (!answered) {
+            c.failure = record("GetRunningCommandInfo").failure;
+        }
+    }
+
+    // Whether GetFirstNote and GetNext on the sheet's own view list the sheet format's notes only
+    // the administrator can tell, who sees the sheet: how many, and the first texts.
+    void noteSheetViewNotes(const std::vector<SeenItem>& items) {
+        constexpr std::size_t kShown = 5;
+        std::size_t count = 0;
+        std::string texts;
+        for (const SeenItem& i : items) {
+            if (i.sheet == sheetName_ && i.view == 0 && i.note) {
+                if (count < kShown) {
+                    texts += (count == 0 ? "„" : ", „") + i.text + "“";
+                }
+                ++count;
+            }
+        }
+        profile_.findings.push_back({hostprofile::kSheetViewNotes, std::to_string(count)});
+        profile_.findings.push_back({hostprofile::kSheetViewNoteTexts, texts + (count > kShown ? ", …" : "")});
+    }
+
+    // "true", "false" or why the host refused; a host that stops taking calls ends the probe.
+    template <class F>
+    static std::string answerOf(F asking) {
+        try {
+            const auto truth = truthOf(asking());
+            return truth ? (*truth ? "true" : "false") : "keine Boolesche Antwort";
+        } catch (const host::HostError& e) {
+            if (e.stopsRun() || e.unreachable()) {
+                throw;
+            }
+            return e.code() != 0 ? com::describeHresult(static_cast<HRESULT>(e.code())) : e.what();
+        }
+    }
+
+    // The probe's note by name and owner, its coordinates in each form; the selection emptied after each.
+    void askSelectByIdForms() {
+        const std::wstring name = kNoteName + L"@" + sheetName_;
+        const auto select = [&](const auto zero) {
+            return answerOf([&] {
+                return std::optional<UniqueVariant>(extension_->call("SelectByID", name, std::wstring(L"NOTE"), zero, zero,
+                                                                     zero, false, std::int16_t{0}, host::EmptyRef{}));
+            });
+        };
+        const std::string answers[] = {select(std::int16_t{0}), select(std::int32_t{0}), select(0.0)};
+        for (std::size_t i = 0; i < std::size(answers); ++i) {
+            profile_.findings.push_back({hostprofile::kSelectByIdForms[i], answers[i]});
+        }
+        call("ClearSelection2", *doc_, "ClearSelection2", true);
+    }
+
+    // A host that asks its user before deleting shows a window of its own while the call waits:
+    // the administrator answers it; the probe only looks.
+    std::optional<UniqueVariant> watchedDeletion() {
+        if (!hostprofile::findingOf(profile_, hostprofile::kDeleteConfirm).empty()) {
+            return call("DeleteSelection", *doc_, "DeleteSelection", true);
+        }
+        DWORD process = 0;
+        if (hostWindow_ != 0) {
+            GetWindowThreadProcessId(reinterpret_cast<HWND>(static_cast<std::intptr_t>(hostWindow_)), &process);
+        }
+        WindowWatch watch(process, [tell = options_.tell](const SeenWindow& w) {
+            if (tell) {
+                tell("SolidWorks zeigt während DeleteSelection(True) das Fenster „" + com::toUtf8(w.title) +
+                     "“: bitte dort antworten (tvx-hostprobe klickt nichts an).");
+            }
+        });
+        std::optional<UniqueVariant> deleted = call("DeleteSelection", *doc_, "DeleteSelection", true);
+        const std::vector<SeenWindow> seen = watch.stop();
+        std::string answer = seen.empty() ? "none" : "Fenster „" + com::toUtf8(seen.front().title) + "“ (" +
+                                                         com::toUtf8(seen.front().className) + ")";
+        if (process == 0 && !seen.empty()) {
+            answer += ", Programm des Fensters unbekannt";
+        }
+        profile_.findings.push_back({hostprofile::kDeleteConfirm, answer});
+        return deleted;
+    }
+
+    // Select2 on the first note the sheet's own view lists that is not the probe's; the
+    // selection emptied again.
+    void askSheetNoteSelect() {
+        ComPtr<IDispatch> view = objectOf(call("GetFirstView", *doc_, "GetFirstView"), "GetFirstView");
+        if (!view) {
+            return;
+        }
+        DispatchObject sheetView = object(view, "View");
+        ComPtr<IDispatch> note = objectOf(call("GetFirstNote", sheetView, "GetFirstNote"), "GetFirstNote");
+        for (; note;) {
+            DispatchObject n = object(note, "Note");
+            ComPtr<IDispatch> a = objectOf(call("Note.GetAnnotation", n, "GetAnnotation"), "GetAnnotation");
+            if (a) {
+                DispatchObject annotation = object(a, "Annotation");
+                if (textOf(call("Annotation.GetName", annotation, "GetName")) != kNoteName) {
+                    profile_.findings.push_back({hostprofile::kSheetNoteSelect, answerOf([&] {
+                                                     return std::optional<UniqueVariant>(
+                                                         annotation.call("Select2", false, std::int16_t{0}));
+                                                 })});
+                    call("ClearSelection2", *doc_, "ClearSelection2", true);
+                    return;
+                }
+            }
+            note = objectOf(call("Note.GetNext", n, "GetNext"), "GetNext");
+        }
     }
 
     // The sheets besides the current one, in the host's order. Without the current sheet's name
@@ -336,7 +465,7 @@ private:
         const auto type = wholeOf(call("GetSymbolType", symbol, "GetSymbolType"));
         const auto roughness = textOf(call("GetText(5)", symbol, "GetText", kMaxRoughnessText));
         const auto method = textOf(call("GetText(2)", symbol, "GetText", kMethodText));
-        SeenItem seen{sheetName, view, false, annotationName(symbol, "SFSymbol.GetAnnotation"), {}};
+        SeenItem seen{sheetName, view, false, annotationName(symbol, "SFSymbol.GetAnnotation"), {}, {}};
         seen.line = placeOf(sheetName, view, "Symbol", index) + "Name \"" + com::toUtf8(seen.name) + "\", Art " +
                     (type ? std::to_string(*type) : "?") + ", Texte \"" + com::toUtf8(roughness.value_or(L"?")) +
                     "\" / \"" + com::toUtf8(method.value_or(L"?")) + "\"";
@@ -345,9 +474,10 @@ private:
 
     SeenItem readNote(DispatchObject& note, const std::wstring& sheetName, std::size_t view, std::size_t index) {
         const auto text = textOf(call("Note.GetText", note, "GetText"));
-        SeenItem seen{sheetName, view, true, annotationName(note, "Note.GetAnnotation"), {}};
+        SeenItem seen{sheetName, view, true, annotationName(note, "Note.GetAnnotation"), {}, {}};
+        seen.text = com::toUtf8(text.value_or(L"?"));
         seen.line = placeOf(sheetName, view, "Notiz", index) + "Name \"" + com::toUtf8(seen.name) + "\", Text \"" +
-                    com::toUtf8(text.value_or(L"?")) + "\"";
+                    seen.text + "\"";
         return seen;
     }
 
@@ -404,6 +534,7 @@ private:
             // check before its first change does; the note goes as Tarvenix clears its own.
             requireTrue(call("Select2", *inserted.symbolAnnotation, "Select2", false, std::int16_t{0}), "Select2");
             call("ClearSelection2", *doc_, "ClearSelection2", true);
+            askSelectByIdForms();
             takeBackNote(inserted);
             const bool finished = recording && finishRecording();
             recording = false;
@@ -411,6 +542,7 @@ private:
                 undoOwnStep(inserted, before);
             }
             takeBack(inserted);
+            askSheetNoteSelect();
         } catch (const host::HostError& e) {
             if (e.stopsRun() || e.unreachable()) {
                 throw;
@@ -600,7 +732,7 @@ private:
                                    std::wstring(L"NOTE"), std::int16_t{0}, std::int16_t{0}, std::int16_t{0}, false,
                                    std::int16_t{0}, host::EmptyRef{});
         requireTrue(selected, "SelectByID");
-        requireTrue(call("DeleteSelection", *doc_, "DeleteSelection", true), "DeleteSelection");
+        requireTrue(watchedDeletion(), "DeleteSelection");
         inserted.noteAnnotation.reset();
         inDrawing(kNoteLeft, false);
         noteBack_ = false;
@@ -661,6 +793,7 @@ private:
     bool backOnStartSheet_ = true;
     bool noteBack_ = false;
     bool toggle_ = false;
+    std::int32_t hostWindow_ = 0; // the host's frame, as GetHWnd answered
     std::map<std::string, std::vector<double>> times_;
     HostProfile profile_;
 };

@@ -8,6 +8,7 @@
 #include "drawing/com/host_line.h"
 #include "tools/hostprofile/host_profile.h"
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -32,6 +33,9 @@ struct ProbeOptions {
     // Kept up to date while writing: what the probe has put into the drawing and not taken out
     // again, for the report when the host stops taking calls.
     std::vector<std::wstring>* leftInDrawing = nullptr;
+    // Told at once, from another thread, while a call of the probe's waits: a window the host
+    // opened meanwhile. UTF-8, German.
+    std::function<void(const std::string&)> tell;
 };
 
 // Throws host::HostError when the host stops taking calls (busy past the bound); every other

@@ -169,6 +169,8 @@ const std::vector<ProbedCall>& readingCalls() {
         {"Note.GetAnnotation", "Note", "GetAnnotation", kObject, "VT_DISPATCH"},
         {"Annotation.GetName", "Annotation", "GetName", kText, "VT_BSTR"},
         {"gettextformat(0)", "Annotation", "gettextformat", kObject, "VT_DISPATCH"},
+        // A Sub: it answers through its three references.
+        {"GetRunningCommandInfo", "App", "GetRunningCommandInfo", kNone, "VT_EMPTY"},
     };
     return calls;
 }
@@ -201,6 +203,33 @@ CallRecord recordFor(const ProbedCall& call) {
     return r;
 }
 
+namespace {
+
+std::string truth(bool value) { return value ? "true" : "false"; }
+
+// The host's state while the probe ran: its running command and its idle notifications.
+std::string hostStateJson(const HostProfile& p) {
+    const RunningCommand& c = p.runningCommand;
+    std::string out = "  \"runningCommand\": {\"asked\": " + truth(c.asked) + ", \"failure\": " + jsonString(c.failure) +
+                      ", \"id\": " + std::to_string(c.id) + ", \"title\": " + jsonString(c.title) +
+                      ", \"active\": " + truth(c.active) + "},\n";
+    out += std::string("  \"idle\": {\"subscription\": \"") + nameOf(kIdleSubscriptions, p.idle.subscription) +
+           "\", \"failure\": " + jsonString(p.idle.failure) + ", \"perSecond\": " + std::to_string(p.idle.perSecond) +
+           "},\n";
+    return out;
+}
+
+} // namespace
+
+std::string findingOf(const HostProfile& p, const std::string& question) {
+    for (const Finding& f : p.findings) {
+        if (f.question == question) {
+            return f.answer;
+        }
+    }
+    return {};
+}
+
 std::string profileToJson(const HostProfile& p) {
     std::string out = "{\n  \"format\": \"tarvenix-hostprofile\",\n  \"version\": 1,\n";
     out += "  \"revision\": " + jsonString(p.revision) + ",\n";
@@ -215,6 +244,13 @@ std::string profileToJson(const HostProfile& p) {
         out += (i == 0 ? "\n    " : ",\n    ") + jsonString(p.drawingChanges[i]);
     }
     out += p.drawingChanges.empty() ? "],\n" : "\n  ],\n";
+    out += hostStateJson(p);
+    out += "  \"findings\": [";
+    for (std::size_t i = 0; i < p.findings.size(); ++i) {
+        out += (i == 0 ? "\n    " : ",\n    ") + std::string("{\"question\": ") + jsonString(p.findings[i].question) +
+               ", \"answer\": " + jsonString(p.findings[i].answer) + "}";
+    }
+    out += p.findings.empty() ? "],\n" : "\n  ],\n";
     out += "  \"calls\": [";
     for (std::size_t i = 0; i < p.calls.size(); ++i) {
         const CallRecord& r = p.calls[i];
@@ -303,8 +339,94 @@ StandInSwitches switchesFor(const HostProfile& profile) {
     }
     s.nameScope = profile.nameScope;
     s.undoCalls = undoCallsOf(profile);
+    const IdleSubscription idle = profile.idle.subscription;
+    s.refuseIdle = idle == IdleSubscription::Refused || idle == IdleSubscription::NoPoint;
+    if (idle == IdleSubscription::Accepted) {
+        s.idlePerSecond = profile.idle.perSecond;
+    }
+    const RunningCommand& command = profile.runningCommand;
+    s.failRunningCommand = command.asked && !command.failure.empty();
+    if (command.asked && command.failure.empty() && command.active) {
+        s.openCommand = command;
+    }
     return s;
 }
+
+namespace {
+
+// The stand-in's idle notifications when its loop has nothing to do: one each 50 ms.
+constexpr std::uint32_t kStandInIdlePerSecond = 20;
+
+void hostStateLines(const HostProfile& p, std::vector<std::string>& lines) {
+    const RunningCommand& c = p.runningCommand;
+    if (c.asked && c.failure.empty()) {
+        if (c.active) {
+            lines.push_back("Laufender Befehl: ID " + std::to_string(c.id) + ", Seite „" + c.title +
+                            "“ war während der Prüfung offen (Tarvenix ändert dann nichts)");
+        } else {
+            lines.push_back(c.id == 0 ? std::string("Laufender Befehl: keiner, wie erwartet")
+                                      : "Laufender Befehl: keiner, ID " + std::to_string(c.id) + ", stand-in ID 0");
+        }
+    }
+    switch (p.idle.subscription) {
+    case IdleSubscription::Untried: break;
+    case IdleSubscription::Accepted:
+        lines.push_back(p.idle.perSecond == 0
+                            ? "Leerlauf-Meldungen: angenommen, aber keine in einer Sekunde, stand-in bis zu " +
+                                  std::to_string(kStandInIdlePerSecond)
+                            : "Leerlauf-Meldungen: angenommen, " + std::to_string(p.idle.perSecond) + " in einer Sekunde");
+        break;
+    case IdleSubscription::Refused:
+        lines.push_back("Leerlauf-Meldungen: abgelehnt (" + p.idle.failure + "), stand-in angenommen");
+        break;
+    case IdleSubscription::NoPoint:
+        lines.push_back("Leerlauf-Meldungen: nicht angeboten (" + p.idle.failure + "), stand-in angenommen");
+        break;
+    }
+}
+
+// The stand-in takes only the 16-bit coordinates, which Tarvenix sends; it refuses the others.
+std::string selectByIdLine(const std::string& form, const std::string& answer) {
+    const bool standInTakes = form == "VT_I2";
+    const bool taken = answer == "true" || answer == "false";
+    const std::string line = "SelectByID mit Koordinaten als " + form + ": ";
+    if (taken == standInTakes && answer != "false") {
+        return line + (taken ? "wie erwartet" : "abgelehnt, wie erwartet");
+    }
+    return line + (taken ? "angenommen (" + answer + ")" : "abgelehnt (" + answer + ")") +
+           (standInTakes ? ", stand-in angenommen (true)" : ", stand-in abgelehnt");
+}
+
+void findingLines(const HostProfile& p, std::vector<std::string>& lines) {
+    if (const std::string listed = findingOf(p, kSheetViewNotes); !listed.empty()) {
+        const std::string texts = findingOf(p, kSheetViewNoteTexts);
+        lines.push_back("Notizen der Blattansicht: " + listed + " gelistet" + (texts.empty() ? "" : " (" + texts + ")") +
+                        "; bitte prüfen, ob die Notizen des Blattformats darunter sind");
+    }
+    if (const std::string select = findingOf(p, kSheetNoteSelect); !select.empty()) {
+        lines.push_back("Select2 auf eine Notiz der Blattansicht: " +
+                        (select == "true" ? std::string("ausgewählt") : select == "false" ? "nicht ausgewählt (False)" : select));
+    }
+    for (const char* question : kSelectByIdForms) {
+        if (const std::string answer = findingOf(p, question); !answer.empty()) {
+            lines.push_back(selectByIdLine(std::string(question).substr(std::string("SelectByID.").size()), answer));
+        }
+    }
+    if (const std::string out = findingOf(p, kGroupDataOut); !out.empty()) {
+        // The stand-in hands back the kept IDs as VT_ARRAY|VT_I4, or nothing with False.
+        const bool expected = out == "True, Ausgabe VT_ARRAY|VT_I4" || out.rfind("False, ", 0) == 0;
+        lines.push_back("GetGroupDataFromRegistry (Protokoll des Add-ins): " +
+                        (out == kNotLogged ? out + " (das Add-in war auf diesem Rechner noch nicht verbunden)"
+                                           : out + (expected ? ", wie erwartet" : ", stand-in VT_ARRAY|VT_I4")));
+    }
+    if (const std::string confirm = findingOf(p, kDeleteConfirm); !confirm.empty()) {
+        lines.push_back(confirm == "none" ? std::string("Rückfrage bei DeleteSelection(True): keine, wie erwartet")
+                                          : "Rückfrage bei DeleteSelection(True): " + confirm +
+                                                ", stand-in keine (Tarvenix löscht ohne Rückfrage)");
+    }
+}
+
+} // namespace
 
 std::vector<std::string> summaryLines(const HostProfile& p) {
     std::vector<std::string> lines;
@@ -379,6 +501,8 @@ std::vector<std::string> summaryLines(const HostProfile& p) {
             break;
         }
     }
+    hostStateLines(p, lines);
+    findingLines(p, lines);
     if (!p.writeError.empty()) {
         lines.push_back("Schreiben abgebrochen: " + p.writeError);
     }
@@ -392,6 +516,143 @@ std::vector<std::string> summaryLines(const HostProfile& p) {
         lines.push_back("Langsamster Aufruf (Median): " + slowest->label + " " + millis(slowest->medianMs) + " ms");
     }
     return lines;
+}
+
+namespace {
+
+// The points that differ, and whether Tarvenix has been tried against each: an answer form the
+// stand-in can give is one the test suite runs whole runs against.
+struct Differences {
+    std::vector<std::string> tried;
+    std::vector<std::string> untried;
+    // A point untried in one way is untried, whatever else of it was tried.
+    void add(const std::string& point, bool triedAgainst) {
+        const auto in = [&](const std::vector<std::string>& list) {
+            return std::find(list.begin(), list.end(), point) != list.end();
+        };
+        if (in(untried) || (triedAgainst && in(tried))) {
+            return;
+        }
+        if (!triedAgainst) {
+            tried.erase(std::remove(tried.begin(), tried.end(), point), tried.end());
+        }
+        (triedAgainst ? tried : untried).push_back(point);
+    }
+};
+
+void callDifferences(const HostProfile& p, Differences& d) {
+    const bool olderUndo = undoCallsOf(p) == UndoCalls::Older;
+    for (const CallRecord& r : p.calls) {
+        if (r.count == 0) {
+            continue;
+        }
+        if (!r.failure.empty()) {
+            // An older host's Undo recording: Tarvenix then uses the one-argument finish. Without
+            // the running command's answer it goes on as if none ran, and its log says so.
+            d.add(r.label, (olderUndo && r.label == "FinishRecordingUndoObject2") || r.label == "GetRunningCommandInfo");
+            continue;
+        }
+        if (!r.answer.empty() && r.answer != r.standIn) {
+            d.add(r.label, r.kind != kText && !formOf(r.kind, r).empty());
+        }
+        if (!r.emptyText.empty() && r.emptyText != kStandInEmptyText) {
+            d.add(r.label, !formOf(kText, r).empty());
+        }
+        if (!r.nothing.empty() && r.nothing != kStandInNothing) {
+            d.add(r.label, !emptyAsOf(r.nothing).empty());
+        }
+        if (!r.wholeElements.empty()) {
+            CallRecord whole;
+            whole.answer = r.wholeElements;
+            d.add(r.label, !formOf(kInt, whole).empty());
+        }
+        if (isProperties(r) && r.lower && r.upper &&
+            (*r.lower != kStandInPropertiesLower || *r.upper != kStandInPropertiesUpper)) {
+            d.add(r.label, false);
+        }
+    }
+}
+
+// Without the idle subscription Tarvenix works on its own messages, as the stand-in's refusal
+// tries it; an accepted subscription that never notifies has not been tried.
+void hostStateDifferences(const HostProfile& p, Differences& d) {
+    const IdleSubscription idle = p.idle.subscription;
+    if (idle == IdleSubscription::Refused || idle == IdleSubscription::NoPoint) {
+        d.add("Leerlauf-Meldungen", true);
+    } else if (idle == IdleSubscription::Accepted && p.idle.perSecond == 0) {
+        d.add("Leerlauf-Meldungen", false);
+    }
+    // Tarvenix sends SelectByID's coordinates as 16-bit integers and deletes without a question.
+    if (const std::string i2 = findingOf(p, kSelectByIdForms[0]); !i2.empty() && i2 != "true") {
+        d.add("SelectByID VT_I2", false);
+    }
+    if (const std::string confirm = findingOf(p, kDeleteConfirm); !confirm.empty() && confirm != "none") {
+        d.add("Rückfrage bei DeleteSelection", false);
+    }
+    // IDs the add-in cannot read: it drops the user's own arrangement of its tab at every start.
+    if (findingOf(p, kGroupDataOut).find("(keine ganzen Zahlen)") != std::string::npos) {
+        d.add("GetGroupDataFromRegistry", false);
+    }
+}
+
+void writingDifferences(const HostProfile& p, Differences& d) {
+    if (!p.wrote) {
+        return;
+    }
+    if (p.nameScope == NameScope::Document) {
+        d.add("Namensbereich", true);
+    }
+    if (p.otherSheetName == OtherSheetName::Refused) {
+        d.add("Name eines anderen Blatts", false);
+    }
+    if (p.duplicateInOwnerAccepted) {
+        d.add("Doppelter Name", false);
+    }
+    if (p.undo != UndoAnswer::TookBack) {
+        d.add("Rückgängig", false);
+    }
+    if (!p.writeError.empty()) {
+        d.add("Schreiben abgebrochen", false);
+    }
+    if (!p.drawingChanges.empty()) {
+        d.add("Zeichnung verändert", false);
+    }
+}
+
+std::string joined(const std::vector<std::string>& points) {
+    constexpr std::size_t kNamed = 8;
+    std::string text;
+    for (std::size_t i = 0; i < points.size() && i < kNamed; ++i) {
+        text += (i == 0 ? "" : ", ") + points[i];
+    }
+    if (points.size() > kNamed) {
+        text += " und " + std::to_string(points.size() - kNamed) + " weitere";
+    }
+    return text;
+}
+
+} // namespace
+
+std::string verdictLine(const HostProfile& p) {
+    Differences d;
+    callDifferences(p, d);
+    hostStateDifferences(p, d);
+    writingDifferences(p, d);
+    if (!d.untried.empty()) {
+        std::vector<std::string> all = d.untried;
+        all.insert(all.end(), d.tried.begin(), d.tried.end());
+        return "Abweichung bei " + joined(all) + ": so antwortet kein geprüfter Host; Tarvenix bitte noch nicht "
+               "verteilen und die Datei an die Entwickler senden.";
+    }
+    if (!d.tried.empty()) {
+        return "Abweichung bei " + joined(d.tried) + ": Tarvenix ist gegen diese Antworten geprüft und kann verteilt "
+               "werden; die Datei bitte trotzdem an die Entwickler senden.";
+    }
+    if (!p.wrote) {
+        return "Keine Abweichung beim Lesen; das Schreiben ist ungeprüft: vor dem Verteilen bitte auch "
+               "„tvx-hostprobe --write“ aufrufen.";
+    }
+    return "Keine Abweichung: Tarvenix kann verteilt werden.";
 }
 
 } // namespace tvx::hostprofile

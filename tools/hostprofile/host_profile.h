@@ -64,6 +64,42 @@ enum class OtherSheetName { Untried, Accepted, Refused };
 // What one Undo did to the probe's inserts, recorded as one Undo step of its own.
 enum class UndoAnswer { Untried, TookBack, Partly, Kept };
 
+// What GetRunningCommandInfo wrote through its three references while the probe ran.
+struct RunningCommand {
+    bool asked = false;
+    std::string failure; // the HRESULT of a failed call; the values then mean nothing
+    std::int32_t id = 0;
+    std::string title;
+    bool active = false;
+};
+
+// Whether the application's connection point took the probe's idle subscription.
+enum class IdleSubscription { Untried, Accepted, Refused, NoPoint };
+
+struct IdleAnswer {
+    IdleSubscription subscription = IdleSubscription::Untried;
+    std::string failure;        // Advise's HRESULT when refused
+    std::uint32_t perSecond = 0; // idle notifications in the second the probe waited
+};
+
+// An answer to one of the open questions only a real host settles, by its question's name:
+// kSelectByIdForms' names ("true", "false" or the failure), kSheetViewNotes (how many notes the
+// sheet's own view listed), kSheetViewNoteTexts (the first of their texts), kSheetNoteSelect
+// (Select2 on one of them), kDeleteConfirm ("none", or the window the host showed),
+// kGroupDataOut.
+struct Finding {
+    std::string question;
+    std::string answer;
+};
+inline constexpr const char* kSelectByIdForms[] = {"SelectByID.VT_I2", "SelectByID.VT_I4", "SelectByID.VT_R8"};
+inline constexpr char kSheetViewNotes[] = "sheetViewNotes";
+inline constexpr char kSheetViewNoteTexts[] = "sheetViewNoteTexts";
+inline constexpr char kSheetNoteSelect[] = "sheetNoteSelect2";
+inline constexpr char kDeleteConfirm[] = "DeleteSelection.confirm";
+// As the add-in logged it at its last connection: "True, Ausgabe VT_ARRAY|VT_I4", or not logged.
+inline constexpr char kGroupDataOut[] = "GetGroupDataFromRegistry.out";
+inline constexpr char kNotLogged[] = "nicht im Protokoll";
+
 struct HostProfile {
     std::string revision; // the host's revision number; empty when it gave none
     bool wrote = false;   // the writing part ran
@@ -77,7 +113,13 @@ struct HostProfile {
     std::string writeError;
     // What differed in the drawing after writing; empty when it was unchanged.
     std::vector<std::string> drawingChanges;
+    RunningCommand runningCommand;
+    IdleAnswer idle;
+    std::vector<Finding> findings;
 };
+
+// The answer to a question; empty when it was not asked.
+std::string findingOf(const HostProfile& profile, const std::string& question);
 
 // A record for a call of the tables above, nothing observed yet.
 CallRecord recordFor(const ProbedCall& call);
@@ -97,6 +139,10 @@ inline constexpr Named<UndoAnswer> kUndoAnswers[] = {{UndoAnswer::Untried, "untr
                                                      {UndoAnswer::TookBack, "tookBack"},
                                                      {UndoAnswer::Partly, "partly"},
                                                      {UndoAnswer::Kept, "kept"}};
+inline constexpr Named<IdleSubscription> kIdleSubscriptions[] = {{IdleSubscription::Untried, "untried"},
+                                                                 {IdleSubscription::Accepted, "accepted"},
+                                                                 {IdleSubscription::Refused, "refused"},
+                                                                 {IdleSubscription::NoPoint, "noPoint"}};
 
 template <class E, std::size_t N>
 const char* nameOf(const Named<E> (&names)[N], E value) {
@@ -122,10 +168,20 @@ struct StandInSwitches {
     std::string emptyAs; // empty: the default
     NameScope nameScope = NameScope::Unsettled;
     UndoCalls undoCalls = UndoCalls::Unknown;
+    // The application's events: refused, or how many idle notifications a second.
+    bool refuseIdle = false;
+    std::optional<std::uint32_t> idlePerSecond;
+    // A command of the host's that was running, played from the start; or the call refused.
+    std::optional<RunningCommand> openCommand;
+    bool failRunningCommand = false;
 };
 StandInSwitches switchesFor(const HostProfile& profile);
 
 // One line per point: "GetType: VT_I2, stand-in VT_I4", or "GetType: wie erwartet". UTF-8.
 std::vector<std::string> summaryLines(const HostProfile& profile);
+
+// The report's last line, in German: no difference, and Tarvenix can be rolled out; or which
+// points differ and whether Tarvenix has been tried against such answers. UTF-8.
+std::string verdictLine(const HostProfile& profile);
 
 } // namespace tvx::hostprofile

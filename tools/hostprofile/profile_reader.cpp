@@ -125,12 +125,60 @@ CallRecord readCall(const json& v, const std::string& path) {
     return r;
 }
 
+// The host's state while the probe ran; profiles written before it was asked have neither.
+void readHostState(const json& root, HostProfile& p) {
+    if (root.contains("runningCommand")) {
+        const json& c = root.at("runningCommand");
+        if (!c.is_object()) {
+            fail("runningCommand", "expected an object");
+        }
+        onlyKeys(c, "runningCommand", {"asked", "failure", "id", "title", "active"});
+        p.runningCommand.asked = flag(c, "runningCommand", "asked");
+        p.runningCommand.failure = text(c, "runningCommand", "failure");
+        p.runningCommand.id = static_cast<std::int32_t>(
+            whole(member(c, "runningCommand", "id"), "runningCommand.id", INT32_MIN, INT32_MAX));
+        p.runningCommand.title = text(c, "runningCommand", "title");
+        p.runningCommand.active = flag(c, "runningCommand", "active");
+    }
+    if (root.contains("idle")) {
+        const json& idle = root.at("idle");
+        if (!idle.is_object()) {
+            fail("idle", "expected an object");
+        }
+        onlyKeys(idle, "idle", {"subscription", "failure", "perSecond"});
+        p.idle.subscription = oneOf(idle, "subscription", kIdleSubscriptions, true);
+        p.idle.failure = text(idle, "idle", "failure");
+        // A host loop that has nothing to do turns at most some thousand times a second.
+        p.idle.perSecond = static_cast<std::uint32_t>(whole(member(idle, "idle", "perSecond"), "idle.perSecond", 0, 100000));
+    }
+}
+
+// Optional: profiles written before the open questions were asked have none.
+void readFindings(const json& root, HostProfile& p) {
+    if (!root.contains("findings")) {
+        return;
+    }
+    const json& findings = root.at("findings");
+    if (!findings.is_array()) {
+        fail("findings", "expected a list");
+    }
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const std::string path = "findings[" + std::to_string(i) + "]";
+        if (!findings[i].is_object()) {
+            fail(path, "expected an object");
+        }
+        onlyKeys(findings[i], path, {"question", "answer"});
+        p.findings.push_back({text(findings[i], path, "question"), text(findings[i], path, "answer")});
+    }
+}
+
 HostProfile readProfile(const json& root) {
     if (!root.is_object()) {
         fail("(top)", "expected an object");
     }
     onlyKeys(root, "(top)", {"format", "version", "revision", "wrote", "nameScope", "duplicateInOwnerAccepted",
-                             "otherSheetName", "undo", "writeError", "drawingChanges", "calls"});
+                             "otherSheetName", "undo", "writeError", "drawingChanges", "runningCommand", "idle",
+                             "findings", "calls"});
     if (text(root, "(top)", "format") != "tarvenix-hostprofile") {
         fail("format", "expected \"tarvenix-hostprofile\"");
     }
@@ -156,6 +204,8 @@ HostProfile readProfile(const json& root) {
         }
         p.drawingChanges.push_back(changes[i].get<std::string>());
     }
+    readHostState(root, p);
+    readFindings(root, p);
     const json& calls = member(root, "(top)", "calls");
     if (!calls.is_array()) {
         fail("calls", "expected a list");

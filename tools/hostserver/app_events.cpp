@@ -10,8 +10,6 @@ namespace tvx::hostserver {
 
 namespace {
 
-constexpr auto kIdleEvery = std::chrono::milliseconds(50);
-
 class AppConnectionPoint final : public com::ComObject<IConnectionPoint> {
 public:
     AppConnectionPoint(std::shared_ptr<AppEvents> events, com::ComPtr<IConnectionPointContainer> container)
@@ -84,7 +82,7 @@ HRESULT AppEvents::unadvise(DWORD cookie) {
 void AppEvents::idle() {
     // Not the tick count: under Wine it may lag behind by more than the interval.
     const auto now = std::chrono::steady_clock::now();
-    if (sinks_.empty() || now - lastIdle_ < kIdleEvery) {
+    if (silent_ || sinks_.empty() || now - lastIdle_ < every_) {
         return;
     }
     lastIdle_ = now;
@@ -101,11 +99,33 @@ void AppEvents::idle() {
     }
 }
 
+void AppEvents::notifyPerSecond(std::uint32_t count) {
+    silent_ = count == 0;
+    if (count != 0) {
+        every_ = std::chrono::nanoseconds(std::chrono::seconds(1)) / count;
+    }
+}
+
 int AppEvents::reportLeft() const {
     for (const auto& [cookie, sink] : sinks_) {
         remark_("-- event sink " + std::to_string(cookie) + " still subscribed");
     }
     return static_cast<int>(sinks_.size());
+}
+
+HRESULT registerEventsTypeLibrary() {
+    std::wstring exe(MAX_PATH, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+    if (length == 0 || length >= exe.size()) {
+        return E_FAIL;
+    }
+    exe.resize(length);
+    com::ComPtr<ITypeLib> library;
+    HRESULT hr = LoadTypeLibEx(exe.c_str(), REGKIND_NONE, library.put());
+    if (SUCCEEDED(hr)) {
+        hr = RegisterTypeLib(library.get(), exe.data(), nullptr);
+    }
+    return hr;
 }
 
 com::ComPtr<IConnectionPoint> makeAppConnectionPoint(std::shared_ptr<AppEvents> events,

@@ -27,6 +27,8 @@ public:
     // A host that does not give the event: Advise answers CONNECT_E_ADVISELIMIT, as a
     // connection point whose limit of sinks is zero.
     void refuseSubscriptions() { refuse_ = true; }
+    // As often as a probed host sent it; 0: never.
+    void notifyPerSecond(std::uint32_t count);
 
     HRESULT advise(IUnknown* sink, DWORD* cookie);
     HRESULT unadvise(DWORD cookie);
@@ -42,7 +44,14 @@ private:
     std::map<DWORD, com::ComPtr<IDispatch>> sinks_;
     DWORD nextCookie_ = 1;
     std::chrono::steady_clock::time_point lastIdle_{};
+    std::chrono::steady_clock::duration every_ = std::chrono::milliseconds(50);
+    bool silent_ = false;
 };
+
+// Registers the event interface's type library built into the server's exe, as the host's
+// installation registers its own: COM needs it to marshal a sink from another process. Answers
+// the failure's HRESULT; S_OK when registered.
+HRESULT registerEventsTypeLibrary();
 
 // The application's connection point, holding the container it came from.
 com::ComPtr<IConnectionPoint> makeAppConnectionPoint(std::shared_ptr<AppEvents> events,

@@ -317,6 +317,11 @@ int serve(const ServerOptions& o) {
     std::uint64_t operationCalls = 0;
     {
         com::ComApartment apartment;
+        if (const HRESULT hr = registerEventsTypeLibrary(); FAILED(hr)) {
+            std::fprintf(stderr, "tvx-hostserver: the event interface's type library is not registered (%s); a sink "
+                                 "from another process cannot subscribe\n",
+                         com::describeHresult(hr).c_str());
+        }
         auto context = std::make_shared<DispatchContext>();
         context->setEmptyForm(o.emptyForm);
         if (!o.answerForms.empty()) {
@@ -335,6 +340,9 @@ int serve(const ServerOptions& o) {
         });
         if (o.noIdleEvents) {
             events->refuseSubscriptions();
+        }
+        if (o.idlePerSecond) {
+            events->notifyPerSecond(*o.idlePerSecond);
         }
         context->setAppEvents(events);
         context->failAtCall(o.failAt);
@@ -425,13 +433,17 @@ int serve(const ServerOptions& o) {
                 std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
             }
         }
+        // Open before anyone is told the host is ready.
+        CommandPage commandPage(host, *context);
+        if (o.openCommand) {
+            commandPage.open(o.openCommand->first, o.openCommand->second, addins ? addins->frameWindow() : nullptr);
+        }
         if (!o.readyFile.empty()) {
             openForWriting(o.readyFile);
         }
         std::puts("ready");
         std::fflush(stdout);
 
-        CommandPage commandPage(host, *context);
         stop = serveUntilStopped(o, *hostApp, host, addins.get(), app.get(), *context, commandPage);
         commandPage.close();
         context->setBeforeCall({});

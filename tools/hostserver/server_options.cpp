@@ -28,8 +28,9 @@ const char* const kServerUsage =
     "from 1) is written to DIR\\N.json. --busy-at rejects calls from call N on for MS\n"
     "milliseconds (a rejected call is not run and gets no number); --slow delays every call;\n"
     "--hang-at never answers call N and waits for the stop file. --profile answers in the\n"
-    "forms, with the name scope and the Undo recording calls a host probe recorded\n"
-    "(--answer-form and --empty-as after it still win).\n"
+    "forms, with the name scope and the Undo recording calls a host probe recorded, and with its\n"
+    "application events (refused, or its idle notifications a second) and the command it had\n"
+    "running, open from the start (--answer-form and --empty-as after it still win).\n"
     "--addins shows the host's frame (menu bar, toolbar and the current sheet) and loads the\n"
     "add-ins the registry starts with the host; then the stop file may also say \"click\" (the\n"
     "first add-in command, as a user's click), \"load PATH\" or \"unload [PATH]\", \"modal open\"\n"
@@ -85,6 +86,18 @@ std::string fileText(const std::wstring& path) {
     return text;
 }
 
+// The probed host's events and its running command.
+void applyHostState(ServerOptions& o, const hostprofile::StandInSwitches& switches) {
+    o.noIdleEvents = o.noIdleEvents || switches.refuseIdle;
+    o.idlePerSecond = switches.idlePerSecond;
+    if (switches.failRunningCommand) {
+        o.failOps.push_back("GetRunningCommandInfo");
+    }
+    if (switches.openCommand) {
+        o.openCommand.emplace(switches.openCommand->id, com::fromUtf8(switches.openCommand->title));
+    }
+}
+
 // The probed host's answers, through the switches that give them.
 void applyProfile(ServerOptions& o, const std::wstring& path) {
     hostprofile::StandInSwitches switches;
@@ -110,6 +123,7 @@ void applyProfile(ServerOptions& o, const std::wstring& path) {
     } else if (switches.nameScope == hostprofile::NameScope::Document) {
         o.nameScope = sim::NameScope::document;
     }
+    applyHostState(o, switches);
     switch (switches.undoCalls) {
     case hostprofile::UndoCalls::Current: o.undoCalls = sim::UndoCalls::current; break;
     case hostprofile::UndoCalls::Older: o.undoCalls = sim::UndoCalls::older; break;

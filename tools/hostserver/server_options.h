@@ -39,6 +39,10 @@ struct ServerOptions {
     MoodOptions moods;
     bool addins = false; // a frame window, and the add-ins the registry starts with the host
     bool noIdleEvents = false; // Advise refuses: a host without the application's events
+    // From --profile: idle notifications a second as the probed host sent them (0: none).
+    std::optional<std::uint32_t> idlePerSecond;
+    // From --profile: the host's command that ran while it was probed, open from the start.
+    std::optional<std::pair<std::int32_t, std::wstring>> openCommand;
     bool closeSaves = false; // closing the frame stops the server with "save"
     std::wstring uiStateFile; // with --addins: the command groups and tabs kept across restarts
     // From --revision: what RevisionNumber answers; the calls that came after it are unknown.

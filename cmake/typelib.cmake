@@ -1,0 +1,16 @@
+# A type library compiled by widl from IDL, for a resource script to build in (Windows only).
+# Its IDispatch comes from Wine's stdole2.tlb. Sets OUT in the caller to the .tlb's path.
+function(tvx_add_type_library idl out comment)
+  find_program(TVX_WIDL x86_64-w64-mingw32-widl REQUIRED)
+  find_path(TVX_WIDL_IDL_DIR oaidl.idl PATHS /usr/include/wine/wine/windows /usr/include/wine/windows REQUIRED NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  find_path(TVX_STDOLE2_DIR stdole2.tlb
+    PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows /usr/lib64/wine/x86_64-windows
+    REQUIRED NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  get_filename_component(name ${idl} NAME_WE)
+  set(tlb ${CMAKE_CURRENT_BINARY_DIR}/${name}.tlb)
+  add_custom_command(OUTPUT ${tlb}
+    COMMAND ${TVX_WIDL} --win64 -I ${TVX_WIDL_IDL_DIR} -L ${TVX_STDOLE2_DIR} -t -T ${tlb} ${CMAKE_CURRENT_SOURCE_DIR}/${idl}
+    DEPENDS ${idl}
+    COMMENT "${comment}")
+  set(${out} ${tlb} PARENT_SCOPE)
+endfunction()
