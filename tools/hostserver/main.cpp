@@ -8,6 +8,7 @@
 #include "tools/hostserver/addin_host.h"
 #include "tools/hostserver/command_page.h"
 #include "tools/hostserver/app_events.h"
+#include "tools/hostserver/doc_events.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_class.h"
 #include "tools/hostserver/options_dialog.h"
@@ -328,15 +329,21 @@ int serve(const ServerOptions& o) {
             context->setRevision(o.revision, host::parseHostRevision(o.revision));
         }
         // A connection point an add-in never let go of may outlive the context.
-        auto events = std::make_shared<AppEvents>([weak = std::weak_ptr<DispatchContext>(context)](const std::string& line) {
+        const EventSinks::Remark remark = [weak = std::weak_ptr<DispatchContext>(context)](const std::string& line) {
             if (const auto alive = weak.lock()) {
                 alive->trace(line);
             }
-        });
+        };
+        auto events = std::make_shared<AppEvents>(remark);
         if (o.noIdleEvents) {
             events->refuseSubscriptions();
         }
         context->setAppEvents(events);
+        std::shared_ptr<DocEvents> docEvents;
+        if (host.data().activeDoc && host.data().activeDoc->type == sim::kDrawingDocType) {
+            docEvents = std::make_shared<DocEvents>(remark);
+            context->setDocEvents(docEvents);
+        }
         context->failAtCall(o.failAt);
         for (const auto& op : o.failOps) {
             context->failOperation(op);
@@ -460,6 +467,8 @@ int serve(const ServerOptions& o) {
         // before the apartment does.
         context->setAppEvents(nullptr);
         events.reset();
+        context->setDocEvents(nullptr);
+        docEvents.reset();
     }
     if (saveFailed || snapshotFailed) {
         return kSaveFailed;
