@@ -1,41 +1,17 @@
 #include "addin/host_events.h"
 
 #include "addin/module.h"
-#include "drawing/com/com_object.h"
+#include "drawing/com/event_sink.h"
 
 #include <atomic>
 
 namespace tvx::addin {
 
 // Called on the host's thread from inside its loop: it only posts, and returns at once.
-class IdleSink final : public com::ComObject<IDispatch> {
+class IdleSink final : public com::EventSink {
 public:
-    IdleSink(HWND window, UINT message) : window_(window), message_(message) {}
+    IdleSink(HWND window, UINT message) : EventSink(kAppEventsIid), window_(window), message_(message) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object != nullptr && iid == kAppEventsIid) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return ComObject::QueryInterface(iid, object);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info != nullptr) {
-            *info = nullptr;
-        }
-        return DISP_E_BADINDEX;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
         if (result != nullptr) {

@@ -141,6 +141,10 @@ public:
     void setDocEvents(std::shared_ptr<DocEvents> events) { docEvents_ = std::move(events); }
     const std::shared_ptr<DocEvents>& docEvents() const noexcept { return docEvents_; }
 
+    // What a document's Save3 does (the host probe's test save); none: the host cannot save.
+    void setDocumentSave(std::function<bool()> save) { documentSave_ = std::move(save); }
+    const std::function<bool()>& documentSave() const noexcept { return documentSave_; }
+
     // Where the add-in calls go; none unless the server hosts add-ins.
     void setAddinHost(AddinHost* host) { addinHost_ = host; }
     AddinHost* addinHost() const noexcept { return addinHost_; }
@@ -171,6 +175,7 @@ private:
     std::uint64_t operationCalls_ = 0;
     std::shared_ptr<AppEvents> appEvents_;
     std::shared_ptr<DocEvents> docEvents_;
+    std::function<bool()> documentSave_;
 };
 
 inline constexpr char kModalCallMarker[] = "!! called during modal state";

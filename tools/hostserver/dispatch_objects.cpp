@@ -306,6 +306,18 @@ public:
              [](DispDoc& s, const CallArgs& a) { return s.answer<DispNote>(s.ref()->InsertNote(a.bstr(0))); }},
             {{L"EditRebuild", kMethod, {}},
              [](DispDoc& s, const CallArgs&) { s.ref()->EditRebuild(); return Answer::none(); }},
+            // Only the host probe saves, with its --save-test: as the frame's "Datei > Speichern".
+            // Errors answers swGenericSaveError (1) for a save that failed; warnings stay 0.
+            {{L"Save3", kMethod, {Param::I4, Param::I4Out, Param::I4Out}},
+             [](DispDoc& s, const CallArgs& a) {
+                 if (!s.context().documentSave()) {
+                     throw host::HostError("Save3", "this host does not save");
+                 }
+                 const bool saved = s.context().documentSave()();
+                 a.setI4Out(1, saved ? 0 : 1);
+                 a.setI4Out(2, 0);
+                 return Answer::boolean(saved);
+             }},
             // A Sub: it answers nothing.
             {{L"EditUndo2", kMethod, {Param::I4}},
              [](DispDoc& s, const CallArgs& a) {

@@ -1,5 +1,6 @@
 #include "tools/hostserver/doc_events.h"
 
+#include "drawing/com/dispatch_client.h"
 #include "drawing/com/failure_text.h"
 
 namespace tvx::hostserver {
@@ -21,20 +22,6 @@ const char* notifyName(DISPID id) {
     }
 }
 
-UniqueVariant text(const std::wstring& value) {
-    UniqueVariant v;
-    v.get().vt = VT_BSTR;
-    v.get().bstrVal = com::UniqueBstr(value).detach();
-    return v;
-}
-
-UniqueVariant int32(std::int32_t value) {
-    UniqueVariant v;
-    v.get().vt = VT_I4;
-    v.get().lVal = value;
-    return v;
-}
-
 } // namespace
 
 DocEvents::DocEvents(EventSinks::Remark remark)
@@ -43,10 +30,10 @@ DocEvents::DocEvents(EventSinks::Remark remark)
 void DocEvents::fire(DISPID id, const std::wstring& fileName) {
     std::vector<UniqueVariant> args;
     if (id == kFileSaveNotify || id == kFileSaveAsNotify2) {
-        args.push_back(text(fileName));
+        args.push_back(com::arg(fileName));
     } else if (id == kFileSavePostNotify) {
-        args.push_back(int32(kSwFileSave));
-        args.push_back(text(fileName));
+        args.push_back(com::arg(kSwFileSave));
+        args.push_back(com::arg(fileName));
     }
     remark_("-- " + std::string(notifyName(id)) + " (" + std::to_string(id) + ") fired to " +
             std::to_string(sinks_->size()) + " document event sinks");

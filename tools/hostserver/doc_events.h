@@ -3,6 +3,7 @@
 // document closes.
 #pragma once
 
+#include "drawing/com/event_sink.h"
 #include "tools/hostserver/event_point.h"
 
 #include <cstdint>
@@ -13,15 +14,12 @@
 
 namespace tvx::hostserver {
 
-// As the host's type library has them (docs/addin-calls.md says where they come from).
-inline constexpr IID kDrawingDocEventsIid = {0x83A33D34, 0x37C5, 0x11CE, {0xBF, 0xD4, 0x00, 0x40, 0x05, 0x13, 0xBB, 0x57}};
-enum DrawingNotify : DISPID {
-    kDestroyNotify = 2,
-    kFileSaveNotify = 6,            // (BSTR FileName), before the file is written
-    kFileSaveAsNotify2 = 23,        // (BSTR FileName), before
-    kFileSavePostNotify = 26,       // (I4 saveType, BSTR FileName), after
-    kFileSavePostCancelNotify = 34, // (), when FileSavePostNotify is not fired
-};
+using com::kDrawingDocEventsIid;
+using com::kDestroyNotify;
+using com::kFileSaveNotify;
+using com::kFileSaveAsNotify2;
+using com::kFileSavePostNotify;
+using com::kFileSavePostCancelNotify;
 inline constexpr std::int32_t kSwFileSave = 1;
 
 class DocEvents {
