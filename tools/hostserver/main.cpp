@@ -244,7 +244,7 @@ bool playHostCommand(const StopFileCommand& command, CommandPage& page, AddinHos
 
 // Answers calls (an apartment's incoming calls arrive as window messages) until the stop file
 // appears or the time is up. A "sheet NAME" or "undo N" stop file is carried out and taken away,
-// as is one that plays the user on the add-ins.
+// as is one that plays the user on the add-ins or the designer on the drawing.
 Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& host, AddinHost* addins,
                        IDispatch* appObject, DispatchContext& context, CommandPage& commandPage,
                        DocumentCommands& documents) {
