@@ -129,6 +129,7 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                       {"SelectByID.VT_I4", "true"}, {"SelectByID.VT_R8", "true"},
                       {kDeleteConfirm, "Fenster „Löschen bestätigen“ (#32770)"},
                       {kGroupDataOut, "True, Ausgabe VT_ARRAY|VT_BSTR (keine ganzen Zahlen)"}};
+    other.documentEvents = {DocSubscription::Refused, "CONNECT_E_CANNOTCONNECT (0x80040202)", true, {6, 23, 26}, ""};
 
     const std::string written = profileToJson(other);
     const HostProfile read = parseProfile(written);
@@ -140,6 +141,8 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_EQ(read.runningCommand.title, "Bohrung \"M6\"");
     EXPECT_EQ(read.idle.failure, "CONNECT_E_ADVISELIMIT (0x80040201)");
     EXPECT_EQ(findingOf(read, kDeleteConfirm), "Fenster „Löschen bestätigen“ (#32770)");
+    EXPECT_EQ(read.documentEvents.subscription, DocSubscription::Refused);
+    EXPECT_EQ(read.documentEvents.saveNotifications, (std::vector<std::int32_t>{6, 23, 26}));
 
     // Integers alike everywhere become one rule; one object answered otherwise only its own.
     const StandInSwitches s = switchesFor(read);
@@ -153,6 +156,8 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     ASSERT_TRUE(s.openCommand);
     EXPECT_EQ(s.openCommand->id, 7);
     EXPECT_EQ(s.openCommand->title, "Bohrung \"M6\"");
+    EXPECT_TRUE(s.refuseDocumentEvents);
+    EXPECT_EQ(s.saveNotifications, (std::vector<std::int32_t>{6, 23, 26}));
 
     const std::vector<std::string> lines = summaryLines(read);
     for (const char* expected : {"Revision: nicht gemeldet", "GetType: VT_I2, stand-in VT_I4",
@@ -163,6 +168,8 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                                  "GetNextView: leere Referenz VT_EMPTY, stand-in VT_DISPATCH null",
                                  "RevisionNumber: Fehler 0x80020006 DISP_E_UNKNOWNNAME, stand-in VT_BSTR",
                                  "Namensbereich: Dokument, stand-in je Ansicht", "Zeichnung verändert:",
+                                 "Ereignisse der Zeichnung: Anmeldung abgelehnt (CONNECT_E_CANNOTCONNECT (0x80040202)), stand-in angenommen",
+                                 "Meldungen beim Speichern: 6, 23, 26, stand-in 6, 26",
                                  "Name eines anderen Blatts: abgelehnt, stand-in angenommen",
                                  "Rückgängig: Einfügungen geblieben (einzeln gelöscht), stand-in ein Schritt",
                                  "GetCurrentSheet: wie erwartet", "GetSheetNames: wie erwartet",
@@ -224,6 +231,8 @@ TEST(HostProfile, ABrokenFileIsRefusedWithItsPlaceNamed) {
         {"findings as an object", edited("\"findings\": []", "\"findings\": {}"), "findings: expected a list"},
         {"a finding without its answer", edited("\"findings\": []", "\"findings\": [{\"question\": \"x\"}]"),
          "findings[0]: \"answer\" is missing"},
+        {"a notification that is no DISPID", edited("\"saveNotifications\": []", "\"saveNotifications\": [0]"),
+         "saveNotifications[0]: out of range"},
     };
     // A profile written before other sheets and the Undo were probed is read as "untried".
     // So is one written before the host's running command and idle notifications were asked.
@@ -239,6 +248,11 @@ TEST(HostProfile, ABrokenFileIsRefusedWithItsPlaceNamed) {
     EXPECT_TRUE(older.findings.empty());
     EXPECT_EQ(older.otherSheetName, OtherSheetName::Untried);
     EXPECT_EQ(older.undo, UndoAnswer::Untried);
+    EXPECT_EQ(parseProfile(edited("  \"documentEvents\": {\"subscription\": \"untried\", \"saveTested\": false, "
+                                  "\"saveNotifications\": []},\n",
+                                  ""))
+                  .documentEvents.subscription,
+              DocSubscription::Untried);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         try {

@@ -23,7 +23,7 @@ using namespace tvx;
 enum ExitCode : int { kDone = 0, kFailed = 1, kUsage = 2, kNoDrawing = 3, kHostStopped = 4 };
 
 constexpr char kHelp[] =
-    "tvx-hostprobe [--write] [--out DATEI] [--bundle DATEI]\n"
+    "tvx-hostprobe [--write] [--save-test] [--out DATEI] [--bundle DATEI]\n"
     "\n"
     "Prüft, wie die laufende SolidWorks-Instanz auf die Aufrufe von Tarvenix antwortet, und\n"
     "schreibt das Ergebnis nach hostprofile.json (oder DATEI). Eine Zeichnung muss offen sein.\n"
@@ -42,6 +42,10 @@ constexpr char kHelp[] =
     "noch da ist, wird einzeln gelöscht. Die Option \"Dynamische Aktivierung der\n"
     "Zeichenansicht\" wird dafür kurz ausgeschaltet und danach zurückgesetzt. Zum Schluss wird\n"
     "die Zeichnung mit ihrem Anfang verglichen.\n"
+    "\n"
+    "Immer wird geprüft, ob sich ein Programm bei der Zeichnung für ihre Ereignisse anmelden\n"
+    "kann. Mit --save-test (nach Bestätigung) wird die Zeichnung außerdem einmal in ihre eigene\n"
+    "Datei gespeichert, um zu sehen, welche Meldungen SolidWorks dabei schickt.\n"
     "\n"
     "Am Ende steht eine kurze Übersicht: jede Abweichung vom Testserver von Tarvenix, oder\n"
     "\"wie erwartet\", und als letzte Zeile das Urteil, ob Tarvenix verteilt werden kann. Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden,\n"
@@ -81,9 +85,7 @@ void say(const std::string& utf8, bool error = false) {
 
 void say(const wchar_t* text, bool error = false) { say(com::toUtf8(text), error); }
 
-bool confirmed() {
-    say("Mit --write fügt tvx-hostprobe auf dem aktuellen Blatt ein Symbol und eine Notiz ein und nimmt\n"
-        "sie wieder zurück. Fortfahren? (j/n)");
+bool yes() {
     std::string answer;
     if (!std::getline(std::cin, answer)) {
         return false;
@@ -159,6 +161,18 @@ void adviseStart(bool hostRunning) {
     say(advice, true);
 }
 
+bool confirmed() {
+    say("Mit --write fügt tvx-hostprobe auf dem aktuellen Blatt ein Symbol und eine Notiz ein und nimmt\n"
+        "sie wieder zurück. Fortfahren? (j/n)");
+    return yes();
+}
+
+bool saveTestConfirmed() {
+    say("Mit --save-test speichert tvx-hostprobe die offene Zeichnung einmal in ihre eigene Datei.\n"
+        "Fortfahren? (j/n)");
+    return yes();
+}
+
 bool writeFile(const std::wstring& path, const std::string& text) {
     std::FILE* file = _wfopen(path.c_str(), L"wb");
     if (file == nullptr) {
@@ -207,8 +221,8 @@ void writeBundle(const std::string& stillToSay = {}) {
     say("Supportdatei (bitte senden): " + com::toUtf8(file.path));
 }
 
-int probe(bool write, const std::wstring& out) {
-    if (write && !confirmed()) {
+int probe(bool write, bool saveTest, const std::wstring& out) {
+    if ((write && !confirmed()) || (saveTest && !saveTestConfirmed())) {
         say("Abgebrochen, nichts geändert.");
         return kFailed;
     }
@@ -235,6 +249,7 @@ int probe(bool write, const std::wstring& out) {
         }
         hostprobe::ProbeOptions options;
         options.write = write;
+        options.saveTest = saveTest;
         options.leftInDrawing = &leftInDrawing;
         options.tell = [](const std::string& text) { say(text); };
         hostprofile::HostProfile profile = hostprobe::probeHost(app, line, options);
@@ -280,6 +295,7 @@ int probe(bool write, const std::wstring& out) {
 
 int wmain(int argc, wchar_t** argv) {
     bool write = false;
+    bool saveTest = false;
     std::wstring out = L"hostprofile.json";
     for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
@@ -289,6 +305,8 @@ int wmain(int argc, wchar_t** argv) {
         }
         if (option == L"--write") {
             write = true;
+        } else if (option == L"--save-test") {
+            saveTest = true;
         } else if (option == L"--out" && i + 1 < argc) {
             out = argv[++i];
         } else if (option == L"--bundle" && i + 1 < argc) {
@@ -300,7 +318,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     int code = kFailed;
     try {
-        code = probe(write, out);
+        code = probe(write, saveTest, out);
     } catch (const std::exception& e) {
         say(std::string("Unerwarteter Fehler: ") + e.what(), true);
     }

@@ -1,6 +1,7 @@
 #include "tools/hostprobe/probe.h"
 
 #include "drawing/com/com_host.h"
+#include "tools/hostprobe/document_events.h"
 #include "drawing/com/dispatch_client.h"
 #include "drawing/com/failure_text.h"
 #include "drawing/com/result_convert.h"
@@ -75,6 +76,10 @@ public:
         noteSheetViewNotes(before);
         askRunningCommand();
         profile_.idle = askIdleSubscription(app_.raw(), *line_, std::chrono::seconds(1));
+        // Before any writing: a test save stores the drawing as the probe found it.
+        if (doc_) {
+            profile_.documentEvents = probeDocumentEvents(*doc_, options_.saveTest);
+        }
         if (options_.write) {
             profile_.wrote = true;
             if (!otherSheets_.empty() && !backOnStartSheet_) {

@@ -36,6 +36,8 @@ struct ProbeOptions {
     // Told at once, from another thread, while a call of the probe's waits: a window the host
     // opened meanwhile. UTF-8, German.
     std::function<void(const std::string&)> tell;
+    // The drawing is saved once, to its own file, to see which notifications a save sends.
+    bool saveTest = false;
 };
 
 // Throws host::HostError when the host stops taking calls (busy past the bound); every other

@@ -43,6 +43,10 @@ struct ServerOptions {
     std::optional<std::uint32_t> idlePerSecond;
     // From --profile: the host's command that ran while it was probed, open from the start.
     std::optional<std::pair<std::int32_t, std::wstring>> openCommand;
+    // From --profile: the drawing's event subscription refused, and the notifications a save sends
+    // (empty: 6, then 26).
+    bool refuseDocumentEvents = false;
+    std::vector<DISPID> saveNotifications;
     bool closeSaves = false; // closing the frame stops the server with "save"
     std::wstring uiStateFile; // with --addins: the command groups and tabs kept across restarts
     // From --revision: what RevisionNumber answers; the calls that came after it are unknown.
