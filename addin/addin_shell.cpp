@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <optional>
+#include <vector>
 #include <utility>
 
 namespace tvx::addin {
@@ -316,10 +317,29 @@ AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app) : module_(m
     // Asked here, while the host connects us, rather than in every run.
     com::DispatchObject host(app_);
     hostRevision_ = com::hostRevision(host);
-    idle_ = IdleSubscription::subscribe(app_.get(), window_, kHostIdle);
+    std::vector<EventPost> posts{{kOnIdleNotifyDispid, window_, kHostIdle}};
+    try {
+        watch_ = std::make_unique<SaveWatch>(
+            module_, app_, [this] { return run_ != nullptr || pending_ != nullptr; },
+            [this] {
+                if (enableState() != 0) {
+                    command();
+                }
+            });
+        const std::vector<EventPost> watched = watch_->appPosts();
+        posts.insert(posts.end(), watched.begin(), watched.end());
+    } catch (...) {
+        // No check after saving; the rest of the add-in is not worse for it.
+    }
+    idle_ = EventSubscription::subscribe(app_.get(), kAppEventsIid, std::move(posts));
     if (!idle_) {
+        // The check after a save waits for the idle notification: without it, none.
+        watch_.reset();
         win::logOutsideRun(module_, "Add-in", "ConnectToSW",
-                           "keine Leerlaufmeldung des Hosts: Anfragen des Dialogs laufen ohne sie");
+                           "keine Leerlaufmeldung des Hosts: Anfragen des Dialogs laufen ohne sie, "
+                           "keine Prüfung nach dem Speichern");
+    } else if (watch_) {
+        watch_->followActiveDocSoon();
     }
 }
 
@@ -388,6 +408,9 @@ void AddinShell::startRun() noexcept {
         if (reading.unanswered) {
             configRead.letGo(); // it finishes alone
         }
+        if (watch_) {
+            watch_->closeNotice();
+        }
         run_ = std::make_unique<Run>(*this, std::move(start->claim), start->owner, start->serial, std::move(reading));
         if (!run_->start()) {
             destroyRun();
@@ -442,6 +465,7 @@ void AddinShell::release(std::shared_ptr<AddinShell> shell) noexcept {
     }
     // No host call after the disconnection, and no reference kept for one.
     shell->idle_.reset();
+    shell->watch_.reset();
     shell->app_.reset();
 }
 

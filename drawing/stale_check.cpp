@@ -71,8 +71,8 @@ void judge(GroupCheck& check, const SymbolRegister& symbols, bool note) {
     check.gone = countMissing(repeated, collected);
     check.fingerprint = fingerprintOf(check.sheetName, note, repeated, collected);
     // A main symbol of a kind the dialog does not know is one a run refuses.
-    const bool fits = mainFound && isKnownSymbolKind(symbols.slot(0).symbolType) && note == !repeated.empty() &&
-                      repeated == collected;
+    check.refused = mainFound && !isKnownSymbolKind(symbols.slot(0).symbolType);
+    const bool fits = mainFound && !check.refused && note == !repeated.empty() && repeated == collected;
     check.state = fits ? GroupState::Current : GroupState::Stale;
 }
 
@@ -92,6 +92,7 @@ GroupCheck checkGroup(const host::DocRef& doc) noexcept {
             // A run refuses this sheet. Judged by what the scan read before it stopped.
             const bool output = note || symbols.ownSymbolCount > 0;
             check.state = output ? GroupState::Stale : GroupState::NoOutput;
+            check.refused = output;
             check.fingerprint = fingerprintOf(check.sheetName, note, repeatedKeys(symbols), {});
             return check;
         }

@@ -23,6 +23,7 @@ struct GroupCheck {
     std::wstring sheetName;
     std::int32_t added = 0; // symbols a run would now repeat that the group lacks
     std::int32_t gone = 0;  // symbols the group repeats that a run would no longer
+    bool refused = false;   // Stale: a run would refuse the sheet, so the counts mean nothing
     // Stands for what was compared (the sheet, the keys on both sides, the note): the same
     // drawing state gives the same value, so a notice about it needs to come only once.
     std::size_t fingerprint = 0;

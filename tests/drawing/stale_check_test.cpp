@@ -57,6 +57,7 @@ void expectStale(const GroupCheck& check, std::int32_t added, std::int32_t gone)
     EXPECT_EQ(check.state, GroupState::Stale);
     EXPECT_EQ(check.added, added);
     EXPECT_EQ(check.gone, gone);
+    EXPECT_FALSE(check.refused);
     EXPECT_EQ(check.sheetName, L"Blatt1");
 }
 
@@ -98,7 +99,9 @@ TEST(StaleCheck, PassesOverASheetWithoutOutputAndCountsOneARunWouldRefuseAsStale
     for (int i = 0; i < 6; ++i) {
         onSheet(crowded).insert(onSheet(crowded).begin(), sfSymbol(2, std::to_wstring(i), L"", L"F"));
     }
-    EXPECT_EQ(checkOf(crowded).state, GroupState::Stale);
+    const GroupCheck refused = checkOf(crowded);
+    EXPECT_EQ(refused.state, GroupState::Stale);
+    EXPECT_TRUE(refused.refused);
     // Six foreign kinds on a sheet without output: no run's group to judge.
     sim::HostData crowdedOnly = testing::drawingWith({});
     for (int i = 0; i < 6; ++i) {
@@ -109,7 +112,8 @@ TEST(StaleCheck, PassesOverASheetWithoutOutputAndCountsOneARunWouldRefuseAsStale
     sim::HostData unknownKind = groupedDrawing();
     onSheet(unknownKind)[2].symbolType = 7;
     onSheet(unknownKind)[1].symbolType = 7; // its twin stays a twin
-    EXPECT_EQ(checkOf(unknownKind).state, GroupState::Stale);
+    EXPECT_TRUE(checkOf(unknownKind).refused);
+    EXPECT_FALSE(checkOf(groupedDrawing()).refused);
 }
 
 TEST(StaleCheck, GivesUpWhenAHostCallFailsInsteadOfCallingTheGroupStale) {
