@@ -1,41 +1,17 @@
 #include "addin/host_events.h"
 
 #include "addin/module.h"
-#include "drawing/com/com_object.h"
+#include "drawing/com/event_sink.h"
 
 #include <atomic>
 
 namespace tvx::addin {
 
 // Called on the host's thread from inside its loop or its save: it only posts, and returns at once.
-class EventSink final : public com::ComObject<IDispatch> {
+class EventSink final : public com::EventSink {
 public:
-    EventSink(const IID& events, std::vector<EventPost> posts) : events_(events), posts_(std::move(posts)) {}
+    EventSink(const IID& events, std::vector<EventPost> posts) : com::EventSink(events), posts_(std::move(posts)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object != nullptr && iid == events_) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return ComObject::QueryInterface(iid, object);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info != nullptr) {
-            *info = nullptr;
-        }
-        return DISP_E_BADINDEX;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
         if (result != nullptr) {
@@ -56,7 +32,6 @@ public:
 
 private:
     ModuleRef counted_; // the host may keep the sink past our end
-    IID events_;
     std::vector<EventPost> posts_;
     std::atomic<bool> stopped_{false};
 };

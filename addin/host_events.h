@@ -13,14 +13,11 @@
 
 namespace tvx::addin {
 
-// The event interfaces and their notifications, as the host's type library has them
-// (docs/addin-calls.md).
+// The application's event interface and its notifications, as the host's type library has them
+// (docs/addin-calls.md); the drawing's are in drawing/com/event_sink.h.
 inline constexpr IID kAppEventsIid = {0x83A33D22, 0x37C5, 0x11CE, {0xBF, 0xD4, 0x00, 0x40, 0x05, 0x13, 0xBB, 0x57}};
 inline constexpr DISPID kActiveDocChangeNotifyDispid = 4;
 inline constexpr DISPID kOnIdleNotifyDispid = 20;
-inline constexpr IID kDrawingEventsIid = {0x83A33D34, 0x37C5, 0x11CE, {0xBF, 0xD4, 0x00, 0x40, 0x05, 0x13, 0xBB, 0x57}};
-inline constexpr DISPID kDrawingDestroyNotifyDispid = 2;
-inline constexpr DISPID kFileSavePostNotifyDispid = 26;
 
 // What a notification becomes: a message posted to one of our windows, nothing more.
 struct EventPost {

@@ -3,6 +3,7 @@
 #include "app/win32/run_log_file.h"
 #include "app/win32/user_switch.h"
 #include "drawing/com/com_host.h"
+#include "drawing/com/event_sink.h"
 #include "drawing/com/host_window.h"
 #include "drawing/com/host_line.h"
 #include "drawing/stale_check.h"
@@ -77,9 +78,9 @@ void SaveWatch::followActiveDoc() noexcept {
         com::UniqueVariant active = com::DispatchObject(app_, nullptr, lineWithoutRetries()).get("ActiveDoc");
         if (active.vt() == VT_DISPATCH && active.get().pdispVal != nullptr) {
             // Only a drawing offers these events; any other document answers that it has none.
-            drawing_ = EventSubscription::subscribe(active.get().pdispVal, kDrawingEventsIid,
-                                                    {{kFileSavePostNotifyDispid, window_, kDrawingSaved},
-                                                     {kDrawingDestroyNotifyDispid, window_, kDrawingClosed}});
+            drawing_ = EventSubscription::subscribe(active.get().pdispVal, com::kDrawingDocEventsIid,
+                                                    {{com::kFileSavePostNotify, window_, kDrawingSaved},
+                                                     {com::kDestroyNotify, window_, kDrawingClosed}});
         }
     } catch (const std::exception& e) {
         logWatch(module_, std::string("kein Abonnement der Zeichnung: ") + e.what());

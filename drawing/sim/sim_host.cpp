@@ -365,6 +365,16 @@ void SimHost::editUndo(std::int32_t steps) {
     }
 }
 
+std::wstring SimHost::addSymbol(const DesignerSymbol& symbol) {
+    state_->ensureIds();
+    return addDesignerSymbol(*state_, symbol);
+}
+
+void SimHost::deleteAnnotation(const std::wstring& name) {
+    state_->ensureIds();
+    deleteByDesigner(*state_, name);
+}
+
 void SimHost::kill() { state_->data.running = false; }
 
 void SimHost::setCallObserver(std::function<void(std::uint64_t call)> observer) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,22 @@ public:
     virtual std::wstring GetText() = 0;
 };
 
+// A foreign surface-finish symbol as a designer adds it in the host's own window.
+struct DesignerSymbol {
+    std::wstring view; // a view of the current sheet, by name
+    std::int32_t kind = 0;
+    std::wstring roughness; // text 5; empty: none
+    std::wstring method;    // text 2; empty: none
+    double x = 0.0;         // metres on the sheet
+    double y = 0.0;
+};
+
+// A designer's edit that cannot be made; nothing was changed.
+class DesignerEditError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class SimHost {
 public:
     explicit SimHost(HostData data = {});
@@ -75,6 +92,12 @@ public:
     void clearFaults();
     // The user takes back the last `steps` Undo entries (no host call; see UndoCommand).
     void editUndo(std::int32_t steps);
+    // A designer's edits in the host's own window (no host call), each one entry of the Undo list
+    // as in the host; DesignerEditError says why one cannot be made. The new symbol is named as
+    // the host names an insertion; its name is returned.
+    std::wstring addSymbol(const DesignerSymbol& symbol);
+    // The annotation of that name on the current sheet, in whichever of its views.
+    void deleteAnnotation(const std::wstring& name);
     // The host dies: running becomes false and every later call throws.
     void kill();
     // Told the number of every call as it begins, before any fault or effect: the drawing is

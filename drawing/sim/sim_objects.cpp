@@ -983,6 +983,88 @@ private:
 
 } // namespace
 
+namespace {
+
+constexpr std::int32_t kHighestSymbolKind = 9;
+
+DocumentData& designersDocument(SimState& state) {
+    if (!state.data.activeDoc || state.data.activeDoc->currentSheet >= state.data.activeDoc->sheets.size()) {
+        throw DesignerEditError("no drawing is open");
+    }
+    if (state.recording) {
+        throw DesignerEditError("an Undo recording is under way");
+    }
+    return *state.data.activeDoc;
+}
+
+std::string quoted(const std::wstring& text) {
+    return "\"" + traceText(text) + "\"";
+}
+
+} // namespace
+
+std::wstring addDesignerSymbol(SimState& state, const DesignerSymbol& wanted) {
+    DocumentData& doc = designersDocument(state);
+    SheetData& sheet = doc.sheets[doc.currentSheet];
+    const auto view = std::find_if(sheet.views.begin(), sheet.views.end(),
+                                   [&](const ViewData& v) { return v.name == wanted.view; });
+    if (view == sheet.views.end()) {
+        throw DesignerEditError("the sheet " + quoted(sheet.name) + " has no view " + quoted(wanted.view));
+    }
+    if (wanted.kind < 0 || wanted.kind > kHighestSymbolKind) {
+        throw DesignerEditError("no symbol kind " + std::to_string(wanted.kind) + " (0 to 9)");
+    }
+    if (!std::isfinite(wanted.x) || !std::isfinite(wanted.y) || wanted.x < 0.0 || wanted.y < 0.0 ||
+        wanted.x > sheet.width || wanted.y > sheet.height) {
+        throw DesignerEditError("the point " + traceNumber(wanted.x * 1000.0) + ", " + traceNumber(wanted.y * 1000.0) +
+                                " mm is not on the sheet " + quoted(sheet.name));
+    }
+    SymbolData symbol;
+    symbol.symbolType = wanted.kind;
+    if (!wanted.method.empty()) {
+        symbol.texts[2] = wanted.method;
+    }
+    if (!wanted.roughness.empty()) {
+        symbol.texts[5] = wanted.roughness;
+    }
+    symbol.name = automaticName(doc, kSymbolNamePrefix);
+    symbol.format = doc.defaultFormat;
+    symbol.x = wanted.x;
+    symbol.y = wanted.y;
+    symbol.id.value = state.newId();
+    state.beforeChange(doc, kUndoInsert);
+    view->symbols.push_back(symbol);
+    return symbol.name;
+}
+
+void deleteByDesigner(SimState& state, const std::wstring& name) {
+    DocumentData& doc = designersDocument(state);
+    SheetData& sheet = doc.sheets[doc.currentSheet];
+    std::vector<std::pair<ViewData*, std::uint64_t>> found;
+    for (ViewData& view : sheet.views) {
+        for (const auto& s : view.symbols) {
+            if (s.name == name) {
+                found.emplace_back(&view, s.id.value);
+            }
+        }
+        for (const auto& n : view.notes) {
+            if (n.name == name) {
+                found.emplace_back(&view, n.id.value);
+            }
+        }
+    }
+    if (found.size() != 1) {
+        throw DesignerEditError(std::string(found.empty() ? "no annotation named " : "more than one annotation named ") +
+                                quoted(name) + " on the sheet " + quoted(sheet.name));
+    }
+    const auto [view, id] = found.front();
+    state.beforeChange(doc, kUndoDelete);
+    const auto same = [id](const auto& a) { return a.id.value == id; };
+    std::erase_if(view->symbols, same);
+    std::erase_if(view->notes, same);
+    eraseFromSelection(state.selection, id);
+}
+
 host::AppRef makeApp(std::shared_ptr<SimState> state) {
     return std::make_shared<SimApp>(std::move(state));
 }

@@ -140,6 +140,11 @@ std::string resultBstr(const std::wstring& v);
 std::string resultDispatch(bool present, const char* kind);
 std::string resultValue(const host::HostValue& v);
 
+struct DesignerSymbol;
+// SimHost's designer edits, beside the host's own naming and Undo entries.
+std::wstring addDesignerSymbol(SimState& state, const DesignerSymbol& symbol);
+void deleteByDesigner(SimState& state, const std::wstring& name);
+
 // The port objects over a shared state.
 host::AppRef makeApp(std::shared_ptr<SimState> state);
 

@@ -7,6 +7,7 @@
 #include "tests/com/every_operation.h"
 #include "tests/com/fake_dispatch.h"
 #include "tools/hostserver/app_events.h"
+#include "tools/hostserver/doc_events.h"
 #include "tools/hostserver/dispatch_objects.h"
 
 #include <gtest/gtest.h>
@@ -482,6 +483,75 @@ TEST_F(DispatchServer, TheApplicationsEventsTakeOnlySinksOfTheirInterfaceAndFire
 
     events->refuseSubscriptions();
     EXPECT_EQ(point->Advise(&sink, &cookie), CONNECT_E_ADVISELIMIT);
+    EXPECT_EQ(sink.refs, 1);
+}
+
+TEST_F(DispatchServer, TheDrawingsEventsComeAroundASaveAndAtItsCloseAndASinkNotGivenBackCounts) {
+    InProcessHost host;
+    auto events = std::make_shared<DocEvents>([&host](const std::string& line) { host.trace.push_back(line); });
+    host.context->setDocEvents(events);
+    const ComPtr<IDispatch> doc = objectFrom(host.app.get(), L"ActiveDoc", DISPATCH_PROPERTYGET);
+    const auto container = doc.query<IConnectionPointContainer>();
+    ASSERT_TRUE(container);
+    ComPtr<IConnectionPoint> point;
+    EXPECT_EQ(container->FindConnectionPoint(kAppEventsIid, point.put()), CONNECT_E_NOCONNECTION);
+    ASSERT_EQ(container->FindConnectionPoint(kDrawingDocEventsIid, point.put()), S_OK);
+
+    cv::FakeDispatch plain;
+    cv::FakeDispatch sink;
+    sink.otherInterface = [&sink](REFIID iid) -> IUnknown* { return iid == kDrawingDocEventsIid ? &sink : nullptr; };
+    DWORD cookie = 0;
+    EXPECT_EQ(point->Advise(&plain, &cookie), CONNECT_E_CANNOTCONNECT);
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+
+    std::size_t seenAtWrite = 0;
+    EXPECT_TRUE(events->save(L"C:\\z\\Welle.json", [&] {
+        seenAtWrite = sink.unexpected.size();
+        return true;
+    }));
+    EXPECT_EQ(seenAtWrite, 1u) << "FileSaveNotify comes before the file is written";
+    EXPECT_EQ(sink.unexpected, (std::vector<std::wstring>{L"dispid 6 (BSTR \"C:\\z\\Welle.json\")",
+                                                          L"dispid 26 (I4 1, BSTR \"C:\\z\\Welle.json\")"}));
+    sink.unexpected.clear();
+    EXPECT_FALSE(events->save(L"C:\\z\\Welle.json", [] { return false; }));
+    EXPECT_EQ(sink.unexpected, (std::vector<std::wstring>{L"dispid 6 (BSTR \"C:\\z\\Welle.json\")", L"dispid 34"}))
+        << "a save that failed says so instead of its post-notification";
+    sink.unexpected.clear();
+    events->setSaveNotifications({kFileSavePostNotify});
+    events->save(L"a.json", [] { return true; });
+    EXPECT_EQ(sink.unexpected, (std::vector<std::wstring>{L"dispid 26 (I4 1, BSTR \"a.json\")"}));
+
+    EXPECT_EQ(point->Unadvise(cookie + 1), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+    EXPECT_EQ(sink.refs, 1) << "the host kept the sink";
+    EXPECT_EQ(events->reportLeft(), 0);
+
+    // A sink still subscribed when the document closes: DestroyNotify, then the host lets go of
+    // it, and it counts until its subscriber gives the cookie back.
+    cv::FakeDispatch late;
+    late.otherInterface = [&late](REFIID iid) -> IUnknown* { return iid == kDrawingDocEventsIid ? &late : nullptr; };
+    DWORD lateCookie = 0;
+    ASSERT_EQ(point->Advise(&late, &lateCookie), S_OK);
+    sink.unexpected.clear();
+    events->close();
+    EXPECT_EQ(late.unexpected, std::vector<std::wstring>{L"dispid 2"});
+    EXPECT_TRUE(sink.unexpected.empty());
+    EXPECT_EQ(late.refs, 1);
+    EXPECT_EQ(events->reportLeft(), 1);
+    EXPECT_EQ(point->Advise(&sink, &cookie), CONNECT_E_CANNOTCONNECT) << "the document has gone";
+    EXPECT_FALSE(objectFrom(host.app.get(), L"ActiveDoc", DISPATCH_PROPERTYGET).query<IConnectionPointContainer>());
+    EXPECT_EQ(point->Unadvise(lateCookie), S_OK);
+    EXPECT_EQ(events->reportLeft(), 0);
+    EXPECT_EQ(sink.refs, 1);
+
+    auto refusing = std::make_shared<DocEvents>([](const std::string&) {});
+    refusing->refuseSubscriptions();
+    host.context->setDocEvents(refusing);
+    ASSERT_EQ(objectFrom(host.app.get(), L"ActiveDoc", DISPATCH_PROPERTYGET)
+                  .query<IConnectionPointContainer>()
+                  ->FindConnectionPoint(kDrawingDocEventsIid, point.put()),
+              S_OK);
+    EXPECT_EQ(point->Advise(&sink, &cookie), CONNECT_E_CANNOTCONNECT);
     EXPECT_EQ(sink.refs, 1);
 }
 

@@ -124,7 +124,12 @@ HRESULT STDMETHODCALLTYPE FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, U
 HRESULT STDMETHODCALLTYPE FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                                VARIANT* result, EXCEPINFO* error, UINT* argErr) {
     if (id < 1 || static_cast<std::size_t>(id) > names_.size()) {
-        unexpected.push_back(L"dispid " + std::to_wstring(id));
+        // An event arrives this way: by its DISPID alone, its arguments in the event's order.
+        std::string arguments;
+        for (UINT i = params->cArgs; i > 0; --i) {
+            arguments += (arguments.empty() ? " (" : ", ") + describe(params->rgvarg[i - 1]);
+        }
+        unexpected.push_back(L"dispid " + std::to_wstring(id) + fromUtf8(arguments.empty() ? "" : arguments + ")"));
         return DISP_E_MEMBERNOTFOUND;
     }
     const std::size_t index = static_cast<std::size_t>(id) - 1;

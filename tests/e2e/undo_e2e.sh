@@ -3,7 +3,8 @@
 # as before the run (the rebuild count aside) on the sample drawing, on the re-run drawing (the
 # earlier output comes back) and on a second sheet. Then Ok clicked again and again from the
 # moment the dialog is there: on a drawing whose start-up fails, only the start-up message and the
-# drawing untouched; on the sample drawing, the run once.
+# drawing untouched; on the sample drawing, the run once. Last, the designer's own edits in the
+# running host (a symbol added, one deleted, the drawing stored and closed), and lines it refuses.
 #   undo_e2e.sh [--tarvenix EXE] [--server EXE] [--driver EXE] [--check EXE]
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
@@ -80,5 +81,42 @@ stop_server
 expect "clicked often: the run once" \
   "$(grep -c '^StartRecordingUndoObject()' "$work/trace.txt")/$(grep -c '^EditRebuild()' "$work/trace.txt")" "1/1"
 expect "clicked often: one main symbol" "$(grep -c '"name": "ZyrSymbol_99"' "$work/saved.json")" 1
+
+# The designer's own edits in the running host, as stories that make earlier output stale need
+# them: each edit is one Undo entry, "store" and "Datei > Speichern" save without ending, and a
+# line that cannot be carried out is refused with its reason and changes nothing.
+saves_so_far() { grep -c '^-- the drawing was saved to' "$work/trace.txt"; }
+echo "== the designer adds a symbol, deletes one and stores the drawing"
+cp "$root/samples/sample-drawing.json" "$work/edits.json"
+serve "$work/edits.json" --addins || exit 1
+drv wait "$frame" 10000 >/dev/null || fail "edits: no host frame"
+host_command "add symbol Zeichenansicht1 1 12,5 gedreht 150.5 60"
+host_command "store"
+expect "edits: the host goes on after store" "$(kill -0 "$server_pid" 2>/dev/null && echo running)" running
+expect "edits: the stored drawing holds the new symbol, named as the host names one, in its view" \
+  "$(grep -c '"12,5"' "$work/saved.json")/$(grep -c '"name": "Oberflächengüte7"' "$work/saved.json")" "1/1"
+expect "edits: the addition is one Undo entry" "$(grep -A3 '"undo"' "$work/saved.json" | grep -c 'Einfügen')" 1
+host_command "delete Oberflächengüte2"
+host_command "store"
+expect "edits: the deleted symbol is gone" "$(grep -c '"name": "Oberflächengüte2"' "$work/saved.json")" 0
+cp "$work/saved.json" "$work/after-edits.json"
+for line in "add symbol Nirgends 1 6,3 - 10 10" "add symbol Blatt1 12 6,3 - 10 10" \
+  "add symbol Blatt1 1 6,3 - 10 9999" "add symbol Blatt1 1 6,3 10 10" "add symbl Blatt1" \
+  "delete Niemand" "delete"; do
+  host_command "$line"
+done
+expect "edits: each bad line refused with its reason" "$(grep -c '^-- refused: ' "$work/trace.txt")" 7
+drv menu "$frame" Datei Speichern || fail "edits: no \"Speichern\" in \"Datei\""
+for i in $(seq 1 100); do [ "$(saves_so_far)" -ge 3 ] && break; sleep 0.05; done
+expect "edits: \"Datei > Speichern\" stored the drawing" "$(saves_so_far)" 3
+expect "edits: the bad lines changed nothing" "$(cmp "$work/after-edits.json" "$work/saved.json" 2>&1 && echo same)" same
+expect "edits: each save told the document's subscribers before and after" \
+  "$(grep -c '^-- FileSaveNotify (6) fired' "$work/trace.txt")/$(grep -c '^-- FileSavePostNotify (26) fired' "$work/trace.txt")" "3/3"
+host_command "close document"
+host_command "store"
+stop_server
+expect "edits: with the document closed, store refused" "$(grep -c '^-- refused: store: no document is open' "$work/trace.txt")" 1
+expect "edits: the stop saves the drawing as it closed" "$(cmp "$work/after-edits.json" "$work/saved.json" 2>&1 && echo same)" same
+expect "edits: no sink left" "$(grep -c 'references left on host objects: 0' "$work/trace.txt")" 1
 
 finish

@@ -80,7 +80,8 @@ check "hung: the drawing untouched" 'cmp -s "$drawing" "$out/hung/drawing.json"'
 
 # Busy from the call after the note's insertion on: the host takes nothing more, so the probe
 # cannot take its symbol and note out again; it says so and names both.
-busy_at=$(($(grep -n '^InsertNote(' "$out/write/trace.txt" | cut -d: -f1) + 1))
+# Calls only: the host's remarks (the drawing's events subscribed, given back) number none.
+busy_at=$(($(grep -v '^--' "$out/write/trace.txt" | grep -n '^InsertNote(' | cut -d: -f1) + 1))
 probe_in "$out/busy" j --server-option --busy-at --server-option "$busy_at" --server-option --busy-for \
   --server-option 60000 -- --write
 status=$?

@@ -193,6 +193,45 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
     }
 }
 
+TEST_F(ProbeRoundTrip, TheDrawingsEventsAreAskedASaveOnlyUnderItsFlagAndTheProfileReplaysBoth) {
+    using hostprofile::DocSubscription;
+    const auto probeWith = [&](const std::vector<std::wstring>& options, bool saveTest, std::vector<std::string>& trace) {
+        ServerProcess server(nextFolder(), sample, options);
+        auto line = std::make_shared<com::HostLine>();
+        hostprobe::ProbeOptions probing{false, 1};
+        probing.saveTest = saveTest;
+        const auto found = hostprobe::probeHost(com::attachRunning(*line, host::kHostClassName), line, probing);
+        EXPECT_EQ(server.stop("quit"), 0u);
+        trace = server.traceLines();
+        return found;
+    };
+    const auto saves = [](const std::vector<std::string>& trace) {
+        return std::count_if(trace.begin(), trace.end(),
+                             [](const std::string& l) { return l.rfind("-- the drawing was saved to", 0) == 0; });
+    };
+    std::vector<std::string> trace;
+    hostprofile::HostProfile found = probeWith({}, false, trace);
+    EXPECT_EQ(found.documentEvents.subscription, DocSubscription::Accepted) << found.documentEvents.adviseAnswer;
+    EXPECT_FALSE(found.documentEvents.saveTested);
+    EXPECT_EQ(saves(trace), 0) << "saved without --save-test";
+    found = probeWith({}, true, trace);
+    EXPECT_EQ(found.documentEvents.saveNotifications, (std::vector<std::int32_t>{6, 26}));
+    EXPECT_EQ(saves(trace), 1);
+
+    const auto profileSaying = [&](hostprofile::DocumentEvents events) {
+        hostprofile::HostProfile profile = found;
+        profile.documentEvents = std::move(events);
+        const auto path = folder.path() / ("profile" + std::to_string(++runs) + ".json");
+        std::ofstream(path, std::ios::binary) << hostprofile::profileToJson(profile);
+        return std::vector<std::wstring>{L"--profile", path.wstring()};
+    };
+    found = probeWith(profileSaying({DocSubscription::Accepted, "", true, {23, 26}, ""}), true, trace);
+    EXPECT_EQ(found.documentEvents.saveNotifications, (std::vector<std::int32_t>{23, 26}));
+    found = probeWith(profileSaying({DocSubscription::Refused, "CONNECT_E_CANNOTCONNECT", true, {6, 26}, ""}), true, trace);
+    EXPECT_EQ(found.documentEvents.subscription, DocSubscription::Refused);
+    EXPECT_FALSE(found.documentEvents.saveTested) << "no save without a sink to hear it";
+}
+
 TEST_F(ProbeRoundTrip, ReadingAsksNothingThatChangesAndABusyHostEndsTheProbeWithinItsBound) {
     // Reading visits every sheet by activating it; that changes nothing the drawing keeps.
     const std::set<std::string> reading{"RevisionNumber", "ActiveDoc", "GetUserPreferenceToggle", "GetType",
@@ -211,6 +250,9 @@ TEST_F(ProbeRoundTrip, ReadingAsksNothingThatChangesAndABusyHostEndsTheProbeWith
         EXPECT_GT(lines.size(), 50u);
         std::vector<std::string> activated;
         for (const std::string& line : lines) {
+            if (line.rfind("-- ", 0) == 0) {
+                continue; // the host's remarks (the drawing's events subscribed and given back) are no calls
+            }
             EXPECT_TRUE(reading.count(operationOf(line)) == 1) << "changes something: " << line;
             if (operationOf(line) == "ActivateSheet") {
                 activated.push_back(line);

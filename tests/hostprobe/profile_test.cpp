@@ -100,6 +100,7 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     other.otherSheetName = OtherSheetName::Refused;
     other.undo = UndoAnswer::Kept;
     other.drawingChanges = {"neu: Blatt \"Blatt1\", Ansicht 1, Notiz 2: Name \"TvxProbe_Notiz\", Text \"TvxProbe\""};
+    other.documentEvents = {DocSubscription::Refused, "CONNECT_E_CANNOTCONNECT (0x80040202)", true, {6, 23, 26}, ""};
 
     const std::string written = profileToJson(other);
     const HostProfile read = parseProfile(written);
@@ -108,6 +109,8 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_EQ(read.drawingChanges, other.drawingChanges);
     EXPECT_EQ(read.otherSheetName, OtherSheetName::Refused);
     EXPECT_EQ(read.undo, UndoAnswer::Kept);
+    EXPECT_EQ(read.documentEvents.subscription, DocSubscription::Refused);
+    EXPECT_EQ(read.documentEvents.saveNotifications, (std::vector<std::int32_t>{6, 23, 26}));
 
     // Integers alike everywhere become one rule; one object answered otherwise only its own.
     const StandInSwitches s = switchesFor(read);
@@ -116,6 +119,8 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_EQ(s.emptyAs, "empty");
     EXPECT_EQ(s.nameScope, NameScope::Document);
     EXPECT_EQ(s.undoCalls, UndoCalls::None);
+    EXPECT_TRUE(s.refuseDocumentEvents);
+    EXPECT_EQ(s.saveNotifications, (std::vector<std::int32_t>{6, 23, 26}));
 
     const std::vector<std::string> lines = summaryLines(read);
     for (const char* expected : {"Revision: nicht gemeldet", "GetType: VT_I2, stand-in VT_I4",
@@ -126,6 +131,8 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                                  "GetNextView: leere Referenz VT_EMPTY, stand-in VT_DISPATCH null",
                                  "RevisionNumber: Fehler 0x80020006 DISP_E_UNKNOWNNAME, stand-in VT_BSTR",
                                  "Namensbereich: Dokument, stand-in je Ansicht", "Zeichnung verändert:",
+                                 "Ereignisse der Zeichnung: Anmeldung abgelehnt (CONNECT_E_CANNOTCONNECT (0x80040202)), stand-in angenommen",
+                                 "Meldungen beim Speichern: 6, 23, 26, stand-in 6, 26",
                                  "Name eines anderen Blatts: abgelehnt, stand-in angenommen",
                                  "Rückgängig: Einfügungen geblieben (einzeln gelöscht), stand-in ein Schritt",
                                  "GetCurrentSheet: wie erwartet", "GetSheetNames: wie erwartet"}) {
@@ -160,11 +167,18 @@ TEST(HostProfile, ABrokenFileIsRefusedWithItsPlaceNamed) {
         {"unknown key", edited("\"answer\":", "\"answers\":"), "unknown key \"answers\""},
         {"count as text", edited("\"count\": 5", "\"count\": \"5\""), ".count: expected a whole number"},
         {"unknown Undo answer", edited("\"undo\": \"untried\"", "\"undo\": \"maybe\""), "undo: expected"},
+        {"a notification that is no DISPID", edited("\"saveNotifications\": []", "\"saveNotifications\": [0]"),
+         "saveNotifications[0]: out of range"},
     };
     // A profile written before other sheets and the Undo were probed is read as "untried".
     const HostProfile older = parseProfile(edited("  \"otherSheetName\": \"untried\",\n  \"undo\": \"untried\",\n", ""));
     EXPECT_EQ(older.otherSheetName, OtherSheetName::Untried);
     EXPECT_EQ(older.undo, UndoAnswer::Untried);
+    EXPECT_EQ(parseProfile(edited("  \"documentEvents\": {\"subscription\": \"untried\", \"saveTested\": false, "
+                                  "\"saveNotifications\": []},\n",
+                                  ""))
+                  .documentEvents.subscription,
+              DocSubscription::Untried);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         try {

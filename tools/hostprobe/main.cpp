@@ -20,7 +20,7 @@ using namespace tvx;
 enum ExitCode : int { kDone = 0, kFailed = 1, kUsage = 2, kNoDrawing = 3, kHostStopped = 4 };
 
 constexpr char kHelp[] =
-    "tvx-hostprobe [--write] [--out DATEI]\n"
+    "tvx-hostprobe [--write] [--save-test] [--out DATEI]\n"
     "\n"
     "Prüft, wie die laufende SolidWorks-Instanz auf die Aufrufe von Tarvenix antwortet, und\n"
     "schreibt das Ergebnis nach hostprofile.json (oder DATEI). Eine Zeichnung muss offen sein.\n"
@@ -37,6 +37,10 @@ constexpr char kHelp[] =
     "noch da ist, wird einzeln gelöscht. Die Option \"Dynamische Aktivierung der\n"
     "Zeichenansicht\" wird dafür kurz ausgeschaltet und danach zurückgesetzt. Zum Schluss wird\n"
     "die Zeichnung mit ihrem Anfang verglichen.\n"
+    "\n"
+    "Immer wird geprüft, ob sich ein Programm bei der Zeichnung für ihre Ereignisse anmelden\n"
+    "kann. Mit --save-test (nach Bestätigung) wird die Zeichnung außerdem einmal in ihre eigene\n"
+    "Datei gespeichert, um zu sehen, welche Meldungen SolidWorks dabei schickt.\n"
     "\n"
     "Am Ende steht eine kurze Übersicht: jede Abweichung vom Testserver von Tarvenix, oder\n"
     "\"wie erwartet\". Bitte die Datei hostprofile.json an die Entwickler von Tarvenix senden,\n"
@@ -62,9 +66,7 @@ void say(const std::string& utf8, bool error = false) {
 
 void say(const wchar_t* text, bool error = false) { say(com::toUtf8(text), error); }
 
-bool confirmed() {
-    say("Mit --write fügt tvx-hostprobe auf dem aktuellen Blatt ein Symbol und eine Notiz ein und nimmt\n"
-        "sie wieder zurück. Fortfahren? (j/n)");
+bool yes() {
     std::string answer;
     if (!std::getline(std::cin, answer)) {
         return false;
@@ -73,6 +75,18 @@ bool confirmed() {
         answer.pop_back();
     }
     return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja";
+}
+
+bool confirmed() {
+    say("Mit --write fügt tvx-hostprobe auf dem aktuellen Blatt ein Symbol und eine Notiz ein und nimmt\n"
+        "sie wieder zurück. Fortfahren? (j/n)");
+    return yes();
+}
+
+bool saveTestConfirmed() {
+    say("Mit --save-test speichert tvx-hostprobe die offene Zeichnung einmal in ihre eigene Datei.\n"
+        "Fortfahren? (j/n)");
+    return yes();
 }
 
 bool writeFile(const std::wstring& path, const std::string& text) {
@@ -99,8 +113,8 @@ void reportStopped(const wchar_t* message) {
     }
 }
 
-int probe(bool write, const std::wstring& out) {
-    if (write && !confirmed()) {
+int probe(bool write, bool saveTest, const std::wstring& out) {
+    if ((write && !confirmed()) || (saveTest && !saveTestConfirmed())) {
         say("Abgebrochen, nichts geändert.");
         return kFailed;
     }
@@ -126,6 +140,7 @@ int probe(bool write, const std::wstring& out) {
         }
         hostprobe::ProbeOptions options;
         options.write = write;
+        options.saveTest = saveTest;
         options.leftInDrawing = &leftInDrawing;
         const hostprofile::HostProfile profile = hostprobe::probeHost(app, line, options);
         if (!writeFile(out, hostprofile::profileToJson(profile))) {
@@ -158,6 +173,7 @@ int probe(bool write, const std::wstring& out) {
 
 int wmain(int argc, wchar_t** argv) {
     bool write = false;
+    bool saveTest = false;
     std::wstring out = L"hostprofile.json";
     for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
@@ -167,6 +183,8 @@ int wmain(int argc, wchar_t** argv) {
         }
         if (option == L"--write") {
             write = true;
+        } else if (option == L"--save-test") {
+            saveTest = true;
         } else if (option == L"--out" && i + 1 < argc) {
             out = argv[++i];
         } else {
@@ -175,7 +193,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     try {
-        return probe(write, out);
+        return probe(write, saveTest, out);
     } catch (const std::exception& e) {
         say(std::string("Unerwarteter Fehler: ") + e.what(), true);
         return kFailed;

@@ -1,5 +1,7 @@
 #include "tools/hostprobe/probe.h"
 
+#include "tools/hostprobe/document_events.h"
+
 #include "drawing/com/dispatch_client.h"
 #include "drawing/com/failure_text.h"
 #include "drawing/com/result_convert.h"
@@ -68,6 +70,10 @@ public:
     HostProfile run() {
         readHost();
         const std::vector<SeenItem> before = readDrawing();
+        // Before any writing: a test save stores the drawing as the probe found it.
+        if (doc_) {
+            profile_.documentEvents = probeDocumentEvents(*doc_, options_.saveTest);
+        }
         if (options_.write) {
             profile_.wrote = true;
             if (!otherSheets_.empty() && !backOnStartSheet_) {

@@ -32,6 +32,8 @@ struct ProbeOptions {
     // Kept up to date while writing: what the probe has put into the drawing and not taken out
     // again, for the report when the host stops taking calls.
     std::vector<std::wstring>* leftInDrawing = nullptr;
+    // The drawing is saved once, to its own file, to see which notifications a save sends.
+    bool saveTest = false;
 };
 
 // Throws host::HostError when the host stops taking calls (busy past the bound); every other

@@ -201,6 +201,22 @@ CallRecord recordFor(const ProbedCall& call) {
     return r;
 }
 
+std::string documentEventsToJson(const DocumentEvents& e) {
+    std::string out = std::string("{\"subscription\": \"") + nameOf(kDocSubscriptions, e.subscription) + "\"";
+    if (!e.adviseAnswer.empty()) {
+        out += ", \"adviseAnswer\": " + jsonString(e.adviseAnswer);
+    }
+    out += std::string(", \"saveTested\": ") + (e.saveTested ? "true" : "false") + ", \"saveNotifications\": [";
+    for (std::size_t i = 0; i < e.saveNotifications.size(); ++i) {
+        out += (i == 0 ? "" : ", ") + std::to_string(e.saveNotifications[i]);
+    }
+    out += "]";
+    if (!e.saveError.empty()) {
+        out += ", \"saveError\": " + jsonString(e.saveError);
+    }
+    return out + "}";
+}
+
 std::string profileToJson(const HostProfile& p) {
     std::string out = "{\n  \"format\": \"tarvenix-hostprofile\",\n  \"version\": 1,\n";
     out += "  \"revision\": " + jsonString(p.revision) + ",\n";
@@ -215,6 +231,7 @@ std::string profileToJson(const HostProfile& p) {
         out += (i == 0 ? "\n    " : ",\n    ") + jsonString(p.drawingChanges[i]);
     }
     out += p.drawingChanges.empty() ? "],\n" : "\n  ],\n";
+    out += "  \"documentEvents\": " + documentEventsToJson(p.documentEvents) + ",\n";
     out += "  \"calls\": [";
     for (std::size_t i = 0; i < p.calls.size(); ++i) {
         const CallRecord& r = p.calls[i];
@@ -303,8 +320,47 @@ StandInSwitches switchesFor(const HostProfile& profile) {
     }
     s.nameScope = profile.nameScope;
     s.undoCalls = undoCallsOf(profile);
+    const DocumentEvents& events = profile.documentEvents;
+    s.refuseDocumentEvents =
+        events.subscription == DocSubscription::Refused || events.subscription == DocSubscription::NotOffered;
+    if (events.saveTested && events.saveError.empty()) {
+        s.saveNotifications = events.saveNotifications;
+    }
     return s;
 }
+
+namespace {
+
+void documentEventLines(const DocumentEvents& e, std::vector<std::string>& lines) {
+    switch (e.subscription) {
+    case DocSubscription::Untried: return;
+    case DocSubscription::Accepted: lines.push_back("Ereignisse der Zeichnung: wie erwartet"); break;
+    case DocSubscription::Refused:
+        lines.push_back("Ereignisse der Zeichnung: Anmeldung abgelehnt (" + e.adviseAnswer + "), stand-in angenommen");
+        break;
+    case DocSubscription::NotOffered:
+        lines.push_back("Ereignisse der Zeichnung: nicht angeboten, stand-in angeboten");
+        break;
+    }
+    if (!e.saveTested) {
+        lines.push_back("Meldungen beim Speichern: nicht geprüft (nur mit --save-test)");
+        return;
+    }
+    if (!e.saveError.empty()) {
+        lines.push_back("Meldungen beim Speichern: nicht gespeichert: " + e.saveError);
+        return;
+    }
+    std::string seen;
+    for (const std::int32_t id : e.saveNotifications) {
+        seen += (seen.empty() ? "" : ", ") + std::to_string(id);
+    }
+    lines.push_back(e.saveNotifications == std::vector<std::int32_t>{6, 26}
+                        ? std::string("Meldungen beim Speichern: wie erwartet")
+                        : "Meldungen beim Speichern: " + (seen.empty() ? std::string("keine") : seen) +
+                              ", stand-in 6, 26");
+}
+
+} // namespace
 
 std::vector<std::string> summaryLines(const HostProfile& p) {
     std::vector<std::string> lines;
@@ -388,6 +444,7 @@ std::vector<std::string> summaryLines(const HostProfile& p) {
             lines.push_back("  " + change);
         }
     }
+    documentEventLines(p.documentEvents, lines);
     if (slowest != nullptr) {
         lines.push_back("Langsamster Aufruf (Median): " + slowest->label + " " + millis(slowest->medianMs) + " ms");
     }

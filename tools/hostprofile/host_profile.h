@@ -64,6 +64,17 @@ enum class OtherSheetName { Untried, Accepted, Refused };
 // What one Undo did to the probe's inserts, recorded as one Undo step of its own.
 enum class UndoAnswer { Untried, TookBack, Partly, Kept };
 
+// Whether the active drawing took a sink on its event interface, and, only when the probe was told
+// to save it (--save-test), which notifications (their DISPIDs, in order) that save sent.
+enum class DocSubscription { Untried, Accepted, Refused, NotOffered };
+struct DocumentEvents {
+    DocSubscription subscription = DocSubscription::Untried;
+    std::string adviseAnswer; // the HRESULT of a refused Advise
+    bool saveTested = false;
+    std::vector<std::int32_t> saveNotifications;
+    std::string saveError; // why the test save failed; empty when it did not
+};
+
 struct HostProfile {
     std::string revision; // the host's revision number; empty when it gave none
     bool wrote = false;   // the writing part ran
@@ -77,6 +88,7 @@ struct HostProfile {
     std::string writeError;
     // What differed in the drawing after writing; empty when it was unchanged.
     std::vector<std::string> drawingChanges;
+    DocumentEvents documentEvents;
 };
 
 // A record for a call of the tables above, nothing observed yet.
@@ -93,6 +105,10 @@ inline constexpr Named<NameScope> kNameScopes[] = {
     {NameScope::Unsettled, "unsettled"}, {NameScope::Owner, "owner"}, {NameScope::Document, "document"}};
 inline constexpr Named<OtherSheetName> kOtherSheetNames[] = {
     {OtherSheetName::Untried, "untried"}, {OtherSheetName::Accepted, "accepted"}, {OtherSheetName::Refused, "refused"}};
+inline constexpr Named<DocSubscription> kDocSubscriptions[] = {{DocSubscription::Untried, "untried"},
+                                                                {DocSubscription::Accepted, "accepted"},
+                                                                {DocSubscription::Refused, "refused"},
+                                                                {DocSubscription::NotOffered, "notOffered"}};
 inline constexpr Named<UndoAnswer> kUndoAnswers[] = {{UndoAnswer::Untried, "untried"},
                                                      {UndoAnswer::TookBack, "tookBack"},
                                                      {UndoAnswer::Partly, "partly"},
@@ -110,6 +126,8 @@ const char* nameOf(const Named<E> (&names)[N], E value) {
 
 // hostprofile.json as UTF-8 text.
 std::string profileToJson(const HostProfile& profile);
+// The value of its "documentEvents" key, one line.
+std::string documentEventsToJson(const DocumentEvents& events);
 
 // Which Undo recording calls the host knew: all, only the one-argument finish, none.
 enum class UndoCalls { Unknown, Current, Older, None };
@@ -122,6 +140,10 @@ struct StandInSwitches {
     std::string emptyAs; // empty: the default
     NameScope nameScope = NameScope::Unsettled;
     UndoCalls undoCalls = UndoCalls::Unknown;
+    // The drawing's event subscription refused (or not offered), and what a save sends; none: the
+    // stand-in's own (6, then 26).
+    bool refuseDocumentEvents = false;
+    std::optional<std::vector<std::int32_t>> saveNotifications;
 };
 StandInSwitches switchesFor(const HostProfile& profile);
 

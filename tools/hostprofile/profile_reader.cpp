@@ -125,12 +125,34 @@ CallRecord readCall(const json& v, const std::string& path) {
     return r;
 }
 
+DocumentEvents readDocumentEvents(const json& v) {
+    const std::string path = "documentEvents";
+    if (!v.is_object()) {
+        fail(path, "expected an object");
+    }
+    onlyKeys(v, path, {"subscription", "adviseAnswer", "saveTested", "saveNotifications", "saveError"});
+    DocumentEvents e;
+    e.subscription = oneOf(v, "subscription", kDocSubscriptions, true);
+    e.adviseAnswer = text(v, path, "adviseAnswer", false);
+    e.saveTested = flag(v, path, "saveTested");
+    const json& ids = member(v, path, "saveNotifications");
+    if (!ids.is_array() || ids.size() > 64) {
+        fail(path + ".saveNotifications", "expected a list of at most 64 DISPIDs");
+    }
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        e.saveNotifications.push_back(static_cast<std::int32_t>(
+            whole(ids[i], path + ".saveNotifications[" + std::to_string(i) + "]", 1, 1000)));
+    }
+    e.saveError = text(v, path, "saveError", false);
+    return e;
+}
+
 HostProfile readProfile(const json& root) {
     if (!root.is_object()) {
         fail("(top)", "expected an object");
     }
     onlyKeys(root, "(top)", {"format", "version", "revision", "wrote", "nameScope", "duplicateInOwnerAccepted",
-                             "otherSheetName", "undo", "writeError", "drawingChanges", "calls"});
+                             "otherSheetName", "undo", "writeError", "drawingChanges", "calls", "documentEvents"});
     if (text(root, "(top)", "format") != "tarvenix-hostprofile") {
         fail("format", "expected \"tarvenix-hostprofile\"");
     }
@@ -155,6 +177,10 @@ HostProfile readProfile(const json& root) {
             fail("drawingChanges[" + std::to_string(i) + "]", "expected a text");
         }
         p.drawingChanges.push_back(changes[i].get<std::string>());
+    }
+    // Profiles written before the drawing's events were probed have none.
+    if (root.contains("documentEvents")) {
+        p.documentEvents = readDocumentEvents(root.at("documentEvents"));
     }
     const json& calls = member(root, "(top)", "calls");
     if (!calls.is_array()) {

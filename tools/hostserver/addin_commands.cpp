@@ -153,6 +153,13 @@ bool AddinHost::click(std::int32_t commandId) {
         openOptions();
         return true;
     }
+    if (commandId == kSaveCommand) {
+        if (save_) {
+            save_();
+            sheetChanged();
+        }
+        return save_ != nullptr;
+    }
     const Command* found = findCommand(commandId);
     if (found == nullptr) {
         return false;

@@ -3,6 +3,7 @@
 #include "drawing/com/failure_text.h"
 #include "tools/hostserver/addin_icon.h"
 #include "tools/hostserver/app_events.h"
+#include "tools/hostserver/doc_events.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_frame.h"
 #include "tools/hostserver/options_dialog.h"
@@ -464,8 +465,10 @@ void AddinHost::unloadAll() {
 int AddinHost::unloadAllAndCheck() {
     unloadAll();
     // Counted also when no add-in ever loaded: what a client program held when it ended. A sink
-    // still subscribed to the application's events is a reference its subscriber left.
-    const int sinks = context_->appEvents() ? context_->appEvents()->reportLeft() : 0;
+    // still subscribed to the application's or the document's events is a reference its
+    // subscriber left.
+    const int sinks = (context_->appEvents() ? context_->appEvents()->reportLeft() : 0) +
+                      (context_->docEvents() ? context_->docEvents()->reportLeft() : 0);
     return failures_ + countReferencesLeft() + sinks;
 }
 

@@ -83,6 +83,8 @@ public:
     // host. Unset, every item is.
     void setActiveDocumentType(std::function<std::int32_t()> type) { activeDocType_ = std::move(type); }
 
+    // What the frame's "Datei > Speichern" does.
+    void onSave(std::function<void()> save) { save_ = std::move(save); }
     // The host's "Optionen" dialog, modal to the frame.
     void openOptions();
     void closeOptions();
@@ -197,6 +199,7 @@ private:
     std::unique_ptr<HostFrame> frame_;
     std::unique_ptr<OptionsDialog> options_;
     std::function<std::int32_t()> activeDocType_;
+    std::function<void()> save_;
     std::vector<std::unique_ptr<Addin>> addins_;
     std::vector<Command> commands_;
     std::map<std::pair<std::int32_t, std::int32_t>, CommandGroup> groups_;

@@ -2,14 +2,9 @@
 // application object, and the idle notification fired from the host's main loop.
 #pragma once
 
-#include "drawing/com/com_owners.h"
-
-#include <windows.h>
-#include <ocidl.h>
+#include "tools/hostserver/event_point.h"
 
 #include <chrono>
-#include <functional>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -21,31 +16,20 @@ inline constexpr DISPID kOnIdleNotifyDispid = 20;
 
 class AppEvents {
 public:
-    using Remark = std::function<void(const std::string&)>;
-
-    explicit AppEvents(Remark remark) : remark_(std::move(remark)) {}
+    explicit AppEvents(EventSinks::Remark remark)
+        : sinks_(std::make_shared<EventSinks>(kAppEventsIid, "event sink", std::move(remark))) {}
     // A host that does not give the event: Advise answers CONNECT_E_ADVISELIMIT, as a
     // connection point whose limit of sinks is zero.
-    void refuseSubscriptions() { refuse_ = true; }
+    void refuseSubscriptions() { sinks_->refuse(CONNECT_E_ADVISELIMIT); }
+    const std::shared_ptr<EventSinks>& sinks() const noexcept { return sinks_; }
 
-    HRESULT advise(IUnknown* sink, DWORD* cookie);
-    HRESULT unadvise(DWORD cookie);
-    // From the main loop whenever its queue has run empty: at most every 50 ms. A sink's answer
-    // and failure are ignored, as the host ignores them.
+    // From the main loop whenever its queue has run empty: at most every 50 ms.
     void idle();
-    // Sinks still subscribed, each named in the trace: a reference the subscriber left.
-    int reportLeft() const;
+    int reportLeft() const { return sinks_->reportLeft(); }
 
 private:
-    Remark remark_;
-    bool refuse_ = false;
-    std::map<DWORD, com::ComPtr<IDispatch>> sinks_;
-    DWORD nextCookie_ = 1;
+    std::shared_ptr<EventSinks> sinks_;
     std::chrono::steady_clock::time_point lastIdle_{};
 };
-
-// The application's connection point, holding the container it came from.
-com::ComPtr<IConnectionPoint> makeAppConnectionPoint(std::shared_ptr<AppEvents> events,
-                                                     com::ComPtr<IConnectionPointContainer> container);
 
 } // namespace tvx::hostserver

@@ -31,6 +31,7 @@ struct Answer;
 class DispatchCore;
 class AddinHost;
 class AppEvents;
+class DocEvents;
 
 // What all objects of one server share: the trace, the injected faults, the text formats it
 // handed out (so one passed back can be recognised).
@@ -136,6 +137,13 @@ public:
     // The application's events; none: the application object offers no connection point.
     void setAppEvents(std::shared_ptr<AppEvents> events) { appEvents_ = std::move(events); }
     const std::shared_ptr<AppEvents>& appEvents() const noexcept { return appEvents_; }
+    // The drawing document's events; none: the document object offers no connection point.
+    void setDocEvents(std::shared_ptr<DocEvents> events) { docEvents_ = std::move(events); }
+    const std::shared_ptr<DocEvents>& docEvents() const noexcept { return docEvents_; }
+
+    // What a document's Save3 does (the host probe's test save); none: the host cannot save.
+    void setDocumentSave(std::function<bool()> save) { documentSave_ = std::move(save); }
+    const std::function<bool()>& documentSave() const noexcept { return documentSave_; }
 
     // Where the add-in calls go; none unless the server hosts add-ins.
     void setAddinHost(AddinHost* host) { addinHost_ = host; }
@@ -166,6 +174,8 @@ private:
     int operationDepth_ = 0;
     std::uint64_t operationCalls_ = 0;
     std::shared_ptr<AppEvents> appEvents_;
+    std::shared_ptr<DocEvents> docEvents_;
+    std::function<bool()> documentSave_;
 };
 
 inline constexpr char kModalCallMarker[] = "!! called during modal state";

@@ -4,6 +4,7 @@
 #include "drawing/sim/trace.h"
 #include "tools/hostserver/addin_objects.h"
 #include "tools/hostserver/app_events.h"
+#include "tools/hostserver/doc_events.h"
 #include "drawing/com/failure_text.h"
 #include "tools/hostserver/table_object.h"
 
@@ -235,12 +236,20 @@ public:
     }
 };
 
-class DispDoc final : public TableObject<DispDoc, host::DocRef> {
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+#endif
+class DispDoc final : public EventContainer<TableObject<DispDoc, host::DocRef>, DispDoc> {
 public:
     static constexpr const char* kKind = "Doc";
 
     DispDoc(std::shared_ptr<DispatchContext> context, host::DocRef doc)
-        : TableObject(std::move(context), kKind, std::move(doc)) {}
+        : EventContainer(std::move(context), kKind, std::move(doc)) {}
+
+    std::shared_ptr<EventSinks> eventSinks() const {
+        return context().docEvents() ? context().docEvents()->sinks() : nullptr;
+    }
 
     static host::SurfaceFinishArgs surfaceFinishArgs(const CallArgs& a) {
         host::SurfaceFinishArgs f;
@@ -297,6 +306,18 @@ public:
              [](DispDoc& s, const CallArgs& a) { return s.answer<DispNote>(s.ref()->InsertNote(a.bstr(0))); }},
             {{L"EditRebuild", kMethod, {}},
              [](DispDoc& s, const CallArgs&) { s.ref()->EditRebuild(); return Answer::none(); }},
+            // Only the host probe saves, with its --save-test: as the frame's "Datei > Speichern".
+            // Errors answers swGenericSaveError (1) for a save that failed; warnings stay 0.
+            {{L"Save3", kMethod, {Param::I4, Param::I4Out, Param::I4Out}},
+             [](DispDoc& s, const CallArgs& a) {
+                 if (!s.context().documentSave()) {
+                     throw host::HostError("Save3", "this host does not save");
+                 }
+                 const bool saved = s.context().documentSave()();
+                 a.setI4Out(1, saved ? 0 : 1);
+                 a.setI4Out(2, 0);
+                 return Answer::boolean(saved);
+             }},
             // A Sub: it answers nothing.
             {{L"EditUndo2", kMethod, {Param::I4}},
              [](DispDoc& s, const CallArgs& a) {
@@ -309,50 +330,22 @@ public:
 };
 
 #if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+#if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #endif
-class DispApp final : public TableObject<DispApp, host::AppRef>, public IConnectionPointContainer {
+class DispApp final : public EventContainer<TableObject<DispApp, host::AppRef>, DispApp> {
 public:
     static constexpr const char* kKind = "App";
 
     DispApp(std::shared_ptr<DispatchContext> context, host::AppRef app)
-        : TableObject(std::move(context), kKind, std::move(app)) {}
+        : EventContainer(std::move(context), kKind, std::move(app)) {}
 
-    // One object, one count: the container shares the application's identity and references.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object != nullptr && iid == IID_IConnectionPointContainer && context().appEvents()) {
-            *object = static_cast<IConnectionPointContainer*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return DispatchCore::QueryInterface(iid, object);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return DispatchCore::AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return DispatchCore::Release(); }
-
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override {
-        if (points != nullptr) {
-            *points = nullptr;
-        }
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
-        if (point == nullptr) {
-            return E_POINTER;
-        }
-        *point = nullptr;
-        if (iid != kAppEventsIid || !context().appEvents()) {
-            return CONNECT_E_NOCONNECTION;
-        }
-        try {
-            *point = makeAppConnectionPoint(context().appEvents(),
-                                            com::ComPtr<IConnectionPointContainer>::borrow(this))
-                         .detach();
-            return S_OK;
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
+    std::shared_ptr<EventSinks> eventSinks() const {
+        return context().appEvents() ? context().appEvents()->sinks() : nullptr;
     }
 
     static const std::vector<Member<DispApp>>& table() {

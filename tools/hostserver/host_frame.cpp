@@ -37,6 +37,7 @@ HostFrame::HostFrame(Click click, Enabled enabled) : click_(std::move(click)), e
     HMENU file = CreatePopupMenu();
     HMENU tools = CreatePopupMenu();
     if (bar == nullptr || file == nullptr || tools == nullptr ||
+        !AppendMenuW(file, MF_STRING, static_cast<UINT_PTR>(kSaveCommand), L"&Speichern") ||
         !AppendMenuW(file, MF_STRING, static_cast<UINT_PTR>(kOptionsCommand), L"&Optionen...") ||
         !AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), kFileMenu) ||
         !AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), kToolsMenu)) {
@@ -236,7 +237,8 @@ void HostFrame::layout() {
 void HostFrame::updateStates(HMENU menu) {
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         const UINT id = GetMenuItemID(menu, i);
-        if (id == static_cast<UINT>(-1) || id == 0 || id == static_cast<UINT>(kOptionsCommand)) {
+        if (id == static_cast<UINT>(-1) || id == 0 || id == static_cast<UINT>(kOptionsCommand) ||
+            id == static_cast<UINT>(kSaveCommand)) {
             continue;
         }
         const bool on = enabled_(static_cast<std::int32_t>(id)) % 2 == 1;

@@ -24,8 +24,9 @@ inline constexpr ULONG_PTR kMenuLookupTag = 0x54564d31;
 // The menus of the bar, named as a German host names them.
 inline constexpr wchar_t kFileMenu[] = L"&Datei";
 inline constexpr wchar_t kToolsMenu[] = L"E&xtras";
-// The host's own "Optionen..." in its "Datei" menu, below the add-ins' command ids.
+// The host's own "Optionen..." and "Speichern" in its "Datei" menu, below the add-ins' command ids.
 inline constexpr std::int32_t kOptionsCommand = 1001;
+inline constexpr std::int32_t kSaveCommand = 1002;
 
 // A menu caption as a user reads it: "E&xtras" is "Extras".
 inline std::wstring withoutAmpersands(const std::wstring& caption) {

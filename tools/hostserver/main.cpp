@@ -8,6 +8,8 @@
 #include "tools/hostserver/addin_host.h"
 #include "tools/hostserver/command_page.h"
 #include "tools/hostserver/app_events.h"
+#include "tools/hostserver/doc_events.h"
+#include "tools/hostserver/document_commands.h"
 #include "tools/hostserver/dispatch_objects.h"
 #include "tools/hostserver/host_class.h"
 #include "tools/hostserver/options_dialog.h"
@@ -101,22 +103,25 @@ void reportAddinFaults(std::FILE* trace) {
     SetUnhandledExceptionFilter(&reportFault);
 }
 
+// As the host's installation registers its type library: the event interfaces marshalled for a
+// client in another process. Not fatal: clients in the host's process need none of it.
+void registerEventInterfaces() {
+    wchar_t self[MAX_PATH] = {};
+    ComPtr<ITypeLib> library;
+    const HRESULT hr = GetModuleFileNameW(nullptr, self, MAX_PATH) == 0
+                           ? HRESULT_FROM_WIN32(GetLastError())
+                           : LoadTypeLibEx(self, REGKIND_REGISTER, library.put());
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "tvx-hostserver: the event interfaces were not registered: %s\n",
+                     com::describeHresult(hr).c_str());
+    }
+}
+
 bool switchSheet(host::App& app, const std::wstring& sheet) {
     try {
         const host::DocRef doc = app.ActiveDoc();
         return doc && doc->ActivateSheet(sheet);
     } catch (const host::HostError&) {
-        return false;
-    }
-}
-
-// False, with the reason on stderr, when the drawing could not be written.
-bool trySave(const sim::SimHost& host, const std::wstring& to) {
-    try {
-        sim::saveDrawingFile(host.data(), to);
-        return true;
-    } catch (const sim::DrawingFileError& e) {
-        std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
         return false;
     }
 }
@@ -241,7 +246,8 @@ bool playHostCommand(const StopFileCommand& command, CommandPage& page, AddinHos
 // appears or the time is up. A "sheet NAME" or "undo N" stop file is carried out and taken away,
 // as is one that plays the user on the add-ins.
 Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& host, AddinHost* addins,
-                       IDispatch* appObject, DispatchContext& context, CommandPage& commandPage) {
+                       IDispatch* appObject, DispatchContext& context, CommandPage& commandPage,
+                       DocumentCommands& documents) {
     const ULONGLONG deadline = GetTickCount64() + ULONGLONG{o.timeoutSeconds} * 1000u;
     for (;;) {
         MSG msg;
@@ -260,7 +266,9 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
             if (command.kind == StopFileCommand::Kind::Save || command.kind == StopFileCommand::Kind::Discard) {
                 return command.kind == StopFileCommand::Kind::Save ? Stop::Save : Stop::Discard;
             }
-            if (command.kind == StopFileCommand::Kind::Undo) {
+            if (documents.play(command)) {
+                // Carried out or refused with its reason: the host goes on either way.
+            } else if (command.kind == StopFileCommand::Kind::Undo) {
                 if (!takeBack(host, command.undoSteps)) {
                     return Stop::BadUndo;
                 }
@@ -317,6 +325,7 @@ int serve(const ServerOptions& o) {
     std::uint64_t operationCalls = 0;
     {
         com::ComApartment apartment;
+        registerEventInterfaces();
         auto context = std::make_shared<DispatchContext>();
         context->setEmptyForm(o.emptyForm);
         if (!o.answerForms.empty()) {
@@ -328,15 +337,29 @@ int serve(const ServerOptions& o) {
             context->setRevision(o.revision, host::parseHostRevision(o.revision));
         }
         // A connection point an add-in never let go of may outlive the context.
-        auto events = std::make_shared<AppEvents>([weak = std::weak_ptr<DispatchContext>(context)](const std::string& line) {
+        const EventSinks::Remark remark = [weak = std::weak_ptr<DispatchContext>(context)](const std::string& line) {
             if (const auto alive = weak.lock()) {
                 alive->trace(line);
             }
-        });
+        };
+        auto events = std::make_shared<AppEvents>(remark);
         if (o.noIdleEvents) {
             events->refuseSubscriptions();
         }
         context->setAppEvents(events);
+        std::shared_ptr<DocEvents> docEvents;
+        if (host.data().activeDoc && host.data().activeDoc->type == sim::kDrawingDocType) {
+            docEvents = std::make_shared<DocEvents>(remark);
+            if (o.refuseDocumentEvents) {
+                docEvents->refuseSubscriptions();
+            }
+            if (!o.saveNotifications.empty()) {
+                docEvents->setSaveNotifications(o.saveNotifications);
+            }
+            context->setDocEvents(docEvents);
+        }
+        DocumentCommands documents(host, o.saveTo, docEvents, remark);
+        context->setDocumentSave([&documents] { return documents.store(); });
         context->failAtCall(o.failAt);
         for (const auto& op : o.failOps) {
             context->failOperation(op);
@@ -364,7 +387,7 @@ int serve(const ServerOptions& o) {
         HostMoods moods(o.moods, context->traceSink(), [&host, &o] {
             const Stop stopped = waitForStopFile(o);
             int code = stopped == Stop::TimedOut ? kTimedOut : kOk;
-            if (stopped == Stop::Save && !trySave(host, o.saveTo)) {
+            if (stopped == Stop::Save && !saveDrawing(host.data(), o.saveTo)) {
                 code = kSaveFailed;
             }
             std::fflush(nullptr);
@@ -412,6 +435,7 @@ int serve(const ServerOptions& o) {
             if (o.closeSaves) {
                 addins->closeSaves();
             }
+            addins->onSave([&documents] { documents.store(); });
             if (!o.uiStateFile.empty()) {
                 addins->rememberUiState(o.uiStateFile);
             }
@@ -432,8 +456,12 @@ int serve(const ServerOptions& o) {
         std::fflush(stdout);
 
         CommandPage commandPage(host, *context);
-        stop = serveUntilStopped(o, *hostApp, host, addins.get(), app.get(), *context, commandPage);
+        stop = serveUntilStopped(o, *hostApp, host, addins.get(), app.get(), *context, commandPage, documents);
         commandPage.close();
+        // As a host closes its documents before it lets its add-ins go.
+        if (stop != Stop::TimedOut) {
+            documents.hostEnds();
+        }
         context->setBeforeCall({});
         context->setGate({});
         // Disconnected before the save: an add-in ends its open run as Cancel does.
@@ -447,7 +475,7 @@ int serve(const ServerOptions& o) {
             }
         }
         if (stop == Stop::Save) {
-            saveFailed = !trySave(host, o.saveTo);
+            saveFailed = !documents.saveAtStop();
         }
         // Each such call is marked in the trace where it came; the count goes to the output.
         modalCalls = context->callsDuringModalState();
@@ -460,6 +488,9 @@ int serve(const ServerOptions& o) {
         // before the apartment does.
         context->setAppEvents(nullptr);
         events.reset();
+        context->setDocEvents(nullptr);
+        context->setDocumentSave({});
+        docEvents.reset();
     }
     if (saveFailed || snapshotFailed) {
         return kSaveFailed;

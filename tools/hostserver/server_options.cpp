@@ -24,11 +24,15 @@ const char* const kServerUsage =
     "\"save\", the changed drawing is written (atomically) first. A stop file saying\n"
     "\"sheet NAME\" makes that sheet current, as a user switching sheets would, and one saying\n"
     "\"undo N\" takes back the last N entries of the Undo list, as the user's Ctrl+Z; the server\n"
-    "deletes it and goes on. With --snapshots, the drawing as it stands before call N (counted\n"
+    "deletes it and goes on, as it does for \"store\" (save to the --save-to file without\n"
+    "ending, with the drawing's save notifications), \"add symbol VIEW KIND ROUGHNESS METHOD X Y\"\n"
+    "(mm), \"delete NAME\" and \"close document\", the designer's own work; a bad one of these is\n"
+    "refused with its reason. With --snapshots, the drawing as it stands before call N (counted\n"
     "from 1) is written to DIR\\N.json. --busy-at rejects calls from call N on for MS\n"
     "milliseconds (a rejected call is not run and gets no number); --slow delays every call;\n"
     "--hang-at never answers call N and waits for the stop file. --profile answers in the\n"
-    "forms, with the name scope and the Undo recording calls a host probe recorded\n"
+    "forms, with the name scope, the Undo recording calls and the drawing's events a host probe\n"
+    "recorded\n"
     "(--answer-form and --empty-as after it still win).\n"
     "--addins shows the host's frame (menu bar, toolbar and the current sheet) and loads the\n"
     "add-ins the registry starts with the host; then the stop file may also say \"click\" (the\n"
@@ -115,6 +119,10 @@ void applyProfile(ServerOptions& o, const std::wstring& path) {
     case hostprofile::UndoCalls::Older: o.undoCalls = sim::UndoCalls::older; break;
     case hostprofile::UndoCalls::None: o.undoCalls = sim::UndoCalls::none; break;
     case hostprofile::UndoCalls::Unknown: break;
+    }
+    o.refuseDocumentEvents = switches.refuseDocumentEvents;
+    if (switches.saveNotifications) {
+        o.saveNotifications.assign(switches.saveNotifications->begin(), switches.saveNotifications->end());
     }
 }
 

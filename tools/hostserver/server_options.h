@@ -39,6 +39,10 @@ struct ServerOptions {
     MoodOptions moods;
     bool addins = false; // a frame window, and the add-ins the registry starts with the host
     bool noIdleEvents = false; // Advise refuses: a host without the application's events
+    // From --profile: the drawing's event subscription refused, and the notifications a save sends
+    // (empty: 6, then 26).
+    bool refuseDocumentEvents = false;
+    std::vector<DISPID> saveNotifications;
     bool closeSaves = false; // closing the frame stops the server with "save"
     std::wstring uiStateFile; // with --addins: the command groups and tabs kept across restarts
     // From --revision: what RevisionNumber answers; the calls that came after it are unknown.

@@ -3,8 +3,12 @@
 #include "drawing/sim/utf8.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace tvx::hostserver {
 
@@ -66,6 +70,56 @@ void readCommandOpen(const std::string& rest, StopFileCommand& command) {
     }
 }
 
+std::vector<std::string> blankSeparated(const std::string& text) {
+    std::vector<std::string> words;
+    std::size_t at = text.find_first_not_of(" \t");
+    while (at != std::string::npos) {
+        const std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
+        words.push_back(text.substr(at, end - at));
+        at = text.find_first_not_of(" \t", end);
+    }
+    return words;
+}
+
+// Millimetres, as a whole word; nothing for anything else.
+std::optional<double> millimetres(const std::string& word) {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (error != std::errc() || end != word.data() + word.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::wstring symbolText(const std::string& word) {
+    return word == "-" ? std::wstring() : sim::fromUtf8(word);
+}
+
+// "VIEW KIND ROUGHNESS METHOD X Y" after "add symbol".
+void readSymbol(const std::string& rest, StopFileCommand& command) {
+    const std::vector<std::string> words = blankSeparated(rest);
+    if (words.size() != 6) {
+        command.problem = "\"add symbol VIEW KIND ROUGHNESS METHOD X Y\" needs six values, not " +
+                          std::to_string(words.size());
+        return;
+    }
+    const auto x = millimetres(words[4]);
+    const auto y = millimetres(words[5]);
+    if (words[1].size() != 1 || words[1][0] < '0' || words[1][0] > '9') {
+        command.problem = "add symbol: KIND must be a symbol kind from 0 to 9, not \"" + words[1] + "\"";
+    } else if (!x || !y) {
+        command.problem = "add symbol: X and Y must be numbers of millimetres, not \"" + words[4] + "\" \"" +
+                          words[5] + "\"";
+    } else {
+        try {
+            command.symbol = {sim::fromUtf8(words[0]), words[1][0] - '0', symbolText(words[2]), symbolText(words[3]),
+                              *x / 1000.0, *y / 1000.0};
+        } catch (const sim::Utf8Error&) {
+            command.problem = "add symbol: the line is no UTF-8 text";
+        }
+    }
+}
+
 } // namespace
 
 StopFileCommand readStopFile(const std::wstring& path) {
@@ -98,6 +152,28 @@ StopFileCommand readStopFile(const std::wstring& path) {
     } else if (line.rfind("command open", 0) == 0 && (line.size() == 12 || isBlank(line[12]))) {
         command.kind = StopFileCommand::Kind::CommandOpen;
         readCommandOpen(line.substr(12), command);
+    } else if (line == "store" || line == "close document") {
+        command.kind = line == "store" ? StopFileCommand::Kind::Store : StopFileCommand::Kind::CloseDocument;
+    } else if (word == "add") {
+        // Whatever follows: a line that reads as the designer's edit never stops the host.
+        command.kind = StopFileCommand::Kind::AddSymbol;
+        const std::vector<std::string> words = blankSeparated(line);
+        if (words.size() < 2 || words[1] != "symbol") {
+            command.problem = "\"add\" knows only \"add symbol VIEW KIND ROUGHNESS METHOD X Y\"";
+        } else {
+            readSymbol(line.substr(line.find("symbol") + 6), command);
+        }
+    } else if (word == "delete") {
+        command.kind = StopFileCommand::Kind::Delete;
+        const std::size_t name = line.find_first_not_of(" \t", word.size());
+        try {
+            command.sheet = name == std::string::npos ? std::wstring() : sim::fromUtf8(line.substr(name));
+        } catch (const sim::Utf8Error&) {
+            command.sheet.clear(); // refused below, as a missing name
+        }
+        if (command.sheet.empty()) {
+            command.problem = "\"delete NAME\" needs the name of an annotation, as UTF-8 text";
+        }
     } else if (word == "busyloop" || word == "pumploop") {
         command.kind = word == "busyloop" ? StopFileCommand::Kind::BusyLoop : StopFileCommand::Kind::PumpLoop;
         command.busyMs = countAfter(line, word.size(), kMaxBusyMs);
