@@ -302,18 +302,9 @@ struct AddinShell::PendingStart {
     LPARAM serial = 0;
 };
 
-AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app) : module_(module), app_(std::move(app)) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &AddinShell::shellWindowProc;
-    wc.hInstance = module_;
-    wc.lpszClassName = kShellClass;
-    RegisterClassW(&wc);
-    window_ = CreateWindowExW(0, kShellClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module_, nullptr);
-    if (window_ == nullptr) {
-        UnregisterClassW(kShellClass, module_);
-        throw std::runtime_error("the add-in has no message window");
-    }
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app)
+    : module_(module), app_(std::move(app)), owned_(module, kShellClass, &AddinShell::shellWindowProc, this),
+      window_(owned_.get()) {
     // Asked here, while the host connects us, rather than in every run.
     com::DispatchObject host(app_);
     hostRevision_ = com::hostRevision(host);
@@ -343,12 +334,7 @@ AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app) : module_(m
     }
 }
 
-AddinShell::~AddinShell() {
-    endRun();
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-    UnregisterClassW(kShellClass, module_);
-}
+AddinShell::~AddinShell() { endRun(); }
 
 void AddinShell::command() noexcept {
     HWND owner = nullptr;

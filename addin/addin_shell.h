@@ -4,6 +4,7 @@
 #pragma once
 
 #include "addin/host_events.h"
+#include "addin/message_window.h"
 #include "addin/module.h"
 #include "addin/save_watch.h"
 #include "drawing/com/com_owners.h"
@@ -61,8 +62,9 @@ private:
     std::unique_ptr<EventSubscription> idle_; // null: the host sends no idle notification
     std::unique_ptr<Run> run_;
     std::unique_ptr<PendingStart> pending_; // a click waiting for the configuration, run_ empty
-    HWND window_ = nullptr; // message-only: a run's requests are carried out here, and a run that ends
-                            // inside its own window is taken down from here
+    MessageWindow owned_;
+    HWND window_; // message-only: a run's requests are carried out here, and a run that ends inside its
+                  // own window is taken down from here
     LPARAM runSerial_ = 0;
     std::shared_ptr<AddinShell> lingering_; // itself, while a run outlives the disconnection
 };

@@ -41,26 +41,12 @@ bool checkOnSaveSwitchedOn() noexcept { return !win::userSwitchedOff(L"CheckOnSa
 SaveWatch::SaveWatch(HINSTANCE module, com::ComPtr<IDispatch> app, std::function<bool()> runUp,
                      std::function<void()> command)
     : module_(module), app_(std::move(app)), runUp_(std::move(runUp)), command_(std::move(command)),
-      notice_(module, [this] { PostMessageW(window_, kUpdateAsked, 0, 0); }) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &SaveWatch::windowProc;
-    wc.hInstance = module_;
-    wc.lpszClassName = kWatchClass;
-    RegisterClassW(&wc);
-    window_ = CreateWindowExW(0, kWatchClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module_, nullptr);
-    if (window_ == nullptr) {
-        UnregisterClassW(kWatchClass, module_);
-        throw std::runtime_error("the add-in's save watch has no message window");
-    }
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
+      owned_(module, kWatchClass, &SaveWatch::windowProc, this), window_(owned_.get()),
+      notice_(module, [this] { PostMessageW(window_, kUpdateAsked, 0, 0); }) {}
 
 SaveWatch::~SaveWatch() {
     drawing_.reset();
     notice_.close();
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-    UnregisterClassW(kWatchClass, module_);
 }
 
 std::vector<EventPost> SaveWatch::appPosts() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "addin/host_events.h"
+#include "addin/message_window.h"
 #include "addin/stale_notice.h"
 #include "drawing/com/com_owners.h"
 
@@ -49,7 +50,8 @@ private:
     com::ComPtr<IDispatch> app_;
     std::function<bool()> runUp_;
     std::function<void()> command_;
-    HWND window_ = nullptr; // message-only: the notifications' messages come here
+    MessageWindow owned_;
+    HWND window_; // message-only: the notifications' messages come here
     std::unique_ptr<EventSubscription> drawing_; // null: the active document is no drawing we hear
     bool checkDue_ = false; // saved since, not yet checked
     // The drawing states a notice was shown for: each only once, not at every save.

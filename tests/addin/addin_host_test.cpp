@@ -566,11 +566,15 @@ TEST_F(AddinInProcess, AfterASaveAStaleGroupIsNoticedOnceAndQuietlyAndEveryEndGi
     app.idle();
     EXPECT_EQ(staleNotice(), nullptr) << "the group was updated";
 
+    // The designer changes the drawing once more and saves it: a state not yet noticed.
+    const auto staleAgain = [&](const wchar_t* roughness) {
+        changeLastSymbol(host, roughness);
+        drawing.saved();
+        app.idle();
+        ASSERT_NE(staleNotice(), nullptr);
+    };
     // A run that starts closes the notice.
-    changeLastSymbol(host, L"50");
-    drawing.saved();
-    app.idle();
-    ASSERT_NE(staleNotice(), nullptr);
+    staleAgain(L"50");
     ASSERT_EQ(host.fake.click(), 1);
     EXPECT_EQ(staleNotice(), nullptr);
     press(mainForm(), ids::cmd_Cancel);
@@ -578,10 +582,7 @@ TEST_F(AddinInProcess, AfterASaveAStaleGroupIsNoticedOnceAndQuietlyAndEveryEndGi
     ASSERT_EQ(mainForm(), nullptr);
 
     // The drawing closes: the notice goes and the subscription is given back.
-    changeLastSymbol(host, L"100");
-    drawing.saved();
-    app.idle();
-    ASSERT_NE(staleNotice(), nullptr);
+    staleAgain(L"100");
     drawing.destroyed();
     EXPECT_EQ(staleNotice(), nullptr);
     EXPECT_FALSE(drawing.sink);
@@ -590,20 +591,14 @@ TEST_F(AddinInProcess, AfterASaveAStaleGroupIsNoticedOnceAndQuietlyAndEveryEndGi
     // Another document becomes active: its events are heard, and a notice about the one before goes.
     app.activeDocChanged();
     ASSERT_TRUE(drawing.sink);
-    changeLastSymbol(host, L"200");
-    drawing.saved();
-    app.idle();
-    ASSERT_NE(staleNotice(), nullptr);
+    staleAgain(L"200");
     app.activeDocChanged();
     EXPECT_EQ(staleNotice(), nullptr);
     EXPECT_EQ(drawing.advised, 3);
     EXPECT_EQ(drawing.unadvised, 2);
 
     // The host stops with the notice up: nothing of the add-in stays, no reference is left.
-    changeLastSymbol(host, L"400");
-    drawing.saved();
-    app.idle();
-    ASSERT_NE(staleNotice(), nullptr);
+    staleAgain(L"400");
     unload(addin, host.fake);
     EXPECT_FALSE(drawing.sink);
     EXPECT_EQ(drawing.refs, 0);
