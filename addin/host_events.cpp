@@ -20,7 +20,7 @@ public:
         if (!stopped_.load()) {
             for (const EventPost& post : posts_) {
                 if (post.notification == id) {
-                    PostMessageW(post.window, post.message, 0, 0);
+                    PostMessageW(post.window, post.message, post.tag, 0);
                 }
             }
         }

@@ -19,11 +19,13 @@ inline constexpr IID kAppEventsIid = {0x83A33D22, 0x37C5, 0x11CE, {0xBF, 0xD4, 0
 inline constexpr DISPID kActiveDocChangeNotifyDispid = 4;
 inline constexpr DISPID kOnIdleNotifyDispid = 20;
 
-// What a notification becomes: a message posted to one of our windows, nothing more.
+// What a notification becomes: a message posted to one of our windows, nothing more; its wParam
+// tells which subscription it came from.
 struct EventPost {
     DISPID notification;
     HWND window;
     UINT message;
+    WPARAM tag = 0;
 };
 
 class EventSink;

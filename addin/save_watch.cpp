@@ -64,9 +64,11 @@ void SaveWatch::followActiveDoc() noexcept {
         com::UniqueVariant active = com::DispatchObject(app_, nullptr, lineWithoutRetries()).get("ActiveDoc");
         if (active.vt() == VT_DISPATCH && active.get().pdispVal != nullptr) {
             // Only a drawing offers these events; any other document answers that it has none.
-            drawing_ = EventSubscription::subscribe(active.get().pdispVal, com::kDrawingDocEventsIid,
-                                                    {{com::kFileSavePostNotify, window_, kDrawingSaved},
-                                                     {com::kDestroyNotify, window_, kDrawingClosed}});
+            ++subscription_;
+            drawing_ = EventSubscription::subscribe(
+                active.get().pdispVal, com::kDrawingDocEventsIid,
+                {{com::kFileSavePostNotify, window_, kDrawingSaved, subscription_},
+                 {com::kDestroyNotify, window_, kDrawingClosed, subscription_}});
         }
     } catch (const std::exception& e) {
         logWatch(module_, std::string("kein Abonnement der Zeichnung: ") + e.what());
@@ -123,17 +125,21 @@ LRESULT CALLBACK SaveWatch::windowProc(HWND window, UINT message, WPARAM wParam,
     if (watch == nullptr) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
+    // A drawing given up since may have posted before it was let go: its messages are dropped.
+    const bool current = watch->drawing_ && wParam == watch->subscription_;
     switch (message) {
     case kActiveDocChanged:
         watch->followActiveDoc();
         return 0;
     case kDrawingSaved:
-        watch->checkDue_ = true;
+        watch->checkDue_ = watch->checkDue_ || current;
         return 0;
     case kDrawingClosed:
-        watch->notice_.close();
-        watch->checkDue_ = false;
-        watch->drawing_.reset();
+        if (current) {
+            watch->notice_.close();
+            watch->checkDue_ = false;
+            watch->drawing_.reset();
+        }
         return 0;
     case kHostIdle:
         watch->idle();

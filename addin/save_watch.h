@@ -53,6 +53,8 @@ private:
     MessageWindow owned_;
     HWND window_; // message-only: the notifications' messages come here
     std::unique_ptr<EventSubscription> drawing_; // null: the active document is no drawing we hear
+    // Tells the drawing's messages from those an earlier drawing posted before it was let go.
+    WPARAM subscription_ = 0;
     bool checkDue_ = false; // saved since, not yet checked
     // The drawing states a notice was shown for: each only once, not at every save.
     std::set<std::size_t> noticed_;
