@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <optional>
+#include <vector>
 #include <utility>
 
 namespace tvx::addin {
@@ -301,34 +302,39 @@ struct AddinShell::PendingStart {
     LPARAM serial = 0;
 };
 
-AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app) : module_(module), app_(std::move(app)) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &AddinShell::shellWindowProc;
-    wc.hInstance = module_;
-    wc.lpszClassName = kShellClass;
-    RegisterClassW(&wc);
-    window_ = CreateWindowExW(0, kShellClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module_, nullptr);
-    if (window_ == nullptr) {
-        UnregisterClassW(kShellClass, module_);
-        throw std::runtime_error("the add-in has no message window");
-    }
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app)
+    : module_(module), app_(std::move(app)), owned_(module, kShellClass, &AddinShell::shellWindowProc, this),
+      window_(owned_.get()) {
     // Asked here, while the host connects us, rather than in every run.
     com::DispatchObject host(app_);
     hostRevision_ = com::hostRevision(host);
-    idle_ = IdleSubscription::subscribe(app_.get(), window_, kHostIdle);
+    std::vector<EventPost> posts{{kOnIdleNotifyDispid, window_, kHostIdle}};
+    try {
+        watch_ = std::make_unique<SaveWatch>(
+            module_, app_, [this] { return run_ != nullptr || pending_ != nullptr; },
+            [this] {
+                if (enableState() != 0) {
+                    command();
+                }
+            });
+        const std::vector<EventPost> watched = watch_->appPosts();
+        posts.insert(posts.end(), watched.begin(), watched.end());
+    } catch (...) {
+        // No check after saving; the rest of the add-in is not worse for it.
+    }
+    idle_ = EventSubscription::subscribe(app_.get(), kAppEventsIid, std::move(posts));
     if (!idle_) {
+        // The check after a save waits for the idle notification: without it, none.
+        watch_.reset();
         win::logOutsideRun(module_, "Add-in", "ConnectToSW",
-                           "keine Leerlaufmeldung des Hosts: Anfragen des Dialogs laufen ohne sie");
+                           "keine Leerlaufmeldung des Hosts: Anfragen des Dialogs laufen ohne sie, "
+                           "keine Prüfung nach dem Speichern");
+    } else if (watch_) {
+        watch_->followActiveDocSoon();
     }
 }
 
-AddinShell::~AddinShell() {
-    endRun();
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-    UnregisterClassW(kShellClass, module_);
-}
+AddinShell::~AddinShell() { endRun(); }
 
 void AddinShell::command() noexcept {
     HWND owner = nullptr;
@@ -388,6 +394,9 @@ void AddinShell::startRun() noexcept {
         if (reading.unanswered) {
             configRead.letGo(); // it finishes alone
         }
+        if (watch_) {
+            watch_->closeNotice();
+        }
         run_ = std::make_unique<Run>(*this, std::move(start->claim), start->owner, start->serial, std::move(reading));
         if (!run_->start()) {
             destroyRun();
@@ -442,6 +451,7 @@ void AddinShell::release(std::shared_ptr<AddinShell> shell) noexcept {
     }
     // No host call after the disconnection, and no reference kept for one.
     shell->idle_.reset();
+    shell->watch_.reset();
     shell->app_.reset();
 }
 

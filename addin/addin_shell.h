@@ -4,7 +4,9 @@
 #pragma once
 
 #include "addin/host_events.h"
+#include "addin/message_window.h"
 #include "addin/module.h"
+#include "addin/save_watch.h"
 #include "drawing/com/com_owners.h"
 
 #include <windows.h>
@@ -56,11 +58,13 @@ private:
     HINSTANCE module_;
     com::ComPtr<IDispatch> app_;
     std::wstring hostRevision_; // for the log; empty when the host does not say
-    std::unique_ptr<IdleSubscription> idle_; // null: the host sends no idle notification
+    std::unique_ptr<SaveWatch> watch_; // null: no check after a save (the host sends no idle notification)
+    std::unique_ptr<EventSubscription> idle_; // null: the host sends no idle notification
     std::unique_ptr<Run> run_;
     std::unique_ptr<PendingStart> pending_; // a click waiting for the configuration, run_ empty
-    HWND window_ = nullptr; // message-only: a run's requests are carried out here, and a run that ends
-                            // inside its own window is taken down from here
+    MessageWindow owned_;
+    HWND window_; // message-only: a run's requests are carried out here, and a run that ends inside its
+                  // own window is taken down from here
     LPARAM runSerial_ = 0;
     std::shared_ptr<AddinShell> lingering_; // itself, while a run outlives the disconnection
 };

@@ -7,56 +7,61 @@
 
 namespace tvx::addin {
 
-// Called on the host's thread from inside its loop: it only posts, and returns at once.
-class IdleSink final : public com::EventSink {
+// Called on the host's thread from inside its loop or its save: it only posts, and returns at once.
+class EventSink final : public com::EventSink {
 public:
-    IdleSink(HWND window, UINT message) : EventSink(kAppEventsIid), window_(window), message_(message) {}
+    EventSink(const IID& events, std::vector<EventPost> posts) : com::EventSink(events), posts_(std::move(posts)) {}
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
         if (result != nullptr) {
             VariantInit(result);
         }
-        const HWND window = window_.load();
-        if (id == kOnIdleNotifyDispid && window != nullptr) {
-            PostMessageW(window, message_, 0, 0);
+        if (!stopped_.load()) {
+            for (const EventPost& post : posts_) {
+                if (post.notification == id) {
+                    PostMessageW(post.window, post.message, post.tag, 0);
+                }
+            }
         }
         // Every other notification of the interface is not ours to answer.
         return S_OK;
     }
 
-    void stop() noexcept { window_.store(nullptr); }
+    void stop() noexcept { stopped_.store(true); }
 
 private:
     ModuleRef counted_; // the host may keep the sink past our end
-    std::atomic<HWND> window_;
-    UINT message_;
+    std::vector<EventPost> posts_;
+    std::atomic<bool> stopped_{false};
 };
 
-IdleSubscription::IdleSubscription(com::ComPtr<IConnectionPoint> point, com::ComPtr<IdleSink> sink, DWORD cookie) noexcept
+EventSubscription::EventSubscription(com::ComPtr<IConnectionPoint> point, com::ComPtr<EventSink> sink,
+                                     DWORD cookie) noexcept
     : point_(std::move(point)), sink_(std::move(sink)), cookie_(cookie) {}
 
-IdleSubscription::~IdleSubscription() {
+EventSubscription::~EventSubscription() {
     sink_->stop();
     point_->Unadvise(cookie_);
 }
 
-std::unique_ptr<IdleSubscription> IdleSubscription::subscribe(IDispatch* app, HWND window, UINT message) noexcept {
+std::unique_ptr<EventSubscription> EventSubscription::subscribe(IDispatch* source, const IID& events,
+                                                                 std::vector<EventPost> posts) noexcept {
     try {
-        if (app == nullptr) {
+        if (source == nullptr) {
             return nullptr;
         }
-        const auto container = com::ComPtr<IDispatch>::borrow(app).query<IConnectionPointContainer>();
+        const auto container = com::ComPtr<IDispatch>::borrow(source).query<IConnectionPointContainer>();
         com::ComPtr<IConnectionPoint> point;
-        if (!container || FAILED(container->FindConnectionPoint(kAppEventsIid, point.put())) || !point) {
+        if (!container || FAILED(container->FindConnectionPoint(events, point.put())) || !point) {
             return nullptr;
         }
-        auto sink = com::ComPtr<IdleSink>::attach(std::make_unique<IdleSink>(window, message).release());
+        auto sink = com::ComPtr<EventSink>::attach(std::make_unique<EventSink>(events, std::move(posts)).release());
         DWORD cookie = 0;
         if (FAILED(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie))) {
             return nullptr;
         }
-        return std::make_unique<IdleSubscription>(std::move(point), std::move(sink), cookie);
+        return std::make_unique<EventSubscription>(std::move(point), std::move(sink), cookie);
     } catch (...) {
         return nullptr;
     }

@@ -1,5 +1,6 @@
-// The add-in's subscription to the host application's idle notification, which the host sends
-// once it has processed every message: the one moment it is ready for an add-in's calls.
+// The add-in's subscriptions to the host's events: the application's (its idle notification, sent
+// once it has processed every message, the one moment it is ready for an add-in's calls; the
+// change of the active document) and a drawing's (saved, closed).
 #pragma once
 
 #include "drawing/com/com_owners.h"
@@ -8,31 +9,43 @@
 #include <ocidl.h>
 
 #include <memory>
+#include <vector>
 
 namespace tvx::addin {
 
-// The application's event interface and its idle notification, as the host's type library has
-// them (docs/addin-calls.md).
+// The application's event interface and its notifications, as the host's type library has them
+// (docs/addin-calls.md); the drawing's are in drawing/com/event_sink.h.
 inline constexpr IID kAppEventsIid = {0x83A33D22, 0x37C5, 0x11CE, {0xBF, 0xD4, 0x00, 0x40, 0x05, 0x13, 0xBB, 0x57}};
+inline constexpr DISPID kActiveDocChangeNotifyDispid = 4;
 inline constexpr DISPID kOnIdleNotifyDispid = 20;
 
-class IdleSink;
+// What a notification becomes: a message posted to one of our windows, nothing more; its wParam
+// tells which subscription it came from.
+struct EventPost {
+    DISPID notification;
+    HWND window;
+    UINT message;
+    WPARAM tag = 0;
+};
 
-class IdleSubscription {
+class EventSink;
+
+class EventSubscription {
 public:
-    // Each idle notification posts `message` to `window`, nothing more. Null when the host
-    // offers no such subscription or refuses it.
-    static std::unique_ptr<IdleSubscription> subscribe(IDispatch* app, HWND window, UINT message) noexcept;
-    IdleSubscription(const IdleSubscription&) = delete;
-    IdleSubscription& operator=(const IdleSubscription&) = delete;
+    // The source's notifications of interface `events` are posted as `posts` say; every other one
+    // is answered and dropped. Null when the source offers no such interface or refuses.
+    static std::unique_ptr<EventSubscription> subscribe(IDispatch* source, const IID& events,
+                                                        std::vector<EventPost> posts) noexcept;
+    EventSubscription(const EventSubscription&) = delete;
+    EventSubscription& operator=(const EventSubscription&) = delete;
     // Gives the subscription back; the host may hold the sink longer, and it then posts nothing.
-    ~IdleSubscription();
+    ~EventSubscription();
 
-    IdleSubscription(com::ComPtr<IConnectionPoint> point, com::ComPtr<IdleSink> sink, DWORD cookie) noexcept;
+    EventSubscription(com::ComPtr<IConnectionPoint> point, com::ComPtr<EventSink> sink, DWORD cookie) noexcept;
 
 private:
     com::ComPtr<IConnectionPoint> point_;
-    com::ComPtr<IdleSink> sink_;
+    com::ComPtr<EventSink> sink_;
     DWORD cookie_;
 };
 

@@ -20,7 +20,7 @@ void refill(ChoiceList& list, const Entries& entries) {
 // A main symbol whose kind was changed in the host to one the list lacks cannot be selected;
 // say so instead of failing somewhere inside the dialog.
 std::int16_t kindIndex(std::int32_t symbolType) {
-    if (symbolType < 0 || static_cast<std::size_t>(symbolType) >= kSymbolKindEntries.size()) {
+    if (!isKnownSymbolKind(symbolType)) {
         throw ReportedError(msg::kUnknownMainKind + std::to_wstring(symbolType));
     }
     return static_cast<std::int16_t>(symbolType);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -11,6 +12,11 @@ namespace tvx {
 // stdSFSSymbol: the list index is the symbol kind code (symbolType).
 inline constexpr std::array<std::wstring_view, 3> kSymbolKindEntries{
     L"Grundlegend", L"Spanend", L"Roh"};
+
+// A kind code the list has an entry for: a main symbol of another kind cannot be offered.
+inline constexpr bool isKnownSymbolKind(std::int32_t symbolType) {
+    return symbolType >= 0 && static_cast<std::size_t>(symbolType) < kSymbolKindEntries.size();
+}
 
 // stdSFSRough: the very texts written into the symbol, with a decimal comma; "" is none.
 inline constexpr std::array<std::wstring_view, 6> kRoughnessEntries{

@@ -28,22 +28,6 @@ bool selectOwnSymbol(const SymbolRegister& symbols, std::int32_t i) {
     return require(require(symbol, "GetAnnotation")->GetAnnotation(), "GetAnnotation")->Select2(false, 0);
 }
 
-// A note of the earlier run on the sheet that the host would not select by its name: locked.
-// Only the sheet's own view holds what "ZyrNote@<sheet>" names; one in a drawing view is no
-// output of ours that clearing would miss, and is left alone as clearing leaves it.
-bool oldNoteOnSheet(HostSession& session) {
-    const host::ViewRef sheetView = require(session.hostDoc, "GetFirstView")->GetFirstView();
-    if (!sheetView) {
-        return false;
-    }
-    for (host::NoteRef note = sheetView->GetFirstNote(); note; note = note->GetNext()) {
-        if (require(note->GetAnnotation(), "GetAnnotation")->GetName() == kOwnNoteName) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool everyOwnSymbolSelectable(const SymbolRegister& symbols) {
     for (std::int32_t i = 0; i < symbols.ownSymbolCount; ++i) {
         if (!selectOwnSymbol(symbols, i)) {
@@ -80,6 +64,19 @@ void clearOldOutput(HostSession& session, const SymbolRegister& symbols, InsertE
         rethrowIfHostStopped();
         route.reportInsertError();
     }
+}
+
+bool oldNoteOnSheet(const HostSession& session) {
+    const host::ViewRef sheetView = require(session.hostDoc, "GetFirstView")->GetFirstView();
+    if (!sheetView) {
+        return false;
+    }
+    for (host::NoteRef note = sheetView->GetFirstNote(); note; note = note->GetNext()) {
+        if (require(note->GetAnnotation(), "GetAnnotation")->GetName() == kOwnNoteName) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void deleteOldNote(HostSession& session) {

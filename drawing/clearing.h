@@ -22,6 +22,10 @@ void clearOldOutput(HostSession& session, const SymbolRegister& symbols, InsertE
 
 void deleteOldNote(HostSession& session);
 
+// Whether the sheet's own view holds a note named as the tool's, found by reading alone (no
+// selection). Only that view holds what the note's name addresses.
+bool oldNoteOnSheet(const HostSession& session);
+
 // An own symbol the host will not select stays where it is.
 void deleteOwnSymbols(HostSession& session, const SymbolRegister& symbols);
 

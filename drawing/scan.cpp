@@ -42,7 +42,7 @@ void keepOwnSymbol(SymbolRegister& symbols, const host::SFSymbolRef& symbol,
     if (symbols.ownSymbolCount >= SymbolRegister::kOwnCapacity) {
         throw ReportedError(msg::kTooManyOwnSymbols);
     }
-    symbols.appendOwn(symbol, found.name);
+    symbols.appendOwn(symbol, found.name, {found.symbolType, found.roughness, found.method});
     if (isMainName(found.name)) {
         SymbolSlot& main = symbols.slot(0);
         main.slotId = kMainSlotId;

@@ -54,12 +54,13 @@ void SymbolRegister::releaseOwnSymbols() noexcept {
     }
 }
 
-void SymbolRegister::appendOwn(host::SFSymbolRef symbol, std::wstring name) {
+void SymbolRegister::appendOwn(host::SFSymbolRef symbol, std::wstring name, SymbolKey key) {
     if (ownSymbolCount < 0 || ownSymbolCount >= kOwnCapacity) {
         throw IndexError("own symbol index " + std::to_string(ownSymbolCount) + " outside 0..20");
     }
     ownSymbols[static_cast<std::size_t>(ownSymbolCount)] = std::move(symbol);
     ownNames[static_cast<std::size_t>(ownSymbolCount)] = std::move(name);
+    ownKeys[static_cast<std::size_t>(ownSymbolCount)] = std::move(key);
     ++ownSymbolCount;
 }
 

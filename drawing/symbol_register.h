@@ -5,6 +5,7 @@
 #include "drawing/host.h"
 
 #include <array>
+#include <compare>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -27,6 +28,16 @@ struct SymbolSlot {
     double posY = 0.0;
 };
 
+// What tells two symbols apart for the bracket: exact texts, case-sensitive, untrimmed.
+struct SymbolKey {
+    std::int32_t symbolType = 0;
+    std::wstring roughness;
+    std::wstring method;
+
+    friend bool operator==(const SymbolKey&, const SymbolKey&) = default;
+    friend auto operator<=>(const SymbolKey&, const SymbolKey&) = default;
+};
+
 // slotId of slot 0 once it holds a main symbol.
 inline constexpr std::int32_t kMainSlotId = 99;
 
@@ -40,6 +51,8 @@ struct SymbolRegister {
     std::int32_t ownSymbolCount = 0;
     // Their names as found, so that Ok can tell them from symbols named so since.
     std::array<std::wstring, kOwnCapacity> ownNames{};
+    // Their keys as found, so that a later look can tell whether the group still fits the sheet.
+    std::array<SymbolKey, kOwnCapacity> ownKeys{};
 
     // Index 1..slotCount of the other symbol with this key, or -1. Slot 0 is never searched.
     std::int32_t findSymbol(std::int32_t symbolType, const std::wstring& roughness,
@@ -57,7 +70,7 @@ struct SymbolRegister {
                      const std::wstring& method);
 
     // Appends a symbol of an earlier run to ownSymbols.
-    void appendOwn(host::SFSymbolRef symbol, std::wstring name = {});
+    void appendOwn(host::SFSymbolRef symbol, std::wstring name = {}, SymbolKey key = {});
     // Drops the host references of ownSymbols at the end of a run; count and names stay.
     void releaseOwnSymbols() noexcept;
 };

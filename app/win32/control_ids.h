@@ -1,5 +1,6 @@
-// Window classes and control IDs of the two dialogs. The GUI driver and the tests address the
-// controls through these, so the numbers are part of the program's outside and must stay stable.
+// Window classes and control IDs of the two dialogs and the add-in's notice. The GUI driver and
+// the tests address the controls through these, so the numbers are part of the program's outside
+// and must stay stable.
 // Nothing may use 1 or 2: the dialog manager sends those for Enter and Escape.
 #pragma once
 
@@ -11,6 +12,8 @@ namespace tvx::ids {
 inline constexpr wchar_t kMainFormClass[] = L"tvx_MainForm";
 inline constexpr wchar_t kMessageDialogClass[] = L"GEF";
 inline constexpr wchar_t kPictureBoxClass[] = L"tvx_PictureBox";
+// The add-in's notice that a saved drawing's general indication is out of date.
+inline constexpr wchar_t kStaleNoticeClass[] = L"tvx_StaleNotice";
 
 // tvx_MainForm
 inline constexpr int stdSFSSymbol = 101;
@@ -30,18 +33,24 @@ inline constexpr int Info = 201;
 inline constexpr int Ok = 202;
 inline constexpr int Picture1 = 203;
 
+// tvx_StaleNotice
+inline constexpr int lblStale = 301;
+inline constexpr int cmd_Update = 302;
+inline constexpr int cmd_Close = 303;
+
 struct NamedControl {
     std::wstring_view name;
     int id;
 };
 
 // Every control by its name, for tools that take names on their command line.
-inline constexpr std::array<NamedControl, 14> kControlNames{{
+inline constexpr std::array<NamedControl, 17> kControlNames{{
     {L"stdSFSSymbol", stdSFSSymbol}, {L"stdSFSRough", stdSFSRough}, {L"cmd_Ok", cmd_Ok},
     {L"cmd_Cancel", cmd_Cancel},     {L"sfsPic", sfsPic},           {L"txtCalc", txtCalc},
     {L"Label1", Label1},             {L"Label2", Label2},           {L"stdSFSMet", stdSFSMet},
     {L"Label3", Label3},             {L"Label4", Label4},           {L"Info", Info},
-    {L"Ok", Ok},                     {L"Picture1", Picture1},
+    {L"Ok", Ok},                     {L"Picture1", Picture1},       {L"lblStale", lblStale},
+    {L"cmd_Update", cmd_Update},     {L"cmd_Close", cmd_Close},
 }};
 
 } // namespace tvx::ids

@@ -1,6 +1,7 @@
 #include "app/win32/run_log_file.h"
 
 #include "app/win32/module_worker.h"
+#include "app/win32/user_switch.h"
 #include "app/win32/win_handles.h"
 
 #include "drawing/record_queue.h"
@@ -15,24 +16,6 @@
 
 namespace tvx::win {
 namespace {
-
-constexpr wchar_t kUserKey[] = L"Software\\Tarvenix";
-constexpr wchar_t kLogValue[] = L"Log";
-
-// Log = 0 (a number, or the text "0") switches the log off; anything else, or none, leaves it on.
-bool switchedOff() {
-    union {
-        DWORD number;
-        wchar_t text[8];
-    } value{};
-    DWORD type = 0;
-    DWORD bytes = sizeof value;
-    if (RegGetValueW(HKEY_CURRENT_USER, kUserKey, kLogValue, RRF_RT_REG_DWORD | RRF_RT_REG_SZ, &type, &value,
-                     &bytes) != ERROR_SUCCESS) {
-        return false;
-    }
-    return type == REG_DWORD ? value.number == 0 : std::wstring_view(value.text) == L"0";
-}
 
 // FILEVERSION of the module's own version record, read from its resource without version.dll.
 std::string versionOf(HMODULE module) {
@@ -233,7 +216,7 @@ std::wstring runLogPath() {
 void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std::wstring& configPath,
                  RecordWriting writing) noexcept {
     try {
-        if (switchedOff()) {
+        if (userSwitchedOff(L"Log")) {
             return;
         }
         log.writeTo(writing == RecordWriting::OnWorker ? &writeRecordAside : &writeRecord);

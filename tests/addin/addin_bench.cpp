@@ -2,6 +2,7 @@
 // Tarvenix.dll in this process playing its host, against the exe's run across processes: the same
 // sequences and dialogs through the automation client against a tvx-hostserver process holding the
 // same drawing. On the sample drawing and on the 2,000-symbol drawing; medians and exe/add-in.
+// Last, the check after a save on each drawing as the run left it, in process.
 // The add-in runs once with its support log and once with it switched off (HKCU\Software\Tarvenix
 // Log = 0, in the prefix the bench runs in), to show what the log costs.
 //   scripts/wine-run.sh .../addin_bench.exe [--runs N] [--big-exe-runs N] [--sample-only]
@@ -273,6 +274,62 @@ void print(const std::vector<Row>& rows) {
     }
 }
 
+// The check after a save, in process: the add-in connected to a host that offers the idle
+// notification and the drawing's events, over the drawing a run left; each save is followed by
+// the host's idle notification, and the time runs from the save's notification until the check
+// has answered. Median ms and the host calls of one check.
+struct CheckFigures {
+    double median = 0;
+    double fastest = 0;
+    std::uint64_t calls = 0;
+};
+
+CheckFigures checkAfterSave(const addin::testing::LoadedAddin& loaded, const std::string& drawing, int runs) {
+    addin::testing::DrawingHost host(sim::parseDrawing(drawing, "the run's drawing"));
+    addin::testing::FakeAppEvents app(host.fake);
+    addin::testing::FakeDrawingEvents events(host.fake);
+    com::ComPtr<ISwAddin> addin = loaded.create();
+    require(static_cast<bool>(addin), "no add-in object");
+    VARIANT_BOOL connected = VARIANT_FALSE;
+    require(addin->ConnectToSW(&host.fake.app, 7, &connected) == S_OK && connected == VARIANT_TRUE,
+            "the add-in did not connect");
+    hostPump();
+    require(static_cast<bool>(events.sink), "the add-in did not subscribe to the drawing");
+    std::vector<double> times;
+    CheckFigures figures;
+    for (int i = 0; i < runs + 1; ++i) {
+        const std::uint64_t before = host.sim.callCount();
+        const auto start = Clock::now();
+        events.saved();
+        app.idle();
+        const double ms = msSince(start);
+        figures.calls = host.sim.callCount() - before;
+        if (i > 0) { // the first pays for what stays loaded
+            times.push_back(ms);
+        }
+    }
+    require(FindWindowW(ids::kStaleNoticeClass, nullptr) == nullptr, "the group of a run counts as stale");
+    require(figures.calls > 0, "the check made no host call");
+    VARIANT_BOOL done = VARIANT_FALSE;
+    addin->DisconnectFromSW(&done);
+    addin.reset();
+    host.fake.dropCallbacks();
+    hostPump();
+    figures.median = median(times);
+    figures.fastest = *std::min_element(times.begin(), times.end());
+    return figures;
+}
+
+void printChecks(const std::vector<Row>& rows, const addin::testing::LoadedAddin& loaded, int runs) {
+    std::printf("\nThe check after a save, in process, on the drawing the run left (median ms)\n");
+    std::printf("%-14s %-24s %11s %6s %12s %12s\n", "drawing", "step", "host calls", "runs", "add-in", "fastest");
+    for (const Row& row : rows) {
+        const CheckFigures figures = checkAfterSave(loaded, row.addin.front().drawing, runs);
+        std::printf("%-14s %-24s %11llu %6d %12.1f %12.1f\n", row.drawing, "save to checked",
+                    static_cast<unsigned long long>(figures.calls), runs, figures.median, figures.fastest);
+    }
+}
+
 int number(const wchar_t* text) {
     const int n = static_cast<int>(std::wcstol(text, nullptr, 10));
     if (n < 1) {
@@ -319,8 +376,9 @@ int wmain(int argc, wchar_t** argv) {
         if (!sampleOnly) {
             rows.push_back(measure("2000 symbols", testing::bigDrawing(), runs, bigExeRuns, loaded, folder.path()));
         }
-        KillTimer(nullptr, timer);
         print(rows);
+        printChecks(rows, loaded, runs);
+        KillTimer(nullptr, timer);
         return std::all_of(rows.begin(), rows.end(), sameDrawings) ? 0 : 3;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "addin_bench: %s\n", e.what());

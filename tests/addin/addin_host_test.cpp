@@ -40,6 +40,8 @@ namespace tvx {
 namespace {
 
 using addin::testing::FakeAddinHost;
+using addin::testing::FakeAppEvents;
+using addin::testing::FakeDrawingEvents;
 using addin::testing::hostPump;
 using com::ComPtr;
 
@@ -166,91 +168,6 @@ long standInReferences(const addin::testing::DrawingHost& host) {
     return held;
 }
 
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-#endif
-// The application's events as a host offers them: its connection point container (a tear-off of
-// the application) and the one point, which keeps the sink as a host does and fires the idle
-// notification when the test says. Lives on the test's stack.
-class FakeAppEvents final : public IConnectionPointContainer, public IConnectionPoint {
-public:
-    static constexpr IID kEventsIid = {0x83A33D22, 0x37C5, 0x11CE, {0xBF, 0xD4, 0x00, 0x40, 0x05, 0x13, 0xBB, 0x57}};
-
-    explicit FakeAppEvents(FakeAddinHost& host, HRESULT adviseAnswer = S_OK) : adviseAnswer_(adviseAnswer) {
-        host.app.otherInterface = [this](REFIID iid) -> IUnknown* {
-            return iid == IID_IConnectionPointContainer ? static_cast<IConnectionPointContainer*>(this) : nullptr;
-        };
-    }
-    void idle() {
-        if (sink) {
-            DISPPARAMS none{nullptr, nullptr, 0, 0};
-            com::UniqueVariant answer;
-            EXPECT_EQ(sink->Invoke(20, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, answer.put(), nullptr,
-                                   nullptr),
-                      S_OK);
-        }
-        hostPump();
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = iid == IID_IConnectionPoint ? static_cast<IConnectionPoint*>(this) : nullptr;
-        if (*object == nullptr) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
-        *point = nullptr;
-        if (iid != kEventsIid) {
-            return CONNECT_E_NOCONNECTION;
-        }
-        *point = this;
-        AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
-        *iid = kEventsIid;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override {
-        *container = this;
-        AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown* given, DWORD* cookie) override {
-        ++advised;
-        if (FAILED(adviseAnswer_)) {
-            return adviseAnswer_;
-        }
-        if (FAILED(given->QueryInterface(kEventsIid, sink.putVoid()))) {
-            return CONNECT_E_CANNOTCONNECT;
-        }
-        *cookie = 41;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
-        unadvisedCookie = cookie;
-        sink.reset();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
-
-    ComPtr<IDispatch> sink;
-    LONG refs = 0;
-    int advised = 0;
-    DWORD unadvisedCookie = 0;
-
-private:
-    HRESULT adviseAnswer_;
-};
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 // The in-memory drawing host, one of whose calls can be made to fail.
 struct Host : addin::testing::DrawingHost {
@@ -260,12 +177,18 @@ struct Host : addin::testing::DrawingHost {
                 failAt.clear();
                 return E_FAIL;
             }
+            if (operation == rejectAt) {
+                ++rejected;
+                return RPC_E_CALL_REJECTED;
+            }
             return S_OK;
         });
     }
     std::string drawing() const { return sim::drawingToJson(std::as_const(sim).data()); }
 
     std::string failAt; // "Kind.Operation" that fails once
+    std::string rejectAt; // "Kind.Operation" that the host keeps rejecting, as a busy host
+    int rejected = 0;
 };
 
 class AddinInProcess : public ::testing::Test {
@@ -328,7 +251,9 @@ protected:
     static bool addinWindowLeft() {
         return FindWindowW(ids::kMainFormClass, nullptr) != nullptr ||
                FindWindowW(ids::kMessageDialogClass, nullptr) != nullptr ||
-               FindWindowExW(HWND_MESSAGE, nullptr, L"tvx_AddinShell", nullptr) != nullptr;
+               FindWindowExW(HWND_MESSAGE, nullptr, L"tvx_AddinShell", nullptr) != nullptr ||
+               FindWindowExW(HWND_MESSAGE, nullptr, L"tvx_SaveWatch", nullptr) != nullptr ||
+               FindWindowW(ids::kStaleNoticeClass, nullptr) != nullptr;
     }
     // Picks what the user took in another run, as a user would.
     static void choose(HWND form, const testing::UserChoice& choice) {
@@ -512,6 +437,174 @@ TEST_F(AddinInProcess, WithTheHostsIdleNotificationOkWaitsForItAndTheSubscriptio
     unload(addin, refusing.fake);
     EXPECT_EQ(refused.unadvisedCookie, 0u);
     EXPECT_EQ(refused.refs, 0);
+}
+
+// The notice when one is up, visible or not.
+HWND staleNotice() { return FindWindowW(ids::kStaleNoticeClass, nullptr); }
+
+// A foreign symbol on the current sheet, as a designer adds one after the run.
+void addSymbol(Host& host, const wchar_t* roughness) {
+    sim::SymbolData symbol;
+    symbol.symbolType = 1;
+    symbol.texts[5] = roughness;
+    symbol.name = L"Neu";
+    host.sim.data().activeDoc->sheets.at(0).views.at(0).symbols.push_back(symbol);
+}
+
+// The designer changes the roughness of the symbol added last: one new, one gone.
+void changeLastSymbol(Host& host, const wchar_t* roughness) {
+    host.sim.data().activeDoc->sheets.at(0).views.at(0).symbols.back().texts[5] = roughness;
+}
+
+// The host's loop until the add-in's dialog is up, as after a click.
+HWND waitForMainForm() {
+    for (int round = 0; round < 500 && addin::testing::visibleMainForm() == nullptr; ++round) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        hostPump();
+    }
+    return addin::testing::visibleMainForm();
+}
+
+// After the host has saved its drawing, and only at its next idle: a group that no longer fits the
+// sheet is noticed once per state, beside the host's work; a failing or rejected call, a disabled
+// frame and the user's switch keep it silent; "Aktualisieren" is the command; and every end gives
+// the drawing's subscription back.
+TEST_F(AddinInProcess, AfterASaveAStaleGroupIsNoticedOnceAndQuietlyAndEveryEndGivesTheDrawingBack) {
+    // Three kinds of foreign symbols: room for two more in the group.
+    sim::HostData three = sampleDrawing();
+    three.activeDoc->sheets.at(0).views.at(2).symbols.clear();
+    Host host(three);
+    FakeAppEvents app(host.fake);
+    FakeDrawingEvents drawing(host.fake);
+    const win::UniqueWindow frame = hostFrame(host);
+    ComPtr<ISwAddin> addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+    hostPump();
+    ASSERT_TRUE(drawing.sink) << "the active drawing was not subscribed after ConnectToSW";
+
+    // Right after a run the group fits.
+    ASSERT_EQ(host.fake.click(), 1);
+    press(mainForm(), ids::cmd_Ok);
+    app.idle();
+    ASSERT_EQ(mainForm(), nullptr);
+    drawing.saved();
+    app.idle();
+    EXPECT_EQ(staleNotice(), nullptr);
+
+    // Never inside the save: read at the idle, changing nothing.
+    addSymbol(host, L"12,5");
+    const std::string added = host.drawing();
+    drawing.saved();
+    EXPECT_EQ(staleNotice(), nullptr);
+    app.idle();
+    HWND notice = staleNotice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(IsWindowVisible(notice));
+    EXPECT_EQ(test::windowText(GetDlgItem(notice, ids::lblStale)),
+              L"Die Oberflächenangabe auf Blatt „Blatt1“ ist nicht mehr aktuell: 1 Symbol neu, 0 entfallen.");
+    EXPECT_EQ(GetWindow(notice, GW_OWNER), frame.get());
+    EXPECT_EQ(GetWindowLongW(notice, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_NE(GetActiveWindow(), notice);
+    RECT noticeRect{};
+    RECT frameRect{};
+    GetWindowRect(notice, &noticeRect);
+    GetWindowRect(frame.get(), &frameRect);
+    EXPECT_GT(noticeRect.left, (frameRect.left + frameRect.right) / 2 - (noticeRect.right - noticeRect.left));
+    EXPECT_LE(noticeRect.bottom, frameRect.bottom);
+    EXPECT_EQ(host.drawing(), added);
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+
+    // The same state once only.
+    press(notice, ids::cmd_Close);
+    EXPECT_EQ(staleNotice(), nullptr);
+    drawing.saved();
+    app.idle();
+    EXPECT_EQ(staleNotice(), nullptr) << "the same drawing state brought the notice again";
+
+    // A call that fails or is rejected during the check: nothing said, nothing changed.
+    addSymbol(host, L"25");
+    const std::string twoAdded = host.drawing();
+    for (const bool busy : {false, true}) {
+        (busy ? host.rejectAt : host.failAt) = "SFSymbol.GetText";
+        drawing.saved();
+        app.idle();
+        EXPECT_TRUE(host.failAt.empty()) << "the check did not run";
+        // Given up at the first rejection: the host's thread does not wait for a retry.
+        EXPECT_EQ(host.rejected, busy ? 1 : 0);
+        host.rejectAt.clear();
+        EXPECT_EQ(staleNotice(), nullptr);
+        EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+        EXPECT_EQ(host.drawing(), twoAdded);
+    }
+    // Switched off by the user: no check at all.
+    const DWORD off = 0;
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Tarvenix", L"CheckOnSave", REG_DWORD, &off, sizeof off);
+    drawing.saved();
+    app.idle();
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Tarvenix", L"CheckOnSave");
+    EXPECT_EQ(staleNotice(), nullptr);
+    // While the host's frame takes no input (a dialog of its own), the check waits for it.
+    drawing.saved();
+    EnableWindow(frame.get(), FALSE);
+    app.idle();
+    EXPECT_EQ(staleNotice(), nullptr);
+    EnableWindow(frame.get(), TRUE);
+    app.idle();
+    notice = staleNotice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_NE(test::windowText(GetDlgItem(notice, ids::lblStale)).find(L": 2 Symbole neu, 0 entfallen."),
+              std::wstring::npos);
+
+    // "Aktualisieren" is the command's click: the dialog, and Ok brings the group up to date.
+    press(notice, ids::cmd_Update);
+    EXPECT_EQ(staleNotice(), nullptr);
+    ASSERT_NE(waitForMainForm(), nullptr);
+    press(mainForm(), ids::cmd_Ok);
+    app.idle();
+    ASSERT_EQ(mainForm(), nullptr);
+    drawing.saved();
+    app.idle();
+    EXPECT_EQ(staleNotice(), nullptr) << "the group was updated";
+
+    // The designer changes the drawing once more and saves it: a state not yet noticed.
+    const auto staleAgain = [&](const wchar_t* roughness) {
+        changeLastSymbol(host, roughness);
+        drawing.saved();
+        app.idle();
+        ASSERT_NE(staleNotice(), nullptr);
+    };
+    // A run that starts closes the notice.
+    staleAgain(L"50");
+    ASSERT_EQ(host.fake.click(), 1);
+    EXPECT_EQ(staleNotice(), nullptr);
+    press(mainForm(), ids::cmd_Cancel);
+    app.idle();
+    ASSERT_EQ(mainForm(), nullptr);
+
+    // The drawing closes: the notice goes and the subscription is given back.
+    staleAgain(L"100");
+    drawing.destroyed();
+    EXPECT_EQ(staleNotice(), nullptr);
+    EXPECT_FALSE(drawing.sink);
+    EXPECT_EQ(drawing.refs, 0);
+    EXPECT_EQ(host.fake.doc.refs, 1) << "the add-in keeps the closed drawing";
+    // Another document becomes active: its events are heard, and a notice about the one before goes.
+    app.activeDocChanged();
+    ASSERT_TRUE(drawing.sink);
+    staleAgain(L"200");
+    app.activeDocChanged();
+    EXPECT_EQ(staleNotice(), nullptr);
+    EXPECT_EQ(drawing.advised, 3);
+    EXPECT_EQ(drawing.unadvised, 2);
+
+    // The host stops with the notice up: nothing of the add-in stays, no reference is left.
+    staleAgain(L"400");
+    unload(addin, host.fake);
+    EXPECT_FALSE(drawing.sink);
+    EXPECT_EQ(drawing.refs, 0);
+    EXPECT_EQ(app.refs, 0);
+    EXPECT_EQ(standInReferences(host), 0);
+    EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
 }
 
 TEST_F(AddinInProcess, TheDialogAndItsMessagesBelongToTheHostsFrameOrToNoWindowWhenTheHostDoesNotSay) {

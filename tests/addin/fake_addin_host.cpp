@@ -1,9 +1,12 @@
 #include "tests/addin/fake_addin_host.h"
 
+#include "tests/addin/loaded_addin.h"
+
 #include "app/win32/control_ids.h"
 #include "app/win32/single_instance.h"
 
 #include <gtest/gtest.h>
+#include <olectl.h>
 
 #include <thread>
 
@@ -23,6 +26,10 @@ std::string callText(const std::string& object, const DISPPARAMS& params, const 
     }
     return text + ")";
 }
+
+// As the host's type library has them: the application's events and a drawing's.
+constexpr IID kAppEventsIid = {0x83A33D22, 0x37C5, 0x11CE, {0xBF, 0xD4, 0x00, 0x40, 0x05, 0x13, 0xBB, 0x57}};
+constexpr IID kDrawingEventsIid = {0x83A33D34, 0x37C5, 0x11CE, {0xBF, 0xD4, 0x00, 0x40, 0x05, 0x13, 0xBB, 0x57}};
 
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
@@ -135,15 +142,22 @@ FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::mov
     // The run's calls on the application go on to the stand-in; with no active document the
     // host answers an empty reference, as it does.
     app.on(L"ActiveDoc", [this](const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error, UINT* argErr) {
-        if (noActiveDocument) {
-            VariantCopy(result, variantDispatch(nullptr).addressOf());
+        if (noActiveDocument || offersDrawingEvents) {
+            VariantCopy(result, variantDispatch(noActiveDocument ? nullptr : &doc).addressOf());
             return S_OK;
         }
-        return forward(L"ActiveDoc", params, result, error, argErr);
+        return forward(*standIn_.get(), L"ActiveDoc", params, result, error, argErr);
     });
     for (const wchar_t* name : {L"GetUserPreferenceToggle", L"SetUserPreferenceToggle", L"GetRunningCommandInfo"}) {
         app.on(name, [this, name](const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error, UINT* argErr) {
-            return forward(name, params, result, error, argErr);
+            return forward(*standIn_.get(), name, params, result, error, argErr);
+        });
+    }
+    for (const wchar_t* name : {L"GetType", L"GetFirstView", L"GetCurrentSheet", L"Extension", L"SelectByID",
+                                L"DeleteSelection", L"ClearSelection2", L"ActivateSheet", L"InsertSurfaceFinishSymbol2",
+                                L"InsertNote", L"EditRebuild"}) {
+        doc.on(name, [this, name](const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error, UINT* argErr) {
+            return forwardToDoc(name, params, result, error, argErr);
         });
     }
 
@@ -195,17 +209,30 @@ FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::mov
     answer(box, "box", L"AddCommands", give(variantBool(true)));
 }
 
-HRESULT FakeAddinHost::forward(const wchar_t* name, const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error,
-                               UINT* argErr) {
+HRESULT FakeAddinHost::forward(IDispatch& target, const wchar_t* name, const DISPPARAMS& params, VARIANT* result,
+                               EXCEPINFO* error, UINT* argErr) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = DISPID_UNKNOWN;
-    const HRESULT hr = standIn_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    const HRESULT hr = target.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     if (FAILED(hr)) {
         return hr;
     }
     const WORD flags = params.cNamedArgs > 0 ? WORD{DISPATCH_PROPERTYPUT} : WORD{DISPATCH_METHOD | DISPATCH_PROPERTYGET};
-    return standIn_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, const_cast<DISPPARAMS*>(&params), result,
-                            error, argErr);
+    return target.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, const_cast<DISPPARAMS*>(&params), result, error,
+                         argErr);
+}
+
+// The stand-in's document is asked for afresh at each call: no reference of the host's own
+// outlives it, so the stand-in's count of references stays the add-in's.
+HRESULT FakeAddinHost::forwardToDoc(const wchar_t* name, const DISPPARAMS& params, VARIANT* result,
+                                    EXCEPINFO* error, UINT* argErr) {
+    DISPPARAMS none{};
+    com::UniqueVariant active;
+    const HRESULT hr = forward(*standIn_.get(), L"ActiveDoc", none, active.put(), error, argErr);
+    if (FAILED(hr) || active.vt() != VT_DISPATCH || active.get().pdispVal == nullptr) {
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    return forward(*active.get().pdispVal, name, params, result, error, argErr);
 }
 
 void FakeAddinHost::invokeCallback(const wchar_t* name, VARIANT* result) {
@@ -248,7 +275,7 @@ long FakeAddinHost::click() {
 
 std::vector<std::wstring> FakeAddinHost::unexpected() const {
     std::vector<std::wstring> all;
-    for (const FakeDispatch* object : {&app, &frame, &manager, &group, &tab, &box}) {
+    for (const FakeDispatch* object : {&app, &frame, &manager, &group, &tab, &box, &doc}) {
         all.insert(all.end(), object->unexpected.begin(), object->unexpected.end());
     }
     return all;
@@ -256,10 +283,96 @@ std::vector<std::wstring> FakeAddinHost::unexpected() const {
 
 long FakeAddinHost::heldReferences() const {
     long held = 0;
-    for (const FakeDispatch* object : {&app, &frame, &manager, &group, &tab, &box}) {
+    for (const FakeDispatch* object : {&app, &frame, &manager, &group, &tab, &box, &doc}) {
         held += object->refs - 1;
     }
     return held;
+}
+
+FakeEventSource::FakeEventSource(com::testing::FakeDispatch& object, const IID& events, HRESULT adviseAnswer)
+    : events_(events), adviseAnswer_(adviseAnswer) {
+    object.otherInterface = [this](REFIID iid) -> IUnknown* {
+        return iid == IID_IConnectionPointContainer ? static_cast<IConnectionPointContainer*>(this) : nullptr;
+    };
+}
+
+void FakeEventSource::fire(DISPID notification, std::vector<com::UniqueVariant> args) {
+    if (sink) {
+        // Arguments travel last to first.
+        std::vector<VARIANT> reversed;
+        for (auto it = args.rbegin(); it != args.rend(); ++it) {
+            reversed.push_back(it->get());
+        }
+        DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+        com::UniqueVariant answer;
+        EXPECT_EQ(sink->Invoke(notification, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, answer.put(),
+                               nullptr, nullptr),
+                  S_OK);
+    }
+    hostPump();
+}
+
+HRESULT FakeEventSource::QueryInterface(REFIID iid, void** object) {
+    *object = iid == IID_IConnectionPoint ? static_cast<IConnectionPoint*>(this) : nullptr;
+    if (*object == nullptr) {
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+HRESULT FakeEventSource::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+    *point = nullptr;
+    if (iid != events_) {
+        return CONNECT_E_NOCONNECTION;
+    }
+    *point = this;
+    AddRef();
+    return S_OK;
+}
+
+HRESULT FakeEventSource::GetConnectionInterface(IID* iid) {
+    *iid = events_;
+    return S_OK;
+}
+
+HRESULT FakeEventSource::GetConnectionPointContainer(IConnectionPointContainer** container) {
+    *container = this;
+    AddRef();
+    return S_OK;
+}
+
+HRESULT FakeEventSource::Advise(IUnknown* given, DWORD* cookie) {
+    ++advised;
+    if (FAILED(adviseAnswer_)) {
+        return adviseAnswer_;
+    }
+    if (FAILED(given->QueryInterface(events_, sink.putVoid()))) {
+        return CONNECT_E_CANNOTCONNECT;
+    }
+    *cookie = 41;
+    return S_OK;
+}
+
+HRESULT FakeEventSource::Unadvise(DWORD cookie) {
+    ++unadvised;
+    unadvisedCookie = cookie;
+    sink.reset();
+    return S_OK;
+}
+
+FakeAppEvents::FakeAppEvents(FakeAddinHost& host, HRESULT adviseAnswer)
+    : FakeEventSource(host.app, kAppEventsIid, adviseAnswer) {}
+
+FakeDrawingEvents::FakeDrawingEvents(FakeAddinHost& host) : FakeEventSource(host.doc, kDrawingEventsIid) {
+    host.offersDrawingEvents = true;
+}
+
+void FakeDrawingEvents::saved() {
+    std::vector<com::UniqueVariant> args;
+    args.push_back(com::testing::variantI4(1));
+    args.push_back(com::testing::variantBstr(L"C:\\Zeichnungen\\Zeichnung1"));
+    fire(26, std::move(args));
 }
 
 } // namespace tvx::addin::testing

@@ -6,6 +6,8 @@
 #include "drawing/com/com_owners.h"
 #include "tests/com/fake_dispatch.h"
 
+#include <ocidl.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +51,8 @@ public:
     bool menuMissing = false;
     bool refuseActivate = false;
     bool noActiveDocument = false;
+    // Set by FakeDrawingEvents: ActiveDoc answers `doc`, which offers the drawing's events.
+    bool offersDrawingEvents = false;
     // The window Frame().GetHWnd() answers; Frame fails when refuseFrame is set.
     HWND frameWindow = nullptr;
     bool refuseFrame = false;
@@ -59,13 +63,79 @@ public:
     com::testing::FakeDispatch group;
     com::testing::FakeDispatch tab;
     com::testing::FakeDispatch box;
+    // The active drawing as the host's own object; the run's calls on it go on to the stand-in.
+    com::testing::FakeDispatch doc;
     com::ComPtr<IDispatch> callbacks;
 
 private:
     void invokeCallback(const wchar_t* name, VARIANT* result);
-    HRESULT forward(const wchar_t* name, const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error, UINT* argErr);
+    HRESULT forward(IDispatch& target, const wchar_t* name, const DISPPARAMS& params, VARIANT* result,
+                    EXCEPINFO* error, UINT* argErr);
+    HRESULT forwardToDoc(const wchar_t* name, const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error,
+                         UINT* argErr);
 
     com::ComPtr<IDispatch> standIn_;
+};
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+#endif
+// One event interface of a host object as the host offers it: its connection point container (a
+// tear-off of the object) and the one point, which keeps the one sink as a host does and sends it
+// a notification when the test says. Lives on the test's stack.
+class FakeEventSource : public IConnectionPointContainer, public IConnectionPoint {
+public:
+    FakeEventSource(com::testing::FakeDispatch& object, const IID& events, HRESULT adviseAnswer = S_OK);
+    FakeEventSource(const FakeEventSource&) = delete;
+    FakeEventSource& operator=(const FakeEventSource&) = delete;
+
+    // The notification to the sink (arguments first to last, as the host's table lists them),
+    // then the host's loop.
+    void fire(DISPID notification, std::vector<com::UniqueVariant> args = {});
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override;
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* given, DWORD* cookie) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+    com::ComPtr<IDispatch> sink;
+    LONG refs = 0;
+    int advised = 0;
+    int unadvised = 0;
+    DWORD unadvisedCookie = 0;
+
+protected:
+    ~FakeEventSource() = default;
+
+private:
+    IID events_;
+    HRESULT adviseAnswer_;
+};
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+// The application's events: the idle notification and the change of the active document.
+struct FakeAppEvents final : FakeEventSource {
+    explicit FakeAppEvents(FakeAddinHost& host, HRESULT adviseAnswer = S_OK);
+    void idle() { fire(20); }
+    void activeDocChanged() { fire(4); }
+};
+
+// The active drawing's events: the host then answers ActiveDoc with a document object of its own
+// that offers them and hands the run's calls on to the stand-in's document.
+struct FakeDrawingEvents final : FakeEventSource {
+    explicit FakeDrawingEvents(FakeAddinHost& host);
+    // FileSavePostNotify (save type, file name), as the host sends it once the file is written.
+    void saved();
+    void destroyed() { fire(2); }
 };
 
 // True when no run, the add-in's or the exe's, holds the one-run claim: asked from another
