@@ -149,6 +149,13 @@ public:
         theRun = nullptr;
     }
 
+    // What came before Form_Load, for the start-up's split in the log: the click's wait for the
+    // configuration, and the making of this run (the dialog's windows and pictures).
+    void splitBefore(RunLog::Micros configuration, RunLog::Micros making) {
+        program_.split.add(StartSplit::Configuration, configuration);
+        win::splitMaking(program_.split, form_, making);
+    }
+
     // False when the run ended already at start-up.
     bool start() {
         if (!handle(Form_Load)) {
@@ -299,6 +306,7 @@ struct AddinShell::PendingStart {
     std::unique_ptr<win::InstanceClaim> claim;
     HWND owner = nullptr;
     LPARAM serial = 0;
+    StartSplit::Clock::time_point clicked = StartSplit::Clock::now();
 };
 
 AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app) : module_(module), app_(std::move(app)) {
@@ -388,7 +396,10 @@ void AddinShell::startRun() noexcept {
         if (reading.unanswered) {
             configRead.letGo(); // it finishes alone
         }
+        const auto making = StartSplit::Clock::now();
         run_ = std::make_unique<Run>(*this, std::move(start->claim), start->owner, start->serial, std::move(reading));
+        run_->splitBefore(std::chrono::duration_cast<RunLog::Micros>(making - start->clicked),
+                          std::chrono::duration_cast<RunLog::Micros>(StartSplit::Clock::now() - making));
         if (!run_->start()) {
             destroyRun();
         } else if (start->owner != nullptr) {

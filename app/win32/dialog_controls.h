@@ -27,6 +27,8 @@ HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wcha
 // Centres a dialog's window, laid out for `dpi`, on the monitor of `anchor` (the primary one
 // when null). Where that monitor has another DPI, `layOutFor` lays the dialog out for it first.
 void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const std::function<void(int)>& layOutFor);
+// The same for a window that stands where createDialogWindow put it: only the DPI is looked at.
+void followMonitorDpi(HWND window, SIZE clientTwips, int dpi, HWND anchor, const std::function<void(int)>& layOutFor);
 
 // Moves a top-level window to a rectangle in screen coordinates, such as dialogFrame's or the
 // one WM_DPICHANGED suggests.

@@ -99,7 +99,8 @@ void Win32MessageDialog::Form_Load() {
             picture1_.setIcon(picture_.get());
         }
     }
-    centreOn(anchor_);
+    // Made centred on its anchor's monitor already.
+    followMonitorDpi(window_.get(), kMessageDialogClient, dpi_, anchor_, [this](int dpi) { applyDpi(dpi); });
     // Topmost as the main dialog is: only without an owner.
     if (owner_ == nullptr) {
         SetWindowPos(window_.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
