@@ -136,7 +136,9 @@ public:
         // Unlike the exe, there is no event loop of ours to stop: a control's failure takes the
         // error route from the next message.
         win::onGuardedFailure([this](std::exception_ptr failure) {
-            controlFailure = std::move(failure);
+            if (!controlFailure) {
+                controlFailure = std::move(failure); // the first is the one to report
+            }
             request(kFailureRequest);
         });
         // Published last: a constructor that throws must not leave the process's run dangling.
@@ -146,6 +148,7 @@ public:
     Run& operator=(const Run&) = delete;
     ~Run() {
         win::onGuardedFailure(nullptr);
+        controlFailure = nullptr; // one that came while the run was ending anyway goes with it
         theRun = nullptr;
     }
 
@@ -161,6 +164,12 @@ public:
         if (!handle(Form_Load)) {
             return false;
         }
+        if (disconnected_) {
+            // The host said goodbye during Form_Load's calls, after the last one: the run ends as
+            // Abbruch ends it, its calls already stopped at the closed line and its messages silenced.
+            handle(cmd_Cancel_Click);
+            return false;
+        }
         keys_.emplace(form_.hwnd());
         return true;
     }
@@ -174,6 +183,9 @@ public:
         try {
             runDialogHandler(program_, handler);
             --depth_;
+            if (!inHandler() && waiting_ == kFailureRequest) {
+                wake(); // a control failed meanwhile: reported now that the handler has returned
+            }
             return true;
         } catch (...) {
             // RunEnded, or a report route that failed itself: either way the run is over.
@@ -195,13 +207,16 @@ public:
             }
             return;
         }
-        const WPARAM kind = std::exchange(waiting_, 0);
-        if (kind == kFailureRequest) {
-            fromDialog(rethrowControlFailure);
-        } else if (!inHandler()) {
-            // Inside a handler (a message of the Ok sequence is up) the dialog's buttons are gone.
-            fromDialog(kind == kOkRequest ? cmd_Ok_Click : cmd_Cancel_Click);
+        if (inHandler()) {
+            // A message of the handler is up: the dialog's buttons are gone, and a failure waits
+            // for the handler to return (see handle).
+            if (waiting_ != kFailureRequest) {
+                waiting_ = 0;
+            }
+            return;
         }
+        const WPARAM kind = std::exchange(waiting_, 0);
+        fromDialog(kind == kFailureRequest ? rethrowControlFailure : kind == kOkRequest ? cmd_Ok_Click : cmd_Cancel_Click);
     }
 
     // The dialog takes input only while the host's frame does. Inside a handler the run's own
@@ -229,6 +244,7 @@ public:
     // hears that the add-in is disconnected. The handler then meets a host that is gone and ends
     // the run without a word once it has returned.
     void disconnect() noexcept {
+        disconnected_ = true;
         messages_.silence();
         program_.session.owed.settle();
         connector_.close();
@@ -296,6 +312,7 @@ private:
     win::ConfigReading reading_;
     std::optional<DialogKeys> keys_;
     bool ended_ = false;
+    bool disconnected_ = false;
     WPARAM waiting_ = 0; // a RunRequest, or none
     int depth_ = 0;
 };
@@ -324,6 +341,9 @@ AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app) : module_(m
     // Asked here, while the host connects us, rather than in every run.
     com::DispatchObject host(app_);
     hostRevision_ = com::hostRevision(host);
+}
+
+void AddinShell::listenForIdle() noexcept {
     idle_ = IdleSubscription::subscribe(app_.get(), window_, kHostIdle);
     if (!idle_) {
         win::logOutsideRun(module_, "Add-in", "ConnectToSW",
@@ -407,10 +427,17 @@ void AddinShell::startRun() noexcept {
         }
     } catch (const std::exception& e) {
         destroyRun();
-        reportOutsideRun(start->owner, e.what());
+        reportUnlessGone(start->owner, e.what());
     } catch (...) {
         destroyRun();
-        reportOutsideRun(start->owner, "");
+        reportUnlessGone(start->owner, "");
+    }
+}
+
+// After the host's goodbye nothing more is said.
+void AddinShell::reportUnlessGone(HWND owner, const char* what) const noexcept {
+    if (app_) {
+        reportOutsideRun(owner, what);
     }
 }
 
@@ -428,7 +455,8 @@ long AddinShell::enableState() noexcept {
     }
     try {
         const host::DocRef doc = com::wrapApp(app_)->ActiveDoc();
-        return doc && doc->GetType() == kDrawingDocType ? 1 : 0;
+        // The host may say goodbye inside that call: no call after it.
+        return doc && app_ && doc->GetType() == kDrawingDocType ? 1 : 0;
     } catch (...) {
         return 0;
     }
@@ -450,6 +478,7 @@ void AddinShell::release(std::shared_ptr<AddinShell> shell) noexcept {
     if (shell->run_ && shell->run_->inHandler()) {
         shell->run_->disconnect();
         shell->lingering_ = shell;
+        pinModule();
     }
     // No host call after the disconnection, and no reference kept for one.
     shell->idle_.reset();

@@ -30,6 +30,10 @@ inline constexpr int Info = 201;
 inline constexpr int Ok = 202;
 inline constexpr int Picture1 = 203;
 
+// Fault injection for the tests: the main dialog's window procedure fails on this message (WM_APP +
+// 0x100) as a control's handler can fail, so that a test drives the guarded route from outside.
+inline constexpr unsigned kFailureProbe = 0x8000 + 0x100;
+
 struct NamedControl {
     std::wstring_view name;
     int id;

@@ -11,6 +11,7 @@
 #include "resources/resource_ids.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <chrono>
 #include <utility>
 
@@ -262,6 +263,8 @@ LRESULT Win32MainForm::handleMessage(HWND window, UINT message, WPARAM wParam, L
     case WM_PAINT:
         paint();
         return 0;
+    case ids::kFailureProbe:
+        throw std::runtime_error("Fehler eines Steuerelements (Test)");
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
