@@ -93,16 +93,15 @@ HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wcha
     return window;
 }
 
-void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const std::function<void(int)>& layOutFor) {
+void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const LayOutFor& layOutFor) {
     moveWindowTo(window, dialogFrame(clientTwips, dpi, anchor));
     followMonitorDpi(window, clientTwips, dpi, anchor, layOutFor);
 }
 
-void followMonitorDpi(HWND window, SIZE clientTwips, int dpi, HWND anchor, const std::function<void(int)>& layOutFor) {
+void followMonitorDpi(HWND window, SIZE clientTwips, int dpi, HWND anchor, const LayOutFor& layOutFor) {
     // Only the window, once on its monitor, knows that monitor's DPI.
     if (const int monitorDpi = windowDpi(window); monitorDpi != dpi) {
-        layOutFor(monitorDpi);
-        moveWindowTo(window, dialogFrame(clientTwips, monitorDpi, anchor));
+        layOutFor(monitorDpi, dialogFrame(clientTwips, monitorDpi, anchor));
     }
 }
 

@@ -43,7 +43,8 @@ Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder, HWN
     setTitleIcons(dpi_);
     createControls();
     // Made centred on its owner's monitor already.
-    followMonitorDpi(window_.get(), kMainFormClient, dpi_, owner, [this](int dpi) { applyDpi(dpi); });
+    followMonitorDpi(window_.get(), kMainFormClient, dpi_, owner,
+                     [this](int dpi, const RECT& frame) { layOutFor(dpi, frame); });
 }
 
 Win32MainForm::~Win32MainForm() {
@@ -84,7 +85,7 @@ HFONT Win32MainForm::fontFor(FontRole role) const {
     return role == FontRole::largeBold ? largeBoldFont_.get() : dialogFont_.get();
 }
 
-void Win32MainForm::applyDpi(int dpi) {
+void Win32MainForm::layOutFor(int dpi, const RECT& frame) {
     dpi_ = dpi;
     // The controls take the new fonts before the old ones go.
     UniqueFont dialogFont = createDialogFont(dpi);
@@ -95,6 +96,7 @@ void Win32MainForm::applyDpi(int dpi) {
     sfsPic_.setDpi(dpi);
     txtCalcBox_.setDpi(dpi);
     setTitleIcons(dpi);
+    moveWindowTo(window_.get(), frame);
 }
 
 void Win32MainForm::setTitleIcons(int dpi) {
@@ -113,7 +115,8 @@ void Win32MainForm::setTitleIcons(int dpi) {
 }
 
 void Win32MainForm::centreOn(HWND anchor) {
-    centreDialog(window_.get(), kMainFormClient, dpi_, anchor, [this](int dpi) { applyDpi(dpi); });
+    centreDialog(window_.get(), kMainFormClient, dpi_, anchor,
+                 [this](int dpi, const RECT& frame) { layOutFor(dpi, frame); });
 }
 
 // Only an ownerless dialog: an owned one stays above its owner anyway, and a topmost one inside a
@@ -246,8 +249,7 @@ LRESULT Win32MainForm::handleMessage(HWND window, UINT message, WPARAM wParam, L
         return 0;
     case WM_DPICHANGED:
         // On a monitor of another scale: laid out again, in the rectangle the system suggests.
-        applyDpi(HIWORD(wParam));
-        moveWindowTo(window, *reinterpret_cast<const RECT*>(lParam));
+        layOutFor(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:

@@ -71,8 +71,8 @@ private:
     LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void createControls();
     HFONT fontFor(FontRole role) const;
-    // Fonts, controls and pictures for another DPI; the window keeps its place and size.
-    void applyDpi(int dpi);
+    // The one relayout for another DPI (see LayOutFor).
+    void layOutFor(int dpi, const RECT& frame);
     // The title bar's icons drawn for dpi, given to the window.
     void setTitleIcons(int dpi);
     void onCommand(int id, int code);
