@@ -162,6 +162,7 @@ public:
                 win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", "nicht verbunden: " + tooOld);
                 return S_OK;
             }
+            connection->shell->listenForIdle();
             connection->callbacks =
                 ComPtr<IDispatch>::attach(std::make_unique<AddinCallbacks>(connection->shell, callbacksTypeInfo()).release());
             connection->commands = std::make_unique<HostCommands>(host, cookie, moduleHandle(),

@@ -137,7 +137,9 @@ public:
         // Unlike the exe, there is no event loop of ours to stop: a control's failure takes the
         // error route from the next message.
         win::onGuardedFailure([this](std::exception_ptr failure) {
-            controlFailure = std::move(failure);
+            if (!controlFailure) {
+                controlFailure = std::move(failure); // the first is the one to report
+            }
             request(kFailureRequest);
         });
         // Published last: a constructor that throws must not leave the process's run dangling.
@@ -147,12 +149,26 @@ public:
     Run& operator=(const Run&) = delete;
     ~Run() {
         win::onGuardedFailure(nullptr);
+        controlFailure = nullptr; // one that came while the run was ending anyway goes with it
         theRun = nullptr;
+    }
+
+    // What came before Form_Load, for the start-up's split in the log: the click's wait for the
+    // configuration, and the making of this run (the dialog's windows and pictures).
+    void splitBefore(RunLog::Micros configuration, RunLog::Micros making) {
+        program_.split.add(StartSplit::Configuration, configuration);
+        win::splitMaking(program_.split, form_, making);
     }
 
     // False when the run ended already at start-up.
     bool start() {
         if (!handle(Form_Load)) {
+            return false;
+        }
+        if (disconnected_) {
+            // The host said goodbye during Form_Load's calls, after the last one: the run ends as
+            // Abbruch ends it, its calls already stopped at the closed line and its messages silenced.
+            handle(cmd_Cancel_Click);
             return false;
         }
         keys_.emplace(form_.hwnd());
@@ -168,6 +184,9 @@ public:
         try {
             runDialogHandler(program_, handler);
             --depth_;
+            if (!inHandler() && waiting_ == kFailureRequest) {
+                wake(); // a control failed meanwhile: reported now that the handler has returned
+            }
             return true;
         } catch (...) {
             // RunEnded, or a report route that failed itself: either way the run is over.
@@ -189,13 +208,16 @@ public:
             }
             return;
         }
-        const WPARAM kind = std::exchange(waiting_, 0);
-        if (kind == kFailureRequest) {
-            fromDialog(rethrowControlFailure);
-        } else if (!inHandler()) {
-            // Inside a handler (a message of the Ok sequence is up) the dialog's buttons are gone.
-            fromDialog(kind == kOkRequest ? cmd_Ok_Click : cmd_Cancel_Click);
+        if (inHandler()) {
+            // A message of the handler is up: the dialog's buttons are gone, and a failure waits
+            // for the handler to return (see handle).
+            if (waiting_ != kFailureRequest) {
+                waiting_ = 0;
+            }
+            return;
         }
+        const WPARAM kind = std::exchange(waiting_, 0);
+        fromDialog(kind == kFailureRequest ? rethrowControlFailure : kind == kOkRequest ? cmd_Ok_Click : cmd_Cancel_Click);
     }
 
     // The dialog takes input only while the host's frame does. Inside a handler the run's own
@@ -223,6 +245,7 @@ public:
     // hears that the add-in is disconnected. The handler then meets a host that is gone and ends
     // the run without a word once it has returned.
     void disconnect() noexcept {
+        disconnected_ = true;
         messages_.silence();
         program_.session.owed.settle();
         connector_.close();
@@ -290,6 +313,7 @@ private:
     win::ConfigReading reading_;
     std::optional<DialogKeys> keys_;
     bool ended_ = false;
+    bool disconnected_ = false;
     WPARAM waiting_ = 0; // a RunRequest, or none
     int depth_ = 0;
 };
@@ -300,6 +324,7 @@ struct AddinShell::PendingStart {
     std::unique_ptr<win::InstanceClaim> claim;
     HWND owner = nullptr;
     LPARAM serial = 0;
+    StartSplit::Clock::time_point clicked = StartSplit::Clock::now();
 };
 
 AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app)
@@ -308,7 +333,6 @@ AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app)
     // Asked here, while the host connects us, rather than in every run.
     com::DispatchObject host(app_);
     hostRevision_ = com::hostRevision(host);
-    std::vector<EventPost> posts{{kOnIdleNotifyDispid, window_, kHostIdle}};
     try {
         watch_ = std::make_unique<SaveWatch>(
             module_, app_, [this] { return run_ != nullptr || pending_ != nullptr; },
@@ -317,12 +341,22 @@ AddinShell::AddinShell(HINSTANCE module, com::ComPtr<IDispatch> app)
                     command();
                 }
             });
-        const std::vector<EventPost> watched = watch_->appPosts();
-        posts.insert(posts.end(), watched.begin(), watched.end());
     } catch (...) {
         // No check after saving; the rest of the add-in is not worse for it.
     }
-    idle_ = EventSubscription::subscribe(app_.get(), kAppEventsIid, std::move(posts));
+}
+
+void AddinShell::listenForIdle() noexcept {
+    try {
+        std::vector<EventPost> posts{{kOnIdleNotifyDispid, window_, kHostIdle}};
+        if (watch_) {
+            const std::vector<EventPost> watched = watch_->appPosts();
+            posts.insert(posts.end(), watched.begin(), watched.end());
+        }
+        idle_ = EventSubscription::subscribe(app_.get(), kAppEventsIid, std::move(posts));
+    } catch (...) {
+        idle_.reset();
+    }
     if (!idle_) {
         // The check after a save waits for the idle notification: without it, none.
         watch_.reset();
@@ -397,7 +431,10 @@ void AddinShell::startRun() noexcept {
         if (watch_) {
             watch_->closeNotice();
         }
+        const auto making = StartSplit::Clock::now();
         run_ = std::make_unique<Run>(*this, std::move(start->claim), start->owner, start->serial, std::move(reading));
+        run_->splitBefore(std::chrono::duration_cast<RunLog::Micros>(making - start->clicked),
+                          std::chrono::duration_cast<RunLog::Micros>(StartSplit::Clock::now() - making));
         if (!run_->start()) {
             destroyRun();
         } else if (start->owner != nullptr) {
@@ -405,10 +442,17 @@ void AddinShell::startRun() noexcept {
         }
     } catch (const std::exception& e) {
         destroyRun();
-        reportOutsideRun(start->owner, e.what());
+        reportUnlessGone(start->owner, e.what());
     } catch (...) {
         destroyRun();
-        reportOutsideRun(start->owner, "");
+        reportUnlessGone(start->owner, "");
+    }
+}
+
+// After the host's goodbye nothing more is said.
+void AddinShell::reportUnlessGone(HWND owner, const char* what) const noexcept {
+    if (app_) {
+        reportOutsideRun(owner, what);
     }
 }
 
@@ -426,7 +470,8 @@ long AddinShell::enableState() noexcept {
     }
     try {
         const host::DocRef doc = com::wrapApp(app_)->ActiveDoc();
-        return doc && doc->GetType() == kDrawingDocType ? 1 : 0;
+        // The host may say goodbye inside that call: no call after it.
+        return doc && app_ && doc->GetType() == kDrawingDocType ? 1 : 0;
     } catch (...) {
         return 0;
     }
@@ -448,6 +493,7 @@ void AddinShell::release(std::shared_ptr<AddinShell> shell) noexcept {
     if (shell->run_ && shell->run_->inHandler()) {
         shell->run_->disconnect();
         shell->lingering_ = shell;
+        pinModule();
     }
     // No host call after the disconnection, and no reference kept for one.
     shell->idle_.reset();

@@ -24,6 +24,9 @@ public:
     AddinShell& operator=(const AddinShell&) = delete;
     ~AddinShell();
 
+    // Subscribes to the host's idle notification, which a request of the dialog then waits for;
+    // a host that refuses is noted in the log once. Asked once the host is known to be new enough.
+    void listenForIdle() noexcept;
     // The command: starts a run, or brings the open one (or the exe's) to the front.
     void command() noexcept;
     // 1 while a drawing is the active document, else 0.
@@ -48,12 +51,13 @@ private:
     static LRESULT CALLBACK shellWindowProc(HWND, UINT, WPARAM, LPARAM);
     void startRun() noexcept;
     void dropPendingStart() noexcept;
+    void reportUnlessGone(HWND owner, const char* what) const noexcept;
     void finishLater() noexcept;
     void destroyRun() noexcept;
     void runFinished() noexcept;
 
     // A shell that outlives its add-in object (a run lingering after the disconnection) keeps the
-    // DLL: DllCanUnloadNow answers false until it goes. The DLL is not pinned.
+    // DLL: DllCanUnloadNow answers false until it goes, and the lingering run pins it.
     ModuleRef counted_;
     HINSTANCE module_;
     com::ComPtr<IDispatch> app_;

@@ -40,6 +40,17 @@ ModuleRef::ModuleRef() noexcept { lockModule(); }
 ModuleRef::ModuleRef(const ModuleRef&) noexcept { lockModule(); }
 ModuleRef::~ModuleRef() { unlockModule(); }
 
+// DllCanUnloadNow keeps the DLL while a run lingers, but not every unload asks it: CoUninitialize
+// frees a thread's DLLs without asking, and a host may free its add-ins at its end. A run that
+// lingers has our code on this thread's stack (a message of the run is up, its loop dispatches the
+// host's end), so the DLL must outlive whatever the host does next. A pinned module stays mapped
+// until the process ends; that costs nothing but its mapping.
+void pinModule() noexcept {
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCWSTR>(&pinModule), &self);
+}
+
 void lockModule() noexcept { ++liveCount; }
 void unlockModule() noexcept { --liveCount; }
 bool moduleInUse() noexcept { return liveCount.load() != 0; }

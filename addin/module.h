@@ -23,6 +23,9 @@ public:
     ~ModuleRef();
 };
 
+// Keeps the DLL mapped until the process ends, whoever unloads it (see module.cpp).
+void pinModule() noexcept;
+
 void lockModule() noexcept;
 void unlockModule() noexcept;
 bool moduleInUse() noexcept;

@@ -54,6 +54,8 @@ struct Program {
     RunLog log;
     const char* step = "Start";
     bool messageShown = false;
+    // Where the start-up's time went; the shells add what comes before Form_Load.
+    StartSplit split;
     // Ok has begun changing the drawing, and whether it does so inside an Undo entry: a failure
     // after that leaves changes that the log must own up to.
     bool drawingChanged = false;

@@ -9,6 +9,7 @@ void Form_Load(Program& program) {
     const std::wstring configError = program.readConfiguration
                                          ? program.readConfiguration(program.config)
                                          : readConfig(program.config, program.programFolder);
+    program.split.lap(StartSplit::Configuration);
     if (!configError.empty()) {
         errorRoute(program, configError);
     }
@@ -20,8 +21,12 @@ void Form_Load(Program& program) {
     }
     program.log.note("Blatt", program.session.sheetName);
     scanDrawing(program.session, program.symbols);
+    program.split.lap(StartSplit::HostCalls);
     program.form.showModeless();
+    program.split.lap(StartSplit::Windows);
     fillChoiceLists(program.form, program.symbols);
+    program.split.lap(StartSplit::Lists);
+    program.log.note("Start bis Dialog", program.split.text());
 }
 
 } // namespace tvx

@@ -1,5 +1,7 @@
 #include "config/file_source.h"
 
+#include "config/text_decoding.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -54,26 +56,10 @@ void FileSource::Closer::operator()(void* handle) const { CloseHandle(handle); }
 
 namespace {
 
+// The path as this system's file functions take it: UTF-8, with forward slashes.
 std::string nativePath(const std::wstring& path) {
-    std::string out;
-    for (const wchar_t wc : path) {
-        const auto cp = static_cast<char32_t>(wc == L'\\' ? L'/' : wc);
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
+    std::string out = encodeUtf8(path);
+    std::replace(out.begin(), out.end(), '\\', '/');
     return out;
 }
 

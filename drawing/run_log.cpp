@@ -43,6 +43,21 @@ std::string formatMillis(RunLog::Micros duration) {
     return text;
 }
 
+void StartSplit::lap(Part part) noexcept {
+    const Clock::time_point now = Clock::now();
+    parts_[part] += std::chrono::duration_cast<RunLog::Micros>(now - last_);
+    last_ = now;
+}
+
+std::string StartSplit::text() const {
+    static constexpr const char* kNames[] = {"Konfiguration", "Fenster", "Bilder", "Listen", "Host-Aufrufe"};
+    std::string text;
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + std::string(kNames[i]) + " " + formatMillis(parts_[i]);
+    }
+    return text;
+}
+
 void RunLog::note(std::string_view label, std::string_view text) noexcept {
     if (!on()) {
         return;

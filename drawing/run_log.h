@@ -4,6 +4,7 @@
 // nor fails it.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -93,6 +94,25 @@ private:
     std::size_t lastCall_ = kNone;
     std::uint64_t calls_ = 0;
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+};
+
+// Where the time from a click to the filled dialog went, part by part: the log's answer to "the
+// click is slow".
+class StartSplit {
+public:
+    enum Part : std::size_t { Configuration, Windows, Pictures, Lists, HostCalls };
+    using Clock = std::chrono::steady_clock;
+
+    // The time since the last lap (or since this object was made) goes to part.
+    void lap(Part part) noexcept;
+    void add(Part part, RunLog::Micros took) noexcept { parts_[part] += took; }
+    RunLog::Micros part(Part part) const noexcept { return parts_[part]; }
+    // "Konfiguration 2,10 ms, Fenster 30,20 ms, Bilder ..., Listen ..., Host-Aufrufe ..."
+    std::string text() const;
+
+private:
+    std::array<RunLog::Micros, 5> parts_{};
+    Clock::time_point last_ = Clock::now();
 };
 
 // "0,42 ms", the duration as a reader of the log wants it.

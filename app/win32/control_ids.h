@@ -38,6 +38,10 @@ inline constexpr int lblStale = 301;
 inline constexpr int cmd_Update = 302;
 inline constexpr int cmd_Close = 303;
 
+// Fault injection for the tests: the main dialog's window procedure fails on this message (WM_APP +
+// 0x100) as a control's handler can fail, so that a test drives the guarded route from outside.
+inline constexpr unsigned kFailureProbe = 0x8000 + 0x100;
+
 struct NamedControl {
     std::wstring_view name;
     int id;

@@ -45,6 +45,14 @@ RECT controlRect(const ControlLayout& layout, int dpi) {
     return rect;
 }
 
+// What a control's font leaves to do: a combo box's field to its layout's height.
+void fitToLayout(HWND control, const ControlLayout& layout, int dpi) {
+    if (layout.kind == ControlKind::comboBox) {
+        const RECT box = pixelRect(layout.twips, dpi);
+        fitComboHeight(control, box.bottom - box.top);
+    }
+}
+
 } // namespace
 
 void registerDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HBRUSH background) {
@@ -85,12 +93,15 @@ HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wcha
     return window;
 }
 
-void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const std::function<void(int)>& layOutFor) {
+void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const LayOutFor& layOutFor) {
     moveWindowTo(window, dialogFrame(clientTwips, dpi, anchor));
+    followMonitorDpi(window, clientTwips, dpi, anchor, layOutFor);
+}
+
+void followMonitorDpi(HWND window, SIZE clientTwips, int dpi, HWND anchor, const LayOutFor& layOutFor) {
     // Only the window, once on its monitor, knows that monitor's DPI.
     if (const int monitorDpi = windowDpi(window); monitorDpi != dpi) {
-        layOutFor(monitorDpi);
-        moveWindowTo(window, dialogFrame(clientTwips, monitorDpi, anchor));
+        layOutFor(monitorDpi, dialogFrame(clientTwips, monitorDpi, anchor));
     }
 }
 
@@ -130,7 +141,11 @@ HWND createControl(HWND parent, HINSTANCE instance, const ControlLayout& layout,
     if (control == nullptr) {
         throw std::runtime_error("a dialog control could not be created");
     }
-    layOutControl(control, layout, dpi, font);
+    // Made at its rectangle, it only takes its font: every move of a control is a trip to the window
+    // manager (under Wine one to its server, and a combo box moves its field and list with it), and a
+    // click makes every control of the dialog anew.
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    fitToLayout(control, layout, dpi);
     if (layout.text != nullptr) {
         SetWindowTextW(control, layout.text);
     }
@@ -144,10 +159,7 @@ void layOutControl(HWND control, const ControlLayout& layout, int dpi, HFONT fon
     moveWindowTo(control, rect);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     moveWindowTo(control, rect);
-    if (layout.kind == ControlKind::comboBox) {
-        const RECT box = pixelRect(layout.twips, dpi);
-        fitComboHeight(control, box.bottom - box.top);
-    }
+    fitToLayout(control, layout, dpi);
 }
 
 void drawLine(HDC dc, const LineLayout& line, int dpi, COLORREF colour) {

@@ -24,9 +24,15 @@ RECT dialogFrame(SIZE clientTwips, int dpi, HWND anchor);
 HWND createDialogWindow(HINSTANCE instance, const wchar_t* className, const wchar_t* caption,
                         SIZE clientTwips, int dpi, void* self, HWND owner, HWND anchor);
 
+// A dialog's one relayout for another DPI: fonts, controls and pictures for dpi, the window
+// moved to frame (the one WM_DPICHANGED suggests, or the one centred on the monitor it came to).
+using LayOutFor = std::function<void(int dpi, const RECT& frame)>;
+
 // Centres a dialog's window, laid out for `dpi`, on the monitor of `anchor` (the primary one
-// when null). Where that monitor has another DPI, `layOutFor` lays the dialog out for it first.
-void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const std::function<void(int)>& layOutFor);
+// when null). Where that monitor has another DPI, `layOutFor` lays the dialog out for it.
+void centreDialog(HWND window, SIZE clientTwips, int dpi, HWND anchor, const LayOutFor& layOutFor);
+// The same for a window that stands where createDialogWindow put it: only the DPI is looked at.
+void followMonitorDpi(HWND window, SIZE clientTwips, int dpi, HWND anchor, const LayOutFor& layOutFor);
 
 // Moves a top-level window to a rectangle in screen coordinates, such as dialogFrame's or the
 // one WM_DPICHANGED suggests.

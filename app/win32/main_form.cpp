@@ -11,9 +11,22 @@
 #include "resources/resource_ids.h"
 
 #include <algorithm>
+#include <stdexcept>
+#include <chrono>
 #include <utility>
 
 namespace tvx::win {
+namespace {
+
+// Runs load and adds the time it took to took.
+template <typename Load>
+void timed(std::chrono::microseconds& took, Load load) {
+    const auto start = std::chrono::steady_clock::now();
+    load();
+    took += std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+}
+
+} // namespace
 
 Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder, HWND owner)
     : instance_(instance), previewFolder_(std::move(previewFolder)),
@@ -29,7 +42,9 @@ Win32MainForm::Win32MainForm(HINSTANCE instance, std::wstring previewFolder, HWN
                                      owner, owner));
     setTitleIcons(dpi_);
     createControls();
-    centreOn(owner);
+    // Made centred on its owner's monitor already.
+    followMonitorDpi(window_.get(), kMainFormClient, dpi_, owner,
+                     [this](int dpi, const RECT& frame) { layOutFor(dpi, frame); });
 }
 
 Win32MainForm::~Win32MainForm() {
@@ -62,7 +77,7 @@ void Win32MainForm::createControls() {
             break;
         }
     }
-    sfsPic_.setBitmap(loadBitmapResource(instance_, IDB_DESIGN_PREVIEW));
+    timed(picturesTook_, [this] { sfsPic_.setBitmap(loadBitmapResource(instance_, IDB_DESIGN_PREVIEW)); });
     symbol_.onSelect([this] { stdSFSSymbol_Click(); });
 }
 
@@ -70,7 +85,7 @@ HFONT Win32MainForm::fontFor(FontRole role) const {
     return role == FontRole::largeBold ? largeBoldFont_.get() : dialogFont_.get();
 }
 
-void Win32MainForm::applyDpi(int dpi) {
+void Win32MainForm::layOutFor(int dpi, const RECT& frame) {
     dpi_ = dpi;
     // The controls take the new fonts before the old ones go.
     UniqueFont dialogFont = createDialogFont(dpi);
@@ -81,14 +96,18 @@ void Win32MainForm::applyDpi(int dpi) {
     sfsPic_.setDpi(dpi);
     txtCalcBox_.setDpi(dpi);
     setTitleIcons(dpi);
+    moveWindowTo(window_.get(), frame);
 }
 
 void Win32MainForm::setTitleIcons(int dpi) {
     auto icons = std::find_if(titleIcons_.begin(), titleIcons_.end(), [dpi](const TitleIcons& i) { return i.dpi == dpi; });
     if (icons == titleIcons_.end()) {
         // The system's icon sizes at 96 DPI, scaled as the system scales them.
-        titleIcons_.push_back({dpi, loadIconResource(instance_, IDI_TARVENIX, MulDiv(32, dpi, USER_DEFAULT_SCREEN_DPI)),
-                               loadIconResource(instance_, IDI_TARVENIX, MulDiv(16, dpi, USER_DEFAULT_SCREEN_DPI))});
+        timed(picturesTook_, [this, dpi] {
+            titleIcons_.push_back({dpi,
+                                   loadIconResource(instance_, IDI_TARVENIX, MulDiv(32, dpi, USER_DEFAULT_SCREEN_DPI)),
+                                   loadIconResource(instance_, IDI_TARVENIX, MulDiv(16, dpi, USER_DEFAULT_SCREEN_DPI))});
+        });
         icons = titleIcons_.end() - 1;
     }
     SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons->big.get()));
@@ -96,7 +115,8 @@ void Win32MainForm::setTitleIcons(int dpi) {
 }
 
 void Win32MainForm::centreOn(HWND anchor) {
-    centreDialog(window_.get(), kMainFormClient, dpi_, anchor, [this](int dpi) { applyDpi(dpi); });
+    centreDialog(window_.get(), kMainFormClient, dpi_, anchor,
+                 [this](int dpi, const RECT& frame) { layOutFor(dpi, frame); });
 }
 
 // Only an ownerless dialog: an owned one stays above its owner anyway, and a topmost one inside a
@@ -229,8 +249,7 @@ LRESULT Win32MainForm::handleMessage(HWND window, UINT message, WPARAM wParam, L
         return 0;
     case WM_DPICHANGED:
         // On a monitor of another scale: laid out again, in the rectangle the system suggests.
-        applyDpi(HIWORD(wParam));
-        moveWindowTo(window, *reinterpret_cast<const RECT*>(lParam));
+        layOutFor(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
@@ -246,9 +265,16 @@ LRESULT Win32MainForm::handleMessage(HWND window, UINT message, WPARAM wParam, L
     case WM_PAINT:
         paint();
         return 0;
+    case ids::kFailureProbe:
+        throw std::runtime_error("Fehler eines Steuerelements (Test)");
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+void splitMaking(StartSplit& split, const Win32MainForm& form, std::chrono::microseconds took) {
+    split.add(StartSplit::Pictures, form.picturesTook());
+    split.add(StartSplit::Windows, took - form.picturesTook());
 }
 
 } // namespace tvx::win

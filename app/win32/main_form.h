@@ -8,9 +8,11 @@
 #include "app/win32/gdi_measurer.h"
 #include "app/win32/picture_box.h"
 #include "app/win32/win_handles.h"
+#include "drawing/run_log.h"
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -58,6 +60,8 @@ public:
     void stdSFSSymbol_Change();
 
     std::int32_t lastSymbolIndex() const { return lastSymbolIndex_; }
+    // How long the dialog took to load its own pictures (title icons, design picture), for the log.
+    std::chrono::microseconds picturesTook() const { return picturesTook_; }
     HBITMAP preview() const { return sfsPic_.bitmap(); }
     HWND control(int id) const { return GetDlgItem(window_.get(), id); }
 
@@ -67,8 +71,8 @@ private:
     LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void createControls();
     HFONT fontFor(FontRole role) const;
-    // Fonts, controls and pictures for another DPI; the window keeps its place and size.
-    void applyDpi(int dpi);
+    // The one relayout for another DPI (see LayOutFor).
+    void layOutFor(int dpi, const RECT& frame);
     // The title bar's icons drawn for dpi, given to the window.
     void setTitleIcons(int dpi);
     void onCommand(int id, int code);
@@ -99,9 +103,13 @@ private:
     GdiMeasurer measurer_;
     std::int32_t lastSymbolIndex_ = 0;
     HWND savedFocus_ = nullptr;
+    std::chrono::microseconds picturesTook_{0};
     Handlers handlers_;
     // Last: the window goes before everything its controls use.
     UniqueWindow window_;
 };
+
+// The making of the dialog, which took `took`, its pictures among it, into a start-up's split.
+void splitMaking(StartSplit& split, const Win32MainForm& form, std::chrono::microseconds took);
 
 } // namespace tvx::win

@@ -99,7 +99,9 @@ void Win32MessageDialog::Form_Load() {
             picture1_.setIcon(picture_.get());
         }
     }
-    centreOn(anchor_);
+    // Made centred on its anchor's monitor already.
+    followMonitorDpi(window_.get(), kMessageDialogClient, dpi_, anchor_,
+                     [this](int dpi, const RECT& frame) { layOutFor(dpi, frame); });
     // Topmost as the main dialog is: only without an owner.
     if (owner_ == nullptr) {
         SetWindowPos(window_.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
@@ -109,17 +111,19 @@ void Win32MessageDialog::Form_Load() {
 void Win32MessageDialog::centreOn(HWND anchor) {
     anchor_ = anchor;
     if (window_) {
-        centreDialog(window_.get(), kMessageDialogClient, dpi_, anchor, [this](int dpi) { applyDpi(dpi); });
+        centreDialog(window_.get(), kMessageDialogClient, dpi_, anchor,
+                     [this](int dpi, const RECT& frame) { layOutFor(dpi, frame); });
     }
 }
 
-void Win32MessageDialog::applyDpi(int dpi) {
+void Win32MessageDialog::layOutFor(int dpi, const RECT& frame) {
     dpi_ = dpi;
     // The controls take the new font before the old one goes.
     UniqueFont dialogFont = createDialogFont(dpi);
     std::swap(dialogFont_, dialogFont);
     layOutControlsAgain(window_.get(), kMessageDialogControls, dpi, [this](FontRole) { return dialogFont_.get(); });
     picture1_.setDpi(dpi);
+    moveWindowTo(window_.get(), frame);
 }
 
 void Win32MessageDialog::showModal() {
@@ -150,8 +154,7 @@ LRESULT Win32MessageDialog::handleMessage(HWND window, UINT message, WPARAM wPar
         return 0;
     case WM_DPICHANGED:
         // On a monitor of another scale: laid out again, in the rectangle the system suggests.
-        applyDpi(HIWORD(wParam));
-        moveWindowTo(window, *reinterpret_cast<const RECT*>(lParam));
+        layOutFor(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CTLCOLORSTATIC: {
         const auto dc = reinterpret_cast<HDC>(wParam);

@@ -38,8 +38,8 @@ private:
     void Form_Load();
     void Ok_Click();
     void showModal();
-    // Font, controls and picture for another DPI; the window keeps its place and size.
-    void applyDpi(int dpi);
+    // The one relayout for another DPI (see LayOutFor).
+    void layOutFor(int dpi, const RECT& frame);
 
     HINSTANCE instance_;
     HWND owner_;

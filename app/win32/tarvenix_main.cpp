@@ -19,6 +19,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <exception>
 #include <string>
 #include <utility>
@@ -49,10 +50,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         const com::MessageFilterRegistration retryRejected(bounds.busy);
         win::ProcessEnd processEnd;
         const std::wstring folder = win::programFolder();
+        const auto making = StartSplit::Clock::now();
         win::Win32MainForm form(instance, folder);
         win::Win32MessageDialog gef(instance);
+        const auto made = StartSplit::Clock::now();
         com::ComConnector connector(bounds);
         Program program(form, gef, processEnd, connector, folder);
+        win::splitMaking(program.split, form, std::chrono::duration_cast<RunLog::Micros>(made - making));
         // Asked once: the log names the very file the run reads.
         const std::wstring configPath = win::configFilePath(folder);
         // The process ends right after the run: its record is written before that, at once.

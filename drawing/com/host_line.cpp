@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace tvx::com {
 
@@ -194,11 +195,12 @@ void HostLine::throwLost(const char* operation) const {
     if (log_ != nullptr) {
         log_->hostCall(operation, CallOutcome::NotMade, 0, RunLog::Micros{0});
     }
+    const host::HostFailure lost = failure();
     throw host::HostError(operation,
-                          lost_ == host::HostFailure::Busy   ? "the host has been rejecting calls"
-                          : lost_ == host::HostFailure::Gone ? "the host has disconnected"
-                                                             : "the host has not answered a call",
-                          lost_);
+                          lost == host::HostFailure::Busy   ? "the host has been rejecting calls"
+                          : lost == host::HostFailure::Gone ? "the host has disconnected"
+                                                            : "the host has not answered a call",
+                          lost);
 }
 
 void HostLine::track(ComPtr<IDispatch>* object) { held_.push_back(object); }
@@ -212,6 +214,13 @@ void HostLine::untrack(ComPtr<IDispatch>* object) noexcept {
 }
 
 void HostLine::close() noexcept {
+    if (calling_ > 0) {
+        // The host let go of us from inside one of our calls: the object called must outlive that
+        // call, so every reference goes back the moment it has returned (see call), and no call is
+        // made meanwhile.
+        closeAfterCall_ = true;
+        return;
+    }
     // The latest first, as a run lets go of them.
     for (auto object = held_.rbegin(); object != held_.rend(); ++object) {
         release(**object);
@@ -268,8 +277,13 @@ HRESULT HostLine::call(const char* operation, const std::function<HRESULT()>& at
     const auto spentSoFar = [&start] { return std::chrono::duration_cast<RunLog::Micros>(Clock::now() - start); };
     for (unsigned retry = 0;; ++retry) {
         watch(operation);
+        ++calling_;
         const HRESULT hr = attempt();
+        --calling_;
         unwatch();
+        if (calling_ == 0 && std::exchange(closeAfterCall_, false)) {
+            close();
+        }
         if (lost()) {
             // Came back after the report of a hung call: what it brings is not used.
             throwLost(operation);

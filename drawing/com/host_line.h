@@ -98,7 +98,7 @@ public:
     void takeCallsAgain() noexcept;
 
     // The host takes no more calls.
-    bool lost() const noexcept { return lost_ != host::HostFailure::Refused; }
+    bool lost() const noexcept { return failure() != host::HostFailure::Refused; }
 
     // Every host object held over this line, so that all of them can go back at once.
     void track(ComPtr<IDispatch>* object);
@@ -114,6 +114,7 @@ private:
     class Watchdog;
 
     [[noreturn]] void throwLost(const char* operation) const;
+    host::HostFailure failure() const noexcept { return closeAfterCall_ ? host::HostFailure::Gone : lost_; }
     void hung(const char* operation) noexcept;
     void watch(const char* operation) noexcept;
     void unwatch() noexcept;
@@ -124,6 +125,8 @@ private:
     host::HostFailure lost_ = host::HostFailure::Refused;
     std::uint64_t retries_ = 0;
     std::vector<ComPtr<IDispatch>*> held_;
+    int calling_ = 0;            // calls of ours under way on this line
+    bool closeAfterCall_ = false; // closed from inside one of them
     RunLog* log_ = nullptr;
 };
 

@@ -6,7 +6,9 @@
 // The add-in runs once with its support log and once with it switched off (HKCU\Software\Tarvenix
 // Log = 0, in the prefix the bench runs in), to show what the log costs.
 //   scripts/wine-run.sh .../addin_bench.exe [--runs N] [--big-exe-runs N] [--sample-only]
-// The exe's figures leave out the start and the end of its process.
+// The exe's figures leave out the start and the end of its process. With the log on, the add-in's
+// record splits click to filled dialog into its parts, printed as medians; --dll measures another
+// build of Tarvenix.dll with the same clock.
 #include "app/sequences.h"
 #include "app/testing/bench_drawings.h"
 #include "app/testing/fake_ui.h"
@@ -19,11 +21,17 @@
 #include "tests/com/server_process.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -59,9 +67,14 @@ void CALLBACK closeMessage(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
+// The parts of the start-up as the run's log names them, in its order.
+constexpr const char* kSplitParts[] = {"Konfiguration", "Fenster", "Bilder", "Listen", "Host-Aufrufe"};
+constexpr std::size_t kSplitCount = std::size(kSplitParts);
+
 struct Timing {
     double toDialog = 0; // ms
     double okToEnd = 0;  // ms
+    std::optional<std::array<double, kSplitCount>> split; // ms, from the run's log when it was on
     std::uint64_t callsToDialog = 0, callsOk = 0; // host calls, counted on the add-in's side
     std::string drawing; // as the run left it
 };
@@ -80,6 +93,36 @@ void requireNoMessage(const char* where) {
     }
 }
 
+std::filesystem::path runLogFile() {
+    wchar_t folder[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
+    return std::filesystem::path(folder) / "Tarvenix" / "Tarvenix.log";
+}
+
+// The split the run's record gives ("Start bis Dialog: Konfiguration 2,10 ms, Fenster ..."), when
+// the log was on.
+std::optional<std::array<double, kSplitCount>> splitFromLog() {
+    std::ifstream file(runLogFile(), std::ios::binary);
+    std::ostringstream read;
+    read << file.rdbuf();
+    const std::string text = read.str();
+    const std::size_t line = text.rfind("Start bis Dialog: ");
+    if (line == std::string::npos) {
+        return std::nullopt;
+    }
+    std::array<double, kSplitCount> split{};
+    for (std::size_t i = 0; i < kSplitCount; ++i) {
+        const std::size_t at = text.find(std::string(kSplitParts[i]) + " ", line);
+        if (at == std::string::npos) {
+            return std::nullopt;
+        }
+        std::string number = text.substr(at + std::strlen(kSplitParts[i]) + 1, 16);
+        std::replace(number.begin(), number.end(), ',', '.');
+        split[i] = std::strtod(number.c_str(), nullptr);
+    }
+    return split;
+}
+
 // One click on the add-in's command over a fresh copy of the drawing, then Ok on its dialog.
 Timing addinRun(const addin::testing::LoadedAddin& loaded, const sim::HostData& drawing) {
     addin::testing::DrawingHost host(drawing);
@@ -89,6 +132,8 @@ Timing addinRun(const addin::testing::LoadedAddin& loaded, const sim::HostData& 
     require(addin->ConnectToSW(&host.fake.app, 7, &connected) == S_OK && connected == VARIANT_TRUE,
             "the add-in did not connect");
     messagesShown.clear();
+    std::error_code ignored;
+    std::filesystem::remove(runLogFile(), ignored);
 
     Timing timing;
     const std::uint64_t before = host.sim.callCount();
@@ -114,6 +159,8 @@ Timing addinRun(const addin::testing::LoadedAddin& loaded, const sim::HostData& 
     addin.reset();
     host.fake.dropCallbacks();
     hostPump();
+    // The record is on disk once the disconnection has returned.
+    timing.split = splitFromLog();
     return timing;
 }
 
@@ -268,6 +315,32 @@ void print(const std::vector<Row>& rows) {
                         fastestLog, fastestNoLog);
         }
     }
+    std::printf("\nClick to filled dialog, the add-in's parts as its log gives them (median ms; the rest is the\n"
+                "host's click and loop, the one-run claim and the configuration's message)\n");
+    for (const Row& row : rows) {
+        std::vector<std::array<double, kSplitCount>> splits;
+        for (const Timing& t : row.addin) {
+            if (t.split) {
+                splits.push_back(*t.split);
+            }
+        }
+        std::printf("%-14s", row.drawing);
+        if (splits.empty()) {
+            std::printf(" no split in the log (a build of Tarvenix.dll without it)\n");
+            continue;
+        }
+        double parts = 0;
+        for (std::size_t i = 0; i < kSplitCount; ++i) {
+            std::vector<double> values;
+            for (const auto& split : splits) {
+                values.push_back(split[i]);
+            }
+            parts += median(values);
+            std::printf(" %s %.1f", kSplitParts[i], median(values));
+        }
+        std::printf(" | rest %.1f of %.1f\n", median(pick(row.addin, &Timing::toDialog)) - parts,
+                    median(pick(row.addin, &Timing::toDialog)));
+    }
     for (const Row& row : rows) {
         std::printf("%s: every run left %s\n", row.drawing,
                     sameDrawings(row) ? "the same drawing" : "NOT THE SAME DRAWING in every run");
@@ -346,6 +419,7 @@ int wmain(int argc, wchar_t** argv) {
     int runs = 5;
     int bigExeRuns = 2;
     bool sampleOnly = false;
+    std::filesystem::path dll = com::testing::windowsPath(TVX_ADDIN_DLL);
     try {
         for (int i = 1; i < argc; ++i) {
             const std::wstring option = argv[i];
@@ -353,10 +427,12 @@ int wmain(int argc, wchar_t** argv) {
                 sampleOnly = true;
             } else if (option == L"--runs" && i + 1 < argc) {
                 runs = number(argv[++i]);
+            } else if (option == L"--dll" && i + 1 < argc) {
+                dll = argv[++i];
             } else if (option == L"--big-exe-runs" && i + 1 < argc) {
                 bigExeRuns = number(argv[++i]);
             } else {
-                std::fprintf(stderr, "usage: addin_bench [--runs N] [--big-exe-runs N] [--sample-only]\n");
+                std::fprintf(stderr, "usage: addin_bench [--runs N] [--big-exe-runs N] [--sample-only] [--dll PATH]\n");
                 return 2;
             }
         }
@@ -365,16 +441,16 @@ int wmain(int argc, wchar_t** argv) {
         // The runs' support log goes to the scratch folder, not to the prefix's user.
         std::filesystem::create_directories(folder.path() / "appdata");
         SetEnvironmentVariableW(L"LOCALAPPDATA", (folder.path() / "appdata").wstring().c_str());
-        const addin::testing::LoadedAddin loaded(folder.path(), com::testing::windowsPath(TVX_ADDIN_DLL),
-                                                 com::testing::windowsPath(TVX_SOURCE_DIR));
+        const addin::testing::LoadedAddin loaded(folder.path(), dll, com::testing::windowsPath(TVX_SOURCE_DIR));
         const UINT_PTR timer = SetTimer(nullptr, 0, 50, &closeMessage);
         const sim::HostData sample = sim::loadDrawingFile(com::testing::windowsPath(TVX_SOURCE_DIR) / "samples" /
                                                           "sample-drawing.json");
         std::vector<Row> rows;
-        warmUp(loaded, folder.path(), sample);
-        rows.push_back(measure("sample", sample, runs, runs, loaded, folder.path()));
+        // The exe's run reads the configuration and previews beside the add-in's copy.
+        warmUp(loaded, loaded.folder(), sample);
+        rows.push_back(measure("sample", sample, runs, runs, loaded, loaded.folder()));
         if (!sampleOnly) {
-            rows.push_back(measure("2000 symbols", testing::bigDrawing(), runs, bigExeRuns, loaded, folder.path()));
+            rows.push_back(measure("2000 symbols", testing::bigDrawing(), runs, bigExeRuns, loaded, loaded.folder()));
         }
         print(rows);
         printChecks(rows, loaded, runs);

@@ -276,7 +276,7 @@ protected:
         } connector;
         connector.app = sim.connector().attach(host::kHostClassName);
         sim.clearTrace();
-        const std::wstring programFolder = folder.path().wstring();
+        const std::wstring programFolder = loaded->folder().wstring();
         win::Win32MainForm form(GetModuleHandleW(nullptr), programFolder);
         win::Win32MessageDialog gef(GetModuleHandleW(nullptr));
         std::vector<sim::HostData> afterCalls;
@@ -389,6 +389,11 @@ TEST_F(AddinInProcess, ConnectsClicksAndRunsAsTheExeAndLeavesNothingBehindAtDisc
               (std::vector<std::string>{"app.RemoveMenu", "manager.RemoveCommandTab", "manager.RemoveCommandGroup2"}));
     EXPECT_EQ(host.drawing(), afterOk);
     EXPECT_EQ(standInReferences(host), 0);
+
+    // Nothing of it was under way at the disconnection: the DLL goes when the host frees it.
+    const std::filesystem::path dll = loaded->folder() / "Tarvenix.dll";
+    loaded.reset();
+    EXPECT_EQ(GetModuleHandleW(dll.c_str()), nullptr) << "pinned without a lingering run";
 }
 
 TEST_F(AddinInProcess, WithTheHostsIdleNotificationOkWaitsForItAndTheSubscriptionGoesBackAtDisconnect) {
@@ -797,7 +802,7 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
 
     // No configuration file: its message, and again nothing left open.
     shownMessages.clear();
-    std::filesystem::remove(folder.path() / "Tarvenix.txt");
+    std::filesystem::remove(loaded->folder() / "Tarvenix.txt");
     ASSERT_EQ(host.fake.click(), 1);
     ASSERT_EQ(shownMessages.size(), 1u);
     EXPECT_EQ(mainForm(), nullptr);
@@ -870,6 +875,92 @@ TEST_F(AddinInProcess, AFailureEndsTheRunNotTheHostAndTheNextClickRunsCleanly) {
     press(mainForm(), ids::cmd_Cancel);
     unload(again, host.fake);
     EXPECT_EQ(standInReferences(host), 0);
+
+    // The run that outlived its disconnection pinned the DLL: a host (or CoUninitialize) that frees
+    // it without asking cannot pull the code from under a message of the run.
+    const std::filesystem::path dll = loaded->folder() / "Tarvenix.dll";
+    loaded.reset();
+    EXPECT_NE(GetModuleHandleW(dll.c_str()), nullptr) << "not pinned";
+}
+
+// A control fails while a message of Ok is up (the host has a command open): the failure is kept,
+// not run inside Ok's sequence, and reported once Ok's handler has returned; the run then ends by
+// the error route, the drawing untouched.
+TEST_F(AddinInProcess, AControlsFailureDuringAHandlerIsReportedOnceTheHandlerHasReturned) {
+    Host host(sampleDrawing());
+    const std::string before = host.drawing();
+    host.sim.data().runningCommand = sim::RunningCommand{1, L"Notiz"};
+    ComPtr<ISwAddin> addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+    ASSERT_EQ(host.fake.click(), 1);
+    const HWND form = mainForm();
+    ASSERT_NE(form, nullptr);
+    whileMessageShows = [form] {
+        SendMessageW(form, ids::kFailureProbe, 0, 0);
+        // The add-in's own messages only (the failure's request among them), not this timer's.
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, WM_APP, 0xBFFF, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        EXPECT_EQ(shownMessages.size(), 1u) << "the failure was taken inside the handler";
+    };
+    press(form, ids::cmd_Ok);
+    hostPump();
+    ASSERT_EQ(shownMessages.size(), 2u);
+    EXPECT_EQ(shownMessages[0], msg::kHostCommandOpen);
+    EXPECT_NE(shownMessages[1].find(L"Fehler eines Steuerelements (Test)"), std::wstring::npos) << shownMessages[1];
+    EXPECT_EQ(FindWindowW(ids::kMainFormClass, nullptr), nullptr);
+    EXPECT_TRUE(addin::testing::claimFree());
+    EXPECT_EQ(host.drawing(), before);
+    unload(addin, host.fake);
+}
+
+// The host disconnects inside one of Form_Load's calls (its first, one in the middle, its last):
+// the run ends as Abbruch ends it, with no dialog, no message and no host call after the
+// goodbye; the drawing stays as it was and nothing of the add-in is left.
+TEST_F(AddinInProcess, ADisconnectionDuringTheStartsHostCallsEndsTheRunWithoutAWord) {
+    Host host(sampleDrawing());
+    const std::string before = host.drawing();
+    std::vector<std::string> calls;
+    host.context->setTraceSink([&calls](const std::string& line) { calls.push_back(line); });
+    ComPtr<ISwAddin> addin = createAddin();
+    ASSERT_TRUE(connect(*addin.get(), host.fake));
+    ASSERT_EQ(host.fake.click(), 1);
+    ASSERT_NE(mainForm(), nullptr);
+    const std::size_t startCalls = calls.size();
+    press(mainForm(), ids::cmd_Cancel);
+    ASSERT_GE(startCalls, 3u);
+
+    for (const std::size_t at : {std::size_t{1}, startCalls / 2, startCalls}) {
+        SCOPED_TRACE("disconnected during call " + std::to_string(at) + " of " + std::to_string(startCalls));
+        calls.clear();
+        std::size_t callsAtGoodbye = 0;
+        host.context->setGate([&](std::uint64_t, const std::string&) {
+            if (calls.size() + 1 == at && callsAtGoodbye == 0) {
+                VARIANT_BOOL done = VARIANT_FALSE;
+                EXPECT_EQ(addin->DisconnectFromSW(&done), S_OK);
+                callsAtGoodbye = calls.size() + 1; // this call is under way already
+            }
+            return S_OK;
+        });
+        host.fake.click();
+        hostPump();
+        host.context->setGate(nullptr);
+        EXPECT_NE(callsAtGoodbye, 0u);
+        EXPECT_EQ(calls.size(), callsAtGoodbye) << "a host call after DisconnectFromSW: " << calls.back();
+        EXPECT_EQ(FindWindowW(ids::kMainFormClass, nullptr), nullptr);
+        EXPECT_EQ(shownMessages, std::vector<std::wstring>{});
+        EXPECT_TRUE(addin::testing::claimFree());
+        EXPECT_FALSE(addinWindowLeft());
+        EXPECT_EQ(host.fake.heldReferences(), 0);
+        EXPECT_EQ(standInReferences(host), 0);
+        EXPECT_EQ(host.drawing(), before);
+        addin.reset();
+        host.fake.dropCallbacks();
+        addin = createAddin();
+        ASSERT_TRUE(connect(*addin.get(), host.fake));
+    }
+    unload(addin, host.fake);
 }
 
 // The fault table's column for a host the add-in lives in: every call of a whole run fails in
@@ -1013,9 +1104,11 @@ TEST_F(AddinInProcess, ARefusedConnectionTakesBackWhatItAddedAndAnswersFalse) {
 TEST_F(AddinInProcess, AHostOlderThanItNeedsGetsNothingAndOneLackingANeededCallGetsAllBack) {
     Host host(sampleDrawing());
     host.fake.revision = L"23.4.0";
+    const FakeAppEvents events(host.fake);
     ComPtr<ISwAddin> addin = createAddin();
     EXPECT_FALSE(connect(*addin.get(), host.fake));
     EXPECT_EQ(operationsOf(host.fake.log), std::vector<std::string>{"app.RevisionNumber"});
+    EXPECT_EQ(events.advised, 0) << "subscribed to the idle notification of a host it refuses";
 
     // A revision that cannot be read is not judged: the call the host lacks tells instead.
     host.fake.revision = L"unbekannt";
@@ -1106,12 +1199,12 @@ TEST_F(AddinInProcess, RegistersExactlyItsOwnKeysAndRemovesOnlyThoseOfItsOwnCopy
 
     ASSERT_EQ(registerServer(), S_OK);
     EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey, nullptr), L"Tarvenix");
-    EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", nullptr), (folder.path() / "Tarvenix.dll").wstring());
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", nullptr), (loaded->folder() / "Tarvenix.dll").wstring());
     EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
     EXPECT_EQ(number(HKEY_LOCAL_MACHINE, addinKey), 1u);
     EXPECT_EQ(text(HKEY_LOCAL_MACHINE, addinKey, L"Title"), L"Tarvenix");
     EXPECT_EQ(text(HKEY_LOCAL_MACHINE, addinKey, L"Description"), L"Allgemeine Oberflächenangabe für Zeichnungen");
-    EXPECT_EQ(text(HKEY_LOCAL_MACHINE, addinKey, L"Icon Path"), (folder.path() / "Tarvenix_20.bmp").wstring());
+    EXPECT_EQ(text(HKEY_LOCAL_MACHINE, addinKey, L"Icon Path"), (loaded->folder() / "Tarvenix_20.bmp").wstring());
     EXPECT_EQ(number(HKEY_CURRENT_USER, startupKey), 1u);
 
     ASSERT_EQ(unregisterServer(), S_OK);
@@ -1148,7 +1241,7 @@ TEST_F(AddinInProcess, RegistersExactlyItsOwnKeysAndRemovesOnlyThoseOfItsOwnCopy
     // A registration whose file has gone is stale: registering takes it over.
     std::filesystem::remove(packaged);
     ASSERT_EQ(registerServer(), S_OK);
-    EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", nullptr), (folder.path() / "Tarvenix.dll").wstring());
+    EXPECT_EQ(text(HKEY_CLASSES_ROOT, classKey + L"\\InprocServer32", nullptr), (loaded->folder() / "Tarvenix.dll").wstring());
     ASSERT_EQ(unregisterServer(), S_OK);
     EXPECT_FALSE(exists(HKEY_CLASSES_ROOT, classKey));
 }

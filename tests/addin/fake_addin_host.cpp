@@ -37,9 +37,15 @@ std::string narrow(const std::wstring& text) { return std::string(text.begin(), 
 // The host's loop after a click that took the claim: the add-in answers from its own messages
 // once the configuration is read, with its dialog, or with a message and the claim given back.
 void loopUntilTheStartHasAnswered() {
-    for (int round = 0; round < 1000; ++round) {
+    const auto formUp = [] {
         const HWND form = FindWindowW(ids::kMainFormClass, nullptr);
-        if ((form != nullptr && IsWindowVisible(form)) || claimFree()) {
+        return form != nullptr && IsWindowVisible(form);
+    };
+    // The claim is asked from a thread of its own, which costs more than a look at the window: only
+    // once the messages of the round have not brought the dialog. Click to dialog is benchmarked
+    // through this loop.
+    for (int round = 0; round < 1000; ++round) {
+        if (formUp()) {
             return;
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
@@ -47,6 +53,9 @@ void loopUntilTheStartHasAnswered() {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
+        }
+        if (formUp() || claimFree()) {
+            return;
         }
     }
     ADD_FAILURE() << "the click was not answered within 10 s";

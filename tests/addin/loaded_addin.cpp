@@ -5,19 +5,26 @@
 
 #include <fstream>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace tvx::addin::testing {
+namespace {
+
+int loads = 0; // in this process, for each load's own folder
+
+} // namespace
 
 LoadedAddin::LoadedAddin(const std::filesystem::path& folder, const std::filesystem::path& dll,
                          const std::filesystem::path& sourceDir)
-    : folder_(folder) {
-    std::filesystem::copy_file(dll, folder / "Tarvenix.dll");
+    : folder_(folder / ("copy-" + std::to_string(++loads))) {
+    std::filesystem::create_directories(folder_);
+    std::filesystem::copy_file(dll, folder_ / "Tarvenix.dll");
     for (const char* bitmap : {"symbol_00.bmp", "symbol_01.bmp", "symbol_02.bmp"}) {
-        std::filesystem::copy_file(sourceDir / "resources" / bitmap, folder / bitmap);
+        std::filesystem::copy_file(sourceDir / "resources" / bitmap, folder_ / bitmap);
     }
     writeConfig();
-    module_ = LoadLibraryW((folder / "Tarvenix.dll").c_str());
+    module_ = LoadLibraryW((folder_ / "Tarvenix.dll").c_str());
     if (module_ == nullptr) {
         throw std::runtime_error("Tarvenix.dll does not load");
     }

@@ -18,8 +18,10 @@ namespace tvx::addin::testing {
 
 class LoadedAddin {
 public:
-    // Copies dll and sourceDir's symbol bitmaps into folder, writes the configuration there and
-    // loads the copy. Throws std::runtime_error when the DLL or its exports are missing.
+    // Copies dll and sourceDir's symbol bitmaps into a folder of this load's own inside folder,
+    // writes the configuration there and loads the copy: a copy that pinned itself (a run that
+    // outlived its disconnection) stays loaded, and the next load must not meet its file. Throws
+    // std::runtime_error when the DLL or its exports are missing.
     LoadedAddin(const std::filesystem::path& folder, const std::filesystem::path& dll,
                 const std::filesystem::path& sourceDir);
     LoadedAddin(const LoadedAddin&) = delete;
@@ -28,6 +30,8 @@ public:
     ~LoadedAddin();
 
     HMODULE module() const { return module_; }
+    // Where the copy lies, with its configuration and preview bitmaps.
+    const std::filesystem::path& folder() const { return folder_; }
     // Through the one function type the compiler lets stand for any other.
     void (*exported(const char* name) const)() { return reinterpret_cast<void (*)()>(GetProcAddress(module_, name)); }
     HRESULT canUnloadNow() const { return canUnloadNow_(); }
