@@ -264,11 +264,13 @@ TEST_F(ProbeRoundTrip, ReadingAsksNothingThatChangesAndABusyHostEndsTheProbeWith
         EXPECT_GT(read.idle.perSecond, 5u);
         EXPECT_EQ(server.stop("save"), 0u);
         auto lines = server.traceLines();
-        // The subscription, given back.
+        // The application's subscription and the drawing's, each given back.
         const auto remarks = std::stable_partition(lines.begin(), lines.end(),
                                                    [](const std::string& line) { return line.rfind("-- ", 0) != 0; });
         EXPECT_EQ(std::vector<std::string>(remarks, lines.end()),
-                  (std::vector<std::string>{"-- event sink 1 subscribed", "-- event sink 1 unsubscribed"}));
+                  (std::vector<std::string>{"-- event sink 1 subscribed", "-- event sink 1 unsubscribed",
+                                            "-- document event sink 1 subscribed",
+                                            "-- document event sink 1 unsubscribed"}));
         lines.erase(remarks, lines.end());
         EXPECT_GT(lines.size(), 50u);
         std::vector<std::string> activated;
