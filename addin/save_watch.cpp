@@ -61,6 +61,8 @@ void SaveWatch::followActiveDoc() noexcept {
     // The earlier document's subscription goes first: no reference of ours keeps it alive.
     drawing_.reset();
     try {
+        // Asked here, not at each idle: while a dialog of the host's is up, the watch must not call it.
+        frame_ = com::hostFrameWindow(com::DispatchObject(app_, nullptr, lineWithoutRetries()));
         com::UniqueVariant active = com::DispatchObject(app_, nullptr, lineWithoutRetries()).get("ActiveDoc");
         if (active.vt() == VT_DISPATCH && active.get().pdispVal != nullptr) {
             // Only a drawing offers these events; any other document answers that it has none.
@@ -83,14 +85,13 @@ void SaveWatch::idle() noexcept {
     if (!checkDue_ || runUp_()) {
         return;
     }
+    if (frame_ != nullptr && !IsWindowEnabled(frame_)) {
+        return;
+    }
     try {
-        const HWND frame = com::hostFrameWindow(com::DispatchObject(app_, nullptr, lineWithoutRetries()));
-        if (frame != nullptr && !IsWindowEnabled(frame)) {
-            return;
-        }
         checkDue_ = false;
         if (checkOnSaveSwitchedOn()) {
-            check(frame);
+            check(frame_);
         }
     } catch (const std::exception& e) {
         logWatch(module_, std::string("aufgegeben: ") + e.what());

@@ -5,7 +5,8 @@
 # repeat it in the group as one more Undo entry, and the next "store" is quiet again; with the
 # user's switch CheckOnSave 0 a store is quiet, and once it is gone the deleted original of a
 # repeated symbol is named as one gone. A drawing without output brings no notice. The host lives
-# on throughout, and at its stop the add-in has left no subscription or reference behind.
+# on throughout (a save under its modal dialog is checked only once the dialog is closed), and at
+# its stop the add-in has left no subscription or reference behind.
 #   stale_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
@@ -72,7 +73,11 @@ host_command "delete Oberflächengüte3"
 store
 expect "CheckOnSave 0: no notice" "$(notice_shown)" 0
 switch
+# The host's "Optionen" dialog disables its frame: the check waits until it is closed.
+host_command "modal open"
 store
+expect "a save under the host's modal dialog: no notice yet" "$(notice_shown)" 0
+host_command "modal close"
 drv wait "$notice" 10000 >/dev/null || fail "no notice after a repeated symbol's original was deleted"
 expect "a deleted original: the notice names one gone" "$(notice_text)" \
   "Die Oberflächenangabe auf Blatt „Blatt1“ ist nicht mehr aktuell: 0 Symbole neu, 1 entfallen."
