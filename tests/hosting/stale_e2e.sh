@@ -5,7 +5,8 @@
 # repeat it in the group as one more Undo entry, and the next "store" is quiet again; with the
 # user's switch CheckOnSave 0 a store is quiet, and once it is gone the deleted original of a
 # repeated symbol is named as one gone. A drawing without output brings no notice. The host lives
-# on throughout (a save under its modal dialog is checked only once the dialog is closed), and at
+# on throughout (a save under its modal dialog is checked only once the dialog is closed; one with
+# a command of the host's open and an operation of its own after it makes no marked call), and at
 # its stop the add-in has left no subscription or reference behind.
 #   stale_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
 set -uo pipefail
@@ -54,7 +55,12 @@ store
 expect "stored after the run: no notice" "$(notice_shown)" 0
 
 host_command "add symbol Blatt1 1 12,5 - 200 100"
-store
+# Saved while a command of the host's is open, then an operation of its own that dispatches
+# messages: the check only reads, and never inside that operation.
+host_command "command open 1 Notiz"
+host_command store
+host_command "pumploop 1000"
+host_command "command close"
 drv wait "$notice" 10000 >/dev/null || fail "no notice after a new symbol was stored"
 expect "a new symbol: the notice names it" "$(notice_text)" \
   "Die Oberflächenangabe auf Blatt „Blatt1“ ist nicht mehr aktuell: 1 Symbol neu, 0 entfallen."

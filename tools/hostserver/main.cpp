@@ -261,7 +261,10 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
         if (addins != nullptr && addins->closed()) {
             return Stop::Save;
         }
-        if (fileExists(o.stopFile)) {
+        // A stop-file command plays the user's input, which a host takes only once its posted
+        // messages are dispatched (among them what an idle notification posted).
+        const bool posted = PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
+        if (!posted && fileExists(o.stopFile)) {
             const StopFileCommand command = readStopFile(o.stopFile);
             if (command.kind == StopFileCommand::Kind::Save || command.kind == StopFileCommand::Kind::Discard) {
                 return command.kind == StopFileCommand::Kind::Save ? Stop::Save : Stop::Discard;
