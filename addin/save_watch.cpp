@@ -61,8 +61,6 @@ void SaveWatch::followActiveDoc() noexcept {
     // The earlier document's subscription goes first: no reference of ours keeps it alive.
     drawing_.reset();
     try {
-        // Asked here, not at each idle: while a dialog of the host's is up, the watch must not call it.
-        frame_ = com::hostFrameWindow(com::DispatchObject(app_, nullptr, lineWithoutRetries()));
         com::UniqueVariant active = com::DispatchObject(app_, nullptr, lineWithoutRetries()).get("ActiveDoc");
         if (active.vt() == VT_DISPATCH && active.get().pdispVal != nullptr) {
             // Only a drawing offers these events; any other document answers that it has none.
@@ -85,10 +83,14 @@ void SaveWatch::idle() noexcept {
     if (!checkDue_ || runUp_()) {
         return;
     }
-    if (frame_ != nullptr && !IsWindowEnabled(frame_)) {
-        return;
-    }
     try {
+        // Asked once, not at each idle: while a dialog of the host's is up, the watch must not call it.
+        if (frame_ == nullptr) {
+            frame_ = com::hostFrameWindow(com::DispatchObject(app_, nullptr, lineWithoutRetries()));
+        }
+        if (frame_ != nullptr && !IsWindowEnabled(frame_)) {
+            return;
+        }
         checkDue_ = false;
         if (checkOnSaveSwitchedOn()) {
             check(frame_);

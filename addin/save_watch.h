@@ -55,7 +55,7 @@ private:
     std::unique_ptr<EventSubscription> drawing_; // null: the active document is no drawing we hear
     // Tells the drawing's messages from those an earlier drawing posted before it was let go.
     WPARAM subscription_ = 0;
-    HWND frame_ = nullptr; // the host's frame, asked when a document is followed
+    HWND frame_ = nullptr; // the host's frame, asked at the first check that is due
     bool checkDue_ = false; // saved since, not yet checked
     // The drawing states a notice was shown for: each only once, not at every save.
     std::set<std::size_t> noticed_;
