@@ -8,8 +8,9 @@
 
 namespace tvx::win {
 
-// While it lives, the windows this thread creates are per-monitor aware (v2); the thread's own
-// awareness comes back when it goes.
+// While it lives, the windows this thread creates are per-monitor aware (v2), unless the thread
+// already draws at the scale of every monitor there is; the thread's own awareness comes back
+// when it goes.
 //
 // Per-monitor v2 rather than the process's awareness, because inside the host the process is the
 // host's: an unaware host would have the system stretch the dialog into a blurred bitmap, a

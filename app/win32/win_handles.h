@@ -68,6 +68,10 @@ using MemoryDc = UniqueHandle<HDC, DeleteDcHandle>;
 // Null, never INVALID_HANDLE_VALUE, for none.
 using UniqueKernelHandle = UniqueHandle<HANDLE, CloseKernelHandle>;
 using UniqueRegistryKey = UniqueHandle<HKEY, CloseRegistryKey>;
+struct FreeModule {
+    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
+};
+using UniqueModule = UniqueHandle<HMODULE, FreeModule>;
 
 // A DC of a window (or of the screen, for nullptr), released to that window.
 class WindowDc {
