@@ -16,9 +16,9 @@
 #include "layout/table_measurer.h"
 #include "timing_host.h"
 
-#include "app/testing/fake_ui.h"
-#include "app/testing/run_fixture.h"
-#include "app/testing/bench_drawings.h"
+#include "tests/support/fake_ui.h"
+#include "tests/support/run_fixture.h"
+#include "tests/support/bench_drawings.h"
 #include "../tests/drawing/drawing_builders.h"
 
 #include <benchmark/benchmark.h>

@@ -10,8 +10,8 @@
 // record splits click to filled dialog into its parts, printed as medians; --dll measures another
 // build of Tarvenix.dll with the same clock.
 #include "app/sequences.h"
-#include "app/testing/bench_drawings.h"
-#include "app/testing/fake_ui.h"
+#include "tests/support/bench_drawings.h"
+#include "tests/support/fake_ui.h"
 #include "app/win32/control_ids.h"
 #include "app/win32/main_form.h"
 #include "app/win32/message_dialog.h"

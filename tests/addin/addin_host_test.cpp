@@ -4,9 +4,9 @@
 // held to the exe's run on the same drawing.
 #include "addin/addin_interfaces.h"
 #include "app/sequences.h"
-#include "app/testing/fake_ui.h"
-#include "app/testing/fault_table.h"
-#include "app/testing/run_fixture.h"
+#include "tests/support/fake_ui.h"
+#include "tests/support/fault_table.h"
+#include "tests/support/run_fixture.h"
 #include "app/win32/control_ids.h"
 #include "app/win32/main_form.h"
 #include "app/win32/message_dialog.h"

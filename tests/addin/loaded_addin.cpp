@@ -1,6 +1,6 @@
 #include "tests/addin/loaded_addin.h"
 
-#include "app/testing/run_fixture.h"
+#include "tests/support/run_fixture.h"
 #include "app/win32/control_ids.h"
 
 #include <fstream>

@@ -1,7 +1,7 @@
 #include "app/sequences.h"
 #include "drawing/messages.h"
 #include "drawing/run_errors.h"
-#include "app/testing/fake_ui.h"
+#include "tests/support/fake_ui.h"
 
 #include <gtest/gtest.h>
 

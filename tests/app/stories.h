@@ -2,7 +2,7 @@
 #pragma once
 
 #include "../drawing/drawing_builders.h"
-#include "app/testing/run_fixture.h"
+#include "tests/support/run_fixture.h"
 
 namespace tvx::testing {
 

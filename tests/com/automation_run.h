@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/sequences.h"
-#include "app/testing/fake_ui.h"
-#include "app/testing/run_fixture.h"
+#include "tests/support/fake_ui.h"
+#include "tests/support/run_fixture.h"
 #include "drawing/com/com_host.h"
 
 #include <filesystem>

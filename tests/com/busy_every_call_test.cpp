@@ -1,7 +1,7 @@
 // A host busy for a moment at any one call of a whole run: the client on the stand-in's dispatch
 // objects in process, the call rejected once, then taken. Each run must end as the run without
 // rejection did: no message, the same drawing, every call run once and in the same order.
-#include "app/testing/run_fixture.h"
+#include "tests/support/run_fixture.h"
 #include "drawing/sim/drawing_file.h"
 #include "drawing/sim/sim_host.h"
 #include "tests/com/in_process_run.h"

@@ -2,7 +2,7 @@
 // the recording dialogs.
 #pragma once
 
-#include "app/testing/fake_ui.h"
+#include "tests/support/fake_ui.h"
 #include "drawing/com/com_owners.h"
 
 #include <filesystem>

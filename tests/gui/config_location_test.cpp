@@ -1,6 +1,6 @@
 // Reading the configuration within its bound: a file that answers is read as ever, one that
 // never does gives the configuration message once the bound has passed, with nothing read.
-#include "app/testing/run_fixture.h"
+#include "tests/support/run_fixture.h"
 #include "app/win32/config_location.h"
 
 #include <gtest/gtest.h>

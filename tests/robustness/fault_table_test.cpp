@@ -1,6 +1,6 @@
 #include "../drawing/drawing_builders.h"
-#include "app/testing/fault_table.h"
-#include "app/testing/run_fixture.h"
+#include "tests/support/fault_table.h"
+#include "tests/support/run_fixture.h"
 #include "drawing/sim/drawing_file.h"
 
 #include <gtest/gtest.h>

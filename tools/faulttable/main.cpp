@@ -3,7 +3,7 @@
 // (busy past the bound, hung), and prints a row per run with the report shown, the drawing left
 // behind and how a later run without fault did. Exit code 0 when every row is as
 // it must be, 1 when not, 2 when the drawing cannot be read or the run without fault fails.
-#include "app/testing/fault_table.h"
+#include "tests/support/fault_table.h"
 #include "drawing/sim/drawing_file.h"
 
 #include <exception>

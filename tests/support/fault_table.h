@@ -4,7 +4,7 @@
 // the changes made before the fault, and let a later run without fault put everything right.
 #pragma once
 
-#include "app/testing/fake_ui.h"
+#include "tests/support/fake_ui.h"
 #include "drawing/sim/model.h"
 #include "drawing/sim/trace.h"
 

@@ -5,7 +5,7 @@
 #include "app/program.h"
 #include "app/sequences.h"
 #include "drawing/sim/sim_host.h"
-#include "app/testing/fake_ui.h"
+#include "tests/support/fake_ui.h"
 
 #include <filesystem>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/testing/bench_drawings.h"
+#include "tests/support/bench_drawings.h"
 
 #include "tests/drawing/drawing_builders.h"
 

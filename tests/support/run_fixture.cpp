@@ -1,4 +1,4 @@
-#include "app/testing/run_fixture.h"
+#include "tests/support/run_fixture.h"
 
 #include <atomic>
 #include <fstream>

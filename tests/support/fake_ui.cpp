@@ -1,4 +1,4 @@
-#include "app/testing/fake_ui.h"
+#include "tests/support/fake_ui.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
-#include "app/testing/fault_table.h"
+#include "tests/support/fault_table.h"
 
-#include "app/testing/run_fixture.h"
+#include "tests/support/run_fixture.h"
 #include "drawing/messages.h"
 #include "drawing/undo_recording.h"
 #include "drawing/sim/listing.h"
