@@ -4,6 +4,7 @@
 #include "addin/addin_shell.h"
 #include "addin/host_commands.h"
 #include "addin/module.h"
+#include "addin/process_state.h"
 #include "app/win32/run_log_file.h"
 #include "drawing/com/com_object.h"
 #include "drawing/com/failure_text.h"
@@ -147,38 +148,39 @@ public:
         if (connection_) {
             return S_OK;
         }
+        const HINSTANCE module = processState().module;
         if (app == nullptr) {
             // The host then only unticks the add-in and says nothing: the log must.
-            win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", "nicht verbunden: kein Host-Objekt");
+            win::logOutsideRun(module, "Add-in", "ConnectToSW", "nicht verbunden: kein Host-Objekt");
             return S_OK;
         }
         std::wstring revision;
         try {
             auto connection = std::make_unique<Connection>();
             const ComPtr<IDispatch> host = ComPtr<IDispatch>::borrow(app);
-            connection->shell = std::make_shared<AddinShell>(moduleHandle(), host);
+            connection->shell = std::make_shared<AddinShell>(module, host);
             revision = connection->shell->hostRevision();
             if (const std::string tooOld = tooOldFor(revision); !tooOld.empty()) {
-                win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", "nicht verbunden: " + tooOld);
+                win::logOutsideRun(module, "Add-in", "ConnectToSW", "nicht verbunden: " + tooOld);
                 return S_OK;
             }
             connection->shell->listenForIdle();
             connection->callbacks =
                 ComPtr<IDispatch>::attach(std::make_unique<AddinCallbacks>(connection->shell, callbacksTypeInfo()).release());
-            connection->commands = std::make_unique<HostCommands>(host, cookie, moduleHandle(),
+            connection->commands = std::make_unique<HostCommands>(host, cookie, module,
                                                                   connection->callbacks.get(), iconPaths());
             connection_ = std::move(connection);
             *connected = VARIANT_TRUE;
         } catch (const host::HostError& e) {
             // Whatever was added is taken back by the parts' destructors.
-            win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW",
+            win::logOutsideRun(module, "Add-in", "ConnectToSW",
                                unknownToHost(e) ? "nicht verbunden: " + hostText(revision) + ": der Host kennt " +
                                                       e.operation() + " nicht"
                                                 : std::string("nicht verbunden: ") + e.what());
         } catch (const std::exception& e) {
-            win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", std::string("nicht verbunden: ") + e.what());
+            win::logOutsideRun(module, "Add-in", "ConnectToSW", std::string("nicht verbunden: ") + e.what());
         } catch (...) {
-            win::logOutsideRun(moduleHandle(), "Add-in", "ConnectToSW", "nicht verbunden: unbekannter Fehler");
+            win::logOutsideRun(module, "Add-in", "ConnectToSW", "nicht verbunden: unbekannter Fehler");
         }
         return S_OK;
     }
@@ -221,7 +223,11 @@ public:
         return outer != nullptr ? CLASS_E_NOAGGREGATION : createAddin(iid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        lock ? lockModule() : unlockModule();
+        if (lock) {
+            ++processState().live;
+        } else {
+            --processState().live;
+        }
         return S_OK;
     }
 

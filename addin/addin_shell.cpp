@@ -3,6 +3,7 @@
 #include "addin/dialog_keys.h"
 #include "addin/host_commands.h"
 #include "addin/module.h"
+#include "addin/process_state.h"
 #include "app/sequences.h"
 #include "app/win32/config_location.h"
 #include "app/win32/control_ids.h"
@@ -84,18 +85,9 @@ private:
     bool silenced_ = false;
 };
 
-// One run per process, whichever connection started it: the dialog keys' hook, the guarded
-// failure and the control failure below are the process's, and a host that reconnects while a
-// run lingers gets that run's window forward rather than a second run.
-AddinShell::Run* theRun = nullptr;
-
-// The one configuration read of the process: a share that never answers keeps one thread, not
-// one per click.
-win::ConfigReadOnWorker configRead;
-
-// A failure a dialog control's handler let out, for the error route to report.
-std::exception_ptr controlFailure;
-void rethrowControlFailure(Program&) { std::rethrow_exception(std::exchange(controlFailure, nullptr)); }
+void rethrowControlFailure(Program&) {
+    std::rethrow_exception(std::exchange(processState().controlFailure, nullptr));
+}
 
 // Owned by the host's window when it is known, as the run's own messages are.
 void reportOutsideRun(HWND owner, const char* what) noexcept {
@@ -137,20 +129,21 @@ public:
         // Unlike the exe, there is no event loop of ours to stop: a control's failure takes the
         // error route from the next message.
         win::onGuardedFailure([this](std::exception_ptr failure) {
-            if (!controlFailure) {
-                controlFailure = std::move(failure); // the first is the one to report
+            if (!processState().controlFailure) {
+                processState().controlFailure = std::move(failure); // the first is the one to report
             }
             request(kFailureRequest);
         });
         // Published last: a constructor that throws must not leave the process's run dangling.
-        theRun = this;
+        processState().run = this;
     }
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
     ~Run() {
         win::onGuardedFailure(nullptr);
-        controlFailure = nullptr; // one that came while the run was ending anyway goes with it
-        theRun = nullptr;
+        // A failure that came while the run was ending anyway goes with it.
+        processState().controlFailure = nullptr;
+        processState().run = nullptr;
     }
 
     // What came before Form_Load, for the start-up's split in the log: the click's wait for the
@@ -380,8 +373,8 @@ void AddinShell::command() noexcept {
         if (run_ && run_->ended()) {
             destroyRun();
         }
-        if (theRun != nullptr) {
-            theRun->bringForward();
+        if (processState().run != nullptr) {
+            processState().run->bringForward();
             return;
         }
         if (pending_) {
@@ -400,6 +393,7 @@ void AddinShell::command() noexcept {
         // The click returns at once; the run starts from this window's message once the file has
         // answered or the bound has passed. A read still waiting from an earlier click is not
         // joined by a second one: this click hears at once that the file does not answer.
+        win::ConfigReadOnWorker& configRead = processState().configRead;
         if (configRead.outstanding() || !configRead.start(moduleFolder(), window_, kConfigRead, pending_->serial)) {
             PostMessageW(window_, kConfigRead, 0, pending_->serial);
         } else {
@@ -424,9 +418,9 @@ void AddinShell::startRun() noexcept {
         return; // disconnected meanwhile
     }
     try {
-        win::ConfigReading reading = configRead.outcome();
+        win::ConfigReading reading = processState().configRead.outcome();
         if (reading.unanswered) {
-            configRead.letGo(); // it finishes alone
+            processState().configRead.letGo(); // it finishes alone
         }
         if (watch_) {
             watch_->closeNotice();
@@ -459,7 +453,7 @@ void AddinShell::reportUnlessGone(HWND owner, const char* what) const noexcept {
 void AddinShell::dropPendingStart() noexcept {
     if (pending_) {
         KillTimer(window_, kConfigBoundTimer);
-        configRead.letGo();
+        processState().configRead.letGo();
         pending_.reset();
     }
 }

@@ -1,15 +1,15 @@
 #include "addin/dialog_keys.h"
 
+#include "addin/process_state.h"
+
 #include <stdexcept>
 
 namespace tvx::addin {
 namespace {
 
-// One run at a time, so one dialog.
-HWND hookedDialog = nullptr;
-
 LRESULT CALLBACK beforeDispatch(int code, WPARAM removal, LPARAM lParam) {
     auto* message = reinterpret_cast<MSG*>(lParam);
+    const HWND hookedDialog = processState().keyedDialog;
     if (code == HC_ACTION && removal == PM_REMOVE && hookedDialog != nullptr && message->message >= WM_KEYFIRST &&
         message->message <= WM_KEYLAST &&
         (message->hwnd == hookedDialog || IsChild(hookedDialog, message->hwnd)) &&
@@ -29,11 +29,11 @@ DialogKeys::DialogKeys(HWND dialog) {
     if (hook_ == nullptr) {
         throw std::runtime_error("the dialog keys cannot be hooked");
     }
-    hookedDialog = dialog;
+    processState().keyedDialog = dialog;
 }
 
 DialogKeys::~DialogKeys() {
-    hookedDialog = nullptr;
+    processState().keyedDialog = nullptr;
     UnhookWindowsHookEx(hook_);
 }
 

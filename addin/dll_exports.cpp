@@ -2,6 +2,7 @@
 #include "addin/addin_interfaces.h"
 #include "addin/addin_object.h"
 #include "addin/module.h"
+#include "addin/process_state.h"
 #include "addin/registration.h"
 
 #include <windows.h>
@@ -13,7 +14,7 @@ extern "C" {
 // notifications stay on: the statically linked runtime needs them for its thread data.
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        tvx::addin::setModuleHandle(module);
+        tvx::addin::processState().module = module;
     }
     return TRUE;
 }
@@ -29,7 +30,7 @@ HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** obje
     return tvx::addin::createClassFactory(iid, object);
 }
 
-HRESULT STDAPICALLTYPE DllCanUnloadNow() { return tvx::addin::moduleInUse() ? S_FALSE : S_OK; }
+HRESULT STDAPICALLTYPE DllCanUnloadNow() { return tvx::addin::processState().live.load() != 0 ? S_FALSE : S_OK; }
 
 HRESULT STDAPICALLTYPE DllRegisterServer() {
     try {

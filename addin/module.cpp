@@ -1,22 +1,14 @@
 #include "addin/module.h"
 
-#include <atomic>
+#include "addin/process_state.h"
+
 #include <stdexcept>
 #include <vector>
 
 namespace tvx::addin {
-namespace {
-
-HINSTANCE module = nullptr;
-std::atomic<long> liveCount{0};
-
-} // namespace
-
-HINSTANCE moduleHandle() noexcept { return module; }
-
-void setModuleHandle(HINSTANCE handle) noexcept { module = handle; }
 
 std::wstring modulePath() {
+    const HINSTANCE module = processState().module;
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -36,9 +28,9 @@ std::wstring moduleFolder() {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-ModuleRef::ModuleRef() noexcept { lockModule(); }
-ModuleRef::ModuleRef(const ModuleRef&) noexcept { lockModule(); }
-ModuleRef::~ModuleRef() { unlockModule(); }
+ModuleRef::ModuleRef() noexcept { ++processState().live; }
+ModuleRef::ModuleRef(const ModuleRef&) noexcept { ++processState().live; }
+ModuleRef::~ModuleRef() { --processState().live; }
 
 // DllCanUnloadNow keeps the DLL while a run lingers, but not every unload asks it: CoUninitialize
 // frees a thread's DLLs without asking, and a host may free its add-ins at its end. A run that
@@ -50,9 +42,5 @@ void pinModule() noexcept {
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                        reinterpret_cast<LPCWSTR>(&pinModule), &self);
 }
-
-void lockModule() noexcept { ++liveCount; }
-void unlockModule() noexcept { --liveCount; }
-bool moduleInUse() noexcept { return liveCount.load() != 0; }
 
 } // namespace tvx::addin

@@ -1,5 +1,5 @@
-// What the DLL knows of itself: its module handle, and how many of its objects and locks are alive,
-// for DllCanUnloadNow.
+// What the DLL knows of itself: where it lies, and how many of its objects and locks are alive,
+// for DllCanUnloadNow (counted in processState().live).
 #pragma once
 
 #include <windows.h>
@@ -8,8 +8,6 @@
 
 namespace tvx::addin {
 
-HINSTANCE moduleHandle() noexcept;
-void setModuleHandle(HINSTANCE module) noexcept;
 // The DLL's full path and its folder, which also holds Tarvenix.txt and the preview bitmaps.
 std::wstring modulePath();
 std::wstring moduleFolder();
@@ -25,9 +23,5 @@ public:
 
 // Keeps the DLL mapped until the process ends, whoever unloads it (see module.cpp).
 void pinModule() noexcept;
-
-void lockModule() noexcept;
-void unlockModule() noexcept;
-bool moduleInUse() noexcept;
 
 } // namespace tvx::addin

@@ -8,6 +8,8 @@
 #include "drawing/com/host_line.h"
 #include "drawing/stale_check.h"
 
+#include <cwchar>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -32,6 +34,36 @@ std::shared_ptr<com::HostLine> lineWithoutRetries() {
 
 void logWatch(HINSTANCE module, const std::string& cause) noexcept {
     win::logOutsideRun(module, "Add-in", "Prüfung nach dem Speichern", cause);
+}
+
+struct ModalLook {
+    HINSTANCE ours;
+    bool modal = false;
+};
+
+BOOL CALLBACK lookForModal(HWND window, LPARAM param) {
+    auto& look = *reinterpret_cast<ModalLook*>(param);
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    if (!IsWindowVisible(window) || instance == look.ours) {
+        return TRUE;
+    }
+    wchar_t name[16] = {};
+    const HWND owner = GetWindow(window, GW_OWNER);
+    const bool dialogOverDisabled = GetClassNameW(window, name, static_cast<int>(std::size(name))) != 0 &&
+                                    std::wcscmp(name, L"#32770") == 0 && owner != nullptr &&
+                                    !IsWindowEnabled(owner);
+    look.modal = !IsWindowEnabled(window) || dialogOverDisabled;
+    return look.modal ? FALSE : TRUE;
+}
+
+// Whether a modal dialog of the host's is up, seen without a host call: in process the host's
+// thread is this one, and a modal dialog disables its owner. So a visible window of the thread
+// that takes no input, or a visible dialog whose owner (perhaps hidden) takes none, says the
+// host is modal. Our own windows do not count.
+bool hostThreadModal(HINSTANCE ours) noexcept {
+    ModalLook look{ours};
+    EnumThreadWindows(GetCurrentThreadId(), &lookForModal, reinterpret_cast<LPARAM>(&look));
+    return look.modal;
 }
 
 } // namespace
@@ -84,8 +116,13 @@ void SaveWatch::idle() noexcept {
         return;
     }
     try {
-        // Asked once, not at each idle: while a dialog of the host's is up, the watch must not call it.
+        // The frame is asked once, not at each idle: while a dialog of the host's is up, the watch
+        // must not call it. Until it is known the thread's windows tell, since asking for the frame
+        // under the host's dialog would itself be such a call.
         if (frame_ == nullptr) {
+            if (hostThreadModal(module_)) {
+                return;
+            }
             frame_ = com::hostFrameWindow(com::DispatchObject(app_, nullptr, lineWithoutRetries()));
         }
         if (frame_ != nullptr && !IsWindowEnabled(frame_)) {

@@ -487,6 +487,23 @@ TEST_F(AddinInProcess, AfterASaveAStaleGroupIsNoticedOnceAndQuietlyAndEveryEndGi
     hostPump();
     ASSERT_TRUE(drawing.sink) << "the active drawing was not subscribed after ConnectToSW";
 
+    // The first save comes under a dialog of the host's, first over its hidden frame, then with
+    // the frame shown: the host is not called, not even for its frame, until the dialog is gone.
+    EnableWindow(frame.get(), FALSE);
+    win::UniqueWindow options(CreateWindowExW(0, WC_DIALOG, L"Optionen", WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0,
+                                              200, 100, frame.get(), nullptr, GetModuleHandleW(nullptr), nullptr));
+    host.fake.log.clear();
+    drawing.saved();
+    app.idle();
+    ShowWindow(frame.get(), SW_SHOWNA);
+    app.idle();
+    EXPECT_EQ(operationsOf(host.fake.log), std::vector<std::string>{});
+    options.reset();
+    EnableWindow(frame.get(), TRUE);
+    app.idle();
+    app.idle();
+    EXPECT_EQ(operationsOf(host.fake.log), (std::vector<std::string>{"app.Frame", "frame.GetHWnd"}));
+
     // Right after a run the group fits.
     ASSERT_EQ(host.fake.click(), 1);
     press(mainForm(), ids::cmd_Ok);

@@ -5,9 +5,10 @@
 # repeat it in the group as one more Undo entry, and the next "store" is quiet again; with the
 # user's switch CheckOnSave 0 a store is quiet, and once it is gone the deleted original of a
 # repeated symbol is named as one gone. A drawing without output brings no notice. The host lives
-# on throughout (a save under its modal dialog is checked only once the dialog is closed; one with
-# a command of the host's open and an operation of its own after it makes no marked call), and at
-# its stop the add-in has left no subscription or reference behind.
+# on throughout (a save under its modal dialog, the add-in's first among them, is checked only
+# once the dialog is closed, and the host is not called before; one with a command of the host's
+# open and an operation of its own after it makes no marked call), and at its stop the add-in has
+# left no subscription or reference behind.
 #   stale_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
@@ -46,6 +47,15 @@ echo "== a run, then the designer's edits and saves"
 cp "$root/samples/sample-drawing.json" "$work/stale.json"
 serve "$work/stale.json" --addins || exit 1
 drv wait "$frame" 10000 >/dev/null || fail "no host frame"
+# The add-in's first save comes under the host's "Optionen" dialog: no host call, not even for the
+# frame, until the dialog is closed; then the check runs (no output yet: nothing to say).
+host_command "modal open"
+store
+host_command "modal close"
+sleep 1
+expect "the first save under the modal dialog: no call while it was up, the frame asked once it was closed" \
+  "$(grep -c '^!! called during modal state' "$work/trace.txt") $(sed -n '/"Optionen" dialog closed/,$p' \
+    "$work/trace.txt" | grep -c '^Frame()')" "0 1"
 # Three kinds of foreign symbols left: room for one more in the group.
 host_command "delete Oberflächengüte5"
 host_command "delete Oberflächengüte6"
