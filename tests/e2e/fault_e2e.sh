@@ -14,8 +14,10 @@
 # table fails at most three rows, their runs are made once more before it is checked again.
 # The runs of a table are made in lanes side by side (two unless --lanes N says otherwise): each
 # lane has a Wine prefix of its own (derived from this one), a display and a work folder, so that
-# no run sees another's host, windows or files.
-#   fault_e2e.sh [--all] [--no-moods] [--steps LIST] [--lanes N] [--drawing FILE] [--out DIR]
+# no run sees another's host, windows or files. The busy, hung and answering-again runs mostly
+# wait out the program's bounds, so they take two lanes more (--waiting-lanes N).
+#   fault_e2e.sh [--all] [--no-moods] [--steps LIST] [--lanes N] [--waiting-lanes N]
+#                [--drawing FILE] [--out DIR]
 #                [--tarvenix EXE] [--server EXE] [--driver EXE] [--check EXE]
 # --steps faults only the calls of these steps (comma-separated: scan,layout,check,...), for a
 # quicker look at a part; the table then checks the runs made.
@@ -29,7 +31,8 @@ moods=1
 out=
 steps=
 lanes=2
-e2e_values="tarvenix server driver check drawing out steps lanes"
+waiting_lanes=
+e2e_values="tarvenix server driver check drawing out steps lanes waiting_lanes"
 e2e_flag() {
   case $1 in
     all) all=--all ;;
@@ -41,7 +44,12 @@ e2e_options "$@"
 for exe in "$tarvenix" "$server" "$driver" "$check" "$drawing"; do
   [ -f "$exe" ] || { echo "missing: $exe" >&2; exit 2; }
 done
-[[ $lanes =~ ^[1-9]$ ]] || { echo "--lanes: 1 to 9" >&2; exit 2; }
+waiting_lanes=${waiting_lanes:-$((lanes + 2))}
+[[ $lanes =~ ^[1-9]$ && $waiting_lanes =~ ^[1-9]$ ]] || { echo "--lanes, --waiting-lanes: 1 to 9" >&2; exit 2; }
+# The lanes in_lanes uses now; as many as the most any table takes are started.
+active_lanes=$lanes
+started_lanes=$lanes
+[ "$moods" -eq 1 ] && [ "$waiting_lanes" -gt "$lanes" ] && started_lanes=$waiting_lanes
 source "$root/tests/gui/e2e_lib.sh"
 
 results=${out:-$work/results}
@@ -116,7 +124,7 @@ start_lanes() {
   registry=$base
   [ -f "$base/.tvx-fresh/system.reg" ] && registry=$base/.tvx-fresh
   mkdir -p "$lane_dir"
-  for ((k = 0; k < lanes; k++)); do
+  for ((k = 0; k < started_lanes; k++)); do
     (
       source "$root/scripts/wine-env.sh"
       tvx_derive_prefix "$base" "$lane_dir/prefix-$k" "$registry"
@@ -161,7 +169,7 @@ in_lanes() { # FUNCTION
   local queue=$lane_dir/queue k i
   mkdir -p "$lane_dir"
   cat >"$queue"
-  for ((k = 0; k < lanes; k++)); do
+  for ((k = 0; k < active_lanes; k++)); do
     (
       enter_lane "$k"
       work=$lane_dir/work-$k
@@ -180,7 +188,7 @@ in_lanes() { # FUNCTION
   wait
   cat "$lane_dir"/log-* 2>/dev/null
   rm -f "$lane_dir"/log-*
-  for ((k = 0; k < lanes; k++)); do
+  for ((k = 0; k < active_lanes; k++)); do
     read -r i row <"$lane_dir/counts-$k" || { fail "lane $k gave no result"; continue; }
     failures=$((failures + i))
     checks=$((checks + row))
@@ -308,6 +316,7 @@ echo "== $(ls -d "$runs"/rerun-* | wc -l) runs without fault after a fault; $((S
 check_table "the fault table" make_fault_run table "$(winpath "$drawing")" "$(winpath "$base")" "$(winpath "$runs")"
 
 if [ "$moods" -eq 1 ]; then
+  active_lanes=$waiting_lanes
   mood_started=$SECONDS
   mood_plan=$("$run" "$check" moods "$(winpath "$base")" | tr -d '\r')
   echo "== a busy and a busy past the bound or hung host at $(wc -l <<<"$mood_plan") calls"
