@@ -74,6 +74,19 @@ TEST(FaultPlan, TheRecordingsCallsAreAStepOfTheirOwnThatNeedsNoMessage) {
     EXPECT_EQ(calls.at(34).step, Step::Rebuild);
 }
 
+TEST(FaultPlan, TheDrawingsTitleEndsTheConnectionAndIsPassedOver) {
+    auto run = wholeRun();
+    run.insert(run.begin() + 5, "GetTitle() -> BSTR \"Welle_0815\"");
+    const auto calls = classifyCalls(run, 15);
+    EXPECT_EQ(calls.at(4).step, Step::Connection);
+    EXPECT_EQ(calls.at(5).step, Step::Connection);
+    EXPECT_EQ(calls.at(6).step, Step::Scan);
+    const Expectation e = expectationFor(calls.at(5));
+    EXPECT_TRUE(e.message.empty());
+    EXPECT_TRUE(e.dialogShown);
+    EXPECT_EQ(e.drawing, DrawingRule::Completed);
+}
+
 TEST(FaultPlan, TheQuestionForAnOpenHostCommandIsPassedOverAmidTheLayout) {
     auto run = wholeRun();
     run.insert(run.begin() + 14, "GetRunningCommandInfo(I4|BYREF 0, BSTR|BYREF \"\", BOOL|BYREF false) -> out I4 0, "
