@@ -19,6 +19,8 @@ void Form_Load(Program& program) {
     if (!openSession(program.session, program.connector, raise)) {
         shutDown(program);
     }
+    const std::optional<std::wstring>& title = program.session.title;
+    program.log.note("Zeichnung", title && !title->empty() ? *title : L"unbekannt (der Host nennt sie nicht)");
     program.log.note("Blatt", program.session.sheetName);
     scanDrawing(program.session, program.symbols);
     program.split.lap(StartSplit::HostCalls);

@@ -165,6 +165,7 @@ public:
     host::SheetRef GetCurrentSheet() override {
         return wrap<TimedSheet>(timed(c, [&] { return in->GetCurrentSheet(); }), c);
     }
+    std::wstring GetTitle() override { return timed(c, [&] { return in->GetTitle(); }); }
     host::ExtensionRef Extension() override {
         return wrap<TimedExtension>(timed(c, [&] { return in->Extension(); }), c);
     }

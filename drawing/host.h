@@ -174,6 +174,9 @@ public:
     virtual std::int32_t GetType() = 0;
     virtual ViewRef GetFirstView() = 0;
     virtual SheetRef GetCurrentSheet() = 0;
+    // The title of the document's window: its file's name, with or without the extension as
+    // Windows shows file names.
+    virtual std::wstring GetTitle() = 0;
     virtual ExtensionRef Extension() = 0;
     virtual bool SelectByID(const std::wstring& name, const std::wstring& type, double x, double y,
                             std::int16_t z) = 0;

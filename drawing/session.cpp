@@ -43,6 +43,7 @@ bool openSession(HostSession& session, host::Connector& connector, const RaiseMe
             passOver(session.sheetName, [&] {
                 return require(session.hostDoc->GetCurrentSheet(), "GetCurrentSheet")->GetName();
             });
+            passOver(session.title, [&] { return session.hostDoc->GetTitle(); });
             result = true;
         } else {
             message = msg::kNoDrawing;

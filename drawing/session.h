@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tvx {
@@ -17,6 +18,8 @@ struct HostSession {
     host::DocRef hostDoc;
     host::ViewRef hostView; // first view after openSession; the scan and placing use it as a cursor
     std::wstring sheetName;
+    // The drawing's title, for the support log only; none when the host did not tell.
+    std::optional<std::wstring> title;
     // What the run must take back should it end before it is done.
     OwedSteps owed;
     // A call went unanswered past its bound: nothing more may be asked of the host, not even to

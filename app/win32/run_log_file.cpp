@@ -39,8 +39,9 @@ std::string versionOf(HMODULE module) {
     return text;
 }
 
-// Local time with its offset from UTC: the file travels by mail between time zones.
-std::string now() {
+} // namespace
+
+std::string localTimeWithOffset() {
     FILETIME utc;
     GetSystemTimeAsFileTime(&utc);
     FILETIME local;
@@ -61,6 +62,8 @@ std::string now() {
                   minutes < 0 ? '-' : '+', away / 60, away % 60);
     return text;
 }
+
+namespace {
 
 // "user auf COMPUTER", as support asks first; what the system does not tell is left out.
 std::wstring userAndComputer() {
@@ -220,7 +223,7 @@ void startRunLog(RunLog& log, HMODULE module, std::string_view shell, const std:
             return;
         }
         log.writeTo(writing == RecordWriting::OnWorker ? &writeRecordAside : &writeRecord);
-        log.note("Lauf", std::string_view(now()));
+        log.note("Lauf", std::string_view(localTimeWithOffset()));
         log.note("Tarvenix", std::string_view(versionOf(module) + ", " + std::string(shell)));
         log.note("Benutzer", std::wstring_view(userAndComputer()));
         if (!configPath.empty()) {

@@ -14,6 +14,10 @@ namespace tvx::win {
 
 inline constexpr std::uintmax_t kRunLogCap = 1024 * 1024;
 
+// "2026-12-09 10:15:00 UTC+01:00": local time with its offset from UTC, as the log's records
+// carry it (the file travels by mail between time zones); "unbekannt" when the system cannot tell.
+std::string localTimeWithOffset();
+
 // %LOCALAPPDATA%\Tarvenix\Tarvenix.log; empty when the variable is not set.
 std::wstring runLogPath();
 

@@ -198,6 +198,7 @@ public:
     host::SheetRef GetCurrentSheet() override {
         return wrapResult<ComSheet>("GetCurrentSheet", d_.call("GetCurrentSheet"), kinds_);
     }
+    std::wstring GetTitle() override { return takeString("GetTitle", d_.call("GetTitle").get()); }
     host::ExtensionRef Extension() override {
         return wrapResult<ComExtension>("Extension", d_.get("Extension"), kinds_);
     }

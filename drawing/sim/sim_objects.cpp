@@ -678,6 +678,11 @@ public:
             [](const host::SheetRef& sh) { return resultDispatch(sh != nullptr, "Sheet"); });
     }
 
+    std::wstring GetTitle() override {
+        return tracedCall(
+            *state_, "Doc", "GetTitle", {}, [&] { return state_->doc(id_, "GetTitle").title; }, resultBstr);
+    }
+
     host::ExtensionRef Extension() override {
         return tracedCall(
             *state_, "Doc", "Extension", {},

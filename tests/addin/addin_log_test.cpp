@@ -120,6 +120,20 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     EXPECT_NE(log.find("Konfiguration: "), std::string::npos) << log;
     EXPECT_NE(log.find("Papiercode: "), std::string::npos) << log;
     EXPECT_NE(log.find("\r\nEnde: Ok ausgeführt\r\n"), std::string::npos) << log;
+    // What support asks first: who, which drawing and sheet, and what was chosen.
+    EXPECT_NE(log.find("\r\nBenutzer: "), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nZeichnung: Welle_0815\r\nBlatt: Blatt1\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nAuswahl: Symbol "), std::string::npos) << log;
+
+    // A host that fails the title: the run is the same, the record calls the title unknown.
+    const std::size_t had = sharedBytes(logFile).size();
+    host.sim.failOperation("GetTitle");
+    EXPECT_EQ(runWithLogIn(appData, 0), clean);
+    EXPECT_EQ(messages, std::vector<std::wstring>{});
+    log = logOnceItHolds(logFile, "\r\nEnde: ", had).substr(had);
+    EXPECT_NE(log.find(" GetTitle: Fehler 0x80020009, "), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nZeichnung: unbekannt"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nEnde: Ok ausgeführt\r\n"), std::string::npos) << log;
 
     // The fourth call fails: the next record names it with the host's code, then the message and
     // the end.

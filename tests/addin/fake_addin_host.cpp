@@ -162,9 +162,9 @@ FakeAddinHost::FakeAddinHost(com::ComPtr<IDispatch> standIn) : standIn_(std::mov
             return forward(*standIn_.get(), name, params, result, error, argErr);
         });
     }
-    for (const wchar_t* name : {L"GetType", L"GetFirstView", L"GetCurrentSheet", L"Extension", L"SelectByID",
-                                L"DeleteSelection", L"ClearSelection2", L"ActivateSheet", L"InsertSurfaceFinishSymbol2",
-                                L"InsertNote", L"EditRebuild"}) {
+    for (const wchar_t* name : {L"GetType", L"GetFirstView", L"GetCurrentSheet", L"GetTitle", L"Extension",
+                                L"SelectByID", L"DeleteSelection", L"ClearSelection2", L"ActivateSheet",
+                                L"InsertSurfaceFinishSymbol2", L"InsertNote", L"EditRebuild"}) {
         doc.on(name, [this, name](const DISPPARAMS& params, VARIANT* result, EXCEPINFO* error, UINT* argErr) {
             return forwardToDoc(name, params, result, error, argErr);
         });

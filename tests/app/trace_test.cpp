@@ -25,6 +25,7 @@ const std::map<std::string, Types> kHostTable = {
     {"Doc.GetType", {}},
     {"Doc.GetFirstView", {}},
     {"Doc.GetCurrentSheet", {}},
+    {"Doc.GetTitle", {}},
     {"Sheet.GetName", {}},
     {"Sheet.GetProperties", {}},
     {"Doc.Extension", {}},

@@ -212,8 +212,8 @@ TEST_F(DispatchServer, NamesMatchWhateverTheirCaseAndUnknownNamesAreRefused) {
     EXPECT_EQ(ids[1], DISPID_UNKNOWN);
     // Only the members the program uses exist: a property the host has but the program never reads.
     EXPECT_EQ(doc->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, ids), S_OK);
-    LPOLESTR title[] = {const_cast<LPOLESTR>(L"GetTitle")};
-    EXPECT_EQ(doc->GetIDsOfNames(IID_NULL, title, 1, LOCALE_USER_DEFAULT, ids), DISP_E_UNKNOWNNAME);
+    LPOLESTR path[] = {const_cast<LPOLESTR>(L"GetPathName")};
+    EXPECT_EQ(doc->GetIDsOfNames(IID_NULL, path, 1, LOCALE_USER_DEFAULT, ids), DISP_E_UNKNOWNNAME);
 
     RawResult r;
     DISPPARAMS none{nullptr, nullptr, 0, 0};

@@ -139,6 +139,7 @@ TEST_F(CrossProcess, EveryOperationOnceTheServersTraceShowsEachArgumentsTypeInOr
         "GetFirstNote() -> DISPATCH Note",
         "GetNext() -> DISPATCH null",
         "ClearSelection2(BOOL true)",
+        "GetTitle() -> BSTR \"Zeichnung1\"",
     };
     EXPECT_EQ(server.traceLines(), expected);
 }

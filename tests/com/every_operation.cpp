@@ -75,6 +75,7 @@ void runEveryOperation(const host::AppRef& app) {
     ASSERT_NE(onSheet, nullptr);
     EXPECT_EQ(onSheet->GetNext(), nullptr);
     doc->ClearSelection2(true);
+    EXPECT_EQ(doc->GetTitle(), L"Zeichnung1");
 }
 
 } // namespace tvx::com::testing

@@ -29,6 +29,7 @@ TEST(OpenSession, ADrawingGivesTheReferencesAndTheCurrentSheetsName) {
     EXPECT_TRUE(s.open());
     EXPECT_TRUE(s.shown.empty());
     EXPECT_EQ(s.session.sheetName, L"Blatt2");
+    EXPECT_EQ(s.session.title, L"Zeichnung1");
     EXPECT_NE(s.session.hostView, nullptr);
 
     releaseHost(s.session);
@@ -42,6 +43,12 @@ TEST(OpenSession, FailuresAroundTheDrawingArePassedOverButNotTheTypeQuery) {
     noName.sim.failOperation("GetName");
     EXPECT_TRUE(noName.open());
     EXPECT_TRUE(noName.session.sheetName.empty());
+
+    SessionCase noTitle(testing::drawingWith({}));
+    noTitle.sim.failOperation("GetTitle");
+    EXPECT_TRUE(noTitle.open());
+    EXPECT_FALSE(noTitle.session.title.has_value());
+    EXPECT_EQ(noTitle.session.sheetName, L"Blatt1");
 
     SessionCase noView(testing::drawingWith({}));
     noView.sim.failOperation("GetFirstView");

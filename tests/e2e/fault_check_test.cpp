@@ -74,6 +74,24 @@ TEST(FaultPlan, TheRecordingsCallsAreAStepOfTheirOwnThatNeedsNoMessage) {
     EXPECT_EQ(calls.at(34).step, Step::Rebuild);
 }
 
+// A failure there is passed over: no message, the dialog shown, the run completed.
+void expectPassedOver(const Call& call) {
+    const Expectation e = expectationFor(call);
+    EXPECT_TRUE(e.message.empty()) << call.operation;
+    EXPECT_TRUE(e.dialogShown) << call.operation;
+    EXPECT_EQ(e.drawing, DrawingRule::Completed) << call.operation;
+}
+
+TEST(FaultPlan, TheDrawingsTitleEndsTheConnectionAndIsPassedOver) {
+    auto run = wholeRun();
+    run.insert(run.begin() + 5, "GetTitle() -> BSTR \"Welle_0815\"");
+    const auto calls = classifyCalls(run, 15);
+    EXPECT_EQ(calls.at(4).step, Step::Connection);
+    EXPECT_EQ(calls.at(5).step, Step::Connection);
+    EXPECT_EQ(calls.at(6).step, Step::Scan);
+    expectPassedOver(calls.at(5));
+}
+
 TEST(FaultPlan, TheQuestionForAnOpenHostCommandIsPassedOverAmidTheLayout) {
     auto run = wholeRun();
     run.insert(run.begin() + 14, "GetRunningCommandInfo(I4|BYREF 0, BSTR|BYREF \"\", BOOL|BYREF false) -> out I4 0, "
@@ -82,10 +100,7 @@ TEST(FaultPlan, TheQuestionForAnOpenHostCommandIsPassedOverAmidTheLayout) {
     EXPECT_EQ(calls.at(13).step, Step::Scan);
     EXPECT_EQ(calls.at(14).step, Step::Command);
     EXPECT_EQ(calls.at(15).step, Step::Layout);
-    const Expectation e = expectationFor(calls.at(14));
-    EXPECT_TRUE(e.message.empty());
-    EXPECT_TRUE(e.dialogShown);
-    EXPECT_EQ(e.drawing, DrawingRule::Completed);
+    expectPassedOver(calls.at(14));
 }
 
 TEST(FaultPlan, TheCheckBeforeTheFirstChangeIsAStepOfItsOwnThatChangesNothing) {

@@ -46,7 +46,8 @@ std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std:
     if (startupCalls == 0 || startupCalls >= total || ops.back() != "EditRebuild") {
         throw std::invalid_argument("the trace is not one whole run ending in EditRebuild");
     }
-    // The connection ends with the sheet's name; the scan asks for names only after a symbol.
+    // The connection ends with the sheet's name and the drawing's title; the scan asks for names
+    // only after a symbol.
     const auto sheetName = std::find(ops.begin(), ops.end(), "GetName");
     const auto clearingStart = std::find(ops.begin() + static_cast<std::ptrdiff_t>(startupCalls), ops.end(), "Extension");
     const auto placingStart = std::find(clearingStart, ops.end(), "GetUserPreferenceToggle");
@@ -56,7 +57,8 @@ std::vector<Call> classifyCalls(const std::vector<std::string>& traceLines, std:
         clearingStart == ops.end() || placingStart == ops.end()) {
         throw std::invalid_argument("the trace lacks the sheet name, the clearing or the placing");
     }
-    const auto connectionEnd = static_cast<std::size_t>(sheetName - ops.begin()) + 1;
+    const auto title = sheetName + 1 != ops.end() && sheetName[1] == "GetTitle" ? sheetName + 1 : sheetName;
+    const auto connectionEnd = static_cast<std::size_t>(title - ops.begin()) + 1;
     const auto clearingBegin = static_cast<std::size_t>(clearingStart - ops.begin());
     const auto placingBegin = static_cast<std::size_t>(placingStart - ops.begin());
     const auto checkLast = checkEnd == placingStart ? clearingBegin : static_cast<std::size_t>(checkEnd - ops.begin()) + 1;
@@ -171,8 +173,9 @@ Expectation expectationFor(const Call& call) {
             // window the dialog opens on the primary monitor.
             e.dialogShown = true;
             e.drawing = DrawingRule::Completed;
-        } else if (call.operation == "GetFirstView") {
-            // Passed over: the scan asks for the first view again.
+        } else if (call.operation == "GetFirstView" || call.operation == "GetTitle") {
+            // Passed over: the scan asks for the first view again; the title is for the support
+            // log only.
             e.dialogShown = true;
             e.drawing = DrawingRule::Completed;
         } else if (call.operation == "GetCurrentSheet" || call.operation == "GetName") {

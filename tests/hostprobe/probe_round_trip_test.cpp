@@ -412,6 +412,12 @@ TEST(SupportFile, HoldsTheSeatTheReportTheProfileAndBothLogs) {
     parts.whyNoProfile = "siehe Bericht";
     parts.report = "Keine aktive SolidWorks Instanz gefunden !\n";
     const std::string text = hostprobe::bundleText(parts);
+    // The time as the support log gives it, with its offset from UTC, wherever the file is read.
+    const std::string first = text.substr(0, text.find('\n'));
+    const std::size_t utc = first.find(" UTC");
+    ASSERT_NE(utc, std::string::npos) << first;
+    EXPECT_EQ(first.find_first_not_of("+-", utc + 4), utc + 5) << first;
+    EXPECT_EQ(first.substr(utc + 7, 1), ":") << first;
     for (const char* expected :
          {"\n===== Arbeitsplatz =====\nWindows: Windows ", "\nSolidWorks-Revision: unbekannt\n", "\nMonitor 1 ",
           "\n===== Installierte Dateien von Tarvenix =====\nOrdner: ", "hostprobe_round_trip_tests.exe: ",

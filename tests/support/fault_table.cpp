@@ -84,7 +84,7 @@ std::uint64_t indexOf(const Baseline& b, const std::string& op, std::uint64_t fr
 class Expectations {
 public:
     explicit Expectations(const Baseline& b) : b_(b) {
-        sessionEnd_ = indexOf(b, "Sheet.GetName");
+        sessionEnd_ = indexOf(b, "Doc.GetTitle");
         placingStart_ = indexOf(b, "App.GetUserPreferenceToggle", b.hiddenAt + 1);
         rebuild_ = indexOf(b, "Doc.EditRebuild");
         const std::uint64_t start = indexOf(b, "Extension.StartRecordingUndoObject");
@@ -146,8 +146,9 @@ private:
         if (op == "App.ActiveDoc") {
             return {"connection", msg::kNoDocument, false, n - 1, false};
         }
-        if (op == "Doc.GetFirstView") {
-            // Passed over: the scan asks for the first view itself.
+        if (op == "Doc.GetFirstView" || op == "Doc.GetTitle") {
+            // Passed over: the scan asks for the first view itself; the title is for the support
+            // log only.
             return {"connection", {}, false, 0, true};
         }
         if (op == "Doc.GetCurrentSheet" || op == "Sheet.GetName") {

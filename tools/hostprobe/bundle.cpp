@@ -8,7 +8,6 @@
 #include <wintrust.h>
 
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -187,13 +186,16 @@ std::string logs() {
     return text;
 }
 
+// As the support log's records give it, then the zone's name as Windows gives it.
 std::string now() {
-    const std::time_t t = std::time(nullptr);
-    char buffer[64] = {};
-    std::tm local{};
-    localtime_s(&local, &t);
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S %z", &local);
-    return buffer;
+    std::string text = win::localTimeWithOffset();
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD which = GetTimeZoneInformation(&zone);
+    const wchar_t* name = which == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightName : zone.StandardName;
+    if (which != TIME_ZONE_ID_INVALID && name[0] != L'\0') {
+        text += " (" + toUtf8(name) + ")";
+    }
+    return text;
 }
 
 } // namespace

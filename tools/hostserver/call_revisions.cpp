@@ -47,6 +47,7 @@ constexpr std::array kCalls{
     CallRevision{"Doc", L"GetType", r(10)},
     CallRevision{"Doc", L"GetFirstView", r(10)},
     CallRevision{"Doc", L"GetCurrentSheet", r(10)},
+    CallRevision{"Doc", L"GetTitle", r(10)},
     CallRevision{"Doc", L"Extension", r(10)},
     CallRevision{"Doc", L"SelectByID", r(10)},
     CallRevision{"Doc", L"ClearSelection2", r(10)},

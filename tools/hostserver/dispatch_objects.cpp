@@ -277,6 +277,7 @@ public:
              [](DispDoc& s, const CallArgs&) { return s.answer<DispView>(s.ref()->GetFirstView()); }},
             {{L"GetCurrentSheet", kMethod, {}},
              [](DispDoc& s, const CallArgs&) { return s.answer<DispSheet>(s.ref()->GetCurrentSheet()); }},
+            {{L"GetTitle", kMethod, {}}, [](DispDoc& s, const CallArgs&) { return Answer::text(s.ref()->GetTitle()); }},
             {{L"Extension", kGet, {}},
              [](DispDoc& s, const CallArgs&) { return s.answer<DispExtension>(s.ref()->Extension()); }},
             {{L"SelectByID", kMethod, {Param::Bstr, Param::Bstr, Param::R8, Param::R8, Param::I2}},
