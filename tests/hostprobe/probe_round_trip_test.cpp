@@ -169,6 +169,7 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
         EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kDeleteConfirm), "none");
         EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kSheetNoteSelect), "true");
         EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kSheetViewNotes), "1");
+        EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kSelect2KeepsFirst), "false");
         const auto profileFile = probeDir / "hostprofile.json";
         std::ofstream(profileFile, std::ios::binary) << hostprofile::profileToJson(recorded);
         const hostprofile::StandInSwitches named =
@@ -367,6 +368,24 @@ TEST_F(ProbeRoundTrip, TheHostsStateWhileProbedIsReplayedFromItsProfile) {
     EXPECT_LE(slowAgain.idle.perSecond, 5u);
     EXPECT_NE(slowAgain.runningCommand.failure, "");
     EXPECT_FALSE(slowAgain.runningCommand.active);
+
+    // A host that takes SelectByID's coordinates only as Doubles and keeps the selection under
+    // Select2(False, 0): the probe finds both again. Its own 16-bit call to take its note out is
+    // refused there as on that host, so its writing stops and says so, and what it inserted goes.
+    hostprofile::HostProfile doubles;
+    const std::string mismatch = "DISP_E_TYPEMISMATCH (0x80020005)";
+    doubles.findings = {{"SelectByID.VT_I2", mismatch}, {"SelectByID.VT_I4", mismatch}, {"SelectByID.VT_R8", "true"},
+                        {hostprofile::kSelect2KeepsFirst, "true"}};
+    const auto file = nextFolder() / "hostprofile.json";
+    std::ofstream(file, std::ios::binary) << hostprofile::profileToJson(doubles);
+    ServerProcess server(nextFolder(), sample, {L"--profile", file.wstring()});
+    const hostprofile::HostProfile found = probe(server, true);
+    server.stop("stop");
+    for (const hostprofile::Finding& f : doubles.findings) {
+        EXPECT_EQ(hostprofile::findingOf(found, f.question).substr(0, f.answer.size()), f.answer) << f.question;
+    }
+    EXPECT_NE(found.writeError.find("SelectByID"), std::string::npos) << found.writeError;
+    EXPECT_TRUE(found.drawingChanges.empty()) << found.drawingChanges.front();
 }
 
 // The watch for a host's question: a window of the watched process that comes up while it

@@ -94,7 +94,8 @@ public:
              [](DispAnnotation& s, const CallArgs& a) { return Answer::boolean(s.ref()->SetName(a.bstr(0))); }},
             {{L"Select2", kMethod, {Param::Bool, Param::I2}},
              [](DispAnnotation& s, const CallArgs& a) {
-                 return Answer::boolean(s.ref()->Select2(a.boolean(0), a.i2(1)));
+                 const bool append = a.boolean(0) || s.context().findings().select2KeepsSelection;
+                 return Answer::boolean(s.ref()->Select2(append, a.i2(1)));
              }},
             {{L"gettextformat", kMethod, {Param::I2}},
              [](DispAnnotation& s, const CallArgs& a) {
@@ -213,10 +214,11 @@ public:
     static const std::vector<Member<DispExtension>>& table() {
         static const std::vector<Member<DispExtension>> t{
             {{L"SelectByID", kMethod,
-              {Param::Bstr, Param::Bstr, Param::I2, Param::I2, Param::I2, Param::Bool, Param::I2, Param::EmptyRef}},
+              {Param::Bstr, Param::Bstr, Param::Coordinate, Param::Coordinate, Param::Coordinate, Param::Bool, Param::I2,
+               Param::EmptyRef}},
              [](DispExtension& s, const CallArgs& a) {
-                 return Answer::boolean(s.ref()->SelectByID(a.bstr(0), a.bstr(1), a.i2(2), a.i2(3), a.i2(4),
-                                                            a.boolean(5), a.i2(6), host::EmptyRef{}));
+                 return Answer::boolean(s.ref()->SelectByID(a.bstr(0), a.bstr(1), a.coordinate(2), a.coordinate(3),
+                                                            a.coordinate(4), a.boolean(5), a.i2(6), host::EmptyRef{}));
              }},
             {{L"StartRecordingUndoObject", kMethod, {}},
              [](DispExtension& s, const CallArgs&) {
@@ -230,6 +232,30 @@ public:
             {{L"FinishRecordingUndoObject", kMethod, {Param::Bstr}},
              [](DispExtension& s, const CallArgs& a) {
                  return Answer::boolean(s.ref()->FinishRecordingUndoObject(a.bstr(0)));
+             }},
+        };
+        return t;
+    }
+};
+
+// The document's selection manager: how many items are selected (the picked sheet point one of
+// them). Every selection of the stand-in is unmarked, as Tarvenix's are.
+class DispSelectionMgr final : public TableObject<DispSelectionMgr, int> {
+public:
+    static constexpr const char* kKind = "SelectionMgr";
+
+    explicit DispSelectionMgr(std::shared_ptr<DispatchContext> context) : TableObject(std::move(context), kKind, 0) {}
+
+    static const std::vector<Member<DispSelectionMgr>>& table() {
+        static const std::vector<Member<DispSelectionMgr>> t{
+            {{L"GetSelectedObjectCount2", kMethod, {Param::I4}},
+             [](DispSelectionMgr& s, const CallArgs& a) {
+                 const auto& count = s.context().selectionCount();
+                 if (!count) {
+                     throw host::HostError("GetSelectedObjectCount2", "this host cannot count its selection");
+                 }
+                 const std::int32_t mark = a.i4(0);
+                 return Answer::int32(mark == -1 || mark == 0 ? count() : 0);
              }},
         };
         return t;
@@ -284,7 +310,22 @@ public:
                  return Answer::boolean(s.ref()->SelectByID(a.bstr(0), a.bstr(1), a.r8(2), a.r8(3), a.i2(4)));
              }},
             {{L"DeleteSelection", kMethod, {Param::Bool}},
-             [](DispDoc& s, const CallArgs& a) { return Answer::boolean(s.ref()->DeleteSelection(a.boolean(0))); }},
+             [](DispDoc& s, const CallArgs& a) {
+                 // A host that asks first, when there is anything to delete, deletes nothing when
+                 // its user says no.
+                 const DispatchContext& c = s.context();
+                 const bool any = c.selectionCount() && c.selectionCount()() > 0;
+                 if (a.boolean(0) && c.findings().confirmDeletion && any && c.confirmDeletion() &&
+                     !c.confirmDeletion()()) {
+                     return Answer::boolean(false);
+                 }
+                 return Answer::boolean(s.ref()->DeleteSelection(a.boolean(0)));
+             }},
+            // Only the host probe asks it, for how many items Select2 left selected.
+            {{L"SelectionManager", kGet, {}},
+             [](DispDoc& s, const CallArgs&) {
+                 return Answer::dispatch(makeDispatch<DispSelectionMgr>(s.sharedContext()), DispSelectionMgr::kKind);
+             }},
             // A Sub: it answers nothing.
             {{L"ClearSelection2", kMethod, {Param::Bool}},
              [](DispDoc& s, const CallArgs& a) { s.ref()->ClearSelection2(a.boolean(0)); return Answer::none(); }},

@@ -7,6 +7,7 @@
 #include "drawing/sim/sim_host.h"
 #include "tools/hostserver/addin_host.h"
 #include "tools/hostserver/command_page.h"
+#include "tools/hostserver/deletion_question.h"
 #include "tools/hostserver/app_events.h"
 #include "tools/hostserver/doc_events.h"
 #include "tools/hostserver/document_commands.h"
@@ -331,6 +332,10 @@ int serve(const ServerOptions& o) {
         registerEventInterfaces();
         auto context = std::make_shared<DispatchContext>();
         context->setEmptyForm(o.emptyForm);
+        context->setFindings(o.findings);
+        context->setSelectionCount([&host] {
+            return static_cast<std::int32_t>(host.selectedNames().size() + (host.pickPoint() ? 1 : 0));
+        });
         if (!o.answerForms.empty()) {
             context->setAnswerHook([&o](const std::string& operation, Answer& answer) {
                 o.answerForms.reshape(operation, answer);
@@ -455,6 +460,9 @@ int serve(const ServerOptions& o) {
                 std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
             }
         }
+        context->setConfirmDeletion([&context, frame = addins ? addins->frameWindow() : nullptr] {
+            return askBeforeDeleting(*context, frame);
+        });
         // Open before anyone is told the host is ready.
         CommandPage commandPage(host, *context);
         if (o.openCommand) {
@@ -474,6 +482,8 @@ int serve(const ServerOptions& o) {
         }
         context->setBeforeCall({});
         context->setGate({});
+        context->setConfirmDeletion({});
+        context->setSelectionCount({});
         // Disconnected before the save: an add-in ends its open run as Cancel does.
         if (addins && stop != Stop::TimedOut) {
             addinFailures = addins->unloadAllAndCheck();

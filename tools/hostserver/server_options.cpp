@@ -102,6 +102,30 @@ void applyHostState(ServerOptions& o, const hostprofile::StandInSwitches& switch
     }
 }
 
+// The open questions as the probed host answered them.
+void applyFindings(ServerOptions& o, const hostprofile::StandInSwitches& switches) {
+    PlayedFindings& f = o.findings;
+    if (switches.coordinateForms) {
+        f.coordinateForms.clear();
+        for (const std::string& form : *switches.coordinateForms) {
+            f.coordinateForms.push_back(form == "VT_I2" ? VT_I2 : form == "VT_I4" ? VT_I4 : VT_R8);
+        }
+    }
+    f.select2KeepsSelection = switches.select2KeepsSelection;
+    f.confirmDeletion = switches.confirmDeletion;
+    if (!switches.keptIdsForm.empty()) {
+        const std::string& form = switches.keptIdsForm;
+        const std::string element = form.substr(form.find('|') + 1);
+        f.keptIdsForm = form == "VT_EMPTY"       ? VARTYPE{VT_EMPTY}
+                        : element == "VT_I2"     ? VARTYPE{VT_ARRAY | VT_I2}
+                        : element == "VT_INT"    ? VARTYPE{VT_ARRAY | VT_INT}
+                        : element == "VT_R8"     ? VARTYPE{VT_ARRAY | VT_R8}
+                        : element == "VT_BSTR"   ? VARTYPE{VT_ARRAY | VT_BSTR}
+                        : element == "VT_VARIANT" ? VARTYPE{VT_ARRAY | VT_VARIANT}
+                                                 : VARTYPE{VT_ARRAY | VT_I4};
+    }
+}
+
 // The probed host's answers, through the switches that give them.
 void applyProfile(ServerOptions& o, const std::wstring& path) {
     hostprofile::StandInSwitches switches;
@@ -128,6 +152,7 @@ void applyProfile(ServerOptions& o, const std::wstring& path) {
         o.nameScope = sim::NameScope::document;
     }
     applyHostState(o, switches);
+    applyFindings(o, switches);
     switch (switches.undoCalls) {
     case hostprofile::UndoCalls::Current: o.undoCalls = sim::UndoCalls::current; break;
     case hostprofile::UndoCalls::Older: o.undoCalls = sim::UndoCalls::older; break;
