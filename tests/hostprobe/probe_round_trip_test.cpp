@@ -369,23 +369,38 @@ TEST_F(ProbeRoundTrip, TheHostsStateWhileProbedIsReplayedFromItsProfile) {
     EXPECT_NE(slowAgain.runningCommand.failure, "");
     EXPECT_FALSE(slowAgain.runningCommand.active);
 
-    // A host that takes SelectByID's coordinates only as Doubles and keeps the selection under
-    // Select2(False, 0): the probe finds both again. Its own 16-bit call to take its note out is
-    // refused there as on that host, so its writing stops and says so, and what it inserted goes.
+    // A host that takes SelectByID's coordinates as 16-bit integers and Doubles but not as 32-bit
+    // ones, keeps the selection under Select2(False, 0), and lists two notes of its sheet format in
+    // the sheet's own view, which Select2 does not select: the probe finds all of it again, the
+    // sample's own note after the sheet format's, and the sheet format's notes are not saved.
     hostprofile::HostProfile doubles;
     const std::string mismatch = "DISP_E_TYPEMISMATCH (0x80020005)";
-    doubles.findings = {{"SelectByID.VT_I2", mismatch}, {"SelectByID.VT_I4", mismatch}, {"SelectByID.VT_R8", "true"},
-                        {hostprofile::kSelect2KeepsFirst, "true"}};
+    doubles.findings = {{"SelectByID.VT_I2", "true"}, {"SelectByID.VT_I4", mismatch}, {"SelectByID.VT_R8", "true"},
+                        {hostprofile::kSelect2KeepsFirst, "true"}, {hostprofile::kSheetNoteSelect, "false"},
+                        {hostprofile::kSheetViewNoteTexts, "„Maßstab 1:1“, „Blatt 1 von 1“"}};
     const auto file = nextFolder() / "hostprofile.json";
     std::ofstream(file, std::ios::binary) << hostprofile::profileToJson(doubles);
     ServerProcess server(nextFolder(), sample, {L"--profile", file.wstring()});
     const hostprofile::HostProfile found = probe(server, true);
-    server.stop("stop");
+    EXPECT_EQ(server.stop("save"), 0u);
     for (const hostprofile::Finding& f : doubles.findings) {
         EXPECT_EQ(hostprofile::findingOf(found, f.question).substr(0, f.answer.size()), f.answer) << f.question;
     }
-    EXPECT_NE(found.writeError.find("SelectByID"), std::string::npos) << found.writeError;
+    EXPECT_EQ(found.writeError, "");
     EXPECT_TRUE(found.drawingChanges.empty()) << found.drawingChanges.front();
+    EXPECT_EQ(hostprofile::findingOf(found, hostprofile::kSheetViewNotes), "3");
+    EXPECT_EQ(hostprofile::findingOf(found, hostprofile::kSheetViewNoteTexts).rfind("„Maßstab 1:1“, „Blatt 1 von 1“, „Allgemein", 0), 0u)
+        << hostprofile::findingOf(found, hostprofile::kSheetViewNoteTexts);
+    EXPECT_EQ(fileBytes(server.drawingFile()).find("Blatt 1 von 1"), std::string::npos) << "the sheet format's notes saved";
+    // A whole run on that host: the sheet format's notes walked past, the drawing of the run in memory.
+    std::vector<std::wstring> shown;
+    std::vector<std::string> trace;
+    const std::string byProfile = runOver(sample, {L"--profile", file.wstring()}, shown, trace);
+    testing::RunFixture inMemory(sample);
+    inMemory.start();
+    inMemory.ok(kChoice);
+    EXPECT_EQ(byProfile, sim::drawingToJson(inMemory.drawing()));
+    EXPECT_TRUE(shown.empty()) << "a message was shown";
 }
 
 // The watch for a host's question: a window of the watched process that comes up while it

@@ -167,6 +167,8 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_TRUE(s.select2KeepsSelection);
     EXPECT_TRUE(s.confirmDeletion);
     EXPECT_EQ(s.keptIdsForm, "VT_ARRAY|VT_BSTR");
+    EXPECT_EQ(s.sheetViewNoteTexts, (std::vector<std::string>{"Maßstab 1:1", "Blatt 1"}));
+    EXPECT_EQ(s.sheetNoteSelect, "false");
     EXPECT_FALSE(switchesFor(standInAnswers()).coordinateForms) << "no question asked: the stand-in's own forms";
 
     const std::vector<std::string> lines = summaryLines(read);

@@ -106,6 +106,19 @@ void replayedFindings(const HostProfile& p, StandInSwitches& s) {
     const std::string confirm = findingOf(p, kDeleteConfirm);
     s.confirmDeletion = !confirm.empty() && confirm != "none";
     s.keptIdsForm = keptIdsFormOf(findingOf(p, kGroupDataOut));
+    // As the probe lists them: „first“, „second“, …
+    const std::string texts = findingOf(p, kSheetViewNoteTexts);
+    const std::string open = "„";
+    const std::string close = "“";
+    for (std::size_t at = texts.find(open); at != std::string::npos; at = texts.find(open, at)) {
+        const std::size_t end = texts.find(close, at + open.size());
+        if (end == std::string::npos) {
+            break;
+        }
+        s.sheetViewNoteTexts.push_back(texts.substr(at + open.size(), end - at - open.size()));
+        at = end + close.size();
+    }
+    s.sheetNoteSelect = findingOf(p, kSheetNoteSelect);
 }
 
 std::string jsonString(const std::string& text) {

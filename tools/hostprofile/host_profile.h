@@ -205,6 +205,10 @@ struct StandInSwitches {
     bool confirmDeletion = false;
     // GetGroupDataFromRegistry's out parameter ("VT_ARRAY|VT_I2"); empty: the stand-in's own.
     std::string keptIdsForm;
+    // The texts of the notes the sheet's own view listed (the first five), for the stand-in to list
+    // those its drawing does not hold as the sheet format's; what Select2 answered on one.
+    std::vector<std::string> sheetViewNoteTexts;
+    std::string sheetNoteSelect;
 };
 StandInSwitches switchesFor(const HostProfile& profile);
 

@@ -167,12 +167,101 @@ public:
     }
 };
 
+// A note of the sheet format, as a played host lists it in the sheet's own view before the
+// drawing's own notes: it can be read and its annotation asked; it is no part of the drawing, so
+// nothing of it is saved, and the stand-in's selection does not hold it.
+struct FormatNote {
+    std::size_t index = 0;
+    host::NoteRef drawingsFirst; // the note after the last of the sheet format's
+};
+
+// Clients keep the member IDs of a kind, as a real host's interfaces fix them: these tables list
+// the members of Annotation and Note in the same order. What would change the sheet format is
+// refused with False (the angle, a property, with an error).
+class DispFormatAnnotation final : public TableObject<DispFormatAnnotation, std::size_t> {
+public:
+    static constexpr const char* kKind = "Annotation";
+
+    DispFormatAnnotation(std::shared_ptr<DispatchContext> context, std::size_t index)
+        : TableObject(std::move(context), kKind, index) {}
+
+    static const std::vector<Member<DispFormatAnnotation>>& table() {
+        static const std::vector<Member<DispFormatAnnotation>> t{
+            {{L"GetName", kMethod, {}},
+             [](DispFormatAnnotation& s, const CallArgs&) {
+                 return Answer::text(L"Blattformat-Notiz" + std::to_wstring(s.ref() + 1));
+             }},
+            {{L"SetName", kMethod, {Param::Bstr}}, [](DispFormatAnnotation&, const CallArgs&) { return Answer::boolean(false); }},
+            {{L"Select2", kMethod, {Param::Bool, Param::I2}},
+             [](DispFormatAnnotation& s, const CallArgs&) {
+                 const std::string& answer = s.context().findings().sheetFormatNoteSelect;
+                 if (answer != "true" && answer != "false") {
+                     throw host::HostError("Select2", answer);
+                 }
+                 return Answer::boolean(answer == "true");
+             }},
+            {{L"gettextformat", kMethod, {Param::I2}},
+             [](DispFormatAnnotation& s, const CallArgs&) {
+                 return Answer::object(nullptr, DispTextFormat::kKind, s.context().emptyForm());
+             }},
+            {{L"SetTextFormat", kMethod, {Param::I2, Param::Bool, Param::TextFormat}},
+             [](DispFormatAnnotation&, const CallArgs&) { return Answer::boolean(false); }},
+        };
+        return t;
+    }
+};
+
+class DispFormatNote final : public TableObject<DispFormatNote, FormatNote> {
+public:
+    static constexpr const char* kKind = "Note";
+
+    DispFormatNote(std::shared_ptr<DispatchContext> context, FormatNote note)
+        : TableObject(std::move(context), kKind, std::move(note)) {}
+
+    static const std::vector<Member<DispFormatNote>>& table() {
+        static const std::vector<Member<DispFormatNote>> t{
+            {{L"angle", kPut, {Param::I2}},
+             [](DispFormatNote&, const CallArgs&) -> Answer {
+                 throw host::HostError("angle", "a note of the sheet format is not changed here");
+             }},
+            {{L"SetBalloon", kMethod, {Param::I2, Param::I2}},
+             [](DispFormatNote&, const CallArgs&) { return Answer::boolean(false); }},
+            {{L"gettextformat", kMethod, {}},
+             [](DispFormatNote& s, const CallArgs&) {
+                 return Answer::object(nullptr, DispTextFormat::kKind, s.context().emptyForm());
+             }},
+            {{L"SetTextFormat", kMethod, {Param::I2, Param::TextFormat}},
+             [](DispFormatNote&, const CallArgs&) { return Answer::boolean(false); }},
+            {{L"GetAnnotation", kMethod, {}},
+             [](DispFormatNote& s, const CallArgs&) {
+                 return Answer::dispatch(makeDispatch<DispFormatAnnotation>(s.sharedContext(), s.ref().index),
+                                         DispFormatAnnotation::kKind);
+             }},
+            {{L"GetNext", kMethod, {}},
+             [](DispFormatNote& s, const CallArgs&) {
+                 if (s.ref().index + 1 < s.context().findings().sheetFormatNotes.size()) {
+                     return Answer::dispatch(
+                         makeDispatch<DispFormatNote>(s.sharedContext(), FormatNote{s.ref().index + 1, s.ref().drawingsFirst}),
+                         kKind);
+                 }
+                 return s.answer<DispNote>(s.ref().drawingsFirst);
+             }},
+            {{L"GetText", kMethod, {}},
+             [](DispFormatNote& s, const CallArgs&) {
+                 return Answer::text(s.context().findings().sheetFormatNotes.at(s.ref().index));
+             }},
+        };
+        return t;
+    }
+};
+
 class DispView final : public TableObject<DispView, host::ViewRef> {
 public:
     static constexpr const char* kKind = "View";
 
-    DispView(std::shared_ptr<DispatchContext> context, host::ViewRef view)
-        : TableObject(std::move(context), kKind, std::move(view)) {}
+    // The sheet's own view lists the sheet format's notes first, when a played host did.
+    DispView(std::shared_ptr<DispatchContext> context, host::ViewRef view, bool sheetsOwn = false)
+        : TableObject(std::move(context), kKind, std::move(view)), sheetsOwn_(sheetsOwn) {}
 
     static const std::vector<Member<DispView>>& table() {
         static const std::vector<Member<DispView>> t{
@@ -181,10 +270,20 @@ public:
             {{L"GetNextView", kMethod, {}},
              [](DispView& s, const CallArgs&) { return s.answer<DispView>(s.ref()->GetNextView()); }},
             {{L"GetFirstNote", kMethod, {}},
-             [](DispView& s, const CallArgs&) { return s.answer<DispNote>(s.ref()->GetFirstNote()); }},
+             [](DispView& s, const CallArgs&) {
+                 if (s.sheetsOwn_ && !s.context().findings().sheetFormatNotes.empty()) {
+                     return Answer::dispatch(
+                         makeDispatch<DispFormatNote>(s.sharedContext(), FormatNote{0, s.ref()->GetFirstNote()}),
+                         DispFormatNote::kKind);
+                 }
+                 return s.answer<DispNote>(s.ref()->GetFirstNote());
+             }},
         };
         return t;
     }
+
+private:
+    bool sheetsOwn_;
 };
 
 class DispSheet final : public TableObject<DispSheet, host::SheetRef> {
@@ -300,7 +399,14 @@ public:
         static const std::vector<Member<DispDoc>> t{
             {{L"GetType", kMethod, {}}, [](DispDoc& s, const CallArgs&) { return Answer::int32(s.ref()->GetType()); }},
             {{L"GetFirstView", kMethod, {}},
-             [](DispDoc& s, const CallArgs&) { return s.answer<DispView>(s.ref()->GetFirstView()); }},
+             [](DispDoc& s, const CallArgs&) {
+                 host::ViewRef view = s.ref()->GetFirstView();
+                 if (!view) {
+                     return s.answer<DispView>(view);
+                 }
+                 return Answer::object(makeDispatch<DispView>(s.sharedContext(), std::move(view), true), DispView::kKind,
+                                       s.context().emptyForm());
+             }},
             {{L"GetCurrentSheet", kMethod, {}},
              [](DispDoc& s, const CallArgs&) { return s.answer<DispSheet>(s.ref()->GetCurrentSheet()); }},
             {{L"Extension", kGet, {}},

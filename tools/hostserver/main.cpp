@@ -304,6 +304,23 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
     }
 }
 
+// A note the probe listed in the sheet's own view and the drawing holds there is the drawing's;
+// the others were the sheet format's.
+PlayedFindings playedOn(PlayedFindings findings, const sim::HostData& drawing) {
+    auto& notes = findings.sheetFormatNotes;
+    if (drawing.activeDoc) {
+        for (const sim::SheetData& sheet : drawing.activeDoc->sheets) {
+            if (sheet.views.empty()) {
+                continue;
+            }
+            for (const sim::NoteData& own : sheet.views.front().notes) {
+                notes.erase(std::remove(notes.begin(), notes.end(), own.text), notes.end());
+            }
+        }
+    }
+    return findings;
+}
+
 int serve(const ServerOptions& o) {
     sim::SimHost host(sim::loadDrawingFile(o.drawing));
     if (o.nameScope) {
@@ -332,7 +349,7 @@ int serve(const ServerOptions& o) {
         registerEventInterfaces();
         auto context = std::make_shared<DispatchContext>();
         context->setEmptyForm(o.emptyForm);
-        context->setFindings(o.findings);
+        context->setFindings(playedOn(o.findings, host.data()));
         context->setSelectionCount([&host] {
             return static_cast<std::int32_t>(host.selectedNames().size() + (host.pickPoint() ? 1 : 0));
         });

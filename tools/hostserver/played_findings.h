@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <functional>
+#include <string>
 #include <vector>
 
 namespace tvx::hostserver {
@@ -22,6 +22,10 @@ struct PlayedFindings {
     // How GetGroupDataFromRegistry hands back the kept IDs: VT_ARRAY with this element type, or
     // VT_EMPTY (the out parameter left as it came).
     VARTYPE keptIdsForm = VT_ARRAY | VT_I4;
+    // Notes of the sheet format, which the sheet's own view lists before the drawing's own: their
+    // texts, and what an annotation's Select2 answers on one ("true", "false", or why it failed).
+    std::vector<std::wstring> sheetFormatNotes;
+    std::string sheetFormatNoteSelect = "true";
 };
 
 } // namespace tvx::hostserver

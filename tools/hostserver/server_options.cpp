@@ -113,6 +113,12 @@ void applyFindings(ServerOptions& o, const hostprofile::StandInSwitches& switche
             f.coordinateForms.push_back(form == "VT_I2" ? VT_I2 : form == "VT_I4" ? VT_I4 : VT_R8);
         }
     }
+    for (const std::string& text : switches.sheetViewNoteTexts) {
+        f.sheetFormatNotes.push_back(com::fromUtf8(text));
+    }
+    if (!switches.sheetNoteSelect.empty()) {
+        f.sheetFormatNoteSelect = switches.sheetNoteSelect;
+    }
     f.select2KeepsSelection = switches.select2KeepsSelection;
     f.confirmDeletion = switches.confirmDeletion;
     if (!switches.keptIdsForm.empty()) {
