@@ -225,5 +225,38 @@ TEST(AddinLog, NamesTheFailedCallAndItsCodeAndNeverChangesTheRun) {
     KillTimer(nullptr, timer);
 }
 
+// At each connection the add-in writes what GetGroupDataFromRegistry answered and the VARTYPE of
+// its out parameter, saying so when no IDs can be read from it: the host probe quotes that line.
+TEST(AddinLog, NamesTheKeptLayoutsFormAtEachConnection) {
+    const com::ComApartment apartment;
+    const com::testing::ScratchFolder folder("addin-log-kept");
+    const addin::testing::LoadedAddin loaded(folder.path(), com::testing::windowsPath(TVX_ADDIN_DLL),
+                                             com::testing::windowsPath(TVX_SOURCE_DIR));
+    addin::testing::DrawingHost host(
+        sim::loadDrawingFile(com::testing::windowsPath(TVX_SOURCE_DIR) / "samples" / "sample-drawing.json"));
+    const std::filesystem::path appData = folder.path() / "appdata";
+    std::filesystem::create_directories(appData);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", appData.wstring().c_str());
+    std::size_t from = 0;
+    for (const auto& [form, line] :
+         {std::pair<VARTYPE, std::string>{VT_I4, "\r\nGetGroupDataFromRegistry: True, Ausgabe VT_ARRAY|VT_I4\r\n"},
+          {VT_R8, "\r\nGetGroupDataFromRegistry: True, Ausgabe VT_ARRAY|VT_R8 (keine ganzen Zahlen)\r\n"}}) {
+        host.fake.keptLayout = std::vector<LONG>{0};
+        host.fake.keptLayoutForm = form;
+        ComPtr<ISwAddin> addin = loaded.create();
+        VARIANT_BOOL connected = VARIANT_FALSE;
+        ASSERT_EQ(addin->ConnectToSW(&host.fake.app, 7, &connected), S_OK);
+        EXPECT_EQ(connected, VARIANT_TRUE);
+        const std::string log = logOnceItHolds(appData / "Tarvenix" / "Tarvenix.log", line, from);
+        EXPECT_NE(log.find(line, from), std::string::npos) << log.substr(from);
+        from = log.size();
+        VARIANT_BOOL done = VARIANT_FALSE;
+        addin->DisconnectFromSW(&done);
+        addin.reset();
+        host.fake.dropCallbacks();
+        addin::testing::hostPump();
+    }
+}
+
 } // namespace
 } // namespace tvx

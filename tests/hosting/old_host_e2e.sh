@@ -3,7 +3,9 @@
 # know the calls that came after it): the add-in asks the revision, adds nothing and answers false;
 # the host lives on and holds no reference of it at its stop; the support log names the revision
 # and the first call the host lacks. Tarvenix.exe, which needs none of the add-in's calls, then
-# runs on that host as on any other.
+# runs on that host as on any other. Last, a host whose profile hands back the kept IDs as Doubles,
+# a form the add-in cannot read: its support log names that form, and it drops the kept layout;
+# started again without it, the log's last line is the stand-in's own form again.
 #   old_host_e2e.sh [--tarvenix EXE] [--addin DLL] [--server EXE] [--driver EXE]
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../gui/e2e_options.sh"
@@ -40,5 +42,33 @@ expect "no call unknown to the host" "$(grep -c -- ' is unknown to host revision
 expect "the drawing of a normal run" "$(cmp "$root/docs/bilder/beispiel-nachher.json" "$work/saved.json" 2>&1 && echo same)" same
 expect "the host's exit code" "$ended_status" 0
 expect "no reference left on the host" "$(grep -c -- '-- references left on host objects: 0$' "$work/trace.txt")" 1
+
+echo "== the kept IDs as a probed host's profile hands them back: a form the add-in cannot read"
+unreadable='GetGroupDataFromRegistry: True, Ausgabe VT_ARRAY|VT_R8 (keine ganzen Zahlen)'
+kept_lines() {
+  cat "${WINEPREFIX:-$root/build/wineprefix}"/drive_c/users/*/AppData/Local/Tarvenix/Tarvenix.log 2>/dev/null |
+    tr -d '\r' | grep -cxF "$unreadable"
+}
+kept_before=$(kept_lines)
+cat >"$work/doubles.json" <<'JSON'
+{"format": "tarvenix-hostprofile", "version": 1, "revision": "31.2.0", "wrote": false, "nameScope": "unsettled",
+ "duplicateInOwnerAccepted": false, "writeError": "", "drawingChanges": [], "calls": [],
+ "findings": [{"question": "GetGroupDataFromRegistry.out", "answer": "True, Ausgabe VT_ARRAY|VT_R8 (keine ganzen Zahlen)"}]}
+JSON
+printf '%s\n' '{ "format": 1, "groups": [ { "userId": 1687, "items": [0] } ], "tabs": [] }' >"$work/kept.json"
+serve "$work/old.json" --addins --ui-state "$(winpath "$work/kept.json")" --profile "$(winpath "$work/doubles.json")" || exit 1
+drv wait "$frame" 10000 >/dev/null || fail "no host frame"
+stop_server
+expect "the log names the form" "$(kept_lines)" "$((kept_before + 1))"
+expect "the kept layout dropped" "$(grep -c '^CreateCommandGroup2(I4 1687, .*, BOOL true, ' "$work/trace.txt")" 1
+# The same seat with the stand-in's own form again: the last line, which the host probe quotes, is
+# the host's answer now, and the layout the add-in made the last time is kept.
+serve "$work/old.json" --addins --ui-state "$(winpath "$work/kept.json")" || exit 1
+drv wait "$frame" 10000 >/dev/null || fail "no host frame"
+stop_server
+expect "the last line the host's own form" \
+  "$(cat "${WINEPREFIX:-$root/build/wineprefix}"/drive_c/users/*/AppData/Local/Tarvenix/Tarvenix.log | tr -d '\r' |
+     grep '^GetGroupDataFromRegistry: ' | tail -n 1)" 'GetGroupDataFromRegistry: True, Ausgabe VT_ARRAY|VT_I4'
+expect "the kept layout used" "$(grep -c '^CreateCommandGroup2(I4 1687, .*, BOOL false, ' "$work/trace.txt")" 1
 
 finish

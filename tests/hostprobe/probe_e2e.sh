@@ -5,12 +5,15 @@
 # with one Undo and saves the drawing byte for byte as it was; run again, it keeps the earlier
 # file; a hung host ends it with its message within the bounds, the drawing untouched; a host busy
 # in the middle of writing ends it with its message and the names of what it could not take out
-# again.
-#   probe_e2e.sh PROBE.exe SERVER.exe DRAWING OUT
+# again. A host that asks before deleting (and takes other coordinates, and keeps the selection),
+# played from its profile: the probe finds it again; Tarvenix waits in its deletion for the answer,
+# and ends after its bound when none comes.
+#   probe_e2e.sh PROBE.exe SERVER.exe DRAWING OUT TARVENIX.exe DRIVER.exe
 set -uo pipefail
-probe=$1 server=$2 drawing=$3 out=$4
+probe=$1 server=$2 drawing=$3 out=$4 tarvenix=$5 driver=$6
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 fixture=$root/scripts/with-hostserver.sh
+run=$root/scripts/wine-run.sh
 failures=0
 check() {
   if ! eval "$2"; then
@@ -86,7 +89,88 @@ check "write: the open questions answered as the stand-in answers them" \
 check "write: the verdict last" \
   '[ "$(tail -n 1 "$out/write/probe.out" | tr -d "\\r")" = "Keine Abweichung: Tarvenix kann verteilt werden." ]'
 
+# The profile of a host that asks before deleting, takes 32-bit integers and Doubles for
+# SelectByID's coordinates as well, and keeps what was selected under Select2(False, 0).
+asking=$out/asking.json
+sed -E -e 's/("question": "DeleteSelection\.confirm", "answer": )"none"/\1"Fenster „Löschen bestätigen“ (#32770)"/' \
+  -e 's/("question": "SelectByID\.VT_(I4|R8)", "answer": )"[^"]*"/\1"true"/' \
+  -e 's/("question": "Select2\.keepsFirst", "answer": )"false"/\1"true"/' "$out/write/hostprofile.json" >"$asking"
+question='#32770::Löschen bestätigen'
+# The user at the host: answers its question with "Ja" (#6) or "Nein" (#7) each time it comes up,
+# until DIR/done appears.
+answer_questions() { # DIR BUTTON
+  while [ ! -e "$1/done" ]; do
+    if "$run" "$driver" wait "$question" 500 >/dev/null 2>&1; then
+      "$run" "$driver" click "$question" "$2" >/dev/null 2>&1 && echo answered >>"$1/answers"
+    fi
+  done
+}
+mkdir -p "$out/asks"
+answer_questions "$out/asks" "#6" &
+answerer=$!
+probe_in "$out/asks" j --server-option --profile --server-option "$asking" -- --write
+status=$?
+touch "$out/asks/done"
+wait $answerer
+check "asks: ends with 0" '[ $status -eq 0 ]'
+check "asks: the question seen and said at once, found again" \
+  'grep -q "^SolidWorks zeigt während DeleteSelection(True) das Fenster „Löschen bestätigen“" "$out/asks/probe.out" &&
+   grep -q "^Rückfrage bei DeleteSelection(True): Fenster „Löschen bestätigen“ (#32770)" "$out/asks/probe.out" &&
+   grep -q "^-- the user answered Ja --" "$out/asks/trace.txt"'
+check "asks: the other coordinates and the kept selection found again" \
+  'grep -q "^SelectByID mit Koordinaten als VT_I4: angenommen (true), stand-in abgelehnt" "$out/asks/probe.out" &&
+   grep -q "^SelectByID mit Koordinaten als VT_R8: angenommen (true), stand-in abgelehnt" "$out/asks/probe.out" &&
+   grep -q "^Select2(False, 0) auf ein zweites Element: das erste bleibt ausgewählt" "$out/asks/probe.out"'
+check "asks: the drawing as it was, the verdict against rolling out" \
+  'grep -q "^Zeichnung unverändert" "$out/asks/probe.out" && cmp -s "$drawing" "$out/asks/drawing.json" &&
+   tail -n 1 "$out/asks/probe.out" | grep -q "Tarvenix bitte noch nicht verteilen"'
+
+# Tarvenix against that host, on a drawing with its earlier output: every deletion waits for the
+# user's answer; answered, the run completes.
+program=$out/program
+build=$(cd "$(dirname "$tarvenix")" && while [ ! -f CMakeCache.txt ] && [ "$PWD" != / ]; do cd ..; done && pwd)
+cmake --install "$build" --prefix "$program" >/dev/null
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+play_against() { # DIR BUTTON: a run played by the GUI driver, the host's questions answered
+  mkdir -p "$1"
+  answer_questions "$1" "$2" &
+  local answering=$!
+  timeout 180 "$fixture" --server "$server" --drawing "$root/samples/rerun-drawing.json" --out "$1" \
+    --server-option --profile --server-option "$asking" -- \
+    "$driver" playrun "$(winpath "$program/Tarvenix.exe")" "$(winpath "$1/trace.txt")" 60 2>&1 |
+    tr -d '\r' >"$1/outcome.txt"
+  touch "$1/done"
+  wait $answering
+}
+play_against "$out/run-answered" "#6"
+asked=$(grep -c "^-- the user answered Ja --" "$out/run-answered/trace.txt")
+check "answered: the run completes, no message" \
+  'grep -qx "ended 1" "$out/run-answered/outcome.txt" && ! grep -q "^message" "$out/run-answered/outcome.txt"'
+check "answered: each deletion asked once" \
+  '[ "$asked" -ge 2 ] && [ "$asked" -eq "$(grep -c "^DeleteSelection(BOOL true) -> BOOL true" "$out/run-answered/trace.txt")" ]'
+
 export TARVENIX_TEST_HOST_BOUNDS=1500,3000
+# Unanswered: the run ends after its bound for a host that does not answer, with its message;
+# the question is answered "Nein" only after that, so that the host can stop.
+mkdir -p "$out/run-unanswered"
+( "$run" "$driver" wait "$question" 60000 >/dev/null 2>&1 && sleep 8 &&
+  "$run" "$driver" click "$question" "#7" >/dev/null 2>&1 ) &
+late=$!
+start=$(date +%s%N)
+timeout 180 "$fixture" --server "$server" --drawing "$root/samples/rerun-drawing.json" --out "$out/run-unanswered" \
+  --server-option --profile --server-option "$asking" -- \
+  "$driver" playrun "$(winpath "$program/Tarvenix.exe")" "$(winpath "$out/run-unanswered/trace.txt")" 60 2>&1 |
+  tr -d '\r' >"$out/run-unanswered/outcome.txt"
+wait $late
+echo "unanswered question: the run and the host ended after $((($(date +%s%N) - start) / 1000000)) ms"
+cat "$out/run-unanswered/outcome.txt"
+check "unanswered: the run ends with the message for a host that does not answer" \
+  'grep -q "^message SolidWorks antwortet nicht !" "$out/run-unanswered/outcome.txt" &&
+   grep -qx "ended 1" "$out/run-unanswered/outcome.txt"'
+check "unanswered: nothing deleted once the user said no" \
+  'grep -q "^-- the user answered Nein --" "$out/run-unanswered/trace.txt" &&
+   ! grep -q "^DeleteSelection(BOOL true) -> BOOL true" "$out/run-unanswered/trace.txt"'
+
 start=$(date +%s%N)
 probe_in "$out/hung" "" --server-option --hang-at --server-option 6 --
 status=$?

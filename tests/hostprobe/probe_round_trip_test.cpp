@@ -169,6 +169,7 @@ TEST_F(ProbeRoundTrip, EachSettingIsNamedByItsProfileAndTheProfileGivesTheSameRu
         EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kDeleteConfirm), "none");
         EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kSheetNoteSelect), "true");
         EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kSheetViewNotes), "1");
+        EXPECT_EQ(hostprofile::findingOf(recorded, hostprofile::kSelect2KeepsFirst), "false");
         const auto profileFile = probeDir / "hostprofile.json";
         std::ofstream(profileFile, std::ios::binary) << hostprofile::profileToJson(recorded);
         const hostprofile::StandInSwitches named =
@@ -367,6 +368,39 @@ TEST_F(ProbeRoundTrip, TheHostsStateWhileProbedIsReplayedFromItsProfile) {
     EXPECT_LE(slowAgain.idle.perSecond, 5u);
     EXPECT_NE(slowAgain.runningCommand.failure, "");
     EXPECT_FALSE(slowAgain.runningCommand.active);
+
+    // A host that takes SelectByID's coordinates as 16-bit integers and Doubles but not as 32-bit
+    // ones, keeps the selection under Select2(False, 0), and lists two notes of its sheet format in
+    // the sheet's own view, which Select2 does not select: the probe finds all of it again, the
+    // sample's own note after the sheet format's, and the sheet format's notes are not saved.
+    hostprofile::HostProfile doubles;
+    const std::string mismatch = "DISP_E_TYPEMISMATCH (0x80020005)";
+    doubles.findings = {{"SelectByID.VT_I2", "true"}, {"SelectByID.VT_I4", mismatch}, {"SelectByID.VT_R8", "true"},
+                        {hostprofile::kSelect2KeepsFirst, "true"}, {hostprofile::kSheetNoteSelect, "false"},
+                        {hostprofile::kSheetViewNoteTexts, "„Maßstab 1:1“, „Blatt 1 von 1“"}};
+    const auto file = nextFolder() / "hostprofile.json";
+    std::ofstream(file, std::ios::binary) << hostprofile::profileToJson(doubles);
+    ServerProcess server(nextFolder(), sample, {L"--profile", file.wstring()});
+    const hostprofile::HostProfile found = probe(server, true);
+    EXPECT_EQ(server.stop("save"), 0u);
+    for (const hostprofile::Finding& f : doubles.findings) {
+        EXPECT_EQ(hostprofile::findingOf(found, f.question).substr(0, f.answer.size()), f.answer) << f.question;
+    }
+    EXPECT_EQ(found.writeError, "");
+    EXPECT_TRUE(found.drawingChanges.empty()) << found.drawingChanges.front();
+    EXPECT_EQ(hostprofile::findingOf(found, hostprofile::kSheetViewNotes), "3");
+    EXPECT_EQ(hostprofile::findingOf(found, hostprofile::kSheetViewNoteTexts).rfind("„Maßstab 1:1“, „Blatt 1 von 1“, „Allgemein", 0), 0u)
+        << hostprofile::findingOf(found, hostprofile::kSheetViewNoteTexts);
+    EXPECT_EQ(fileBytes(server.drawingFile()).find("Blatt 1 von 1"), std::string::npos) << "the sheet format's notes saved";
+    // A whole run on that host: the sheet format's notes walked past, the drawing of the run in memory.
+    std::vector<std::wstring> shown;
+    std::vector<std::string> trace;
+    const std::string byProfile = runOver(sample, {L"--profile", file.wstring()}, shown, trace);
+    testing::RunFixture inMemory(sample);
+    inMemory.start();
+    inMemory.ok(kChoice);
+    EXPECT_EQ(byProfile, sim::drawingToJson(inMemory.drawing()));
+    EXPECT_TRUE(shown.empty()) << "a message was shown";
 }
 
 // The watch for a host's question: a window of the watched process that comes up while it

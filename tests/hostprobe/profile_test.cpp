@@ -54,6 +54,7 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     same.undo = UndoAnswer::TookBack;
     same.runningCommand.asked = true;
     same.idle = {IdleSubscription::Accepted, "", 18};
+    same.findings = {{kSelect2KeepsFirst, "false"}};
     const StandInSwitches none = switchesFor(same);
     EXPECT_TRUE(none.answerForms.empty());
     EXPECT_EQ(none.emptyAs, "dispatch");
@@ -71,6 +72,8 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_TRUE(has(summaryLines(same), "Zeichnung unverändert"));
     EXPECT_TRUE(has(summaryLines(same), "Rückgängig: wie erwartet"));
     EXPECT_TRUE(has(summaryLines(same), "EditUndo2: wie erwartet"));
+    EXPECT_TRUE(has(summaryLines(same), "Select2(False, 0) auf ein zweites Element: das erste abgewählt, wie erwartet"));
+    EXPECT_FALSE(none.select2KeepsSelection);
     EXPECT_EQ(verdictLine(same), "Keine Abweichung: Tarvenix kann verteilt werden.");
     // Reading alone settles nothing of writing; a form the stand-in plays is one Tarvenix is tried
     // against; an older host's Undo recording too.
@@ -127,7 +130,7 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     other.findings = {{kSheetViewNotes, "2"}, {kSheetViewNoteTexts, "„Maßstab 1:1“, „Blatt 1“"},
                       {kSheetNoteSelect, "false"}, {"SelectByID.VT_I2", "DISP_E_TYPEMISMATCH (0x80020005)"},
                       {"SelectByID.VT_I4", "true"}, {"SelectByID.VT_R8", "true"},
-                      {kDeleteConfirm, "Fenster „Löschen bestätigen“ (#32770)"},
+                      {kDeleteConfirm, "Fenster „Löschen bestätigen“ (#32770)"}, {kSelect2KeepsFirst, "true"},
                       {kGroupDataOut, "True, Ausgabe VT_ARRAY|VT_BSTR (keine ganzen Zahlen)"}};
     other.documentEvents = {DocSubscription::Refused, "CONNECT_E_CANNOTCONNECT (0x80040202)", true, {6, 23, 26}, ""};
 
@@ -158,6 +161,15 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     EXPECT_EQ(s.openCommand->title, "Bohrung \"M6\"");
     EXPECT_TRUE(s.refuseDocumentEvents);
     EXPECT_EQ(s.saveNotifications, (std::vector<std::int32_t>{6, 23, 26}));
+    // The open questions, as the stand-in plays them: the coordinate forms taken, Select2 keeping
+    // the selection, the question before deleting, the kept IDs' form.
+    EXPECT_EQ(s.coordinateForms, (std::vector<std::string>{"VT_I4", "VT_R8"}));
+    EXPECT_TRUE(s.select2KeepsSelection);
+    EXPECT_TRUE(s.confirmDeletion);
+    EXPECT_EQ(s.keptIdsForm, "VT_ARRAY|VT_BSTR");
+    EXPECT_EQ(s.sheetViewNoteTexts, (std::vector<std::string>{"Maßstab 1:1", "Blatt 1"}));
+    EXPECT_EQ(s.sheetNoteSelect, "false");
+    EXPECT_FALSE(switchesFor(standInAnswers()).coordinateForms) << "no question asked: the stand-in's own forms";
 
     const std::vector<std::string> lines = summaryLines(read);
     for (const char* expected : {"Revision: nicht gemeldet", "GetType: VT_I2, stand-in VT_I4",
@@ -181,6 +193,9 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
                                  "SelectByID mit Koordinaten als VT_I2: abgelehnt (DISP_E_TYPEMISMATCH (0x80020005)), "
                                  "stand-in angenommen (true)",
                                  "SelectByID mit Koordinaten als VT_R8: angenommen (true), stand-in abgelehnt",
+                                 "Select2(False, 0) auf ein zweites Element: das erste bleibt ausgewählt, stand-in "
+                                 "abgewählt (Tarvenix löscht nach Select2(False, 0) und erwartet dann nur dieses Element "
+                                 "in der Auswahl)",
                                  "Rückfrage bei DeleteSelection(True): Fenster „Löschen bestätigen“ (#32770), stand-in keine "
                                  "(Tarvenix löscht ohne Rückfrage)",
                                  "GetGroupDataFromRegistry (Protokoll des Add-ins): True, Ausgabe VT_ARRAY|VT_BSTR (keine "
@@ -191,7 +206,8 @@ TEST(HostProfile, AHostAnsweringOtherwiseIsNamedAndTurnsIntoTheSwitchesThatAnswe
     // A call that failed, bounds and a name refused across sheets: not tried; every point named.
     const std::string verdict = verdictLine(read);
     EXPECT_EQ(verdict.rfind("Abweichung bei RevisionNumber, GetProperties, StartRecordingUndoObject, SelectByID VT_I2, "
-                            "Rückfrage bei DeleteSelection, GetGroupDataFromRegistry, Name eines anderen Blatts, ", 0), 0u) << verdict;
+                            "Rückfrage bei DeleteSelection, Select2(False, 0) behält die Auswahl, "
+                            "GetGroupDataFromRegistry, Name eines anderen Blatts und ", 0), 0u) << verdict;
     EXPECT_NE(verdict.find(" und "), std::string::npos) << "more than eight points, the rest counted";
     EXPECT_NE(verdict.find("Tarvenix bitte noch nicht verteilen"), std::string::npos);
 }

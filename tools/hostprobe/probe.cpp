@@ -337,6 +337,44 @@ private:
         call("ClearSelection2", *doc_, "ClearSelection2", true);
     }
 
+    // How many items the document's selection manager counts; none when the host has no manager.
+    std::optional<std::int32_t> selectedCount() {
+        ComPtr<IDispatch> m = com::takeObject("SelectionManager", doc_->get("SelectionManager").get());
+        if (!m) {
+            return std::nullopt;
+        }
+        DispatchObject manager = object(std::move(m), "SelectionMgr");
+        return com::takeInt32("GetSelectedObjectCount2", manager.call("GetSelectedObjectCount2", std::int32_t{-1}).get());
+    }
+
+    // With the symbol selected, Select2(False, 0) on the note: the selection manager counts before
+    // and after; one item more, the symbol stayed (whatever else was selected with it); one item
+    // in all, only the note is.
+    void askSelect2KeepsFirst(DispatchObject& second) {
+        std::string answer;
+        try {
+            const std::optional<std::int32_t> before = selectedCount();
+            const auto selected = truthOf(second.call("Select2", false, std::int16_t{0}));
+            const std::optional<std::int32_t> after = selectedCount();
+            if (selected != true) {
+                answer = "Select2 auf das zweite: " + std::string(selected ? "False" : "keine Boolesche Antwort");
+            } else if (!before || !after) {
+                answer = "SelectionManager: leere Referenz";
+            } else {
+                answer = *after == 1 && *before >= 1      ? "false"
+                         : *after == *before + 1 && *before >= 1 ? "true"
+                                                             : "ausgewählt: " + std::to_string(*before) + ", dann " +
+                                                                   std::to_string(*after);
+            }
+        } catch (const host::HostError& e) {
+            if (e.stopsRun() || e.unreachable()) {
+                throw;
+            }
+            answer = e.code() != 0 ? com::describeHresult(static_cast<HRESULT>(e.code())) : e.what();
+        }
+        profile_.findings.push_back({hostprofile::kSelect2KeepsFirst, answer});
+    }
+
     // A host that asks its user before deleting shows a window of its own while the call waits:
     // the administrator answers it; the probe only looks.
     std::optional<UniqueVariant> watchedDeletion() {
@@ -538,6 +576,7 @@ private:
             // Selecting the symbol and emptying the selection again change nothing, as Tarvenix's
             // check before its first change does; the note goes as Tarvenix clears its own.
             requireTrue(call("Select2", *inserted.symbolAnnotation, "Select2", false, std::int16_t{0}), "Select2");
+            askSelect2KeepsFirst(*inserted.noteAnnotation);
             call("ClearSelection2", *doc_, "ClearSelection2", true);
             askSelectByIdForms();
             takeBackNote(inserted);

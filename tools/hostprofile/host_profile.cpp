@@ -74,6 +74,53 @@ std::string emptyAsOf(const std::string& nothing) {
     return nothing == kStandInNothing ? "dispatch" : std::string();
 }
 
+// The VARTYPE of the kept IDs in an answer True the add-in logged ("True, Ausgabe VT_ARRAY|VT_I2"),
+// when the stand-in can hand them back so; empty otherwise.
+std::string keptIdsFormOf(const std::string& logged) {
+    static const char* const playable[] = {"VT_ARRAY|VT_I4", "VT_ARRAY|VT_INT", "VT_ARRAY|VT_I2", "VT_ARRAY|VT_VARIANT",
+                                           "VT_ARRAY|VT_R8", "VT_ARRAY|VT_BSTR", "VT_EMPTY"};
+    const std::string prefix = "True, Ausgabe ";
+    if (logged.rfind(prefix, 0) != 0) {
+        return {};
+    }
+    const std::string form = logged.substr(prefix.size(), logged.find(' ', prefix.size()) - prefix.size());
+    const auto it = std::find_if(std::begin(playable), std::end(playable), [&](const char* f) { return form == f; });
+    return it == std::end(playable) ? std::string() : form;
+}
+
+// The open questions the stand-in replays.
+void replayedFindings(const HostProfile& p, StandInSwitches& s) {
+    for (const char* question : kSelectByIdForms) {
+        const std::string answer = findingOf(p, question);
+        if (answer.empty()) {
+            continue;
+        }
+        if (!s.coordinateForms) {
+            s.coordinateForms.emplace();
+        }
+        if (answer == "true" || answer == "false") {
+            s.coordinateForms->push_back(std::string(question).substr(std::string("SelectByID.").size()));
+        }
+    }
+    s.select2KeepsSelection = findingOf(p, kSelect2KeepsFirst) == "true";
+    const std::string confirm = findingOf(p, kDeleteConfirm);
+    s.confirmDeletion = !confirm.empty() && confirm != "none";
+    s.keptIdsForm = keptIdsFormOf(findingOf(p, kGroupDataOut));
+    // As the probe lists them: „first“, „second“, …
+    const std::string texts = findingOf(p, kSheetViewNoteTexts);
+    const std::string open = "„";
+    const std::string close = "“";
+    for (std::size_t at = texts.find(open); at != std::string::npos; at = texts.find(open, at)) {
+        const std::size_t end = texts.find(close, at + open.size());
+        if (end == std::string::npos) {
+            break;
+        }
+        s.sheetViewNoteTexts.push_back(texts.substr(at + open.size(), end - at - open.size()));
+        at = end + close.size();
+    }
+    s.sheetNoteSelect = findingOf(p, kSheetNoteSelect);
+}
+
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
@@ -372,6 +419,7 @@ StandInSwitches switchesFor(const HostProfile& profile) {
     if (events.saveTested && events.saveError.empty()) {
         s.saveNotifications = events.saveNotifications;
     }
+    replayedFindings(profile, s);
     return s;
 }
 
@@ -429,6 +477,13 @@ void findingLines(const HostProfile& p, std::vector<std::string>& lines) {
     if (const std::string select = findingOf(p, kSheetNoteSelect); !select.empty()) {
         lines.push_back("Select2 auf eine Notiz der Blattansicht: " +
                         (select == "true" ? std::string("ausgewählt") : select == "false" ? "nicht ausgewählt (False)" : select));
+    }
+    if (const std::string kept = findingOf(p, kSelect2KeepsFirst); !kept.empty()) {
+        const std::string line = "Select2(False, 0) auf ein zweites Element: ";
+        lines.push_back(kept == "false"  ? line + "das erste abgewählt, wie erwartet"
+                        : kept == "true" ? line + "das erste bleibt ausgewählt, stand-in abgewählt (Tarvenix löscht "
+                                                  "nach Select2(False, 0) und erwartet dann nur dieses Element in der Auswahl)"
+                                         : line + kept);
     }
     for (const char* question : kSelectByIdForms) {
         if (const std::string answer = findingOf(p, question); !answer.empty()) {
@@ -641,6 +696,11 @@ void hostStateDifferences(const HostProfile& p, Differences& d) {
     }
     if (const std::string confirm = findingOf(p, kDeleteConfirm); !confirm.empty() && confirm != "none") {
         d.add("Rückfrage bei DeleteSelection", false);
+    }
+    // Tarvenix never relies on Select2(False, 0) keeping what was selected; it does rely on it
+    // replacing the selection where it takes back an insertion right after selecting a sheet point.
+    if (findingOf(p, kSelect2KeepsFirst) == "true") {
+        d.add("Select2(False, 0) behält die Auswahl", false);
     }
     // IDs the add-in cannot read: it drops the user's own arrangement of its tab at every start.
     if (findingOf(p, kGroupDataOut).find("(keine ganzen Zahlen)") != std::string::npos) {

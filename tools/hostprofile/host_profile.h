@@ -86,7 +86,8 @@ struct IdleAnswer {
 // kSelectByIdForms' names ("true", "false" or the failure), kSheetViewNotes (how many notes the
 // sheet's own view listed), kSheetViewNoteTexts (the first of their texts), kSheetNoteSelect
 // (Select2 on one of them), kDeleteConfirm ("none", or the window the host showed),
-// kGroupDataOut.
+// kSelect2KeepsFirst ("true" when Select2(False, 0) on a second item left the first selected,
+// "false" when it did not, or what stopped the question), kGroupDataOut.
 struct Finding {
     std::string question;
     std::string answer;
@@ -96,6 +97,7 @@ inline constexpr char kSheetViewNotes[] = "sheetViewNotes";
 inline constexpr char kSheetViewNoteTexts[] = "sheetViewNoteTexts";
 inline constexpr char kSheetNoteSelect[] = "sheetNoteSelect2";
 inline constexpr char kDeleteConfirm[] = "DeleteSelection.confirm";
+inline constexpr char kSelect2KeepsFirst[] = "Select2.keepsFirst";
 // As the add-in logged it at its last connection: "True, Ausgabe VT_ARRAY|VT_I4", or not logged.
 inline constexpr char kGroupDataOut[] = "GetGroupDataFromRegistry.out";
 inline constexpr char kNotLogged[] = "nicht im Protokoll";
@@ -196,6 +198,17 @@ struct StandInSwitches {
     // stand-in's own (6, then 26).
     bool refuseDocumentEvents = false;
     std::optional<std::vector<std::int32_t>> saveNotifications;
+    // The open questions' answers (findings). The forms of SelectByID's coordinates the host took
+    // ("VT_I2", "VT_I4", "VT_R8"); none asked: the stand-in's own.
+    std::optional<std::vector<std::string>> coordinateForms;
+    bool select2KeepsSelection = false;
+    bool confirmDeletion = false;
+    // GetGroupDataFromRegistry's out parameter ("VT_ARRAY|VT_I2"); empty: the stand-in's own.
+    std::string keptIdsForm;
+    // The texts of the notes the sheet's own view listed (the first five), for the stand-in to list
+    // those its drawing does not hold as the sheet format's; what Select2 answered on one.
+    std::vector<std::string> sheetViewNoteTexts;
+    std::string sheetNoteSelect;
 };
 StandInSwitches switchesFor(const HostProfile& profile);
 

@@ -1,8 +1,10 @@
 #include "tools/hostserver/addin_objects.h"
 
+#include "drawing/com/failure_text.h"
 #include "tools/hostserver/table_object.h"
 
 #include <new>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -23,21 +25,31 @@ Answer handOut(const std::shared_ptr<DispatchContext>& context, Ref ref) {
     return Answer::dispatch(makeDispatch<Object>(context, std::move(ref)), Object::kKind);
 }
 
-// VT_ARRAY|VT_I4, as the host hands out a list of IDs.
-UniqueVariant int32Array(const std::vector<std::int32_t>& values) {
+// A list of IDs as the host hands it out: VT_ARRAY|VT_I4, or another element type a probed host
+// used (VT_VARIANT elements hold VT_I4).
+UniqueVariant idArray(const std::vector<std::int32_t>& values, VARTYPE element) {
     com::UniqueSafeArray array =
-        com::UniqueSafeArray::attach(SafeArrayCreateVector(VT_I4, 0, static_cast<ULONG>(values.size())));
+        com::UniqueSafeArray::attach(SafeArrayCreateVector(element, 0, static_cast<ULONG>(values.size())));
     if (array.get() == nullptr) {
         throw std::bad_alloc();
     }
     for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
-        LONG value = values[static_cast<std::size_t>(i)];
-        if (FAILED(SafeArrayPutElement(array.get(), &i, &value))) {
+        UniqueVariant value;
+        value.get().vt = VT_I4;
+        value.get().lVal = values[static_cast<std::size_t>(i)];
+        UniqueVariant converted;
+        if (element != VT_VARIANT && FAILED(VariantChangeType(converted.addressOf(), value.addressOf(), 0, element))) {
+            throw std::invalid_argument("IDs cannot be given as " + com::vartypeName(element));
+        }
+        void* slot = element == VT_VARIANT ? static_cast<void*>(value.addressOf())
+                     : element == VT_BSTR  ? static_cast<void*>(converted.get().bstrVal)
+                                           : static_cast<void*>(&converted.get().lVal);
+        if (FAILED(SafeArrayPutElement(array.get(), &i, slot))) {
             throw std::bad_alloc();
         }
     }
     UniqueVariant v;
-    v.get().vt = VT_ARRAY | VT_I4;
+    v.get().vt = static_cast<VARTYPE>(VT_ARRAY | element);
     v.get().parray = array.detach();
     return v;
 }
@@ -231,8 +243,9 @@ public:
              [](DispCommandManager& s, const CallArgs& a) {
                  std::vector<std::int32_t> ids;
                  const bool known = addinHostOf(s.context()).groupDataFromRegistry(a.i4(0), ids);
-                 if (known) {
-                     a.setVariantOut(1, int32Array(ids));
+                 const VARTYPE form = s.context().findings().keptIdsForm;
+                 if (known && form != VT_EMPTY) {
+                     a.setVariantOut(1, idArray(ids, static_cast<VARTYPE>(form & ~VT_ARRAY)));
                  }
                  return Answer::boolean(known);
              }},

@@ -65,6 +65,7 @@ const char* paramTypeName(Param p) {
     case Param::I8: return "VT_I8";
     case Param::Object: return "VT_DISPATCH (not null)";
     case Param::HostObject: return "VT_DISPATCH (an object of this host)";
+    case Param::Coordinate: return "a coordinate in a form this host takes";
     case Param::ImageList: return "VT_EMPTY or VT_ARRAY|VT_BSTR";
     case Param::BstrArray: return "VT_ARRAY|VT_BSTR";
     case Param::I4Array: return "VT_ARRAY|VT_I4";
@@ -89,6 +90,7 @@ bool accepts(Param p, const VARIANT& v, const DispatchContext& context) {
     case Param::I8: return v.vt == VT_I8;
     case Param::Object: return v.vt == VT_DISPATCH && v.pdispVal != nullptr;
     case Param::HostObject: return v.vt == VT_DISPATCH && context.findObject(v.pdispVal) != nullptr;
+    case Param::Coordinate: return context.takesCoordinate(v.vt);
     case Param::ImageList: return v.vt == VT_EMPTY || (v.vt == (VT_ARRAY | VT_BSTR) && v.parray != nullptr);
     case Param::BstrArray: return v.vt == (VT_ARRAY | VT_BSTR) && v.parray != nullptr;
     case Param::I4Array: return v.vt == (VT_ARRAY | VT_I4) && v.parray != nullptr;
@@ -195,6 +197,21 @@ const host::TextFormatRef* DispatchContext::findTextFormat(IDispatch* object) co
 }
 
 // ---- arguments and answers ------------------------------------------------------------------
+
+bool DispatchContext::takesCoordinate(VARTYPE vt) const {
+    const auto& forms = findings_.coordinateForms;
+    return std::find(forms.begin(), forms.end(), vt) != forms.end();
+}
+
+std::int16_t CallArgs::coordinate(std::size_t index) const {
+    const VARIANT& v = at(index);
+    const double value = v.vt == VT_R8 ? v.dblVal : v.vt == VT_I4 ? v.lVal : v.iVal;
+    // The model keeps 16-bit coordinates; a value beyond them, or not a number, is held at the edge.
+    if (!(value > -32768.0)) {
+        return -32768;
+    }
+    return value < 32767.0 ? static_cast<std::int16_t>(value) : std::int16_t{32767};
+}
 
 std::wstring CallArgs::bstr(std::size_t index) const {
     const BSTR text = at(index).bstrVal;

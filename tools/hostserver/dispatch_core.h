@@ -8,6 +8,7 @@
 #include "drawing/oldest_host.h"
 #include "drawing/sim/trace.h"
 #include "tools/hostserver/call_revisions.h"
+#include "tools/hostserver/played_findings.h"
 
 #include <cstdint>
 #include <functional>
@@ -145,6 +146,18 @@ public:
     void setDocumentSave(std::function<bool()> save) { documentSave_ = std::move(save); }
     const std::function<bool()>& documentSave() const noexcept { return documentSave_; }
 
+    // A real host's answers to the probe's open questions, played; the stand-in's own by default.
+    void setFindings(PlayedFindings findings) { findings_ = std::move(findings); }
+    const PlayedFindings& findings() const noexcept { return findings_; }
+    bool takesCoordinate(VARTYPE vt) const;
+    // How many items the document's selection holds (its selection manager's count); the user's
+    // answer to the host's question before deleting, asked in a window of the host's own. None:
+    // the server cannot say.
+    void setSelectionCount(std::function<std::int32_t()> count) { selectionCount_ = std::move(count); }
+    const std::function<std::int32_t()>& selectionCount() const noexcept { return selectionCount_; }
+    void setConfirmDeletion(std::function<bool()> ask) { confirmDeletion_ = std::move(ask); }
+    const std::function<bool()>& confirmDeletion() const noexcept { return confirmDeletion_; }
+
     // Where the add-in calls go; none unless the server hosts add-ins.
     void setAddinHost(AddinHost* host) { addinHost_ = host; }
     AddinHost* addinHost() const noexcept { return addinHost_; }
@@ -176,6 +189,9 @@ private:
     std::shared_ptr<AppEvents> appEvents_;
     std::shared_ptr<DocEvents> docEvents_;
     std::function<bool()> documentSave_;
+    PlayedFindings findings_;
+    std::function<std::int32_t()> selectionCount_;
+    std::function<bool()> confirmDeletion_;
 };
 
 inline constexpr char kModalCallMarker[] = "!! called during modal state";
@@ -206,6 +222,7 @@ enum class Param {
     I8,         // VT_I8
     Object,     // VT_DISPATCH, not null: an object of the caller's
     HostObject, // VT_DISPATCH, not null: an object this server handed out
+    Coordinate, // VT_I2, or another form the played host takes (PlayedFindings)
     ImageList,  // VT_EMPTY, or VT_ARRAY|VT_BSTR
     BstrArray,  // VT_ARRAY|VT_BSTR
     I4Array,    // VT_ARRAY|VT_I4
@@ -226,6 +243,8 @@ public:
     std::int32_t i4(std::size_t index) const { return at(index).lVal; }
     bool boolean(std::size_t index) const { return at(index).boolVal != VARIANT_FALSE; }
     double r8(std::size_t index) const { return at(index).dblVal; }
+    // A Coordinate in whichever form it came, as the 16-bit integer the model keeps.
+    std::int16_t coordinate(std::size_t index) const;
     std::wstring bstr(std::size_t index) const;
     host::TextFormatRef textFormat(std::size_t index) const;
     std::int64_t i8(std::size_t index) const { return at(index).llVal; }

@@ -94,7 +94,8 @@ public:
              [](DispAnnotation& s, const CallArgs& a) { return Answer::boolean(s.ref()->SetName(a.bstr(0))); }},
             {{L"Select2", kMethod, {Param::Bool, Param::I2}},
              [](DispAnnotation& s, const CallArgs& a) {
-                 return Answer::boolean(s.ref()->Select2(a.boolean(0), a.i2(1)));
+                 const bool append = a.boolean(0) || s.context().findings().select2KeepsSelection;
+                 return Answer::boolean(s.ref()->Select2(append, a.i2(1)));
              }},
             {{L"gettextformat", kMethod, {Param::I2}},
              [](DispAnnotation& s, const CallArgs& a) {
@@ -166,12 +167,101 @@ public:
     }
 };
 
+// A note of the sheet format, as a played host lists it in the sheet's own view before the
+// drawing's own notes: it can be read and its annotation asked; it is no part of the drawing, so
+// nothing of it is saved, and the stand-in's selection does not hold it.
+struct FormatNote {
+    std::size_t index = 0;
+    host::NoteRef drawingsFirst; // the note after the last of the sheet format's
+};
+
+// Clients keep the member IDs of a kind, as a real host's interfaces fix them: these tables list
+// the members of Annotation and Note in the same order. What would change the sheet format is
+// refused with False (the angle, a property, with an error).
+class DispFormatAnnotation final : public TableObject<DispFormatAnnotation, std::size_t> {
+public:
+    static constexpr const char* kKind = "Annotation";
+
+    DispFormatAnnotation(std::shared_ptr<DispatchContext> context, std::size_t index)
+        : TableObject(std::move(context), kKind, index) {}
+
+    static const std::vector<Member<DispFormatAnnotation>>& table() {
+        static const std::vector<Member<DispFormatAnnotation>> t{
+            {{L"GetName", kMethod, {}},
+             [](DispFormatAnnotation& s, const CallArgs&) {
+                 return Answer::text(L"Blattformat-Notiz" + std::to_wstring(s.ref() + 1));
+             }},
+            {{L"SetName", kMethod, {Param::Bstr}}, [](DispFormatAnnotation&, const CallArgs&) { return Answer::boolean(false); }},
+            {{L"Select2", kMethod, {Param::Bool, Param::I2}},
+             [](DispFormatAnnotation& s, const CallArgs&) {
+                 const std::string& answer = s.context().findings().sheetFormatNoteSelect;
+                 if (answer != "true" && answer != "false") {
+                     throw host::HostError("Select2", answer);
+                 }
+                 return Answer::boolean(answer == "true");
+             }},
+            {{L"gettextformat", kMethod, {Param::I2}},
+             [](DispFormatAnnotation& s, const CallArgs&) {
+                 return Answer::object(nullptr, DispTextFormat::kKind, s.context().emptyForm());
+             }},
+            {{L"SetTextFormat", kMethod, {Param::I2, Param::Bool, Param::TextFormat}},
+             [](DispFormatAnnotation&, const CallArgs&) { return Answer::boolean(false); }},
+        };
+        return t;
+    }
+};
+
+class DispFormatNote final : public TableObject<DispFormatNote, FormatNote> {
+public:
+    static constexpr const char* kKind = "Note";
+
+    DispFormatNote(std::shared_ptr<DispatchContext> context, FormatNote note)
+        : TableObject(std::move(context), kKind, std::move(note)) {}
+
+    static const std::vector<Member<DispFormatNote>>& table() {
+        static const std::vector<Member<DispFormatNote>> t{
+            {{L"angle", kPut, {Param::I2}},
+             [](DispFormatNote&, const CallArgs&) -> Answer {
+                 throw host::HostError("angle", "a note of the sheet format is not changed here");
+             }},
+            {{L"SetBalloon", kMethod, {Param::I2, Param::I2}},
+             [](DispFormatNote&, const CallArgs&) { return Answer::boolean(false); }},
+            {{L"gettextformat", kMethod, {}},
+             [](DispFormatNote& s, const CallArgs&) {
+                 return Answer::object(nullptr, DispTextFormat::kKind, s.context().emptyForm());
+             }},
+            {{L"SetTextFormat", kMethod, {Param::I2, Param::TextFormat}},
+             [](DispFormatNote&, const CallArgs&) { return Answer::boolean(false); }},
+            {{L"GetAnnotation", kMethod, {}},
+             [](DispFormatNote& s, const CallArgs&) {
+                 return Answer::dispatch(makeDispatch<DispFormatAnnotation>(s.sharedContext(), s.ref().index),
+                                         DispFormatAnnotation::kKind);
+             }},
+            {{L"GetNext", kMethod, {}},
+             [](DispFormatNote& s, const CallArgs&) {
+                 if (s.ref().index + 1 < s.context().findings().sheetFormatNotes.size()) {
+                     return Answer::dispatch(
+                         makeDispatch<DispFormatNote>(s.sharedContext(), FormatNote{s.ref().index + 1, s.ref().drawingsFirst}),
+                         kKind);
+                 }
+                 return s.answer<DispNote>(s.ref().drawingsFirst);
+             }},
+            {{L"GetText", kMethod, {}},
+             [](DispFormatNote& s, const CallArgs&) {
+                 return Answer::text(s.context().findings().sheetFormatNotes.at(s.ref().index));
+             }},
+        };
+        return t;
+    }
+};
+
 class DispView final : public TableObject<DispView, host::ViewRef> {
 public:
     static constexpr const char* kKind = "View";
 
-    DispView(std::shared_ptr<DispatchContext> context, host::ViewRef view)
-        : TableObject(std::move(context), kKind, std::move(view)) {}
+    // The sheet's own view lists the sheet format's notes first, when a played host did.
+    DispView(std::shared_ptr<DispatchContext> context, host::ViewRef view, bool sheetsOwn = false)
+        : TableObject(std::move(context), kKind, std::move(view)), sheetsOwn_(sheetsOwn) {}
 
     static const std::vector<Member<DispView>>& table() {
         static const std::vector<Member<DispView>> t{
@@ -180,10 +270,20 @@ public:
             {{L"GetNextView", kMethod, {}},
              [](DispView& s, const CallArgs&) { return s.answer<DispView>(s.ref()->GetNextView()); }},
             {{L"GetFirstNote", kMethod, {}},
-             [](DispView& s, const CallArgs&) { return s.answer<DispNote>(s.ref()->GetFirstNote()); }},
+             [](DispView& s, const CallArgs&) {
+                 if (s.sheetsOwn_ && !s.context().findings().sheetFormatNotes.empty()) {
+                     return Answer::dispatch(
+                         makeDispatch<DispFormatNote>(s.sharedContext(), FormatNote{0, s.ref()->GetFirstNote()}),
+                         DispFormatNote::kKind);
+                 }
+                 return s.answer<DispNote>(s.ref()->GetFirstNote());
+             }},
         };
         return t;
     }
+
+private:
+    bool sheetsOwn_;
 };
 
 class DispSheet final : public TableObject<DispSheet, host::SheetRef> {
@@ -213,10 +313,11 @@ public:
     static const std::vector<Member<DispExtension>>& table() {
         static const std::vector<Member<DispExtension>> t{
             {{L"SelectByID", kMethod,
-              {Param::Bstr, Param::Bstr, Param::I2, Param::I2, Param::I2, Param::Bool, Param::I2, Param::EmptyRef}},
+              {Param::Bstr, Param::Bstr, Param::Coordinate, Param::Coordinate, Param::Coordinate, Param::Bool, Param::I2,
+               Param::EmptyRef}},
              [](DispExtension& s, const CallArgs& a) {
-                 return Answer::boolean(s.ref()->SelectByID(a.bstr(0), a.bstr(1), a.i2(2), a.i2(3), a.i2(4),
-                                                            a.boolean(5), a.i2(6), host::EmptyRef{}));
+                 return Answer::boolean(s.ref()->SelectByID(a.bstr(0), a.bstr(1), a.coordinate(2), a.coordinate(3),
+                                                            a.coordinate(4), a.boolean(5), a.i2(6), host::EmptyRef{}));
              }},
             {{L"StartRecordingUndoObject", kMethod, {}},
              [](DispExtension& s, const CallArgs&) {
@@ -230,6 +331,30 @@ public:
             {{L"FinishRecordingUndoObject", kMethod, {Param::Bstr}},
              [](DispExtension& s, const CallArgs& a) {
                  return Answer::boolean(s.ref()->FinishRecordingUndoObject(a.bstr(0)));
+             }},
+        };
+        return t;
+    }
+};
+
+// The document's selection manager: how many items are selected (the picked sheet point one of
+// them). Every selection of the stand-in is unmarked, as Tarvenix's are.
+class DispSelectionMgr final : public TableObject<DispSelectionMgr, int> {
+public:
+    static constexpr const char* kKind = "SelectionMgr";
+
+    explicit DispSelectionMgr(std::shared_ptr<DispatchContext> context) : TableObject(std::move(context), kKind, 0) {}
+
+    static const std::vector<Member<DispSelectionMgr>>& table() {
+        static const std::vector<Member<DispSelectionMgr>> t{
+            {{L"GetSelectedObjectCount2", kMethod, {Param::I4}},
+             [](DispSelectionMgr& s, const CallArgs& a) {
+                 const auto& count = s.context().selectionCount();
+                 if (!count) {
+                     throw host::HostError("GetSelectedObjectCount2", "this host cannot count its selection");
+                 }
+                 const std::int32_t mark = a.i4(0);
+                 return Answer::int32(mark == -1 || mark == 0 ? count() : 0);
              }},
         };
         return t;
@@ -274,7 +399,14 @@ public:
         static const std::vector<Member<DispDoc>> t{
             {{L"GetType", kMethod, {}}, [](DispDoc& s, const CallArgs&) { return Answer::int32(s.ref()->GetType()); }},
             {{L"GetFirstView", kMethod, {}},
-             [](DispDoc& s, const CallArgs&) { return s.answer<DispView>(s.ref()->GetFirstView()); }},
+             [](DispDoc& s, const CallArgs&) {
+                 host::ViewRef view = s.ref()->GetFirstView();
+                 if (!view) {
+                     return s.answer<DispView>(view);
+                 }
+                 return Answer::object(makeDispatch<DispView>(s.sharedContext(), std::move(view), true), DispView::kKind,
+                                       s.context().emptyForm());
+             }},
             {{L"GetCurrentSheet", kMethod, {}},
              [](DispDoc& s, const CallArgs&) { return s.answer<DispSheet>(s.ref()->GetCurrentSheet()); }},
             {{L"GetTitle", kMethod, {}}, [](DispDoc& s, const CallArgs&) { return Answer::text(s.ref()->GetTitle()); }},
@@ -285,7 +417,22 @@ public:
                  return Answer::boolean(s.ref()->SelectByID(a.bstr(0), a.bstr(1), a.r8(2), a.r8(3), a.i2(4)));
              }},
             {{L"DeleteSelection", kMethod, {Param::Bool}},
-             [](DispDoc& s, const CallArgs& a) { return Answer::boolean(s.ref()->DeleteSelection(a.boolean(0))); }},
+             [](DispDoc& s, const CallArgs& a) {
+                 // A host that asks first, when there is anything to delete, deletes nothing when
+                 // its user says no.
+                 const DispatchContext& c = s.context();
+                 const bool any = c.selectionCount() && c.selectionCount()() > 0;
+                 if (a.boolean(0) && c.findings().confirmDeletion && any && c.confirmDeletion() &&
+                     !c.confirmDeletion()()) {
+                     return Answer::boolean(false);
+                 }
+                 return Answer::boolean(s.ref()->DeleteSelection(a.boolean(0)));
+             }},
+            // Only the host probe asks it, for how many items Select2 left selected.
+            {{L"SelectionManager", kGet, {}},
+             [](DispDoc& s, const CallArgs&) {
+                 return Answer::dispatch(makeDispatch<DispSelectionMgr>(s.sharedContext()), DispSelectionMgr::kKind);
+             }},
             // A Sub: it answers nothing.
             {{L"ClearSelection2", kMethod, {Param::Bool}},
              [](DispDoc& s, const CallArgs& a) { s.ref()->ClearSelection2(a.boolean(0)); return Answer::none(); }},

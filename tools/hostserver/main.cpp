@@ -7,6 +7,7 @@
 #include "drawing/sim/sim_host.h"
 #include "tools/hostserver/addin_host.h"
 #include "tools/hostserver/command_page.h"
+#include "tools/hostserver/deletion_question.h"
 #include "tools/hostserver/app_events.h"
 #include "tools/hostserver/doc_events.h"
 #include "tools/hostserver/document_commands.h"
@@ -303,6 +304,23 @@ Stop serveUntilStopped(const ServerOptions& o, host::App& app, sim::SimHost& hos
     }
 }
 
+// A note the probe listed in the sheet's own view and the drawing holds there is the drawing's;
+// the others were the sheet format's.
+PlayedFindings playedOn(PlayedFindings findings, const sim::HostData& drawing) {
+    auto& notes = findings.sheetFormatNotes;
+    if (drawing.activeDoc) {
+        for (const sim::SheetData& sheet : drawing.activeDoc->sheets) {
+            if (sheet.views.empty()) {
+                continue;
+            }
+            for (const sim::NoteData& own : sheet.views.front().notes) {
+                notes.erase(std::remove(notes.begin(), notes.end(), own.text), notes.end());
+            }
+        }
+    }
+    return findings;
+}
+
 int serve(const ServerOptions& o) {
     sim::SimHost host(sim::loadDrawingFile(o.drawing));
     if (o.nameScope) {
@@ -331,6 +349,10 @@ int serve(const ServerOptions& o) {
         registerEventInterfaces();
         auto context = std::make_shared<DispatchContext>();
         context->setEmptyForm(o.emptyForm);
+        context->setFindings(playedOn(o.findings, host.data()));
+        context->setSelectionCount([&host] {
+            return static_cast<std::int32_t>(host.selectedNames().size() + (host.pickPoint() ? 1 : 0));
+        });
         if (!o.answerForms.empty()) {
             context->setAnswerHook([&o](const std::string& operation, Answer& answer) {
                 o.answerForms.reshape(operation, answer);
@@ -455,6 +477,9 @@ int serve(const ServerOptions& o) {
                 std::fprintf(stderr, "tvx-hostserver: %s\n", e.what());
             }
         }
+        context->setConfirmDeletion([&context, frame = addins ? addins->frameWindow() : nullptr] {
+            return askBeforeDeleting(*context, frame);
+        });
         // Open before anyone is told the host is ready.
         CommandPage commandPage(host, *context);
         if (o.openCommand) {
@@ -474,6 +499,8 @@ int serve(const ServerOptions& o) {
         }
         context->setBeforeCall({});
         context->setGate({});
+        context->setConfirmDeletion({});
+        context->setSelectionCount({});
         // Disconnected before the save: an add-in ends its open run as Cancel does.
         if (addins && stop != Stop::TimedOut) {
             addinFailures = addins->unloadAllAndCheck();

@@ -33,8 +33,11 @@ const char* const kServerUsage =
     "--hang-at never answers call N and waits for the stop file. --profile answers in the\n"
     "forms, with the name scope and the Undo recording calls a host probe recorded, with its\n"
     "application events (refused, or its idle notifications a second), the command it had\n"
-    "running, open from the start, and the drawing's events (--answer-form and --empty-as after\n"
-    "it still win).\n"
+    "running, open from the start, the drawing's events, and its answers to the probe's open\n"
+    "questions: the coordinate forms SelectByID takes, Select2(False, 0) keeping the selection, a\n"
+    "question before deleting (a message box inside DeleteSelection(True)), the kept IDs' form,\n"
+    "the sheet format's notes listed in the sheet's own view\n"
+    "(--answer-form and --empty-as after it still win).\n"
     "--addins shows the host's frame (menu bar, toolbar and the current sheet) and loads the\n"
     "add-ins the registry starts with the host; then the stop file may also say \"click\" (the\n"
     "first add-in command, as a user's click), \"load PATH\" or \"unload [PATH]\", \"modal open\"\n"
@@ -102,6 +105,36 @@ void applyHostState(ServerOptions& o, const hostprofile::StandInSwitches& switch
     }
 }
 
+// The open questions as the probed host answered them.
+void applyFindings(ServerOptions& o, const hostprofile::StandInSwitches& switches) {
+    PlayedFindings& f = o.findings;
+    if (switches.coordinateForms) {
+        f.coordinateForms.clear();
+        for (const std::string& form : *switches.coordinateForms) {
+            f.coordinateForms.push_back(form == "VT_I2" ? VT_I2 : form == "VT_I4" ? VT_I4 : VT_R8);
+        }
+    }
+    for (const std::string& text : switches.sheetViewNoteTexts) {
+        f.sheetFormatNotes.push_back(com::fromUtf8(text));
+    }
+    if (!switches.sheetNoteSelect.empty()) {
+        f.sheetFormatNoteSelect = switches.sheetNoteSelect;
+    }
+    f.select2KeepsSelection = switches.select2KeepsSelection;
+    f.confirmDeletion = switches.confirmDeletion;
+    if (!switches.keptIdsForm.empty()) {
+        const std::string& form = switches.keptIdsForm;
+        const std::string element = form.substr(form.find('|') + 1);
+        f.keptIdsForm = form == "VT_EMPTY"       ? VARTYPE{VT_EMPTY}
+                        : element == "VT_I2"     ? VARTYPE{VT_ARRAY | VT_I2}
+                        : element == "VT_INT"    ? VARTYPE{VT_ARRAY | VT_INT}
+                        : element == "VT_R8"     ? VARTYPE{VT_ARRAY | VT_R8}
+                        : element == "VT_BSTR"   ? VARTYPE{VT_ARRAY | VT_BSTR}
+                        : element == "VT_VARIANT" ? VARTYPE{VT_ARRAY | VT_VARIANT}
+                                                 : VARTYPE{VT_ARRAY | VT_I4};
+    }
+}
+
 // The probed host's answers, through the switches that give them.
 void applyProfile(ServerOptions& o, const std::wstring& path) {
     hostprofile::StandInSwitches switches;
@@ -128,6 +161,7 @@ void applyProfile(ServerOptions& o, const std::wstring& path) {
         o.nameScope = sim::NameScope::document;
     }
     applyHostState(o, switches);
+    applyFindings(o, switches);
     switch (switches.undoCalls) {
     case hostprofile::UndoCalls::Current: o.undoCalls = sim::UndoCalls::current; break;
     case hostprofile::UndoCalls::Older: o.undoCalls = sim::UndoCalls::older; break;

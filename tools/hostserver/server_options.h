@@ -47,6 +47,8 @@ struct ServerOptions {
     // (empty: 6, then 26).
     bool refuseDocumentEvents = false;
     std::vector<DISPID> saveNotifications;
+    // From --profile: the probed host's answers to the open questions.
+    PlayedFindings findings;
     bool closeSaves = false; // closing the frame stops the server with "save"
     std::wstring uiStateFile; // with --addins: the command groups and tabs kept across restarts
     // From --revision: what RevisionNumber answers; the calls that came after it are unknown.
