@@ -63,8 +63,7 @@ expect "exe: the drawing as it was" "$(cmp "$root/samples/sample-drawing.json" "
 echo "== the add-in with the same share: three clicks within the bound, then one more"
 support_log() { cat "${WINEPREFIX:-$root/build/wineprefix}"/drive_c/users/*/AppData/Local/Tarvenix/Tarvenix.log 2>/dev/null | tr -d '\r'; }
 unanswered_before=$(support_log | grep -c '^Konfiguration gelesen: keine Antwort binnen 3 s$')
-serve "$root/samples/sample-drawing.json" --addins || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "add-in: no host frame"
+serve_addins "add-in" "$root/samples/sample-drawing.json" || exit 1
 host=$(windows_process_of "$server_pid")
 sleep 1
 threads=$(ls "/proc/$host/task" | wc -l)

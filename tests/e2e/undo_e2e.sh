@@ -87,8 +87,7 @@ expect "clicked often: one main symbol" "$(grep -c '"name": "ZyrSymbol_99"' "$wo
 saves_so_far() { grep -c '^-- the drawing was saved to' "$work/trace.txt"; }
 echo "== the designer adds a symbol, deletes one and stores the drawing"
 cp "$root/samples/sample-drawing.json" "$work/edits.json"
-serve "$work/edits.json" --addins || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "edits: no host frame"
+serve_addins "edits" "$work/edits.json" || exit 1
 host_command "add symbol Zeichenansicht1 1 12,5 gedreht 150.5 60"
 host_command "store"
 expect "edits: the host goes on after store" "$(kill -0 "$server_pid" 2>/dev/null && echo running)" running

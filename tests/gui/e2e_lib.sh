@@ -85,6 +85,14 @@ serve() { # DRAWING [SERVER OPTIONS...]
   fail "the stand-in host did not get ready"
   return 1
 }
+# The stand-in host hosting add-ins on DRAWING, once its frame is up; LABEL names the story in a
+# failure. Fails only when the host never got ready.
+serve_addins() { # LABEL DRAWING [SERVER OPTIONS...]
+  local label=$1 drawing=$2
+  shift 2
+  serve "$drawing" --addins "$@" || return 1
+  drv wait "$frame" 10000 >/dev/null || fail "$label: no host frame"
+}
 # A command the running host carries out from its stop file ("sheet NAME", "undo N"); it takes
 # the file away once done.
 host_command() { # TEXT

@@ -45,8 +45,7 @@ click_in_host() { # LABEL BUTTON
 # The same, then the host is stopped with "save".
 run_in_host() { # LABEL DRAWING BUTTON [SHEET]
   cp "$2" "$work/$1-before.json"
-  serve "$work/$1-before.json" --addins || return 1
-  drv wait "$frame" 10000 >/dev/null || fail "$1: no host frame"
+  serve_addins "$1" "$work/$1-before.json" || return 1
   if [ $# -gt 3 ]; then host_command "sheet $4"; fi
   [ "$1" = ok ] && toolbar_shows_no_square
   if [ -n "$shot" ]; then
@@ -127,15 +126,13 @@ differing_regions() {
 }
 
 echo "== The frame after a run: the sheet as the SVG of the saved drawing"
-serve "$root/samples/sample-drawing.json" --addins || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "frame: no host frame"
+serve_addins "frame" "$root/samples/sample-drawing.json" || exit 1
 click_in_host frame cmd_Ok
 frame_and_svg
 expect "frame: the run's symbols and note were placed" "$(grep -c 'InsertNote' "$work/trace.txt")" 1
 expect "frame: regions that differ from the SVG" "$(differing_regions)" 0
 echo "== A frame that leaves a symbol out: the comparison fails"
-TVX_TEST_FRAME_LEAVE_OUT_SYMBOL=1 serve "$root/samples/sample-drawing.json" --addins || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "wrong frame: no host frame"
+TVX_TEST_FRAME_LEAVE_OUT_SYMBOL=1 serve_addins "wrong frame" "$root/samples/sample-drawing.json" || exit 1
 frame_and_svg
 expect "wrong frame: differing regions found" "$(($(differing_regions) > 0))" 1
 

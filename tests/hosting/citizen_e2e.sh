@@ -60,8 +60,7 @@ ok_run_done() { # LABEL
 
 echo "== the host's \"Optionen\" dialog: the frame disabled, the add-in's dialog with it, Ok and Enter do nothing"
 cp "$root/samples/sample-drawing.json" "$work/modal.json"
-serve "$work/modal.json" --addins || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "modal: no host frame"
+serve_addins "modal" "$work/modal.json" || exit 1
 drv menu "$frame" Datei "Optionen..." || fail "modal: no \"Optionen...\" in \"Datei\""
 drv wait "$options" 10000 >/dev/null || fail "modal: no \"Optionen\" dialog"
 expect "modal: \"Optionen\" disables the frame" "$(drv enabled "$frame" | tr -d '\r')" 0
@@ -162,8 +161,7 @@ expect "pump: nothing left" "$(grep -c -e '^-- references left on host objects: 
 
 echo "== a click while the exe's dialog is open: the exe's dialog forward, the host's thread not held"
 cp "$root/samples/sample-drawing.json" "$work/exe.json"
-serve "$work/exe.json" --addins || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "exe: no host frame"
+serve_addins "exe" "$work/exe.json" || exit 1
 host=$(windows_process_of "$server_pid")
 start_tarvenix "$app"
 drv wait "$main" 30000 >/dev/null || fail "exe: no dialog of the exe"
@@ -201,8 +199,7 @@ JSON
 for start in "older-id stop 1,1" "restart stop 0,1" "crash kill 0,1" "after-crash stop 0,0" "restart stop 0,0"; do
   set -- $start
   label=$1 how=$2 tab_calls=$3
-  serve "$work/restart.json" --addins --ui-state "$(winpath "$work/ui-state.json")" || break
-  drv wait "$frame" 10000 >/dev/null || fail "$label: no host frame"
+  serve_addins "$label" "$work/restart.json" --ui-state "$(winpath "$work/ui-state.json")" || break
   expect "$label: one tab with one box and its button, one button on the bar" \
     "$(grep -- '^-- command tab' "$work/trace.txt") $(drv buttons "$frame" ToolbarWindow32:0 | tr -d '\r')" \
     '-- command tab "Tarvenix" shows 1 boxes, 1 buttons 1'

@@ -25,8 +25,7 @@ logged_before=$(log_lines)
 
 echo "== the add-in in a host of revision 22.0.0: not connected, nothing added"
 cp "$root/samples/sample-drawing.json" "$work/old.json"
-serve "$work/old.json" --addins --revision 22.0.0 || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "no host frame"
+serve_addins "old host" "$work/old.json" --revision 22.0.0 || exit 1
 expect "the add-in answered false" "$(grep -c -- '^-> Addin.ConnectToSW(.*) = BOOL false$' "$work/trace.txt")" 1
 expect "the add-in's calls: the revision only" "$(grep -v -- '^--\|^->' "$work/trace.txt" | cut -d'(' -f1 | paste -sd' ')" RevisionNumber
 expect "no command on the Extras menu" "$(drv menu "$frame" Extras "$command" >/dev/null 2>&1 && echo offered || echo absent)" absent
@@ -56,15 +55,13 @@ cat >"$work/doubles.json" <<'JSON'
  "findings": [{"question": "GetGroupDataFromRegistry.out", "answer": "True, Ausgabe VT_ARRAY|VT_R8 (keine ganzen Zahlen)"}]}
 JSON
 printf '%s\n' '{ "format": 1, "groups": [ { "userId": 1687, "items": [0] } ], "tabs": [] }' >"$work/kept.json"
-serve "$work/old.json" --addins --ui-state "$(winpath "$work/kept.json")" --profile "$(winpath "$work/doubles.json")" || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "no host frame"
+serve_addins "old host" "$work/old.json" --ui-state "$(winpath "$work/kept.json")" --profile "$(winpath "$work/doubles.json")" || exit 1
 stop_server
 expect "the log names the form" "$(kept_lines)" "$((kept_before + 1))"
 expect "the kept layout dropped" "$(grep -c '^CreateCommandGroup2(I4 1687, .*, BOOL true, ' "$work/trace.txt")" 1
 # The same seat with the stand-in's own form again: the last line, which the host probe quotes, is
 # the host's answer now, and the layout the add-in made the last time is kept.
-serve "$work/old.json" --addins --ui-state "$(winpath "$work/kept.json")" || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "no host frame"
+serve_addins "old host" "$work/old.json" --ui-state "$(winpath "$work/kept.json")" || exit 1
 stop_server
 expect "the last line the host's own form" \
   "$(cat "${WINEPREFIX:-$root/build/wineprefix}"/drive_c/users/*/AppData/Local/Tarvenix/Tarvenix.log | tr -d '\r' |

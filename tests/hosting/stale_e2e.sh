@@ -45,8 +45,7 @@ trap 'switch; "$run" regedit /S "$(winpath "$work/remove.reg")" >/dev/null 2>&1;
 
 echo "== a run, then the designer's edits and saves"
 cp "$root/samples/sample-drawing.json" "$work/stale.json"
-serve "$work/stale.json" --addins || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "no host frame"
+serve_addins "stale" "$work/stale.json" || exit 1
 # The add-in's first save comes under the host's "Optionen" dialog: no host call, not even for the
 # frame, until the dialog is closed; then the check runs (no output yet: nothing to say).
 host_command "modal open"
@@ -104,8 +103,7 @@ expect "no host call inside a save" "$(grep -c '^!!' "$work/trace.txt")" 0
 
 echo "== a drawing without output"
 cp "$root/samples/sample-drawing.json" "$work/plain.json"
-serve "$work/plain.json" --addins || exit 1
-drv wait "$frame" 10000 >/dev/null || fail "plain: no host frame"
+serve_addins "plain" "$work/plain.json" || exit 1
 host_command "add symbol Blatt1 1 12,5 - 200 100"
 store
 expect "no output: no notice" "$(notice_shown)" 0
