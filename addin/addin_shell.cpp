@@ -158,12 +158,6 @@ public:
         if (!handle(Form_Load)) {
             return false;
         }
-        if (disconnected_) {
-            // The host said goodbye during Form_Load's calls, after the last one: the run ends as
-            // Abbruch ends it, its calls already stopped at the closed line and its messages silenced.
-            handle(cmd_Cancel_Click);
-            return false;
-        }
         keys_.emplace(form_.hwnd());
         return true;
     }
@@ -177,6 +171,15 @@ public:
         try {
             runDialogHandler(program_, handler);
             --depth_;
+            if (!inHandler() && disconnected_ && handler != cmd_Cancel_Click) {
+                // The host said goodbye during the handler's calls or its message, and the handler
+                // went on (Form_Load past its last call, Ok's message that a host command is open):
+                // the run ends as Abbruch ends it, its calls stopped at the closed line and its
+                // messages silenced.
+                handle(cmd_Cancel_Click);
+                ended_ = true;
+                return false;
+            }
             if (!inHandler() && waiting_ == kFailureRequest) {
                 wake(); // a control failed meanwhile: reported now that the handler has returned
             }
