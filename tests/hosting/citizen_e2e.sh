@@ -4,7 +4,8 @@
 # the queue and dispatches nothing, an operation of its own that dispatches every message (a
 # request waits for the host's idle notification), a command of its own left open with its
 # PropertyManager page (the add-in's Ok, and the exe's, show a message and change nothing until it
-# has ended), and the exe's dialog open when the command is clicked. The add-in calls the host in
+# has ended), its end while a message of the run is up (the add-in let go inside the message's
+# loop), and the exe's dialog open when the command is clicked. The add-in calls the host in
 # none of them, or selects nothing in a command (the host marks any such call, and the stop fails on it),
 # waits for none of them to end before the host's thread can go on, and runs as usual after them.
 # Then five starts of the host over one memory of its command bars (--ui-state), beginning with a
@@ -123,6 +124,33 @@ host_command "command close"
 drv click "$main" cmd_Ok >/dev/null
 # The drawing and its one Undo entry as after a run without the command.
 ok_run_done command
+
+echo "== the host closed while a message of the run is up: it lets the add-in go inside the message's loop and ends"
+cp "$root/samples/sample-drawing.json" "$work/end.json"
+serve_addins end "$work/end.json" --close-saves || exit 1
+open_dialog end
+host_command "command open 1 Notiz"
+drv wait "TvxHostCommandPage::Notiz" 10000 >/dev/null || fail "end: no page \"Notiz\" beside the sheet"
+drv click "$main" cmd_Ok >/dev/null
+drv wait "GEF::Oberflächen - Assisten" 10000 >/dev/null || fail "end: no message of the run"
+drv endtask "$frame" >/dev/null 2>&1
+for i in $(seq 1 100); do
+  grep -q '^-> Addin.DisconnectFromSW()' "$work/trace.txt" && break
+  sleep 0.1
+done
+# The goodbye ends the run as Abbruch does: its message goes without a word, and the DLL, still
+# on the stack when the host lets it go, is willing to go only at the host's end.
+expect "end: disconnected while the message was up, the message gone after it" \
+  "$(grep -c '^-> Addin.DisconnectFromSW() = BOOL true' "$work/trace.txt") $(drv gone "$gef" 10000 >/dev/null && echo gone)" "1 gone"
+expect_ended "$server_pid" "end: the host"
+expect "end: the host's exit code" "$ended_status" 0
+expect "end: the DLL willing to go at the host's end" \
+  "$(grep -c "^-> DllCanUnloadNow() = S_OK (asked again at the host's end)$" "$work/trace.txt")" 1
+expect "end: no host call after the goodbye" \
+  "$(sed -n '/^-> Addin.DisconnectFromSW()/,$p' "$work/trace.txt" | grep -cv -e '^--' -e '^->')" 0
+expect "end: nothing left, no marked call" \
+  "$(grep -c '^-- references left on host objects: 0$' "$work/trace.txt") $(grep -c '^!!' "$work/trace.txt")" "1 0"
+expect "end: the drawing unchanged" "$(cmp "$root/samples/sample-drawing.json" "$work/saved.json" 2>&1 && echo same)" same
 
 echo "== the exe while a command of the host is open: the same message, nothing changed"
 cp "$root/samples/sample-drawing.json" "$work/exe-command.json"

@@ -44,6 +44,7 @@ const wchar_t* const kUsage =
     L"  buttons WIN CTRL         the number of buttons on a toolbar\n"
     L"  toolbar WIN CTRL N       clicks the Nth toolbar button (from 0) as a mouse does\n"
     L"  close WIN                the window's close command\n"
+    L"  endtask WIN              WM_CLOSE posted, as the system's End task sends it, even to a disabled window\n"
     L"  dpi                      the display's DPI\n"
     L"  minimize WIN             the window's minimize command\n"
     L"  front WIN                1 when the window is the foreground window and not minimized, else 0\n"
@@ -428,6 +429,12 @@ void cmdClose(const Words& w, std::wstring&) {
     }
 }
 
+void cmdEndTask(const Words& w, std::wstring&) {
+    if (!PostMessageW(requireWindow(word(w, 1)), WM_CLOSE, 0, 0)) {
+        throw std::runtime_error("WM_CLOSE not delivered");
+    }
+}
+
 void cmdMinimize(const Words& w, std::wstring&) {
     if (!PostMessageW(requireWindow(word(w, 1)), WM_SYSCOMMAND, SC_MINIMIZE, 0)) {
         throw std::runtime_error("minimize not delivered");
@@ -478,7 +485,7 @@ void runCommand(const Words& words, std::wstring& out) {
         {L"client", cmdClient}, {L"window", cmdWindow},   {L"enabled", cmdEnabled}, {L"resize", cmdResize},
         {L"focus", cmdFocus},     {L"list", cmdList},       {L"select", cmdSelect},
         {L"type", cmdType},     {L"settext", cmdSetText}, {L"click", cmdClick}, {L"sendclick", cmdSendClick},     {L"key", cmdKey},
-        {L"close", cmdClose},   {L"sleep", cmdSleep},     {L"clock", cmdClock}, {L"respond", cmdRespond},
+        {L"close", cmdClose},   {L"endtask", cmdEndTask},   {L"sleep", cmdSleep},     {L"clock", cmdClock}, {L"respond", cmdRespond},
         {L"dpi", cmdDpi},
         {L"minimize", cmdMinimize}, {L"front", cmdFront},
         {L"menu", cmdMenu},     {L"buttons", cmdButtons}, {L"toolbar", cmdToolbar},

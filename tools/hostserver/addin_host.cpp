@@ -111,6 +111,7 @@ AddinHost::~AddinHost() {
     while (!addins_.empty()) {
         disconnect(addins_.back()->cookie);
     }
+    unloadLater();
     context_->setAfterCall({});
     context_->setAddinHost(nullptr);
 }
@@ -146,7 +147,15 @@ void AddinHost::sheetChanged() {
 }
 
 void AddinHost::closeSaves() {
-    frame_->setCloseHandler([this] { closed_ = true; });
+    // A host ends where its close is dispatched, even inside a loop of an add-in's (a message box
+    // of its run): it lets its add-ins go there, and its own loop stops once it is back.
+    frame_->setCloseHandler([this] {
+        if (!closed_) {
+            closed_ = true;
+            say("-- the frame closed: the add-ins go");
+            unloadAll();
+        }
+    });
 }
 
 void AddinHost::say(const std::string& line) const {
@@ -317,12 +326,30 @@ void AddinHost::disconnect(std::int32_t cookie) {
         const HRESULT answer = canUnload();
         say("-> DllCanUnloadNow() = " + (answer == S_OK ? std::string("S_OK") : hresult(answer)));
         if (answer != S_OK) {
-            std::fprintf(stderr, "tvx-hostserver: %s cannot be unloaded after DisconnectFromSW\n", utf8(path).c_str());
-            ++failures_;
+            laterUnloads_.push_back({path, std::exchange(ours, nullptr)});
         }
     }
     if (ours != nullptr) {
         FreeLibrary(ours);
+    }
+}
+
+void AddinHost::unloadLater() {
+    for (const LaterUnload& later : std::exchange(laterUnloads_, {})) {
+        // Loaded by COM rather than by path, the DLL is found by its path; COM may have let it go.
+        const HMODULE module = later.module != nullptr ? later.module : GetModuleHandleW(later.path.c_str());
+        const auto canUnload = module == nullptr ? nullptr : exported<DllCanUnloadNowFn>(module, "DllCanUnloadNow");
+        const HRESULT answer = canUnload != nullptr ? canUnload() : S_OK;
+        say("-> DllCanUnloadNow() = " + (answer == S_OK ? std::string("S_OK") : hresult(answer)) +
+            " (asked again at the host's end)");
+        if (answer != S_OK) {
+            std::fprintf(stderr, "tvx-hostserver: %s cannot be unloaded after DisconnectFromSW\n",
+                         utf8(later.path).c_str());
+            ++failures_;
+        }
+        if (later.module != nullptr) {
+            FreeLibrary(later.module);
+        }
     }
 }
 
@@ -464,6 +491,7 @@ void AddinHost::unloadAll() {
 
 int AddinHost::unloadAllAndCheck() {
     unloadAll();
+    unloadLater();
     // Counted also when no add-in ever loaded: what a client program held when it ended. A sink
     // still subscribed to the application's or the document's events is a reference its
     // subscriber left.

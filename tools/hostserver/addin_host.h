@@ -75,7 +75,8 @@ public:
     // every call and whenever sheetChanged says so.
     void showSheet(std::function<std::optional<sim::SheetPicture>()> describe);
     void sheetChanged();
-    // Closing the frame ends the host as a "save" stop file does; without this it only minimizes.
+    // Closing the frame ends the host as a "save" stop file does, its add-ins let go at once, inside
+    // whatever loop dispatched the close; without this it only minimizes.
     void closeSaves();
     bool closed() const noexcept { return closed_; }
     // The active document's type (0 none, 1 part, 2 assembly, 3 drawing): a menu item is on the
@@ -214,6 +215,14 @@ private:
     bool everLoaded_ = false;
     bool closed_ = false;
     int failures_ = 0;
+    // DLLs that were not yet willing to go when their add-in was let go (a run of theirs still
+    // ending): asked again at the host's end, as COM asks again later, and freed then.
+    struct LaterUnload {
+        std::wstring path;
+        HMODULE module; // ours to free, or null when COM loaded it
+    };
+    std::vector<LaterUnload> laterUnloads_;
+    void unloadLater();
 };
 
 } // namespace tvx::hostserver
